@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs the keyed driver benchmark on realistic bookmarks made by the shared
+# bookmark generator when it is there, else on made-up addresses.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${BUILD_DIR:-$here/../build}
+records=${1:-100000}
+generator=$here/../../shared/tools/gen_bookmarks.py
+input=-
+if [ -f "$generator" ]; then
+  input=$(mktemp --suffix=.html)
+  trap 'rm -f "$input"' EXIT
+  python3 "$generator" $((records * 11 / 10)) -o "$input" 2>/dev/null
+fi
+"$build/bench/keyed_driver" "$input" "$records"

@@ -1,0 +1,59 @@
+#include "runtime/files/DataFile.h"
+
+#include <atomic>
+#include <charconv>
+
+#include "runtime/files/drivers/Drivers.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/text/FixedText.h"
+
+namespace runtime {
+
+namespace {
+std::atomic<std::int32_t> nextLabel{1};
+}
+
+std::unique_ptr<DataFile> DataFile::Make(Driver driver, RecordLayout layout, std::string diskName) {
+  switch (driver) {
+    case Driver::Keyed: return MakeKeyedFile(std::move(layout), std::move(diskName));
+    case Driver::Ascii: return MakeAsciiFile(std::move(layout), std::move(diskName));
+    case Driver::Basic: return MakeBasicFile(std::move(layout), std::move(diskName));
+    case Driver::Dos: return MakeDosFile(std::move(layout), std::move(diskName));
+  }
+  return nullptr;
+}
+
+DataFile::DataFile(Driver driver, RecordLayout layout, std::string diskName)
+    : driver_(driver), label_(nextLabel++), layout_(std::move(layout)), record_(layout_), diskName_(std::move(diskName)) {}
+
+DataFile::~DataFile() = default;
+
+std::string DataFile::DiskName() const {
+  if (diskNameSource_) return std::string(Clip(diskNameSource_()));
+  return diskName_;
+}
+
+std::int32_t DataFile::SendOption(std::string_view option) {
+  const std::size_t equals = option.find('=');
+  if (equals == std::string_view::npos) return SetError(BadParameter);
+  const std::string name = UpperAscii(Clip(option.substr(0, equals)));
+  const std::string_view value = Clip(option.substr(equals + 1));
+  if (name == "RECOVER") {
+    int seconds = 0;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (error != std::errc() || end != value.data() + value.size() || seconds < 0) return SetError(BadParameter);
+    recoverSeconds_ = seconds;
+    return SetError(NoError);
+  }
+  if (name == "QUICKSCAN") {
+    const std::string flag = UpperAscii(value);
+    if (flag != "ON" && flag != "OFF") return SetError(BadParameter);
+    quickScan_ = flag == "ON";
+    return SetError(NoError);
+  }
+  return DriverOption(name, value);
+}
+
+std::int32_t DataFile::DriverOption(std::string_view, std::string_view) { return SetError(BadParameter); }
+
+}  // namespace runtime

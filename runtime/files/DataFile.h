@@ -1,0 +1,172 @@
+// A runtime data file: a record layout, its record buffer and a driver that
+// keeps the records on disk. Every operation leaves the calling thread's
+// runtime error (0 on success; see RuntimeError.h) and returns the same code.
+// Used under the runtime lock; one DataFile is one station on its file.
+//
+// Orders: key number k (1-based) reads in that key's order (components, then
+// record order for equal keys); 0 reads in record order. Positions are opaque
+// byte strings made by Position() and taken back by the reset and re-read
+// operations.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "runtime/files/RecordBuffer.h"
+#include "runtime/files/RecordLayout.h"
+
+namespace runtime {
+
+enum class Driver : std::uint8_t { Keyed, Ascii, Basic, Dos };
+
+// Open mode byte: low nibble access, high nibble sharing.
+enum OpenMode : std::uint8_t {
+  AccessRead = 0x00,
+  AccessWrite = 0x01,
+  AccessReadWrite = 0x02,
+  ShareCompatible = 0x00,
+  ShareDenyAll = 0x10,
+  ShareDenyWrite = 0x20,
+  ShareDenyRead = 0x30,
+  ShareDenyNone = 0x40,
+};
+
+class DataFile {
+ public:
+  // Makes a closed file for the driver. diskName is the path given to the
+  // driver (the keyed driver adds its own extension).
+  static std::unique_ptr<DataFile> Make(Driver driver, RecordLayout layout, std::string diskName);
+  virtual ~DataFile();
+
+  DataFile(const DataFile&) = delete;
+  DataFile& operator=(const DataFile&) = delete;
+
+  // Identity of this runtime file, unique in the process.
+  std::int32_t Label() const { return label_; }
+  Driver DriverKind() const { return driver_; }
+  const RecordLayout& Layout() const { return layout_; }
+  RecordBuffer& Record() { return record_; }
+  const RecordBuffer& Record() const { return record_; }
+
+  // The declared name (the layout's name).
+  const std::string& Name() const { return layout_.Name(); }
+  // The path the driver uses: the name source's value when one is set (a
+  // variable such as a user-chosen import file), else the declared disk name.
+  std::string DiskName() const;
+  void SetDiskName(std::string diskName) { diskName_ = std::move(diskName); }
+  void SetDiskNameSource(std::function<std::string()> source) { diskNameSource_ = std::move(source); }
+
+  // A per-thread file keeps separate state for each runtime thread.
+  bool IsThreaded() const { return threaded_; }
+  void SetThreaded(bool threaded) { threaded_ = threaded; }
+
+  // --- Opening and closing ------------------------------------------------
+  virtual std::int32_t Open(std::uint8_t mode) = 0;
+  // Creates a new empty file. Never replaces an existing file: that is
+  // refused with AccessDenied and the file is left as it was.
+  virtual std::int32_t Create() = 0;
+  virtual std::int32_t Close() = 0;
+  virtual std::int32_t BuildKeys() = 0;
+  // Driver option texts: "Recover=N" (wait up to N seconds for a lock at the
+  // next open), "QUICKSCAN=on", "QUICKSCAN=off". Unknown options: BadParameter.
+  std::int32_t SendOption(std::string_view option);
+  // Deletes the file from disk; the file must be closed.
+  virtual std::int32_t Remove() = 0;
+  bool IsOpen() const { return open_; }
+  bool IsReadOnly() const { return (mode_ & 0x0F) == AccessRead; }
+
+  // --- Positioning --------------------------------------------------------
+  void ClearBuffer() { record_.Clear(); }
+  // Start of order key (0 = record order): the next Next reads the first
+  // record, the next Previous the last one.
+  virtual std::int32_t SetOrder(std::size_t key) = 0;
+  // In key order, positioned at the buffer's key values: Next reads the first
+  // record whose key is >= them, Previous the last whose key is <= them.
+  virtual std::int32_t SetOrderAtBuffer(std::size_t key) = 0;
+  // In order key, positioned at position: Next reads that record (or, if it
+  // is gone, the one that followed it); Previous the one before.
+  virtual std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) = 0;
+  std::size_t CurrentOrder() const { return order_; }
+
+  // --- Reading ------------------------------------------------------------
+  // Next/Previous: NoRecord at the end; RecordHeld for a record held by
+  // another station (skipped on the following call).
+  virtual std::int32_t Next() = 0;
+  virtual std::int32_t Previous() = 0;
+  // The record whose key equals the buffer's key values (RecordNotFound).
+  virtual std::int32_t Get(std::size_t key) = 0;
+  // The record at position; an empty position only forgets the current
+  // record, so the buffer counts as a new record (for Duplicate()).
+  virtual std::int32_t GetAt(std::string_view position) = 0;
+  // Re-reads the record at position (made with any order).
+  virtual std::int32_t Reget(std::string_view position) = 0;
+  // The next read skips memo fields (they read as empty).
+  void SkipMemosOnNextRead() { skipMemos_ = true; }
+
+  // --- Holding and watching -----------------------------------------------
+  // Holds the current record against other stations (RecordHeld if one of
+  // them holds it); Release lets go of every record this station holds.
+  virtual std::int32_t Hold() = 0;
+  virtual std::int32_t Release() = 0;
+  bool IsHeld() const { return held_; }
+  // Put then refuses to overwrite a record another station changed since this
+  // one read it (ChangedByOther).
+  virtual std::int32_t Watch() = 0;
+  bool IsWatched() const { return watched_; }
+
+  // --- Writing ------------------------------------------------------------
+  virtual std::int32_t Add() = 0;
+  virtual std::int32_t Put() = 0;     // the current record
+  virtual std::int32_t Delete() = 0;  // the current record
+  // True when adding the buffer (or putting it, over the current record)
+  // would break the uniqueness of key.
+  virtual bool Duplicate(std::size_t key) = 0;
+
+  // --- Properties ---------------------------------------------------------
+  virtual std::int64_t Records() = 0;
+  virtual std::int64_t Bytes() = 0;
+  // The current record's position in order key (0 = record order); empty
+  // when there is no current record.
+  virtual std::string Position(std::size_t key) = 0;
+
+  // --- Transactions -------------------------------------------------------
+  // Waits up to lockWaitSeconds for the file's write lock (FileLocked when
+  // it stays busy). Drivers without transactions answer Unsupported.
+  virtual std::int32_t BeginTransaction(int lockWaitSeconds) = 0;
+  virtual std::int32_t Commit() = 0;
+  virtual std::int32_t Rollback() = 0;
+
+ protected:
+  DataFile(Driver driver, RecordLayout layout, std::string diskName);
+
+  // Driver hook for options the base does not know; BadParameter by default.
+  virtual std::int32_t DriverOption(std::string_view name, std::string_view value);
+
+  // Takes the skip-memo request for the read now starting.
+  bool TakeSkipMemos() { return std::exchange(skipMemos_, false); }
+
+  // State shared by the drivers.
+  std::uint8_t mode_ = AccessReadWrite | ShareDenyNone;
+  bool open_ = false;
+  bool held_ = false;
+  bool watched_ = false;
+  bool quickScan_ = false;
+  int recoverSeconds_ = 0;  // set by "Recover=", used by the next open
+  std::size_t order_ = 0;
+
+ private:
+  const Driver driver_;
+  const std::int32_t label_;
+  const RecordLayout layout_;
+  RecordBuffer record_;
+  std::string diskName_;
+  std::function<std::string()> diskNameSource_;
+  bool threaded_ = false;
+  bool skipMemos_ = false;
+};
+
+}  // namespace runtime

@@ -1,0 +1,156 @@
+// The KEYED driver: records in an SQLite database named diskName + ".db",
+// one station per KeyedFile object. See KeyedSchema.h for the tables and
+// KeyedStation.h for how stations share the file.
+//
+// The database runs in WAL mode with synchronous=NORMAL: a committed change
+// is in the write-ahead log before the call returns, so it survives a crash
+// of the program (SIGKILL included); a power loss may lose the last
+// transactions but never leaves a half-written record.
+//
+// Reading: the driver remembers the last record read (its key values and
+// record number) and reads on from there with one indexed lookup, so
+// deleting the record just read, or changing the order, never disturbs a
+// sequential read. Rows are read ahead in small batches; any write through
+// this station, any repositioning and Hold drop the batch.
+//
+// Current record: the last one read or added. Put and Delete without one
+// answer RecordNotFound. Used under the runtime lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedSchema.h"
+#include "runtime/files/drivers/KeyedSqlite.h"
+#include "runtime/files/drivers/KeyedStation.h"
+
+namespace runtime {
+
+class KeyedFile final : public DataFile {
+ public:
+  KeyedFile(RecordLayout layout, std::string diskName);
+  ~KeyedFile() override;
+
+  // Opening: FileNotFound for a missing file, PathNotFound for a missing
+  // directory, AccessDenied for a sharing conflict or write access to a
+  // read-only file or directory, LayoutMismatch for a database that is not a
+  // keyed file of this layout, KeysInvalid when its keys differ from the
+  // declared ones, DriverFailure for a damaged file. A file that is not
+  // valid is never written to.
+  std::int32_t Open(std::uint8_t mode) override;
+  // Builds the database under a temporary name beside it and links it into
+  // place without replacing anything, so a crash leaves no file or a whole
+  // one.
+  std::int32_t Create() override;
+  std::int32_t Close() override;
+  // Drops and recreates the indexes and stores the declared keys.
+  std::int32_t BuildKeys() override;
+  // Requires the file closed here and by every other station (else
+  // AccessDenied); refuses a file that is not a keyed file.
+  std::int32_t Remove() override;
+
+  std::int32_t SetOrder(std::size_t key) override;
+  std::int32_t SetOrderAtBuffer(std::size_t key) override;
+  std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) override;
+
+  std::int32_t Next() override;
+  std::int32_t Previous() override;
+  std::int32_t Get(std::size_t key) override;
+  std::int32_t GetAt(std::string_view position) override;
+  std::int32_t Reget(std::string_view position) override;
+
+  std::int32_t Hold() override;
+  std::int32_t Release() override;
+  std::int32_t Watch() override;
+
+  std::int32_t Add() override;
+  // Writes only while the stored record still has the version read
+  // (ChangedByOther otherwise, RecordNotFound when it was deleted). Memos
+  // not read (SkipMemosOnNextRead) and left empty keep their stored text.
+  std::int32_t Put() override;
+  std::int32_t Delete() override;
+  bool Duplicate(std::size_t key) override;
+
+  std::int64_t Records() override;
+  std::int64_t Bytes() override;
+  // Record number (8 bytes) followed by the stored bytes of key's components.
+  std::string Position(std::size_t key) override;
+
+  std::int32_t BeginTransaction(int lockWaitSeconds) override;
+  std::int32_t Commit() override;
+  std::int32_t Rollback() override;
+
+ private:
+  // Where the next read starts: both ends of the order, or around remembered
+  // key values. Next reads the first row after (record, forward); Previous
+  // the last row before (record, backward).
+  struct Cursor {
+    bool atEnds = true;
+    std::vector<std::uint8_t> record;  // key values, as record bytes
+    std::int64_t forward = 0;
+    std::int64_t backward = 0;
+  };
+  // Rows read ahead in one direction from the cursor.
+  struct Batch {
+    ScanDirection direction = ScanDirection::Forward;
+    bool memos = false;
+    std::size_t count = 0;
+    std::size_t next = 0;
+    std::vector<std::int64_t> rowids;
+    std::vector<std::int64_t> versions;
+    std::vector<std::uint8_t> records;
+    std::vector<std::string> memoTexts;
+  };
+  // The current record as stored.
+  struct Current {
+    std::int64_t rowid = 0;  // 0: none
+    std::int64_t version = 0;
+    bool memosRead = true;
+    std::vector<std::uint8_t> record;
+  };
+
+  std::string DbPath() const { return DiskName() + ".db"; }
+  std::string LockPath() const { return DiskName() + ".lck"; }
+
+  [[nodiscard]] std::int32_t CheckExisting(bool forWrite) const;
+  [[nodiscard]] std::int32_t CheckHeader() const;
+  // Opens and validates the database into db_. KeysInvalid leaves db_ open
+  // when keepOnKeysInvalid (for BuildKeys).
+  [[nodiscard]] std::int32_t Connect(bool writable, bool keepOnKeysInvalid);
+  [[nodiscard]] std::int32_t Validate();
+  [[nodiscard]] std::int32_t RebuildKeys();
+  void Disconnect();
+
+  sqlite3_stmt* Statement(std::size_t slot);
+  std::string StatementSql(std::size_t slot) const;
+
+  [[nodiscard]] std::int32_t Read(ScanDirection direction);
+  [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  // Appends the rows of statement slot to the batch, up to limit in all.
+  [[nodiscard]] std::int32_t FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit);
+  [[nodiscard]] std::int32_t ReadSingle(sqlite3_stmt* statement, bool memos);
+  [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, const std::uint8_t* record,
+                                     const std::string* memos, bool skipMemos);
+  [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
+  void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
+  void Reposition() { batch_.count = batch_.next = 0; fills_ = 0; }
+  [[nodiscard]] std::int32_t CheckWritable() const;
+  void ResetState();
+
+  KeyedSchema schema_;
+  // Valid while open.
+  SqliteConnection db_;
+  std::unique_ptr<KeyedStation> station_;
+  std::vector<SqliteStatement> statements_;  // by slot, prepared on first use
+  Cursor cursor_;
+  Batch batch_;
+  Current current_;
+  int fills_ = 0;  // batches read since the last repositioning
+  bool inTransaction_ = false;
+};
+
+}  // namespace runtime

@@ -1,0 +1,322 @@
+#include "runtime/files/drivers/KeyedSchema.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "runtime/text/FixedText.h"
+
+namespace runtime {
+
+static_assert(std::endian::native == std::endian::little, "record fields are little-endian in memory");
+
+namespace {
+std::string FieldColumn(std::size_t field) { return "f" + std::to_string(field); }
+std::string MemoColumn(std::size_t memo) { return "m" + std::to_string(memo); }
+std::string Parameter(std::size_t number) { return "?" + std::to_string(number); }
+
+const char* SqlType(FieldType type) {
+  if (IsText(type)) return "TEXT";
+  return type == FieldType::Real ? "REAL" : "INTEGER";
+}
+
+template <typename T>
+void StoreNumber(std::uint8_t* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+}
+
+template <typename T>
+T LoadNumber(const std::uint8_t* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+std::int64_t LoadInteger(const std::uint8_t* at, FieldType type) {
+  switch (type) {
+    case FieldType::Int8: return LoadNumber<std::int8_t>(at);
+    case FieldType::UInt8: return LoadNumber<std::uint8_t>(at);
+    case FieldType::Int16: return LoadNumber<std::int16_t>(at);
+    case FieldType::UInt16: return LoadNumber<std::uint16_t>(at);
+    case FieldType::Int32:
+    case FieldType::Date:
+    case FieldType::Time: return LoadNumber<std::int32_t>(at);
+    case FieldType::UInt32: return LoadNumber<std::uint32_t>(at);
+    case FieldType::String:
+    case FieldType::Real: break;
+  }
+  return 0;
+}
+
+// Values in the file were written from fields of the same type, so they fit.
+void StoreInteger(std::uint8_t* at, FieldType type, std::int64_t value) {
+  switch (type) {
+    case FieldType::Int8: StoreNumber(at, static_cast<std::int8_t>(value)); return;
+    case FieldType::UInt8: StoreNumber(at, static_cast<std::uint8_t>(value)); return;
+    case FieldType::Int16: StoreNumber(at, static_cast<std::int16_t>(value)); return;
+    case FieldType::UInt16: StoreNumber(at, static_cast<std::uint16_t>(value)); return;
+    case FieldType::Int32:
+    case FieldType::Date:
+    case FieldType::Time: StoreNumber(at, static_cast<std::int32_t>(value)); return;
+    case FieldType::UInt32: StoreNumber(at, static_cast<std::uint32_t>(value)); return;
+    case FieldType::String:
+    case FieldType::Real: return;
+  }
+}
+}  // namespace
+
+KeyedSchema::KeyedSchema(const RecordLayout& layout) : layout_(&layout) {}
+
+std::string KeyedSchema::CreateTablesSql() const {
+  std::string sql = "CREATE TABLE records(id INTEGER PRIMARY KEY AUTOINCREMENT, version INTEGER NOT NULL";
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) {
+    sql += ", " + FieldColumn(f) + " " + SqlType(layout_->Field(f).type);
+  }
+  for (std::size_t m = 1; m <= layout_->MemoCount(); ++m) sql += ", " + MemoColumn(m) + " TEXT NOT NULL DEFAULT ''";
+  sql += ");CREATE TABLE keyed_meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);";
+  return sql;
+}
+
+std::string KeyedSchema::IndexName(std::size_t key) { return "key" + std::to_string(key); }
+
+std::string KeyedSchema::CreateIndexSql(std::size_t key) const {
+  const KeyDesc& desc = layout_->Key(key);
+  std::string sql = (desc.unique || desc.primary) ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
+  sql += IndexName(key) + " ON records(";
+  for (std::size_t c = 0; c < desc.components.size(); ++c) {
+    if (c > 0) sql += ", ";
+    sql += Column(desc, desc.components[c]);
+    if (desc.components[c].order == Order::Descending) sql += " DESC";
+  }
+  return sql + ")";
+}
+
+std::string KeyedSchema::LayoutSignature() const {
+  std::string signature = "fields:";
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) {
+    const FieldDesc& field = layout_->Field(f);
+    signature += UpperAscii(field.label) + "/" + std::to_string(static_cast<int>(field.type)) + "/" +
+                 std::to_string(field.size) + ";";
+  }
+  signature += "memos:";
+  for (std::size_t m = 1; m <= layout_->MemoCount(); ++m) {
+    signature += UpperAscii(layout_->Memo(m).label) + "/" + std::to_string(layout_->Memo(m).maxSize) + ";";
+  }
+  return signature;
+}
+
+std::string KeyedSchema::KeysSignature() const {
+  std::string signature;
+  for (std::size_t k = 1; k <= layout_->KeyCount(); ++k) {
+    const KeyDesc& key = layout_->Key(k);
+    signature += IndexName(k) + ":" + ((key.unique || key.primary) ? "U" : "D") + (key.noCase ? "N" : "C");
+    for (const KeyComponentDesc& component : key.components) {
+      signature += std::to_string(component.field) + (component.order == Order::Descending ? "-" : "+");
+    }
+    signature += ";";
+  }
+  return signature;
+}
+
+std::string KeyedSchema::Column(const KeyDesc& key, const KeyComponentDesc& component) const {
+  std::string column = FieldColumn(component.field);
+  if (key.noCase && IsText(layout_->Field(component.field).type)) column += " COLLATE NOCASE";
+  return column;
+}
+
+std::string KeyedSchema::SelectList(bool memos) const {
+  std::string list = "id, version";
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) list += ", " + FieldColumn(f);
+  if (memos) {
+    for (std::size_t m = 1; m <= layout_->MemoCount(); ++m) list += ", " + MemoColumn(m);
+  }
+  return list;
+}
+
+std::string KeyedSchema::OrderBy(std::size_t key, ScanDirection direction) const {
+  const bool backward = direction == ScanDirection::Backward;
+  std::string order;
+  if (key != 0) {
+    const KeyDesc& desc = layout_->Key(key);
+    for (const KeyComponentDesc& component : desc.components) {
+      const bool descending = (component.order == Order::Descending) != backward;
+      order += Column(desc, component) + (descending ? " DESC, " : ", ");
+    }
+  }
+  return order + (backward ? "id DESC" : "id");
+}
+
+// Rows whose key comes strictly after (?1..?n) in the scan's order. A bound
+// on the first component leads, so that SQLite starts the index range there
+// (it does not take the range of a COLLATE NOCASE index from a row value);
+// when every component ascends the rest is one row-value comparison,
+// otherwise the expanded form.
+std::string KeyedSchema::AfterCondition(std::size_t key, ScanDirection direction) const {
+  const bool backward = direction == ScanDirection::Backward;
+  if (key == 0) return backward ? "id < ?1" : "id > ?1";
+  const KeyDesc& desc = layout_->Key(key);
+  const std::size_t n = desc.components.size();
+  auto op = [&](std::size_t c) { return (desc.components[c].order == Order::Descending) != backward ? " <" : " >"; };
+  if (n == 1) return Column(desc, desc.components[0]) + op(0) + " " + Parameter(1);
+  bool uniform = true;
+  for (const KeyComponentDesc& component : desc.components) {
+    if (component.order == Order::Descending) uniform = false;
+  }
+  std::string condition = Column(desc, desc.components[0]) + op(0) + "= " + Parameter(1) + " AND ";
+  if (uniform) {
+    std::string left = "(", right = "(";
+    for (std::size_t c = 0; c < n; ++c) {
+      left += (c > 0 ? ", " : "") + Column(desc, desc.components[c]);
+      right += (c > 0 ? ", " : "") + Parameter(c + 1);
+    }
+    return condition + left + ")" + op(0) + " " + right + ")";
+  }
+  std::string closing;
+  for (std::size_t c = 0; c < n; ++c) {
+    const std::string column = Column(desc, desc.components[c]);
+    condition += "(" + column + op(c) + " " + Parameter(c + 1);
+    if (c + 1 < n) {
+      condition += " OR (" + column + " = " + Parameter(c + 1) + " AND ";
+      closing += "))";
+    } else {
+      condition += ")";
+    }
+  }
+  return condition + closing;
+}
+
+std::string KeyedSchema::EqualCondition(std::size_t key) const {
+  const KeyDesc& desc = layout_->Key(key);
+  std::string condition;
+  for (std::size_t c = 0; c < desc.components.size(); ++c) {
+    if (c > 0) condition += " AND ";
+    condition += Column(desc, desc.components[c]) + " = " + Parameter(c + 1);
+  }
+  return condition;
+}
+
+std::string KeyedSchema::FirstSql(std::size_t key, ScanDirection direction, bool memos) const {
+  return "SELECT " + SelectList(memos) + " FROM records ORDER BY " + OrderBy(key, direction) + " LIMIT ?1";
+}
+
+std::string KeyedSchema::AfterSql(std::size_t key, ScanDirection direction, bool memos) const {
+  const std::size_t n = key == 0 ? 1 : layout_->Key(key).components.size();
+  return "SELECT " + SelectList(memos) + " FROM records WHERE " + AfterCondition(key, direction) + " ORDER BY " +
+         OrderBy(key, direction) + " LIMIT " + Parameter(n + 1);
+}
+
+std::string KeyedSchema::GroupSql(std::size_t key, ScanDirection direction, bool memos) const {
+  const std::size_t n = layout_->Key(key).components.size();
+  const bool backward = direction == ScanDirection::Backward;
+  return "SELECT " + SelectList(memos) + " FROM records WHERE " + EqualCondition(key) + " AND id" +
+         (backward ? " < " : " > ") + Parameter(n + 1) + " ORDER BY id" + (backward ? " DESC" : "") + " LIMIT " +
+         Parameter(n + 2);
+}
+
+std::string KeyedSchema::EqualSql(std::size_t key, bool memos) const {
+  return "SELECT " + SelectList(memos) + " FROM records WHERE " + EqualCondition(key) + " ORDER BY " +
+         OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
+}
+
+std::string KeyedSchema::ByRowidSql(bool memos) const {
+  return "SELECT " + SelectList(memos) + " FROM records WHERE id = ?1";
+}
+
+std::string KeyedSchema::DuplicateSql(std::size_t key) const {
+  return "SELECT 1 FROM records WHERE " + EqualCondition(key) + " AND id <> " +
+         Parameter(layout_->Key(key).components.size() + 1) + " LIMIT 1";
+}
+
+std::string KeyedSchema::InsertSql() const {
+  std::string columns = "version", values = "1";
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) {
+    columns += ", " + FieldColumn(f);
+    values += ", " + Parameter(f);
+  }
+  for (std::size_t m = 1; m <= layout_->MemoCount(); ++m) {
+    columns += ", " + MemoColumn(m);
+    values += ", " + Parameter(layout_->FieldCount() + m);
+  }
+  return "INSERT INTO records(" + columns + ") VALUES(" + values + ")";
+}
+
+std::string KeyedSchema::UpdateSql() const {
+  std::string sql = "UPDATE records SET version = version + 1";
+  const std::size_t fields = layout_->FieldCount(), memos = layout_->MemoCount();
+  for (std::size_t f = 1; f <= fields; ++f) sql += ", " + FieldColumn(f) + " = " + Parameter(f);
+  for (std::size_t m = 1; m <= memos; ++m) {
+    sql += ", " + MemoColumn(m) + " = coalesce(" + Parameter(fields + m) + ", " + MemoColumn(m) + ")";
+  }
+  return sql + " WHERE id = " + Parameter(fields + memos + 1) + " AND version = " + Parameter(fields + memos + 2);
+}
+
+void KeyedSchema::BindField(sqlite3_stmt* statement, int parameter, const FieldDesc& field,
+                            const std::uint8_t* record) const {
+  const std::uint8_t* at = record + field.offset;
+  if (IsText(field.type)) {
+    // Clipped, so that trailing spaces never take part in comparisons.
+    const std::string_view text = Clip(std::string_view(reinterpret_cast<const char*>(at), field.size));
+    sqlite3_bind_text(statement, parameter, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  } else if (field.type == FieldType::Real) {
+    sqlite3_bind_double(statement, parameter, LoadNumber<double>(at));
+  } else {
+    sqlite3_bind_int64(statement, parameter, LoadInteger(at, field.type));
+  }
+}
+
+int KeyedSchema::BindFields(sqlite3_stmt* statement, int first, const std::uint8_t* record) const {
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) BindField(statement, first++, layout_->Field(f), record);
+  return first;
+}
+
+int KeyedSchema::BindKey(sqlite3_stmt* statement, int first, std::size_t key, const std::uint8_t* record) const {
+  for (const KeyComponentDesc& component : layout_->Key(key).components) {
+    BindField(statement, first++, layout_->Field(component.field), record);
+  }
+  return first;
+}
+
+void KeyedSchema::StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* record) const {
+  int column = first;
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f, ++column) {
+    const FieldDesc& field = layout_->Field(f);
+    std::uint8_t* at = record + field.offset;
+    if (IsText(field.type)) {
+      const unsigned char* text = sqlite3_column_text(statement, column);
+      const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(sqlite3_column_bytes(statement, column)), field.size);
+      if (length > 0) std::memcpy(at, text, length);
+      std::memset(at + length, ' ', field.size - length);
+    } else if (field.type == FieldType::Real) {
+      // SQLite keeps a NaN as NULL.
+      const double value = sqlite3_column_type(statement, column) == SQLITE_NULL
+                               ? std::numeric_limits<double>::quiet_NaN()
+                               : sqlite3_column_double(statement, column);
+      StoreNumber(at, value);
+    } else {
+      StoreInteger(at, field.type, sqlite3_column_int64(statement, column));
+    }
+  }
+}
+
+std::size_t KeyedSchema::KeyBytes(std::size_t key) const {
+  std::size_t bytes = 0;
+  for (const KeyComponentDesc& component : layout_->Key(key).components) bytes += layout_->Field(component.field).size;
+  return bytes;
+}
+
+void KeyedSchema::CopyKey(std::size_t key, const std::uint8_t* record, std::string& out) const {
+  for (const KeyComponentDesc& component : layout_->Key(key).components) {
+    const FieldDesc& field = layout_->Field(component.field);
+    out.append(reinterpret_cast<const char*>(record + field.offset), field.size);
+  }
+}
+
+void KeyedSchema::RestoreKey(std::size_t key, const char* bytes, std::uint8_t* record) const {
+  for (const KeyComponentDesc& component : layout_->Key(key).components) {
+    const FieldDesc& field = layout_->Field(component.field);
+    std::memcpy(record + field.offset, bytes, field.size);
+    bytes += field.size;
+  }
+}
+
+}  // namespace runtime

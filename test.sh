@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian packages), configures, builds and runs every
+# test: a normal build running all tests, then an AddressSanitizer +
+# UndefinedBehaviorSanitizer build running the headless tests.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+install_missing_packages
+
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLINDEN_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j "$jobs" --timeout 600 -L headless)

@@ -1,0 +1,426 @@
+// The keyed driver on one station: orders, keys, memos, positions,
+// transactions, and files that are missing, damaged or not ours.
+#include <sys/stat.h>
+
+#include <random>
+
+#include "tests/runtime/KeyedTestSupport.h"
+
+namespace runtime::testing {
+namespace {
+
+class KeyedFileTest : public KeyedTestBase {
+ protected:
+  // Record order 3, 1, 2, 4; descriptions collide without case and spaces.
+  std::unique_ptr<DataFile> FourBookmarks(RecordLayout layout = BookmarkLayout(), const std::string& name = "MARLINDEN") {
+    std::unique_ptr<DataFile> file = NewFile(std::move(layout), name);
+    for (const Bookmark& b : {Bookmark{3, "http://c.com", "beta"}, Bookmark{1, "http://a.com", "alpha"},
+                              Bookmark{2, "http://b.com", "beta"}, Bookmark{4, "ftp://d.com", "ALPHA"}}) {
+      EXPECT_EQ(Add(*file, b), NoError) << LastError().driverText;
+    }
+    return file;
+  }
+};
+
+using Nums = std::vector<std::int64_t>;
+
+TEST_F(KeyedFileTest, ReadsEveryOrderBothWays) {
+  auto file = FourBookmarks();
+  struct Case {
+    std::size_t key;
+    Nums forward;
+  } cases[] = {
+      {0, {3, 1, 2, 4}},          // record order
+      {kNumKey, {1, 2, 3, 4}},    //
+      {kNameKey, {4, 1, 2, 3}},   // "ftp" < "http", case folded
+      {kDescKey, {1, 4, 3, 2}},   // equal keys in record order
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadAll(*file, c.key), c.forward) << "key " << c.key;
+    EXPECT_EQ(ReadAll(*file, c.key, true), Nums(c.forward.rbegin(), c.forward.rend())) << "key " << c.key;
+  }
+}
+
+TEST_F(KeyedFileTest, DescendingComponentsAndDirectionChanges) {
+  RecordLayout layout = RecordLayout::Builder("MARLINDEN", "WEB")
+                            .Field("NUM", FieldType::Int32)
+                            .String("URL", 255)
+                            .String("DESCRIPTION", 250)
+                            .Field("NOTEFIELD", FieldType::UInt8)
+                            .Key("NUMDOWN", {{1, Order::Descending}}, KeyUnique)
+                            .Key("MIXED", {{3}, {1, Order::Descending}}, KeyNoCase)
+                            .Key("PAIR", {{3}, {1}}, KeyNoCase)
+                            .Build();
+  auto file = FourBookmarks(std::move(layout));
+  EXPECT_EQ(ReadAll(*file, 1), (Nums{4, 3, 2, 1}));
+  EXPECT_EQ(ReadAll(*file, 1, true), (Nums{1, 2, 3, 4}));
+  EXPECT_EQ(ReadAll(*file, 2), (Nums{4, 1, 3, 2}));
+  EXPECT_EQ(ReadAll(*file, 2, true), (Nums{2, 3, 1, 4}));
+
+  // Turning round reads back from the record just read; past the end,
+  // Previous reads the last record again.
+  ASSERT_EQ(file->SetOrder(2), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(Num(*file), 3);
+  ASSERT_EQ(file->Previous(), NoError);
+  EXPECT_EQ(Num(*file), 1);
+  EXPECT_EQ(ReadOn(*file), (Nums{3, 2}));
+  ASSERT_EQ(file->Previous(), NoError);
+  EXPECT_EQ(Num(*file), 2);
+
+  // Starting at buffer values on the mixed key: ("beta", 9) comes before
+  // every beta since its number sorts downwards.
+  SetBuffer(*file, {9, "", "BETA"});
+  ASSERT_EQ(file->SetOrderAtBuffer(2), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{3, 2}));
+
+  // Two ascending components.
+  EXPECT_EQ(ReadAll(*file, 3), (Nums{1, 4, 2, 3}));
+  EXPECT_EQ(ReadAll(*file, 3, true), (Nums{3, 2, 4, 1}));
+  SetBuffer(*file, {3, "", "Beta"});
+  ASSERT_EQ(file->SetOrderAtBuffer(3), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{3}));
+  ASSERT_EQ(file->SetOrderAtBuffer(3), NoError);
+  EXPECT_EQ(ReadOn(*file, true), (Nums{3, 2, 4, 1}));
+  ASSERT_EQ(file->SetOrder(3), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(ReadOn(*file, true), (Nums{1}));
+}
+
+TEST_F(KeyedFileTest, StartsAtBufferValuesAndAtPositions) {
+  auto file = FourBookmarks();
+  SetBuffer(*file, {0, "", "beta  "});
+  ASSERT_EQ(file->SetOrderAtBuffer(kDescKey), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{3, 2}));
+  ASSERT_EQ(file->SetOrderAtBuffer(kDescKey), NoError);
+  EXPECT_EQ(ReadOn(*file, true), (Nums{2, 3, 4, 1}));  // the last key <= "beta"
+  SetBuffer(*file, {5, "", ""});
+  ASSERT_EQ(file->SetOrderAtBuffer(kNumKey), NoError);
+  EXPECT_EQ(file->Next(), NoRecord);
+  ASSERT_EQ(file->SetOrderAtBuffer(kNumKey), NoError);
+  EXPECT_EQ(ReadOn(*file, true), (Nums{4, 3, 2, 1}));
+
+  // A position survives the deletion of its record.
+  SetBuffer(*file, {2, "", ""});
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  const std::string byDesc = file->Position(kDescKey);
+  const std::string byNum = file->Position(kNumKey);
+  EXPECT_EQ(byNum.size(), 8u + 4u);
+  ASSERT_EQ(file->SetOrderAtPosition(kDescKey, byDesc), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{2}));
+  ASSERT_EQ(file->SetOrderAtPosition(kDescKey, byDesc), NoError);
+  ASSERT_EQ(file->Previous(), NoError);
+  EXPECT_EQ(Num(*file), 3);
+  ASSERT_EQ(file->GetAt(byNum), NoError);
+  ASSERT_EQ(file->Delete(), NoError);
+  ASSERT_EQ(file->SetOrderAtPosition(kNumKey, byNum), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{3, 4}));
+  ASSERT_EQ(file->SetOrderAtPosition(kDescKey, byDesc), NoError);
+  EXPECT_EQ(ReadOn(*file, true), (Nums{3, 4, 1}));
+  EXPECT_EQ(file->GetAt(byNum), RecordNotFound);
+  EXPECT_EQ(file->SetOrderAtPosition(kNumKey, "abc"), BadParameter);
+}
+
+TEST_F(KeyedFileTest, DeletingTheRecordJustReadKeepsTheSequence) {
+  struct Case {
+    std::size_t key;
+    std::int64_t deleted;  // the second record of the order
+    Nums rest;
+  } cases[] = {{0, 1, {2, 4}}, {kNumKey, 2, {3, 4}}, {kNameKey, 1, {2, 3}}, {kDescKey, 4, {3, 2}}};
+  for (const Case& c : cases) {
+    auto file = FourBookmarks(BookmarkLayout(), "KEY" + std::to_string(c.key));
+    ASSERT_EQ(file->SetOrder(c.key), NoError);
+    ASSERT_EQ(file->Next(), NoError);
+    ASSERT_EQ(file->Next(), NoError);
+    ASSERT_EQ(Num(*file), c.deleted);
+    ASSERT_EQ(file->Delete(), NoError);
+    EXPECT_EQ(ReadOn(*file), c.rest) << "key " << c.key;
+    EXPECT_EQ(file->Records(), 3);
+  }
+}
+
+TEST_F(KeyedFileTest, SequentialDeletesAcrossReadAheadBatches) {
+  auto file = NewFile();
+  for (int i = 1; i <= 300; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), "same"}), NoError);
+  // Every other record is deleted while reading in key order.
+  ASSERT_EQ(file->SetOrder(kDescKey), NoError);
+  int read = 0;
+  while (file->Next() == NoError) {
+    ++read;
+    if (Num(*file) % 2 == 0) {
+      ASSERT_EQ(file->Delete(), NoError);
+    }
+  }
+  EXPECT_EQ(read, 300);
+  EXPECT_EQ(file->Records(), 150);
+  const Nums odd = ReadAll(*file, kDescKey);
+  ASSERT_EQ(odd.size(), 150u);
+  EXPECT_EQ(odd.front(), 1);
+  EXPECT_EQ(odd.back(), 299);
+}
+
+TEST_F(KeyedFileTest, UniqueCaseInsensitiveKey) {
+  auto file = NewFile();
+  ASSERT_EQ(Add(*file, {1, "http://a.com", "first"}), NoError);
+  EXPECT_EQ(Add(*file, {2, "HTTP://A.COM", "second"}), DuplicateKey);
+  EXPECT_FALSE(LastError().driverCode.empty());
+  EXPECT_NE(LastError().driverText.find("UNIQUE"), std::string::npos) << LastError().driverText;
+  EXPECT_EQ(Add(*file, {1, "http://other", "x"}), DuplicateKey) << "the primary key is unique";
+  EXPECT_EQ(Add(*file, {3, "http://b.com", "FIRST"}), NoError) << "duplicates allowed on DESCKEY";
+  EXPECT_EQ(file->Records(), 2);
+
+  // The first record is unchanged; trailing spaces and case do not matter.
+  SetBuffer(*file, {0, "Http://A.Com   ", ""});
+  ASSERT_EQ(file->Get(kNameKey), NoError);
+  EXPECT_EQ(Num(*file), 1);
+  EXPECT_EQ(Url(*file), "http://a.com");
+  EXPECT_EQ(Description(*file), "first");
+  SetBuffer(*file, {0, "http://a.co", ""});
+  EXPECT_EQ(file->Get(kNameKey), RecordNotFound);
+
+  // Duplicate(): the buffer against every record but the current one.
+  SetBuffer(*file, {1, "http://a.com", ""});
+  ASSERT_EQ(file->Get(kNameKey), NoError);
+  EXPECT_FALSE(file->Duplicate(kNameKey)) << "the current record itself";
+  ASSERT_EQ(file->GetAt(""), NoError);
+  EXPECT_TRUE(file->Duplicate(kNameKey));
+  EXPECT_TRUE(file->Duplicate(kNumKey));
+  EXPECT_FALSE(file->Duplicate(kDescKey)) << "a key with duplicates never reports one";
+  file->Record().Field("URL").SetText("HTTP://B.COM");
+  EXPECT_TRUE(file->Duplicate(kNameKey));
+  file->Record().Field("URL").SetText("http://c.com");
+  EXPECT_FALSE(file->Duplicate(kNameKey));
+  EXPECT_EQ(file->Put(), RecordNotFound) << "no current record after GetAt(\"\")";
+
+  // A put that would duplicate another record's key fails and changes nothing.
+  SetBuffer(*file, {3, "", ""});
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  file->Record().Field("URL").SetText("http://A.com");
+  EXPECT_EQ(file->Put(), DuplicateKey);
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  EXPECT_EQ(Url(*file), "http://b.com");
+}
+
+TEST_F(KeyedFileTest, MemosRoundTripAndSkippedMemosAreKept) {
+  auto file = NewFile();
+  const std::string notes(1000, 'n');
+  ASSERT_EQ(Add(*file, {1, "http://a.com", "a"}, notes), NoError);
+  ASSERT_EQ(Add(*file, {2, "http://b.com", "b"}, "short note"), NoError);
+  ASSERT_EQ(file->Close(), NoError);
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+
+  SetBuffer(*file, {1, "", ""});
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  EXPECT_EQ(file->Record().Memo(1), notes);
+
+  file->SkipMemosOnNextRead();
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  EXPECT_EQ(file->Record().Memo(1), "");
+  // Putting a record read without memos keeps its stored memo.
+  file->Record().Field("DESCRIPTION").SetText("changed");
+  ASSERT_EQ(file->Put(), NoError);
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  EXPECT_EQ(Description(*file), "changed");
+  EXPECT_EQ(file->Record().Memo(1), notes);
+
+  // Only the next read skips memos; sequential reads fetch them again.
+  ASSERT_EQ(file->SetOrder(kNumKey), NoError);
+  file->SkipMemosOnNextRead();
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(file->Record().Memo(1), "");
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(file->Record().Memo(1), "short note");
+  file->Record().SetMemo(1, "");
+  ASSERT_EQ(file->Put(), NoError);
+  ASSERT_EQ(file->Reget(file->Position(0)), NoError);
+  EXPECT_EQ(file->Record().Memo(1), "") << "a memo read and cleared is cleared";
+}
+
+TEST_F(KeyedFileTest, CountsBytesPositionsAndRegets) {
+  auto file = FourBookmarks();
+  EXPECT_EQ(file->Records(), 4);
+  const std::int64_t before = file->Bytes();
+  EXPECT_GT(before, 0);
+  for (int i = 10; i < 200; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), std::string(200, 'd')}), NoError);
+  EXPECT_EQ(file->Records(), 194);
+  EXPECT_GT(file->Bytes(), before + 190 * 200);
+
+  EXPECT_EQ(file->Position(kNameKey).size(), 8u + 255u);
+  SetBuffer(*file, {2, "", ""});
+  ASSERT_EQ(file->Get(kNumKey), NoError);
+  const std::string position = file->Position(kNameKey);
+  ASSERT_EQ(file->SetOrder(0), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  ASSERT_NE(Num(*file), 2);
+  ASSERT_EQ(file->Reget(position), NoError);
+  EXPECT_EQ(Num(*file), 2);
+  EXPECT_EQ(Url(*file), "http://b.com");
+  ASSERT_EQ(file->GetAt(""), NoError);
+  EXPECT_EQ(file->Position(0), "");
+
+  // Added records become current.
+  ASSERT_EQ(Add(*file, {500, "http://new", "n"}), NoError);
+  const std::string added = file->Position(0);
+  ASSERT_EQ(file->Next(), NoRecord) << "the added record is the last in record order";
+  ASSERT_EQ(file->Reget(added), NoError);
+  EXPECT_EQ(Num(*file), 500);
+}
+
+TEST_F(KeyedFileTest, TransactionsCommitAndRollBack) {
+  auto file = NewFile();
+  ASSERT_EQ(file->BeginTransaction(1), NoError);
+  ASSERT_EQ(Add(*file, {1, "http://a.com", "a"}), NoError);
+  ASSERT_EQ(Add(*file, {2, "http://b.com", "b"}), NoError);
+  ASSERT_EQ(file->Rollback(), NoError);
+  EXPECT_EQ(file->Records(), 0);
+  EXPECT_EQ(file->Commit(), BadParameter) << "nothing to commit";
+
+  ASSERT_EQ(file->BeginTransaction(1), NoError);
+  ASSERT_EQ(Add(*file, {1, "http://a.com", "a"}), NoError);
+  ASSERT_EQ(file->Commit(), NoError);
+  ASSERT_EQ(file->Close(), NoError);
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  EXPECT_EQ(ReadAll(*file, kNumKey), (Nums{1}));
+
+  // Another station's transaction keeps this one waiting, then refused.
+  auto other = MakeFile();
+  ASSERT_EQ(other->Open(kReadWriteShared), NoError);
+  ASSERT_EQ(file->BeginTransaction(0), NoError);
+  EXPECT_EQ(other->BeginTransaction(0), FileLocked);
+  EXPECT_FALSE(LastError().driverText.empty());
+  EXPECT_EQ(other->Records(), 1) << "readers are not blocked";
+  ASSERT_EQ(file->Commit(), NoError);
+  EXPECT_EQ(other->BeginTransaction(0), NoError);
+  EXPECT_EQ(other->Rollback(), NoError);
+}
+
+TEST_F(KeyedFileTest, ReadOnlyOpenRefusesWrites) {
+  FourBookmarks()->Close();
+  auto file = MakeFile();
+  ASSERT_EQ(file->Open(AccessRead | ShareDenyNone), NoError);
+  EXPECT_EQ(ReadAll(*file, kNumKey), (Nums{1, 2, 3, 4}));
+  EXPECT_EQ(Add(*file, {9, "http://z", "z"}), AccessDenied);
+  EXPECT_EQ(file->Delete(), AccessDenied);
+  EXPECT_EQ(file->Open(kReadWriteShared), AlreadyOpen);
+}
+
+TEST_F(KeyedFileTest, MissingFilesAndDirectories) {
+  auto file = MakeFile();
+  EXPECT_EQ(file->Open(kReadWriteShared), FileNotFound);
+  EXPECT_EQ(file->Remove(), FileNotFound);
+
+  file->SetDiskName(dir_ + "/nowhere/MARLINDEN");
+  EXPECT_EQ(file->Open(kReadWriteShared), PathNotFound);
+  EXPECT_EQ(file->Create(), PathNotFound);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/nowhere"));
+
+  file->SetDiskName(DiskName());
+  ASSERT_EQ(file->Create(), NoError);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << "no temporary file is left";
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  EXPECT_EQ(file->Remove(), AccessDenied) << "an open file is not removed";
+  ASSERT_EQ(file->Close(), NoError);
+  ASSERT_EQ(file->Remove(), NoError);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+// Files under the name that are not keyed files of this layout: every
+// operation refuses them and leaves every byte as it was.
+TEST_F(KeyedFileTest, ForeignAndDamagedFilesAreRefusedAndNeverWritten) {
+  {
+    auto real = FourBookmarks();
+    for (int i = 10; i < 400; ++i) ASSERT_EQ(Add(*real, {i, "http://x/" + std::to_string(i), "d"}), NoError);
+  }
+  const std::string realBytes = FileBytes(DbPath());
+  ASSERT_GT(realBytes.size(), 8192u);
+  std::mt19937 random(7);
+  std::string noise(8192, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+  } cases[] = {
+      {"random bytes", [&](const std::string& path) { WriteBytes(path, noise); }},
+      {"empty file", [&](const std::string& path) { WriteBytes(path, ""); }},
+      {"truncated database", [&](const std::string& path) { WriteBytes(path, realBytes.substr(0, realBytes.size() / 2)); }},
+      {"header only", [&](const std::string& path) { WriteBytes(path, realBytes.substr(0, 100)); }},
+      {"another program's database",
+       [&](const std::string& path) { RawSql(path, "CREATE TABLE t(x); INSERT INTO t VALUES (1);"); }},
+      {"another program's WAL database",
+       [&](const std::string& path) { RawSql(path, "PRAGMA journal_mode=WAL; CREATE TABLE t(x); INSERT INTO t VALUES (1);"); }},
+      {"a keyed file of another layout",
+       [&](const std::string& path) {
+         auto other = DataFile::Make(Driver::Keyed,
+                                     RecordLayout::Builder("OTHER", "OTH").String("NAME", 20).Build(),
+                                     path.substr(0, path.size() - 3));
+         ASSERT_EQ(other->Create(), NoError);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directory(dir_);
+    c.make(DbPath());
+    const std::string before = FileBytes(DbPath());
+    auto file = MakeFile();
+    for (std::uint8_t mode : {kReadWriteShared, std::uint8_t{AccessRead | ShareDenyNone}}) {
+      const std::int32_t code = file->Open(mode);
+      EXPECT_NE(code, NoError);
+      EXPECT_NE(code, FileNotFound);
+      EXPECT_FALSE(file->IsOpen());
+    }
+    EXPECT_EQ(file->Create(), AccessDenied);
+    EXPECT_NE(file->BuildKeys(), NoError);
+    EXPECT_NE(file->Remove(), NoError);
+    EXPECT_EQ(FileBytes(DbPath()), before) << "the file was changed";
+  }
+}
+
+TEST_F(KeyedFileTest, LayoutMismatchAndRebuiltKeys) {
+  FourBookmarks()->Close();
+  RecordLayout wider = RecordLayout::Builder("MARLINDEN", "WEB")
+                           .Field("NUM", FieldType::Int32)
+                           .String("URL", 300)
+                           .String("DESCRIPTION", 250)
+                           .Field("NOTEFIELD", FieldType::UInt8)
+                           .Memo("NOTES", 1000)
+                           .Build();
+  EXPECT_EQ(MakeFile(std::move(wider))->Open(kReadWriteShared), LayoutMismatch);
+
+  // An index dropped behind the driver's back.
+  RawSql(DbPath(), "DROP INDEX key3");
+  auto file = MakeFile();
+  EXPECT_EQ(file->Open(kReadWriteShared), KeysInvalid);
+  ASSERT_EQ(file->BuildKeys(), NoError) << LastError().driverText;
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  EXPECT_EQ(ReadAll(*file, kDescKey), (Nums{1, 4, 3, 2}));
+  ASSERT_EQ(file->Close(), NoError);
+
+  // A key added to the declaration.
+  RecordLayout moreKeys = RecordLayout::Builder("MARLINDEN", "WEB")
+                              .Field("NUM", FieldType::Int32)
+                              .String("URL", 255)
+                              .String("DESCRIPTION", 250)
+                              .Field("NOTEFIELD", FieldType::UInt8)
+                              .Memo("NOTES", 1000)
+                              .Key("NUMKEY", {{1}}, KeyUnique | KeyNoCase | KeyPrimary)
+                              .Key("NAMEKEY", {{2}}, KeyUnique | KeyNoCase)
+                              .Key("DESCKEY", {{3}}, KeyNoCase)
+                              .Key("UNIQUEDESC", {{3}}, KeyUnique)
+                              .Build();
+  auto extended = MakeFile(std::move(moreKeys));
+  EXPECT_EQ(extended->Open(kReadWriteShared), KeysInvalid);
+  // "beta" twice: the unique index cannot be built, and nothing changes.
+  EXPECT_EQ(extended->BuildKeys(), DuplicateKey);
+  EXPECT_FALSE(LastError().driverText.empty());
+  EXPECT_EQ(extended->Open(kReadWriteShared), KeysInvalid);
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError) << "the old keys still work";
+  EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace runtime::testing

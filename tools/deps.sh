@@ -1,0 +1,14 @@
+# Debian packages the build and the tests need; sourced by run.sh and test.sh.
+packages=(cmake ninja-build g++ pkg-config libsqlite3-dev sqlite3 libgtest-dev googletest python3)
+
+install_missing_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
