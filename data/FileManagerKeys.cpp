@@ -77,13 +77,16 @@ void FileManager::ClearKey(std::size_t key, std::size_t first, std::size_t last,
   for (std::size_t n = std::max<std::size_t>(first, 1); n <= last; ++n) {
     KeyComponent* part = entry->FIELDS.Get(n);
     if (part == nullptr) break;
-    // The low end of an ascending component is its cleared value; of a
+    // The low end of an ascending component is blank for text and the
+    // lowest value for a number (zero would skip negative keys); of a
     // descending one, the highest value of its type.
     const bool toHighest = part->ASCEND ? highEnd : !highEnd;
     if (toHighest) {
       part->FIELD.SetHighest();
-    } else {
+    } else if (part->FIELD.IsText()) {
       part->FIELD.Clear();
+    } else {
+      part->FIELD.SetLowest();
     }
   }
 }

@@ -134,6 +134,8 @@ class DataFile {
   virtual std::string Position(std::size_t key) = 0;
 
   // --- Transactions -------------------------------------------------------
+  // Whether the driver can take part in transactions at all.
+  virtual bool SupportsTransactions() const { return false; }
   // Waits up to lockWaitSeconds for the file's write lock (FileLocked when
   // it stays busy). Drivers without transactions answer Unsupported.
   virtual std::int32_t BeginTransaction(int lockWaitSeconds) = 0;

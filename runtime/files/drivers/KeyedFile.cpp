@@ -889,7 +889,28 @@ std::int32_t KeyedFile::Rollback() {
   if (!inTransaction_) return SetError(BadParameter, "", "no transaction is active");
   Reposition();
   inTransaction_ = false;
-  return SqliteExec(db_.get(), "ROLLBACK");
+  if (SqliteExec(db_.get(), "ROLLBACK") != NoError) return LastErrorCode();
+  return RefreshCurrentVersion();
+}
+
+std::int32_t KeyedFile::RefreshCurrentVersion() {
+  // A rolled-back put leaves the stored version as it was before, and a
+  // rolled-back add leaves no record at all: the current record must follow,
+  // or the next put would be refused as changed by another station.
+  if (current_.rowid == 0) return SetError(NoError);
+  sqlite3_stmt* version = Statement(kVersion);
+  if (version == nullptr) return LastErrorCode();
+  StatementReset reset(version);
+  sqlite3_bind_int64(version, 1, current_.rowid);
+  const int rc = sqlite3_step(version);
+  if (rc == SQLITE_ROW) {
+    current_.version = sqlite3_column_int64(version, 0);
+  } else if (rc == SQLITE_DONE) {
+    current_.rowid = 0;
+  } else {
+    return SqliteError(db_.get(), rc);
+  }
+  return SetError(NoError);
 }
 
 }  // namespace runtime

@@ -83,6 +83,7 @@ class KeyedFile final : public DataFile {
   std::int32_t BeginTransaction(int lockWaitSeconds) override;
   std::int32_t Commit() override;
   std::int32_t Rollback() override;
+  bool SupportsTransactions() const override { return true; }
 
  private:
   // Where the next read starts: both ends of the order, or around remembered
@@ -139,6 +140,9 @@ class KeyedFile final : public DataFile {
   void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
   void Reposition() { batch_.count = batch_.next = 0; fills_ = 0; }
   [[nodiscard]] std::int32_t CheckWritable() const;
+  // Takes the current record's version from the file again (after a
+  // rollback); forgets the record when it is gone.
+  [[nodiscard]] std::int32_t RefreshCurrentVersion();
   void ResetState();
 
   KeyedSchema schema_;
