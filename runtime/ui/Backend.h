@@ -1,0 +1,85 @@
+// The backend interface: what shows windows to the user and turns the user's
+// input into events. The runtime calls it from runtime threads, synchronously
+// (a GUI backend marshals each call to its GUI thread and blocks until done).
+// Window and control calls are made with the runtime lock held; modal calls
+// (message box, popup menu, file dialog, preview) with it released, so a
+// question open on one thread never freezes another.
+//
+// Input: the backend reports what the user did by calling PostInput (below)
+// from any thread, with the window's id, the event and what the user changed
+// (EventData). It never takes the runtime lock and never reads runtime
+// state: everything it shows was pushed to it as a snapshot.
+//
+// Positions are dialog units (Geometry.h). A closed window's id is never
+// reused; calls for an unknown id are ignored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/ui/DialogRequests.h"
+#include "runtime/ui/MessageBox.h"
+#include "runtime/ui/WindowView.h"
+
+namespace runtime::ui {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // --- Windows (runtime lock held) -------------------------------------------------
+  // Creates the window with every control of window.controls, hidden while
+  // window.hidden.
+  virtual void CreateWindow(const WindowView& window) = 0;
+  // Title, icon, position, size, state, hidden, focus changed (controls empty).
+  virtual void UpdateWindow(const WindowView& window) = 0;
+  virtual void DestroyWindow(WindowId window) = 0;
+  virtual void CreateControl(WindowId window, const ControlView& control) = 0;
+  // Shows control as given, replacing what was shown (texts, rows, state).
+  virtual void UpdateControl(WindowId window, const ControlView& control) = 0;
+  virtual void DestroyControl(WindowId window, std::int32_t control) = 0;
+  // Gives the control the keyboard focus.
+  virtual void SelectControl(WindowId window, std::int32_t control) = 0;
+
+  // --- Modal questions (runtime lock released) ---------------------------------------
+  // Returns the button pressed (one bit of request.buttons).
+  virtual std::uint32_t ShowMessageBox(const MessageBoxRequest& request) = 0;
+  // Returns the chosen item's number, 0 when dismissed.
+  virtual std::int32_t ShowPopupMenu(const PopupMenuRequest& request) = 0;
+  // Returns the chosen path, empty when cancelled.
+  virtual std::string ShowFileDialog(const FileDialogRequest& request) = 0;
+  virtual PreviewAnswer ShowPreview(const PreviewRequest& request) = 0;
+
+  // --- System (runtime lock held) ------------------------------------------------
+  // True when every page was handed to the printer.
+  virtual bool Print(const PrintRequest& request) = 0;
+  // True on success; the icon then posts request's events to its window.
+  virtual bool AddTrayIcon(const TrayIconRequest& request) = 0;
+  virtual bool DeleteTrayIcon(std::uint32_t id) = 0;
+  // The application-wide cursor (Busy during long work).
+  virtual void SetCursor(Cursor cursor) = 0;
+  virtual void Beep(BeepKind kind) = 0;
+  // Starts playing a sound file and returns; failures are ignored.
+  virtual void PlaySound(const std::string& file) = 0;
+
+  // The program is ending: dismiss any question still open (as if the user
+  // had closed it) so the threads waiting on them can finish.
+  virtual void ProgramEnding() {}
+};
+
+// Reports user input: queues event for the thread that owns event.window.
+// Events for a window that has closed are dropped. Any thread; thread-safe.
+void PostInput(Event event);
+
+}  // namespace runtime::ui
+
+namespace runtime::ui {
+
+// Installs the backend (borrowed; it must outlive its use) and returns the
+// previous one. Program installs its backend for its lifetime.
+Backend* SetBackend(Backend* backend);
+// The installed backend; with none installed, one that shows nothing and
+// answers every question as dismissed.
+Backend& CurrentBackend();
+
+}  // namespace runtime::ui

@@ -1,0 +1,82 @@
+// Everything the runtime knows about one control: the window model's data,
+// and the snapshot a backend is given to show. Plain values; guarded by the
+// runtime lock while they belong to a window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/ui/ControlKind.h"
+#include "runtime/ui/Geometry.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/ListSource.h"
+
+namespace runtime::ui {
+
+// Mouse cursor shapes; a control's cursor applies while the mouse is over it.
+enum class Cursor : std::uint32_t { Normal, Busy, Hand, IBeam, Cross, SizeAll };
+
+enum class Alignment : std::uint8_t { Left, Centre, Right };
+
+// Toolbar buttons carry fixed numbers on every window.
+inline constexpr std::int32_t kFirstToolbarButton = 2000;
+inline constexpr std::int32_t kLastToolbarButton = 2012;
+
+// Alert-key slots: 1..255 per control.
+inline constexpr std::size_t kAlertSlots = 255;
+
+struct ListColumn {
+  std::string header;
+  std::int32_t width = 0;  // dialog units
+  Alignment alignment = Alignment::Left;
+  std::int32_t indent = 0;  // dialog units
+  bool resizable = false;
+  bool cellColours = false;   // rows carry per-cell colours
+  Colour textColour = kNoColour;  // whole-column override (e.g. grey while editing)
+  std::string picture;         // how the cells were formatted, e.g. "@s255"
+  friend bool operator==(const ListColumn&, const ListColumn&) = default;
+};
+
+// An edit control placed over a cell of a list (in-place editing).
+struct CellPlacement {
+  std::int32_t list = 0;  // 0 = not placed
+  std::int32_t row = 0;
+  std::int32_t column = 0;
+  friend bool operator==(const CellPlacement&, const CellPlacement&) = default;
+};
+
+struct ControlProperties {
+  std::int32_t number = 0;
+  ControlKind kind = ControlKind::Prompt;
+  std::int32_t parent = 0;  // containing sheet, tab, group or menu; 0 = window
+  std::string text;         // caption, entry contents, menu item text
+  std::int32_t value = 0;   // check 0/1, selected tab, progress 0..100
+  bool enabled = true;
+  bool hidden = false;
+  bool required = false;    // an entry that must not be left blank
+  Rect rect;
+  std::string picture;      // entry picture: "@s20", "@n9", ...
+  std::string icon;         // file name; empty = none
+  std::string tip;
+  std::string font;         // empty = the window's font
+  Colour textColour = kNoColour;
+  Colour backgroundColour = kNoColour;
+  Cursor cursor = Cursor::Normal;
+  // Lists.
+  std::vector<ListColumn> columns;
+  std::int32_t selectedRow = 0;  // 0 = none
+  std::int32_t thumb = 0;        // 0..100
+  bool scrollBar = false;        // the vertical scroll bar is shown
+  // Keys that raise alert-key events on this control, by slot (index 0 is
+  // slot 1); KeyCode::None = empty slot.
+  std::array<KeyCode, kAlertSlots> alerts{};
+  CellPlacement placement;
+};
+
+// Rows of a list are RowHeight dialog units high, below a header of the same
+// height when any column has a header; backends draw them so.
+inline constexpr std::int32_t kListRowHeight = 10;
+
+}  // namespace runtime::ui

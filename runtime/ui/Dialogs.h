@@ -1,0 +1,43 @@
+// Modal questions and system requests for program code: message box, popup
+// menu, file dialog, print preview, printing, cursor, beep, sound, tray icon.
+// Each pushes the calling thread's windows to the backend first; the modal
+// ones release the runtime lock while they wait for the user, so other
+// runtime threads go on. Requires: a runtime thread holding the runtime lock
+// (a call from any other thread simply goes to the backend).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/ui/Backend.h"
+#include "runtime/ui/DialogRequests.h"
+#include "runtime/ui/MessageBox.h"
+
+namespace runtime::ui {
+
+// Returns the button pressed.
+std::uint32_t AskMessage(const MessageBoxRequest& request);
+// Shows a popup menu written in the popup-menu text format (PopupMenuText.h)
+// at a position of the target window (a zero coordinate: at the mouse);
+// returns the chosen item's number, 0 when dismissed. An answer that names
+// no choosable item is taken as dismissed.
+std::int32_t PopupMenu(std::string_view text, Point at = {});
+// Returns the chosen path, empty when cancelled. masks: "desc|pattern|...".
+std::string FileDialog(FileDialogMode mode, std::string_view title, std::string_view initialPath,
+                       std::string_view masks, std::uint32_t flags);
+PreviewAnswer Preview(std::string_view title, std::vector<std::string> pages);
+bool Print(const PrintRequest& request);
+void SetCursor(Cursor cursor);
+void Beep(BeepKind kind = BeepKind::Default);
+void PlaySound(const std::string& file);
+// The request's window is filled in with the target window when empty.
+bool AddTrayIcon(TrayIconRequest request);
+bool DeleteTrayIcon(std::uint32_t id);
+
+// The message-box service Program installs, so ShowMessage (used by the
+// error manager) goes to the backend with the runtime lock released.
+MessageBoxService& BackendMessageBoxService();
+
+}  // namespace runtime::ui

@@ -1,0 +1,43 @@
+#include "runtime/ui/RuntimeLock.h"
+
+#include <cassert>
+#include <mutex>
+
+namespace runtime::ui {
+
+namespace {
+std::mutex lock;
+thread_local bool held = false;
+}  // namespace
+
+void RuntimeLock::Acquire() {
+  assert(!held);
+  lock.lock();
+  held = true;
+}
+
+void RuntimeLock::Release() {
+  assert(held);
+  held = false;
+  lock.unlock();
+}
+
+bool RuntimeLock::HeldByThisThread() { return held; }
+
+UnlockedSection::UnlockedSection() : released_(held) {
+  if (released_) RuntimeLock::Release();
+}
+
+UnlockedSection::~UnlockedSection() {
+  if (released_) RuntimeLock::Acquire();
+}
+
+LockedSection::LockedSection() : acquired_(!held) {
+  if (acquired_) RuntimeLock::Acquire();
+}
+
+LockedSection::~LockedSection() {
+  if (acquired_) RuntimeLock::Release();
+}
+
+}  // namespace runtime::ui

@@ -1,0 +1,115 @@
+#include "runtime/ui/RuntimeThread.h"
+
+#include <limits.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "runtime/system/ThreadNumber.h"
+#include "runtime/ui/Backend.h"
+#include "runtime/ui/RuntimeLock.h"
+#include "runtime/ui/ThreadContext.h"
+#include "runtime/ui/Window.h"
+
+namespace runtime::ui {
+
+namespace {
+
+struct ThreadStart {
+  std::function<void()> procedure;
+  std::shared_ptr<ThreadContext> context;
+};
+
+// Program end: every other thread closes down, and open questions are
+// dismissed so nothing waits for a user who is gone.
+void EndProgram() {
+  for (const auto& context : Registry::Instance().BeginEnding()) {
+    context->closingDown = true;
+    context->queue.Poke();
+  }
+  CurrentBackend().ProgramEnding();
+}
+
+void* ThreadBody(void* argument) {
+  std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+  ThreadContext& context = *start->context;
+  SetCurrentContext(&context);
+  runtime::SetCurrentThreadNumber(context.number);
+  RuntimeLock::Acquire();
+  start->procedure();
+  start->procedure = nullptr;  // its captures go while the lock is held
+  while (!context.windows.empty()) context.windows.back()->Close();
+  RuntimeLock::Release();
+  if (context.number == 1) EndProgram();
+  SetCurrentContext(nullptr);
+  Registry& registry = Registry::Instance();
+  registry.RemoveThread(context.number);
+  if (registry.Ending() && registry.LiveThreads() == 0) {
+    if (auto onEnd = registry.TakeOnEnd()) onEnd();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::size_t StackBytesFor(std::uint32_t requested) {
+  const auto page = static_cast<std::size_t>(std::max(::sysconf(_SC_PAGESIZE), 4096L));
+  std::size_t bytes = std::max<std::size_t>({requested, kMinimumStackBytes, static_cast<std::size_t>(PTHREAD_STACK_MIN)});
+  return (bytes + page - 1) / page * page;
+}
+
+// Also used by Program for thread 1.
+std::int32_t StartRuntimeThread(std::int32_t number, std::function<void()> procedure, std::uint32_t stackBytes) {
+  Registry& registry = Registry::Instance();
+  auto start = std::make_unique<ThreadStart>(ThreadStart{std::move(procedure), registry.AddThread(number)});
+  pthread_attr_t attributes;
+  ::pthread_attr_init(&attributes);
+  ::pthread_attr_setstacksize(&attributes, StackBytesFor(stackBytes));
+  pthread_t handle;
+  const int failed = ::pthread_create(&handle, &attributes, ThreadBody, start.get());
+  ::pthread_attr_destroy(&attributes);
+  if (failed != 0) {
+    registry.RemoveThread(number);
+    return 0;
+  }
+  start.release();  // the thread owns it now
+  registry.AddHandle(handle);
+  return number;
+}
+
+std::int32_t StartThread(std::function<void()> procedure, std::uint32_t stackBytes) {
+  return StartRuntimeThread(Registry::Instance().NextThreadNumber(), std::move(procedure), stackBytes);
+}
+
+bool IsRuntimeThread() { return CurrentContext() != nullptr; }
+
+Window* TargetWindow() {
+  ThreadContext* context = CurrentContext();
+  if (context == nullptr) return nullptr;
+  if (context->target != nullptr) return context->target;
+  return context->windows.empty() ? nullptr : context->windows.back();
+}
+
+void SetTargetWindow(Window* window) {
+  if (ThreadContext* context = CurrentContext()) context->target = window;
+}
+
+KeyCode LastKeyCode() {
+  ThreadContext* context = CurrentContext();
+  return context != nullptr ? context->lastKey : KeyCode::None;
+}
+
+void SetLastKeyCode(KeyCode key) {
+  if (ThreadContext* context = CurrentContext()) context->lastKey = key;
+}
+
+void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {
+  auto context = Registry::Instance().Thread(thread);
+  if (context == nullptr || context->windows.empty()) return;
+  context->windows.back()->Post(code, control);
+}
+
+}  // namespace runtime::ui

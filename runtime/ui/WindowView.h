@@ -1,0 +1,40 @@
+// What a backend is told to show: snapshots of a window and its controls,
+// taken by the runtime under the runtime lock and handed over by value, so
+// the backend keeps its own copy and never reads runtime state. Plain
+// values; any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/ui/ControlProperties.h"
+#include "runtime/ui/Event.h"
+#include "runtime/ui/WindowDescription.h"
+
+namespace runtime::ui {
+
+struct ControlView {
+  ControlProperties properties;
+  std::vector<ListRow> rows;      // lists: every row of the list's source
+  std::int32_t visibleItems = 0;  // lists: rows that fit the height
+};
+
+struct WindowView {
+  WindowId id = kNoWindow;
+  std::int32_t thread = 0;  // the runtime thread that owns the window
+  std::string name;
+  std::string title;
+  std::string icon;
+  Rect rect;
+  Frame frame = Frame::Fixed;
+  std::int32_t minWidth = 0;
+  std::int32_t minHeight = 0;
+  WindowState state = WindowState::Normal;
+  bool hidden = false;
+  WindowFont font;
+  std::int32_t focus = 0;          // the selected control, 0 = none
+  std::vector<ControlView> controls;  // in number order; filled by CreateWindow only
+};
+
+}  // namespace runtime::ui
