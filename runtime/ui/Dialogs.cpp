@@ -1,5 +1,6 @@
 #include "runtime/ui/Dialogs.h"
 
+#include <atomic>
 #include <utility>
 
 #include "runtime/ui/RuntimeLock.h"
@@ -89,6 +90,27 @@ bool DeleteTrayIcon(std::uint32_t id) { return CurrentBackend().DeleteTrayIcon(i
 
 MessageBoxService& BackendMessageBoxService() {
   static BackendMessageBoxes service;
+  return service;
+}
+
+namespace {
+// Maps the framework's cursor identifiers onto the backend's cursors and
+// remembers the last one set, so a caller can put it back.
+class BackendCursors : public CursorService {
+ public:
+  void SetCursor(CursorId cursor) override {
+    current_.store(cursor);
+    CurrentBackend().SetCursor(cursor == CursorBusy ? Cursor::Busy : Cursor::Normal);
+  }
+  CursorId GetCursor() const override { return current_.load(); }
+
+ private:
+  std::atomic<CursorId> current_{CursorDefault};
+};
+}  // namespace
+
+CursorService& BackendCursorService() {
+  static BackendCursors service;
   return service;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/ui/Backend.h"
+#include "runtime/ui/Cursor.h"
 #include "runtime/ui/DialogRequests.h"
 #include "runtime/ui/MessageBox.h"
 
@@ -39,5 +40,8 @@ bool DeleteTrayIcon(std::uint32_t id);
 // The message-box service Program installs, so ShowMessage (used by the
 // error manager) goes to the backend with the runtime lock released.
 MessageBoxService& BackendMessageBoxService();
+// The cursor service Program installs, so the framework's busy cursor
+// (Cursor.h) reaches the backend.
+CursorService& BackendCursorService();
 
 }  // namespace runtime::ui

@@ -15,12 +15,14 @@ std::int32_t StartRuntimeThread(std::int32_t number, std::function<void()> proce
 Program::Program(Backend& backend)
     : backend_(backend),
       previousBackend_(SetBackend(&backend)),
-      previousMessageBoxes_(SetMessageBoxService(&BackendMessageBoxService())) {
+      previousMessageBoxes_(SetMessageBoxService(&BackendMessageBoxService())),
+      previousCursors_(SetCursorService(&BackendCursorService())) {
   Registry::Instance().Reset();
 }
 
 Program::~Program() {
   if (started_) WaitForEnd();
+  SetCursorService(previousCursors_);
   SetMessageBoxService(previousMessageBoxes_);
   SetBackend(previousBackend_);
 }

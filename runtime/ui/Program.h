@@ -14,12 +14,14 @@
 namespace runtime::ui {
 
 class Backend;
+class CursorService;
 class MessageBoxService;
 
 class Program {
  public:
   // backend is borrowed and must outlive the program; it is installed as the
-  // runtime's backend and serves ShowMessage until the program is destroyed.
+  // runtime's backend and serves ShowMessage and the cursor service until the
+  // program is destroyed.
   explicit Program(Backend& backend);
   // Waits for the end when started.
   ~Program();
@@ -44,6 +46,7 @@ class Program {
   Backend& backend_;
   Backend* previousBackend_;
   MessageBoxService* previousMessageBoxes_;
+  CursorService* previousCursors_;
   // Used by the constructing thread only.
   bool started_ = false;
   bool joined_ = false;

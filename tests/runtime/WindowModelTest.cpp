@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "runtime/ui/Cursor.h"
 #include "runtime/values/Value.h"
 #include "support/WindowTestFixture.h"
 
@@ -95,6 +96,16 @@ TEST_F(WindowModelTest, AlertSlotsHoldKeysPerControl) {
     entry.Unalert(1);
     EXPECT_EQ(entry.AlertSlot(KeyCode::Tab), 0u);
   });
+}
+
+TEST_F(WindowModelTest, TheFrameworksBusyCursorReachesTheBackendAndComesBack) {
+  WithOpened(testing::Form("cursor"), [](Window&) {
+    const CursorId before = GetCursor();
+    SetCursor(CursorBusy);
+    EXPECT_EQ(GetCursor(), CursorBusy);
+    SetCursor(before);
+  });
+  EXPECT_EQ(backend.Cursors(), (std::vector<Cursor>{Cursor::Busy, Cursor::Normal}));
 }
 
 }  // namespace
