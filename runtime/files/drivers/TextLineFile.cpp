@@ -109,7 +109,7 @@ std::int32_t TextLineFile::SeparatorBeforeAppend(std::string& separator) {
   if (size == 0) return NoError;
   char last = '\0';
   if (const std::int32_t error = ByteAt(size - 1, last)) return error;
-  if (last != '\n') separator = "\n";
+  if (last != '\n') separator.assign(1, '\n');
   return NoError;
 }
 

@@ -1,0 +1,32 @@
+// Conversions between the runtime's plain values and Qt's: colours, cursor
+// shapes, key codes, icons loaded from files. Requires: the GUI thread for
+// anything that creates a QIcon or QPixmap.
+#pragma once
+
+#include <QColor>
+#include <QCursor>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "runtime/ui/ControlProperties.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/ListSource.h"
+
+namespace runtime::qt {
+
+inline QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+
+// 0x00BBGGRR; nullopt for kNoColour.
+std::optional<QColor> ToQColor(ui::Colour colour);
+Qt::CursorShape ToCursorShape(ui::Cursor cursor);
+// The runtime's key code of a key press; KeyCode::None for keys it does not name.
+ui::KeyCode ToKeyCode(const QKeyEvent& event);
+// The icon in file, or a null icon when there is none or it does not load.
+QIcon LoadIcon(const std::string& file);
+// The width a picture such as "@s20" or "@n-9.2" gives an entry, 0 if none.
+int PictureWidth(const std::string& picture);
+
+}  // namespace runtime::qt

@@ -1,0 +1,14 @@
+// The program's entry on Qt: creates the QApplication on the calling
+// (main) thread, runs the runtime's program with the Qt backend, with
+// mainProcedure on runtime thread 1, and runs Qt's event loop until the
+// program has ended. Returns the process's exit status.
+// Thread: the process's main thread, once.
+#pragma once
+
+#include <functional>
+
+namespace runtime::qt {
+
+int RunQtProgram(int& argc, char** argv, std::function<void()> mainProcedure);
+
+}  // namespace runtime::qt

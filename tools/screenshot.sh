@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Takes a screenshot of a program's first window: starts Xvfb on a free
+# display, runs the program there (default: the sample window with every
+# control kind), waits until its window is mapped and drawn, saves it as a
+# PNG and stops everything.
+#
+# Usage: tools/screenshot.sh OUTPUT.png [PROGRAM [ARGUMENTS...]]
+# Needs: xvfb, x11-utils (xwininfo, xdpyinfo), x11-apps (xwd), netpbm.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 OUTPUT.png [PROGRAM [ARGUMENTS...]]" >&2
+  exit 2
+fi
+output=$(realpath -m "$1")
+shift
+if [ $# -eq 0 ]; then
+  set -- build-qt/sample_window
+fi
+
+display=""
+for n in $(seq 90 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+    display=":$n"
+    break
+  fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+
+# Polls (every 0.1 s, at most 10 s) until the command succeeds.
+wait_for() {
+  for _ in $(seq 100); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
+
+DISPLAY="$display" QT_QPA_PLATFORM=xcb "$@" &
+app_pid=$!
+
+# The first viewable top-level window of the program.
+find_window() {
+  local id
+  for id in $(xwininfo -display "$display" -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
+    if xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q "IsViewable"; then
+      window=$id
+      return 0
+    fi
+  done
+  return 1
+}
+window=""
+wait_for find_window || { echo "the program's window never appeared" >&2; exit 1; }
+sleep 0.5  # let it finish drawing
+
+xwd -display "$display" -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$output"
+echo "$output"
