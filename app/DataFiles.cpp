@@ -1,0 +1,113 @@
+#include "app/DataFiles.h"
+
+#include <memory>
+#include <string>
+
+namespace marlinden {
+
+using runtime::FieldType;
+
+runtime::FixedText<255> TransferFileName;
+
+namespace {
+
+std::unique_ptr<runtime::DataFile> MakeTransferFile(runtime::Driver driver, runtime::RecordLayout layout) {
+  auto file = runtime::DataFile::Make(driver, std::move(layout), "");
+  file->SetDiskNameSource([] { return TransferFileName.Clipped(); });
+  return file;
+}
+
+// The settings every file of the program shares.
+void ApplyCommonSettings(FileManager& manager) {
+  manager.CREATE = 1;
+  manager.OPENMODE = runtime::AccessReadWrite | runtime::ShareDenyNone;
+  manager.LAZYOPEN = 1;
+  manager.LOCKRECOVER = 10;
+  manager.SKIPHELDRECORDS = 0;
+}
+
+}  // namespace
+
+runtime::RecordLayout BookmarkLayout() {
+  return runtime::RecordLayout::Builder("MARLINDEN", "WEB")
+      .Field("NUM", FieldType::Int32)
+      .String("URL", kUrlWidth)
+      .String("DESCRIPTION", 250)
+      .Field("NOTEFIELD", FieldType::UInt8)
+      .Memo("NOTES", 1000)
+      .Key("NUMKEY", {{WebNum}}, runtime::KeyUnique | runtime::KeyNoCase)
+      .Key("NAMEKEY", {{WebUrl}}, runtime::KeyUnique | runtime::KeyNoCase)
+      .Key("DESCKEY", {{WebDescription}}, runtime::KeyNoCase)
+      .Build();
+}
+
+runtime::RecordLayout MailSettingsLayout() {
+  return runtime::RecordLayout::Builder("EMAIL", "EMA")
+      .String("SENDEREMAIL", 255)
+      .String("SENDERNAME", 255)
+      .String("RECEIVEREMAIL", 255)
+      .String("RECEIVERNAME", 255)
+      .String("SMTP", 255)
+      .String("SUBJECT", 50)
+      .Memo("MESSGAE", 1000)
+      .Build();
+}
+
+runtime::RecordLayout ExportLayout() {
+  return runtime::RecordLayout::Builder("BookmarkExportFile", "EXP").String("BOOKMARK", 255).Build();
+}
+
+runtime::RecordLayout ImportLayout() {
+  return runtime::RecordLayout::Builder("BookmarkImportFile", "HTM").String("BOOKMARK", 255).Build();
+}
+
+runtime::DataFile& BookmarkStore() {
+  static const std::unique_ptr<runtime::DataFile> file =
+      runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+  return *file;
+}
+
+runtime::DataFile& MailSettingsStore() {
+  static const std::unique_ptr<runtime::DataFile> file =
+      runtime::DataFile::Make(runtime::Driver::Keyed, MailSettingsLayout(), "EMAIL");
+  return *file;
+}
+
+runtime::DataFile& BookmarkExportFile() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeTransferFile(runtime::Driver::Ascii, ExportLayout());
+  return *file;
+}
+
+runtime::DataFile& BookmarkImportFile() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeTransferFile(runtime::Driver::Basic, ImportLayout());
+  return *file;
+}
+
+void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(BookmarkStore(), errors);
+  manager.FILENAMEVALUE = "Marlinden";
+  ApplyCommonSettings(manager);
+  manager.AddKey(WebNumKey, "WEB:Numkey", 1);  // numbers new bookmarks
+  manager.AddKey(WebNameKey, "WEB:Namekey", 0);
+  manager.AddKey(WebDescKey, "WEB:Desckey", 0);
+}
+
+void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(MailSettingsStore(), errors);
+  manager.FILENAMEVALUE = "email";
+  ApplyCommonSettings(manager);
+}
+
+void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(BookmarkExportFile(), errors);
+  manager.FILENAME = &TransferFileName;
+  ApplyCommonSettings(manager);
+}
+
+void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(BookmarkImportFile(), errors);
+  manager.FILENAME = &TransferFileName;
+  ApplyCommonSettings(manager);
+}
+
+}  // namespace marlinden

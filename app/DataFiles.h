@@ -1,0 +1,66 @@
+// The program's data files, declared once: the two keyed record files (the
+// bookmarks and the e-mail form's last settings) and the two bookmark HTML
+// transfer files, with their record layouts, keys, drivers and names, and
+// the settings their file managers start with. The runtime files are made
+// on first use and live for the whole process; every procedure reaches them
+// through the global file and relation managers (Globals.h).
+// Call under the runtime lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "data/FileManager.h"
+#include "errors/ErrorManager.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/files/RecordLayout.h"
+#include "runtime/text/FixedText.h"
+
+namespace marlinden {
+
+// --- BookmarkStore: "MARLINDEN", KEYED, 510-byte records, prefix WEB ---------
+enum BookmarkField : std::size_t { WebNum = 1, WebUrl, WebDescription, WebNoteField };
+enum BookmarkMemo : std::size_t { WebNotes = 1 };
+enum BookmarkKey : std::size_t { WebNumKey = 1, WebNameKey, WebDescKey };
+inline constexpr std::uint32_t kBookmarkRecordSize = 510;
+inline constexpr std::uint32_t kUrlWidth = 255;
+
+// --- MailSettingsStore: "EMAIL", KEYED, 1325-byte records, prefix EMA --------
+enum MailSettingsField : std::size_t {
+  EmaSenderEmail = 1,
+  EmaSenderName,
+  EmaReceiverEmail,
+  EmaReceiverName,
+  EmaSmtp,
+  EmaSubject,
+};
+enum MailSettingsMemo : std::size_t { EmaMessage = 1 };
+inline constexpr std::uint32_t kMailSettingsRecordSize = 1325;
+
+// --- The transfer files: one 255-character line per record -------------------
+enum TransferField : std::size_t { ExpBookmark = 1, HtmBookmark = 1 };
+
+runtime::RecordLayout BookmarkLayout();
+runtime::RecordLayout MailSettingsLayout();
+runtime::RecordLayout ExportLayout();  // prefix EXP
+runtime::RecordLayout ImportLayout();  // prefix HTM
+
+// The path of the bookmark HTML file being imported or exported: the disk
+// name of both transfer files, read each time one of them opens.
+extern runtime::FixedText<255> TransferFileName;
+
+// The runtime files, each with its record buffer.
+runtime::DataFile& BookmarkStore();
+runtime::DataFile& MailSettingsStore();
+runtime::DataFile& BookmarkExportFile();  // ASCII
+runtime::DataFile& BookmarkImportFile();  // BASIC
+
+// Initialise a file manager for its file with the program's settings (name
+// shown in messages, create when missing, read/write deny-none access, lazy
+// open, lock recovery, keys). errors is borrowed for the manager's life.
+void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors);
+void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors);
+void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors);
+void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors);
+
+}  // namespace marlinden

@@ -1,0 +1,17 @@
+#include "app/Globals.h"
+
+namespace marlinden {
+
+ErrorManager GlobalErrors;
+IniManager GlobalIni;
+
+FileManager* BookmarkStoreManager = nullptr;
+RelationManager* BookmarkStoreRelations = nullptr;
+FileManager* MailSettingsStoreManager = nullptr;
+RelationManager* MailSettingsStoreRelations = nullptr;
+FileManager* BookmarkExportFileManager = nullptr;
+RelationManager* BookmarkExportFileRelations = nullptr;
+FileManager* BookmarkImportFileManager = nullptr;
+RelationManager* BookmarkImportFileRelations = nullptr;
+
+}  // namespace marlinden

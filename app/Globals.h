@@ -1,0 +1,32 @@
+// The program's global objects: the error manager, the INI manager of
+// window positions, and the file and relation manager of each data file.
+// Start-up initialises them once per run, in a fixed order, and shutdown
+// kills them (StartUp.h). Procedures use the references below, never copies
+// of their own; a reference is null while its manager is not initialised.
+// The request and response codes are the window layer's (window/Globals.h).
+//
+// Guarded by the runtime lock.
+#pragma once
+
+#include "data/FileManager.h"
+#include "data/RelationManager.h"
+#include "errors/ErrorManager.h"
+#include "window/IniManager.h"
+
+namespace marlinden {
+
+inline constexpr const char* kWindowIniFile = "marlinden.INI";
+
+extern ErrorManager GlobalErrors;
+extern IniManager GlobalIni;
+
+extern FileManager* BookmarkStoreManager;
+extern RelationManager* BookmarkStoreRelations;
+extern FileManager* MailSettingsStoreManager;
+extern RelationManager* MailSettingsStoreRelations;
+extern FileManager* BookmarkExportFileManager;
+extern RelationManager* BookmarkExportFileRelations;
+extern FileManager* BookmarkImportFileManager;
+extern RelationManager* BookmarkImportFileRelations;
+
+}  // namespace marlinden

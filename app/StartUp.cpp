@@ -1,0 +1,95 @@
+#include "app/StartUp.h"
+
+#include <array>
+
+#include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+namespace {
+
+// One data file's managers and the global references that lead to them.
+struct ManagedFile {
+  void (*initManager)(FileManager&, ErrorManager&);
+  runtime::DataFile& (*file)();
+  FileManager*& managerReference;
+  RelationManager*& relationsReference;
+  FileManager manager;
+  RelationManager relations;
+};
+
+// In the order of start-up and shutdown. Lives for the process, so a
+// reference handed out during a run stays valid memory after it.
+std::array<ManagedFile, 4>& Files() {
+  static std::array<ManagedFile, 4> files{{
+      {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, {}, {}},
+      {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations, {}, {}},
+      {InitBookmarkExportFileManager,
+       BookmarkExportFile,
+       BookmarkExportFileManager,
+       BookmarkExportFileRelations,
+       {},
+       {}},
+      {InitBookmarkImportFileManager,
+       BookmarkImportFile,
+       BookmarkImportFileManager,
+       BookmarkImportFileRelations,
+       {},
+       {}},
+  }};
+  return files;
+}
+
+bool started = false;
+
+void ClearGlobals() {
+  TransferFileName.Clear();
+  RequestCode = RequestNone;
+  ResponseCode = ResponseNone;
+  VcrRequest = 0;
+  for (ManagedFile& f : Files()) f.file().ClearBuffer();
+}
+
+}  // namespace
+
+StartUpResult StartUp(std::uint32_t runtimeVersion) {
+  if (runtimeVersion != runtime::kInterfaceVersion) return StartUpResult::WrongRuntime;
+  ClearGlobals();
+  GlobalErrors.Init();
+  GlobalIni.Init(kWindowIniFile);
+  for (ManagedFile& f : Files()) {
+    f.managerReference = &f.manager;
+    f.relationsReference = &f.relations;
+  }
+  for (ManagedFile& f : Files()) {
+    f.initManager(f.manager, GlobalErrors);
+    f.relations.Init(f.manager, true);
+  }
+  started = true;
+  return StartUpResult::Started;
+}
+
+void ShutDown() {
+  if (!started) return;
+  started = false;
+  for (ManagedFile& f : Files()) {
+    f.manager.Kill();
+    f.managerReference = nullptr;
+    f.relations.Kill();
+    f.relationsReference = nullptr;
+    // A file a procedure left open is closed here, not left to the end of
+    // the process.
+    if (f.file().IsOpen()) (void)f.file().Close();
+  }
+  GlobalErrors.Kill();
+}
+
+int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion) {
+  if (StartUp(runtimeVersion) == StartUpResult::WrongRuntime) return 0;
+  if (mainProcedure) mainProcedure();
+  ShutDown();
+  return 0;
+}
+
+}  // namespace marlinden
