@@ -16,7 +16,7 @@ fi
 output=$(realpath -m "$1")
 shift
 if [ $# -eq 0 ]; then
-  set -- build-qt/sample_window
+  set -- build/sample_window
 fi
 
 display=""

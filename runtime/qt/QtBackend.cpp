@@ -7,7 +7,7 @@
 #include "runtime/qt/GuiThread.h"
 #include "runtime/qt/PagePrinting.h"
 #include "runtime/qt/QtDialogs.h"
-#include "runtime/qt/SoundPlayer.h"
+#include "runtime/platform/Sound.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/ui/RuntimeThread.h"
 
@@ -151,7 +151,7 @@ void QtBackend::Beep(ui::BeepKind) {
   RunOnGuiThread([] { QApplication::beep(); });
 }
 
-void QtBackend::PlaySound(const std::string& file) { StartSoundPlayer(file); }
+void QtBackend::PlaySound(const std::string& file) { runtime::platform::PlaySoundAsync(file); }
 
 void QtBackend::ProgramEnding() {
   RunOnGuiThread([&] { questions_.DismissAll(); });
