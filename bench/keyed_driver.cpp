@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DataFiles.h"
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
 #include "runtime/files/DataFile.h"
@@ -35,20 +36,6 @@ struct Bookmark {
   std::string url;
   std::string description;
 };
-
-runtime::RecordLayout BookmarkLayout() {
-  using runtime::FieldType;
-  return runtime::RecordLayout::Builder("Marlinden", "WEB")
-      .Field("NUM", FieldType::Int32)
-      .String("URL", 255)
-      .String("DESCRIPTION", 250)
-      .Field("NOTEFIELD", FieldType::UInt8)
-      .Memo("NOTES", 1000)
-      .Key("NUMKEY", {{1}}, runtime::KeyUnique | runtime::KeyNoCase)
-      .Key("NAMEKEY", {{2}}, runtime::KeyUnique | runtime::KeyNoCase)
-      .Key("DESCKEY", {{3}}, runtime::KeyNoCase)
-      .Build();
-}
 
 // The text between the first two double quotes after HREF=, and between ">"
 // and "</A>".
@@ -109,7 +96,7 @@ OursTimes RunOurs(const std::string& dir, const std::vector<Bookmark>& bookmarks
   OursTimes times;
   marlinden::ErrorManager errors;
   errors.Init();
-  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), dir + "/MARLINDEN");
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), dir + "/MARLINDEN");
   marlinden::FileManager manager;
   manager.Init(*file, errors);
   manager.AddKey(1, "WEB:Numkey", 1);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DataFiles.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/values/FieldBindings.h"
@@ -38,20 +39,6 @@ double CpuSeconds() {
 constexpr const char* kWebOnly = "(UPPER(sub(web:url,1,3)) = 'HTT')";
 constexpr std::size_t kNameKey = 2;
 constexpr std::size_t kBatch = 10000;
-
-runtime::RecordLayout BookmarkLayout() {
-  using runtime::FieldType;
-  return runtime::RecordLayout::Builder("Marlinden", "WEB")
-      .Field("NUM", FieldType::Int32)
-      .String("URL", 255)
-      .String("DESCRIPTION", 250)
-      .Field("NOTEFIELD", FieldType::UInt8)
-      .Memo("NOTES", 1000)
-      .Key("NUMKEY", {{1}}, runtime::KeyUnique | runtime::KeyNoCase)
-      .Key("NAMEKEY", {{2}}, runtime::KeyUnique | runtime::KeyNoCase)
-      .Key("DESCKEY", {{3}}, runtime::KeyNoCase)
-      .Build();
-}
 
 [[noreturn]] void Fail(const char* what) {
   const runtime::RuntimeError& error = runtime::LastError();
@@ -222,7 +209,7 @@ int main(int argc, char** argv) {
   const std::string directory = argc > 1 ? argv[1] : ".";
   const std::size_t records = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1000000;
   std::unique_ptr<runtime::DataFile> file =
-      runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), directory + "/MARLINDEN");
+      runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), directory + "/MARLINDEN");
   CreateFile(*file, records);
   const std::string db = file->DiskName() + ".db";
 

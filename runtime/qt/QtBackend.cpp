@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "runtime/platform/Sound.h"
 #include "runtime/qt/Conversions.h"
 #include "runtime/qt/GuiThread.h"
 #include "runtime/qt/PagePrinting.h"
 #include "runtime/qt/QtDialogs.h"
-#include "runtime/platform/Sound.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/ui/RuntimeThread.h"
 
