@@ -21,18 +21,6 @@ constexpr std::size_t kLastKeyComponent = 22;
 
 bool TakesPart(std::uint8_t mode) { return mode >= RiClear && mode <= RiCascade; }
 
-// Shows the busy cursor while it lives, then the cursor that was there.
-class BusyCursor {
- public:
-  BusyCursor() : previous_(runtime::ui::GetCursor()) { runtime::ui::SetCursor(runtime::ui::CursorBusy); }
-  ~BusyCursor() { runtime::ui::SetCursor(previous_); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-
- private:
-  runtime::ui::CursorId previous_;
-};
-
 }  // namespace
 
 // --- Life cycle ------------------------------------------------------------------
@@ -334,7 +322,7 @@ Severity RelationManager::Delete(bool ask) {
 }
 
 Severity RelationManager::DeleteOnce(bool& retryable) {
-  BusyCursor busy;
+  runtime::ui::BusyCursor busy;
   const std::string position = ME->Position();
   Severity result = Open(false);
   if (result == SeverityOk && USELOGOUT) result = BeginFrame(Walk::Delete);

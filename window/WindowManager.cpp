@@ -18,18 +18,6 @@ namespace {
 
 constexpr std::size_t kPositionWidth = 512;
 
-// Shows the busy cursor for its lifetime.
-class BusyCursor {
- public:
-  BusyCursor() : previous_(runtime::ui::GetCursor()) { runtime::ui::SetCursor(runtime::ui::CursorBusy); }
-  ~BusyCursor() { runtime::ui::SetCursor(previous_); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-
- private:
-  runtime::ui::CursorId previous_;
-};
-
 runtime::ui::LoopAction LoopActionFor(Severity severity) {
   switch (severity) {
     case SeverityFatal: return runtime::ui::LoopAction::Break;
@@ -434,7 +422,7 @@ WindowManager::Repeat WindowManager::CompleteChange() {
   bool changed = false;
   Severity result = SeverityOk;
   {
-    BusyCursor busy;
+    runtime::ui::BusyCursor busy;
     changed = !PRIMARY->ME->EqualBuffer(SAVED);
     if (changed) result = PRIMARY->Update(HISTORYKEY != 0);
   }
@@ -461,7 +449,7 @@ WindowManager::Repeat WindowManager::CompleteDelete() {
   RESPONSE = ResponseCancelled;
   Severity result = SeverityOk;
   {
-    BusyCursor busy;
+    runtime::ui::BusyCursor busy;
     result = PRIMARY->Delete(false);
   }
   if (result == SeverityOk) {

@@ -30,4 +30,16 @@ CursorService* SetCursorService(CursorService* service);
 void SetCursor(CursorId cursor);
 CursorId GetCursor();
 
+// Shows the busy cursor while it lives, then the cursor that was there.
+class BusyCursor {
+ public:
+  BusyCursor() : previous_(GetCursor()) { SetCursor(CursorBusy); }
+  ~BusyCursor() { SetCursor(previous_); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  CursorId previous_;
+};
+
 }  // namespace runtime::ui
