@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian packages), configures, builds and runs every
-# test: a normal build running all tests, then an AddressSanitizer +
-# UndefinedBehaviorSanitizer build running the headless tests.
+# Installs what is missing (Debian packages), checks the formatting,
+# configures, builds and runs every test: a normal build running all tests,
+# then an AddressSanitizer + UndefinedBehaviorSanitizer build running the
+# headless tests.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/deps.sh
 install_missing_packages
 
 jobs=$(nproc)
+
+# The sources follow .clang-format.
+find runtime errors data window procedures app tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"

@@ -73,8 +73,8 @@ WindowDescription MainLikeWindow() {
     c.parentIndex = parent;
     d.controls.push_back(c);
   };
-  for (const char* item : {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks",
-                           "&Send An Email", "&About"}) {
+  for (const char* item :
+       {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks", "&Send An Email", "&About"}) {
     add(ControlKind::MenuItem, item, {});
   }
   add(ControlKind::Sheet, "", {4, 4, 352, 180});
@@ -88,7 +88,8 @@ WindowDescription MainLikeWindow() {
   description.width = 141;
   d.controls.back().columns = {url, description};
   std::int32_t x = 4;
-  for (const char* button : {"&Query", "Close", "Set URL to Favorite", "&Insert", "&Change", "&Delete", "Go To Web Page"}) {
+  for (const char* button :
+       {"&Query", "Close", "Set URL to Favorite", "&Insert", "&Change", "&Delete", "Go To Web Page"}) {
     add(ControlKind::Button, button, {x, 190, 48, 14});
     x += 50;
   }
@@ -118,7 +119,8 @@ bool EventLoopHeadless() {
   }
   program.WaitForEnd();
   if (handled != kEvents) {
-    std::fprintf(stderr, "handled %lld of %lld events\n", static_cast<long long>(handled), static_cast<long long>(kEvents));
+    std::fprintf(stderr, "handled %lld of %lld events\n", static_cast<long long>(handled),
+                 static_cast<long long>(kEvents));
     return false;
   }
   std::printf("event_loop_headless %.0f events/s\n", static_cast<double>(kEvents) / seconds);

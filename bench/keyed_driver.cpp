@@ -181,8 +181,8 @@ OursTimes RunBaseline(const std::string& dir, const std::vector<Bookmark>& bookm
       "CREATE UNIQUE INDEX numkey ON bookmarks(num);"
       "CREATE UNIQUE INDEX namekey ON bookmarks(url COLLATE NOCASE);"
       "CREATE INDEX desckey ON bookmarks(description COLLATE NOCASE);");
-  sqlite3_stmt* insert = base.Prepare(
-      "INSERT INTO bookmarks VALUES((SELECT COALESCE(MAX(num), 0) + 1 FROM bookmarks), ?, ?, 0, '')");
+  sqlite3_stmt* insert =
+      base.Prepare("INSERT INTO bookmarks VALUES((SELECT COALESCE(MAX(num), 0) + 1 FROM bookmarks), ?, ?, 0, '')");
   Clock::time_point start = Clock::now();
   for (const Bookmark& b : bookmarks) {
     sqlite3_bind_text(insert, 1, b.url.data(), static_cast<int>(b.url.size()), SQLITE_STATIC);
@@ -209,8 +209,8 @@ OursTimes RunBaseline(const std::string& dir, const std::vector<Bookmark>& bookm
     sqlite3_finalize(scan);
   }
 
-  sqlite3_stmt* fetch = base.Prepare(
-      "SELECT num, url, description, notefield, notes FROM bookmarks WHERE url = ? COLLATE NOCASE");
+  sqlite3_stmt* fetch =
+      base.Prepare("SELECT num, url, description, notefield, notes FROM bookmarks WHERE url = ? COLLATE NOCASE");
   start = Clock::now();
   for (std::size_t i : fetchOrder) {
     sqlite3_bind_text(fetch, 1, bookmarks[i].url.data(), static_cast<int>(bookmarks[i].url.size()), SQLITE_STATIC);

@@ -44,7 +44,8 @@ void FileManager::Kill() {
   for (std::size_t i = 1; i <= FILE->Layout().FieldCount(); ++i) {
     const std::string& label = FILE->Layout().Field(i).label;
     // Only take back bindings that still point into this file's record.
-    if (auto bound = runtime::FindBoundField(label); bound && bound->Bytes().data() == BUFFER->Field(i).Bytes().data()) {
+    if (auto bound = runtime::FindBoundField(label);
+        bound && bound->Bytes().data() == BUFFER->Field(i).Bytes().data()) {
       runtime::UnbindField(label);
     }
   }

@@ -28,10 +28,10 @@ class FileManager {
  public:
   // Per-thread state (thread 1 for a file that is not per-thread).
   struct FileState {
-    std::int32_t ID = 0;         // thread number
-    std::uint8_t USED = 0;       // physically open for this thread
-    std::uint16_t OPENED = 0;    // open count
-    std::uint8_t ATEOF = 0;      // the last Next hit the end
+    std::int32_t ID = 0;           // thread number
+    std::uint8_t USED = 0;         // physically open for this thread
+    std::uint16_t OPENED = 0;      // open count
+    std::uint8_t ATEOF = 0;        // the last Next hit the end
     std::uint8_t AUTOINCDONE = 0;  // the current record was added by auto-numbering
     std::uint16_t LASTERROR = 0;   // id of the last recorded message
   };
@@ -46,8 +46,8 @@ class FileManager {
     std::uint16_t ID = 0;
     std::uint8_t WHELD = 0;
     std::uint8_t WWATCH = 0;
-    std::string POS;        // position text, at most 512 bytes
-    std::size_t KEY = 0;    // key order in use, 0 = record order
+    std::string POS;      // position text, at most 512 bytes
+    std::size_t KEY = 0;  // key order in use, 0 = record order
   };
 
   struct KeyComponent {
@@ -57,7 +57,7 @@ class FileManager {
   };
 
   struct KeyEntry {
-    std::size_t KEY = 0;  // key number in the file's layout
+    std::size_t KEY = 0;      // key number in the file's layout
     std::string DESCRIPTION;  // at most 80 bytes
     runtime::Queue<KeyComponent> FIELDS;
     std::uint8_t AUTOINC = 0;  // number of the auto-numbered component, 0 = none

@@ -48,36 +48,36 @@ WindowDescription Sample() {
   d.frame = Frame::Resizable;
   d.font = {"DejaVu Sans", 9};
   auto& c = d.controls;
-  c.push_back(Make(ControlKind::MenuItem, "&Exit", {}));                                 // 0
-  c.push_back(Make(ControlKind::Menu, "&Help", {}));                                     // 1
-  c.push_back(Make(ControlKind::MenuItem, "&About", {}, 1));                             // 2
-  c.push_back(Make(ControlKind::Sheet, "", {4, 4, 352, 130}));                           // 3
-  c.push_back(Make(ControlKind::Tab, "URL", {}, 3));                                     // 4
-  c.push_back(Make(ControlKind::Tab, "Description", {}, 3));                            // 5
-  ControlDescription list = Make(ControlKind::List, "", {10, 20, 340, 108}, 4);          // 6
+  c.push_back(Make(ControlKind::MenuItem, "&Exit", {}));                         // 0
+  c.push_back(Make(ControlKind::Menu, "&Help", {}));                             // 1
+  c.push_back(Make(ControlKind::MenuItem, "&About", {}, 1));                     // 2
+  c.push_back(Make(ControlKind::Sheet, "", {4, 4, 352, 130}));                   // 3
+  c.push_back(Make(ControlKind::Tab, "URL", {}, 3));                             // 4
+  c.push_back(Make(ControlKind::Tab, "Description", {}, 3));                     // 5
+  ControlDescription list = Make(ControlKind::List, "", {10, 20, 340, 108}, 4);  // 6
   list.columns = {Column("URL", 196), Column("Description", 141)};
   c.push_back(list);
   c.push_back(Make(ControlKind::Prompt, "&Name:", {8, 142, 30, 10}));                    // 7
   ControlDescription entry = Make(ControlKind::Entry, "Marlinden", {40, 140, 100, 12});  // 8
   entry.picture = "@s40";
   c.push_back(entry);
-  c.push_back(Make(ControlKind::String, "Shows a variable", {150, 142, 80, 10}));        // 9
-  c.push_back(Make(ControlKind::Check, "&Favourite", {240, 141, 60, 12}));               // 10
-  c.push_back(Make(ControlKind::Option, "Order", {8, 158, 120, 26}));                    // 11
-  c.push_back(Make(ControlKind::Radio, "&URL", {14, 168, 50, 12}, 11));                  // 12
-  c.push_back(Make(ControlKind::Radio, "&Title", {70, 168, 50, 12}, 11));                // 13
-  c.push_back(Make(ControlKind::Group, "Progress", {136, 158, 120, 26}));                // 14
+  c.push_back(Make(ControlKind::String, "Shows a variable", {150, 142, 80, 10}));          // 9
+  c.push_back(Make(ControlKind::Check, "&Favourite", {240, 141, 60, 12}));                 // 10
+  c.push_back(Make(ControlKind::Option, "Order", {8, 158, 120, 26}));                      // 11
+  c.push_back(Make(ControlKind::Radio, "&URL", {14, 168, 50, 12}, 11));                    // 12
+  c.push_back(Make(ControlKind::Radio, "&Title", {70, 168, 50, 12}, 11));                  // 13
+  c.push_back(Make(ControlKind::Group, "Progress", {136, 158, 120, 26}));                  // 14
   ControlDescription progress = Make(ControlKind::Progress, "", {142, 168, 108, 10}, 14);  // 15
   progress.value = 60;
   c.push_back(progress);
-  c.push_back(Make(ControlKind::LinkText, "www.example.org", {264, 162, 90, 10}));       // 16
-  c.push_back(Make(ControlKind::Text, "Several\nlines of text", {8, 190, 120, 30}));    // 17
-  c.push_back(Make(ControlKind::Button, "&Query", {136, 194, 50, 14}));                  // 18
-  c.push_back(Make(ControlKind::Button, "&Insert", {190, 194, 50, 14}));                 // 19
-  c.push_back(Make(ControlKind::Button, "Close", {300, 206, 50, 14}));                   // 20
-  c.push_back(Make(ControlKind::Line, "", {136, 188, 214, 1}));                          // 21
-  c.push_back(Make(ControlKind::Region, "", {264, 174, 90, 12}));                        // 22
-  c.push_back(Make(ControlKind::Image, "", {300, 140, 20, 16}));                         // 23
+  c.push_back(Make(ControlKind::LinkText, "www.example.org", {264, 162, 90, 10}));    // 16
+  c.push_back(Make(ControlKind::Text, "Several\nlines of text", {8, 190, 120, 30}));  // 17
+  c.push_back(Make(ControlKind::Button, "&Query", {136, 194, 50, 14}));               // 18
+  c.push_back(Make(ControlKind::Button, "&Insert", {190, 194, 50, 14}));              // 19
+  c.push_back(Make(ControlKind::Button, "Close", {300, 206, 50, 14}));                // 20
+  c.push_back(Make(ControlKind::Line, "", {136, 188, 214, 1}));                       // 21
+  c.push_back(Make(ControlKind::Region, "", {264, 174, 90, 12}));                     // 22
+  c.push_back(Make(ControlKind::Image, "", {300, 140, 20, 16}));                      // 23
   return d;
 }
 

@@ -31,9 +31,7 @@ std::optional<std::int32_t> PositionValue(const std::string& text) {
   return NumberIn(text, 0, runtime::ui::kMaxCoordinate);
 }
 
-std::optional<std::int32_t> ExtentValue(const std::string& text) {
-  return NumberIn(text, 1, runtime::ui::kMaxExtent);
-}
+std::optional<std::int32_t> ExtentValue(const std::string& text) { return NumberIn(text, 1, runtime::ui::kMaxExtent); }
 
 }  // namespace
 
@@ -75,8 +73,7 @@ std::int32_t IniManager::SaveWindow(std::string_view section, const runtime::ui:
   return first;
 }
 
-void IniManager::RestoreWindow(std::string_view section, runtime::ui::Window& window,
-                               runtime::ui::Frame frame) const {
+void IniManager::RestoreWindow(std::string_view section, runtime::ui::Window& window, runtime::ui::Frame frame) const {
   using runtime::ui::WindowState;
   const std::string maximize = Fetch(section, "Maximize");
   if (maximize != "Yes" && maximize != "No") return;

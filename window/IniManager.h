@@ -32,8 +32,7 @@ class IniManager {
   // Writes "Maximize" ("Yes"/"No") and, when not maximised, "XPos", "YPos"
   // and for a resizable frame "Height" and "Width". A minimised window
   // writes nothing. Returns 0 or the first failed write's code.
-  std::int32_t SaveWindow(std::string_view section, const runtime::ui::Window& window,
-                          runtime::ui::Frame frame) const;
+  std::int32_t SaveWindow(std::string_view section, const runtime::ui::Window& window, runtime::ui::Frame frame) const;
   // Puts the window back as SaveWindow left it. Nothing happens unless
   // "Maximize" is "Yes" or "No"; a position or size that is missing or
   // not a sensible number leaves that property as it is.

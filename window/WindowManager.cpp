@@ -20,9 +20,12 @@ constexpr std::size_t kPositionWidth = 512;
 
 runtime::ui::LoopAction LoopActionFor(Severity severity) {
   switch (severity) {
-    case SeverityFatal: return runtime::ui::LoopAction::Break;
-    case SeverityNotify: return runtime::ui::LoopAction::Cycle;
-    default: return runtime::ui::LoopAction::CarryOn;
+    case SeverityFatal:
+      return runtime::ui::LoopAction::Break;
+    case SeverityNotify:
+      return runtime::ui::LoopAction::Cycle;
+    default:
+      return runtime::ui::LoopAction::CarryOn;
   }
 }
 
@@ -217,16 +220,25 @@ Severity WindowManager::TakeEvent() {
     if (result != SeverityOk) return result;
   }
   switch (event.code) {
-    case EventCode::Accepted: result = TakeAccepted(); break;
-    case EventCode::Rejected: result = TakeRejected(); break;
-    case EventCode::Selected: result = TakeSelected(); break;
-    case EventCode::NewSelection: result = TakeNewSelection(); break;
+    case EventCode::Accepted:
+      result = TakeAccepted();
+      break;
+    case EventCode::Rejected:
+      result = TakeRejected();
+      break;
+    case EventCode::Selected:
+      result = TakeSelected();
+      break;
+    case EventCode::NewSelection:
+      result = TakeNewSelection();
+      break;
     case EventCode::AlertKey:
       if (HISTORYKEY != 0 && static_cast<std::int32_t>(runtime::ui::LastKeyCode()) == HISTORYKEY && window_) {
         RestoreField(window_->Focus());
       }
       break;
-    default: break;
+    default:
+      break;
   }
   if (result != SeverityOk) return result;
   if (!event.IsWindowEvent()) result = TakeFieldEvent();
@@ -271,10 +283,13 @@ Severity WindowManager::TakeWindowEvent() {
         INITED |= 2;
       }
       return SeverityOk;
-    case EventCode::Completed: return TakeCompleted();
+    case EventCode::Completed:
+      return TakeCompleted();
     case EventCode::CloseWindow:
-    case EventCode::CloseDown: return TakeCloseEvent();
-    default: return SeverityOk;
+    case EventCode::CloseDown:
+      return TakeCloseEvent();
+    default:
+      return SeverityOk;
   }
 }
 
@@ -352,7 +367,8 @@ Severity WindowManager::TakeCompleted() {
   SaveHistory();
   if (PRIMARY == nullptr) return SeverityOk;
   switch (REQUEST) {
-    case RequestInsert: return CompleteInsert();
+    case RequestInsert:
+      return CompleteInsert();
     case RequestChange:
       while (CompleteChange() == Repeat::Yes) {
       }
@@ -369,7 +385,8 @@ Severity WindowManager::TakeCompleted() {
       while (CompleteDelete() == Repeat::Yes) {
       }
       return SeverityOk;
-    default: return SeverityOk;
+    default:
+      return SeverityOk;
   }
 }
 
@@ -381,15 +398,19 @@ Severity WindowManager::CompleteInsert() {
     return SeverityNotify;
   }
   switch (INSERTACTION) {
-    case 2: SetResponse(ResponseCompleted); return SeverityOk;
+    case 2:
+      SetResponse(ResponseCompleted);
+      return SeverityOk;
     case 4:
       if (RaiseQuestion(MsgRecordAdded) != SeverityOk) {
         SetResponse(ResponseCompleted);
         return SeverityOk;
       }
       return CompleteBatchInsert();
-    case 3: return CompleteBatchInsert();
-    default: return SeverityOk;  // the procedure completes the insert itself
+    case 3:
+      return CompleteBatchInsert();
+    default:
+      return SeverityOk;  // the procedure completes the insert itself
   }
 }
 
@@ -435,9 +456,13 @@ WindowManager::Repeat WindowManager::CompleteChange() {
   }
   if (result == SeverityUser) {
     switch (AskYesNoCancel(MsgRetrySave)) {
-      case runtime::ui::ButtonYes: return Repeat::Yes;
-      case runtime::ui::ButtonNo: PostToWindow(EventCode::CloseWindow); return Repeat::No;
-      default: break;
+      case runtime::ui::ButtonYes:
+        return Repeat::Yes;
+      case runtime::ui::ButtonNo:
+        PostToWindow(EventCode::CloseWindow);
+        return Repeat::No;
+      default:
+        break;
     }
   }
   if (window_) window_->Display();
@@ -457,12 +482,15 @@ WindowManager::Repeat WindowManager::CompleteDelete() {
     return Repeat::No;
   }
   switch (AskYesNoCancel(MsgRetryDelete)) {
-    case runtime::ui::ButtonNo: PostToWindow(EventCode::CloseWindow); return Repeat::No;
+    case runtime::ui::ButtonNo:
+      PostToWindow(EventCode::CloseWindow);
+      return Repeat::No;
     case runtime::ui::ButtonCancel:
       if (window_) window_->Display();
       SelectFirstField();
       return Repeat::No;
-    default: return Repeat::Yes;
+    default:
+      return Repeat::Yes;
   }
 }
 
@@ -471,7 +499,8 @@ Severity WindowManager::TakeCloseEvent() {
   const bool byButton = std::exchange(closedByButton_, false);
   if (RESPONSE == ResponseCompleted || PRIMARY == nullptr) return SeverityOk;
   FileManager& file = *PRIMARY->ME;
-  if (!byButton && CANCELACTION != 0 && (REQUEST == RequestInsert || REQUEST == RequestChange) && !file.EqualBuffer(SAVED)) {
+  if (!byButton && CANCELACTION != 0 && (REQUEST == RequestInsert || REQUEST == RequestChange) &&
+      !file.EqualBuffer(SAVED)) {
     const bool save = (CANCELACTION & 1) != 0;
     const bool ask = (CANCELACTION & 2) != 0;
     if (save && ask) {

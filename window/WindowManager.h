@@ -63,7 +63,7 @@ class WindowManager {
     std::uint16_t SAVED = 0;      // buffer snapshot, 0 = none
   };
   struct HistoryEntry {
-    runtime::FieldRef FIELD;  // the live field (borrowed storage)
+    runtime::FieldRef FIELD;    // the live field (borrowed storage)
     runtime::Value SAVEDVALUE;  // its copy, taken when a record completes
     std::int32_t CONTROL = 0;
     std::string PICTURE;
@@ -157,8 +157,8 @@ class WindowManager {
   ResizerItem* RESIZE = nullptr;  // borrowed
   std::uint8_t RESPONSE = 0;
   std::uint16_t SAVED = 0;
-  ToolbarItem* TOOLBAR = nullptr;        // borrowed
-  Translator* TRANSLATOR = nullptr;      // borrowed
+  ToolbarItem* TOOLBAR = nullptr;    // borrowed
+  Translator* TRANSLATOR = nullptr;  // borrowed
   std::int32_t* VCRREQUEST = &VcrRequest;
 
  protected:
@@ -183,7 +183,7 @@ class WindowManager {
 
   std::unique_ptr<runtime::ui::Window> window_;
   std::unique_ptr<runtime::BindingScope> scope_;  // from Init to Kill
-  bool closedByButton_ = false;  // the pending close comes from a close button
+  bool closedByButton_ = false;                   // the pending close comes from a close button
 };
 
 }  // namespace marlinden

@@ -15,16 +15,24 @@ std::atomic<std::int32_t> nextLabel{1};
 
 std::unique_ptr<DataFile> DataFile::Make(Driver driver, RecordLayout layout, std::string diskName) {
   switch (driver) {
-    case Driver::Keyed: return MakeKeyedFile(std::move(layout), std::move(diskName));
-    case Driver::Ascii: return MakeAsciiFile(std::move(layout), std::move(diskName));
-    case Driver::Basic: return MakeBasicFile(std::move(layout), std::move(diskName));
-    case Driver::Dos: return MakeDosFile(std::move(layout), std::move(diskName));
+    case Driver::Keyed:
+      return MakeKeyedFile(std::move(layout), std::move(diskName));
+    case Driver::Ascii:
+      return MakeAsciiFile(std::move(layout), std::move(diskName));
+    case Driver::Basic:
+      return MakeBasicFile(std::move(layout), std::move(diskName));
+    case Driver::Dos:
+      return MakeDosFile(std::move(layout), std::move(diskName));
   }
   return nullptr;
 }
 
 DataFile::DataFile(Driver driver, RecordLayout layout, std::string diskName)
-    : driver_(driver), label_(nextLabel++), layout_(std::move(layout)), record_(layout_), diskName_(std::move(diskName)) {}
+    : driver_(driver),
+      label_(nextLabel++),
+      layout_(std::move(layout)),
+      record_(layout_),
+      diskName_(std::move(diskName)) {}
 
 DataFile::~DataFile() = default;
 

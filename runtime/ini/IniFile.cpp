@@ -38,7 +38,7 @@ struct Line {
   std::string_view body;  // without the line end
   std::string_view end;   // "\n", "\r\n" or "" for a last line without one
   Kind kind = Kind::Other;
-  std::string_view name;      // section or key name
+  std::string_view name;       // section or key name
   std::size_t valueStart = 0;  // Key: where the value begins in body
 };
 
@@ -122,10 +122,13 @@ std::int32_t WriteFailure(int error) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return SetError(AccessDenied);
+    case EISDIR:
+      return SetError(AccessDenied);
     case ENOENT:
-    case ENOTDIR: return SetError(PathNotFound);
-    default: return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
+    case ENOTDIR:
+      return SetError(PathNotFound);
+    default:
+      return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
   }
 }
 
@@ -218,8 +221,8 @@ std::int32_t IniFile::Write(std::string_view section, std::string_view key, std:
   key = Trim(key);
   value = Trim(value);
   if (key.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
-      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
-      key[0] == '[' || key[0] == ';' || key[0] == '#') {
+      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos || key[0] == '[' ||
+      key[0] == ';' || key[0] == '#') {
     return SetError(BadParameter);
   }
 
@@ -264,7 +267,8 @@ std::int32_t IniFile::Write(std::string_view section, std::string_view key, std:
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const Line& line = lines[i];
       updated.append(line.body);
-      updated.append(line.end.empty() && (insertAfter == i || (!insertAfter && i + 1 == lines.size())) ? lineEnd : line.end);
+      updated.append(line.end.empty() && (insertAfter == i || (!insertAfter && i + 1 == lines.size())) ? lineEnd
+                                                                                                       : line.end);
       if (insertAfter == i) updated.append(keyLine()).append(lineEnd);
     }
     if (!insertAfter) {

@@ -1,5 +1,6 @@
 #include "runtime/qt/ControlWidgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -10,7 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <algorithm>
@@ -402,6 +402,8 @@ std::unique_ptr<QtControl> MakeSpin(QWidget* parent, InputSink sink) {
 std::unique_ptr<QtControl> MakeCombo(QWidget* parent, InputSink sink) {
   return std::make_unique<ComboControl>(new QComboBox(parent), std::move(sink));
 }
-std::unique_ptr<QtControl> MakeWithoutWidget(InputSink sink) { return std::make_unique<NoWidgetControl>(std::move(sink)); }
+std::unique_ptr<QtControl> MakeWithoutWidget(InputSink sink) {
+  return std::make_unique<NoWidgetControl>(std::move(sink));
+}
 
 }  // namespace runtime::qt

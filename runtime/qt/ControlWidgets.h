@@ -21,10 +21,10 @@ std::unique_ptr<QtControl> MakeGroup(QWidget* parent, InputSink sink);       // 
 std::unique_ptr<QtControl> MakeFrame(QWidget* parent, InputSink sink);       // line, box
 std::unique_ptr<QtControl> MakeRegion(QWidget* parent, InputSink sink);      // Accepted with mouse
 std::unique_ptr<QtControl> MakeProgress(QWidget* parent, InputSink sink);
-std::unique_ptr<QtControl> MakeSheet(QWidget* parent, InputSink sink);       // NewSelection with value
-std::unique_ptr<QtControl> MakeSpin(QWidget* parent, InputSink sink);        // Accepted with text
-std::unique_ptr<QtControl> MakeCombo(QWidget* parent, InputSink sink);       // Accepted with text, row
-std::unique_ptr<QtControl> MakeWithoutWidget(InputSink sink);                // tab, menu, menu item
+std::unique_ptr<QtControl> MakeSheet(QWidget* parent, InputSink sink);  // NewSelection with value
+std::unique_ptr<QtControl> MakeSpin(QWidget* parent, InputSink sink);   // Accepted with text
+std::unique_ptr<QtControl> MakeCombo(QWidget* parent, InputSink sink);  // Accepted with text, row
+std::unique_ptr<QtControl> MakeWithoutWidget(InputSink sink);           // tab, menu, menu item
 
 // The text of a caption with its mnemonic marks removed ("&Query" -> "Query",
 // "&&" -> "&"), for widgets that do not draw mnemonics.

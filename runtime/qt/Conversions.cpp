@@ -13,12 +13,18 @@ std::optional<QColor> ToQColor(ui::Colour colour) {
 
 Qt::CursorShape ToCursorShape(ui::Cursor cursor) {
   switch (cursor) {
-    case ui::Cursor::Busy: return Qt::WaitCursor;
-    case ui::Cursor::Hand: return Qt::PointingHandCursor;
-    case ui::Cursor::IBeam: return Qt::IBeamCursor;
-    case ui::Cursor::Cross: return Qt::CrossCursor;
-    case ui::Cursor::SizeAll: return Qt::SizeAllCursor;
-    case ui::Cursor::Normal: break;
+    case ui::Cursor::Busy:
+      return Qt::WaitCursor;
+    case ui::Cursor::Hand:
+      return Qt::PointingHandCursor;
+    case ui::Cursor::IBeam:
+      return Qt::IBeamCursor;
+    case ui::Cursor::Cross:
+      return Qt::CrossCursor;
+    case ui::Cursor::SizeAll:
+      return Qt::SizeAllCursor;
+    case ui::Cursor::Normal:
+      break;
   }
   return Qt::ArrowCursor;
 }
@@ -36,24 +42,58 @@ ui::KeyCode ToKeyCode(const QKeyEvent& event) {
     base = static_cast<KeyCode>(static_cast<std::uint32_t>(KeyCode::F1) + static_cast<std::uint32_t>(key - Qt::Key_F1));
   } else {
     switch (key) {
-      case Qt::Key_Backspace: base = KeyCode::Backspace; break;
-      case Qt::Key_Tab: base = KeyCode::Tab; break;
-      case Qt::Key_Backtab: base = KeyCode::Tab; modifiers = KeyCode::Shift; break;
+      case Qt::Key_Backspace:
+        base = KeyCode::Backspace;
+        break;
+      case Qt::Key_Tab:
+        base = KeyCode::Tab;
+        break;
+      case Qt::Key_Backtab:
+        base = KeyCode::Tab;
+        modifiers = KeyCode::Shift;
+        break;
       case Qt::Key_Return:
-      case Qt::Key_Enter: base = KeyCode::Enter; break;
-      case Qt::Key_Escape: base = KeyCode::Esc; break;
-      case Qt::Key_Space: base = KeyCode::Space; break;
-      case Qt::Key_PageUp: base = KeyCode::PageUp; break;
-      case Qt::Key_PageDown: base = KeyCode::PageDown; break;
-      case Qt::Key_End: base = KeyCode::End; break;
-      case Qt::Key_Home: base = KeyCode::Home; break;
-      case Qt::Key_Left: base = KeyCode::Left; break;
-      case Qt::Key_Up: base = KeyCode::Up; break;
-      case Qt::Key_Right: base = KeyCode::Right; break;
-      case Qt::Key_Down: base = KeyCode::Down; break;
-      case Qt::Key_Insert: base = KeyCode::Insert; break;
-      case Qt::Key_Delete: base = KeyCode::Delete; break;
-      default: return KeyCode::None;
+      case Qt::Key_Enter:
+        base = KeyCode::Enter;
+        break;
+      case Qt::Key_Escape:
+        base = KeyCode::Esc;
+        break;
+      case Qt::Key_Space:
+        base = KeyCode::Space;
+        break;
+      case Qt::Key_PageUp:
+        base = KeyCode::PageUp;
+        break;
+      case Qt::Key_PageDown:
+        base = KeyCode::PageDown;
+        break;
+      case Qt::Key_End:
+        base = KeyCode::End;
+        break;
+      case Qt::Key_Home:
+        base = KeyCode::Home;
+        break;
+      case Qt::Key_Left:
+        base = KeyCode::Left;
+        break;
+      case Qt::Key_Up:
+        base = KeyCode::Up;
+        break;
+      case Qt::Key_Right:
+        base = KeyCode::Right;
+        break;
+      case Qt::Key_Down:
+        base = KeyCode::Down;
+        break;
+      case Qt::Key_Insert:
+        base = KeyCode::Insert;
+        break;
+      case Qt::Key_Delete:
+        base = KeyCode::Delete;
+        break;
+      default:
+        return KeyCode::None;
     }
   }
   const Qt::KeyboardModifiers held = event.modifiers();

@@ -14,8 +14,8 @@ constexpr std::int64_t kMaxPixels = QWIDGETSIZE_MAX;
 int Scale(std::int64_t units, int numerator, int denominator) {
   const std::int64_t scaled = units * numerator;
   // Round half away from zero so that positive and negative positions map alike.
-  const std::int64_t rounded = scaled >= 0 ? (scaled + denominator / 2) / denominator
-                                           : -((-scaled + denominator / 2) / denominator);
+  const std::int64_t rounded =
+      scaled >= 0 ? (scaled + denominator / 2) / denominator : -((-scaled + denominator / 2) / denominator);
   return static_cast<int>(std::clamp<std::int64_t>(rounded, -kMaxPixels, kMaxPixels));
 }
 
@@ -41,8 +41,8 @@ QRect DialogUnits::ToPixels(const ui::Rect& rect) const {
 }
 
 ui::Rect DialogUnits::FromPixels(const QRect& rect) const {
-  return ui::Clamped({Scale(rect.x(), 4, charWidth_), Scale(rect.y(), 8, charHeight_), Scale(rect.width(), 4, charWidth_),
-                      Scale(rect.height(), 8, charHeight_)});
+  return ui::Clamped({Scale(rect.x(), 4, charWidth_), Scale(rect.y(), 8, charHeight_),
+                      Scale(rect.width(), 4, charWidth_), Scale(rect.height(), 8, charHeight_)});
 }
 
 }  // namespace runtime::qt

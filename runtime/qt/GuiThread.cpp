@@ -16,7 +16,8 @@ void RunOnGuiThread(const std::function<void()>& work) {
     work();
     return;
   }
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [&work] { work(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&work] { work(); }, Qt::BlockingQueuedConnection);
 }
 
 }  // namespace runtime::qt

@@ -64,10 +64,9 @@ void ListControl::Build(QWidget* frame) {
   layout->addWidget(table_, 1);
   layout->addWidget(scrollBar_);
 
-  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (!showing_ && current.isValid()) ReportRow(ui::EventCode::NewSelection, current.row(), ui::KeyCode::None);
-          });
+  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+    if (!showing_ && current.isValid()) ReportRow(ui::EventCode::NewSelection, current.row(), ui::KeyCode::None);
+  });
   connect(table_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (index.isValid()) ReportRow(ui::EventCode::Accepted, index.row(), ui::KeyCode::MouseLeftDouble);
   });
@@ -134,12 +133,24 @@ void ListControl::ReportScroll(int action) {
   ui::EventData data;
   ui::EventCode code = ui::EventCode::None;
   switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = ui::EventCode::ScrollDown; break;
-    case QAbstractSlider::SliderSingleStepSub: code = ui::EventCode::ScrollUp; break;
-    case QAbstractSlider::SliderPageStepAdd: code = ui::EventCode::PageDown; break;
-    case QAbstractSlider::SliderPageStepSub: code = ui::EventCode::PageUp; break;
-    case QAbstractSlider::SliderToMinimum: code = ui::EventCode::ScrollTop; break;
-    case QAbstractSlider::SliderToMaximum: code = ui::EventCode::ScrollBottom; break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = ui::EventCode::ScrollDown;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = ui::EventCode::ScrollUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = ui::EventCode::PageDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = ui::EventCode::PageUp;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = ui::EventCode::ScrollTop;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = ui::EventCode::ScrollBottom;
+      break;
     case QAbstractSlider::SliderMove: {
       code = ui::EventCode::ScrollDrag;
       const QScrollBar* bar = scrollBar_->isVisible() ? scrollBar_ : table_->verticalScrollBar();
@@ -147,7 +158,8 @@ void ListControl::ReportScroll(int action) {
       data.thumb = std::clamp((bar->sliderPosition() - bar->minimum()) * 100 / span, 0, 100);
       break;
     }
-    default: return;
+    default:
+      return;
   }
   Report(code, std::move(data));
 }

@@ -13,9 +13,12 @@ QVariant ColourVariant(ui::Colour colour) {
 
 Qt::Alignment ToQtAlignment(ui::Alignment alignment) {
   switch (alignment) {
-    case ui::Alignment::Centre: return Qt::AlignHCenter | Qt::AlignVCenter;
-    case ui::Alignment::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case ui::Alignment::Left: break;
+    case ui::Alignment::Centre:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    case ui::Alignment::Right:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case ui::Alignment::Left:
+      break;
   }
   return Qt::AlignLeft | Qt::AlignVCenter;
 }
@@ -61,23 +64,30 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
   const auto column = static_cast<std::size_t>(index.column());
   const ui::ListColumn* format = column < columns_.size() ? &columns_[column] : nullptr;
   switch (role) {
-    case Qt::DisplayRole: return ToQString(cell->text);
+    case Qt::DisplayRole:
+      return ToQString(cell->text);
     case Qt::ForegroundRole:
       if (format != nullptr && format->textColour != ui::kNoColour) return ColourVariant(format->textColour);
       return ColourVariant(cell->colours.text);
-    case Qt::BackgroundRole: return ColourVariant(cell->colours.background);
-    case kSelectedTextRole: return ColourVariant(cell->colours.selectedText);
-    case kSelectedBackgroundRole: return ColourVariant(cell->colours.selectedBackground);
+    case Qt::BackgroundRole:
+      return ColourVariant(cell->colours.background);
+    case kSelectedTextRole:
+      return ColourVariant(cell->colours.selectedText);
+    case kSelectedBackgroundRole:
+      return ColourVariant(cell->colours.selectedBackground);
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(format != nullptr ? ToQtAlignment(format->alignment) : Qt::AlignLeft | Qt::AlignVCenter);
-    default: return {};
+      return QVariant::fromValue(format != nullptr ? ToQtAlignment(format->alignment)
+                                                   : Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+      return {};
   }
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || static_cast<std::size_t>(section) >= columns_.size()) return {};
   if (role == Qt::DisplayRole) return ToQString(columns_[static_cast<std::size_t>(section)].header);
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(ToQtAlignment(columns_[static_cast<std::size_t>(section)].alignment));
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue(ToQtAlignment(columns_[static_cast<std::size_t>(section)].alignment));
   return {};
 }
 

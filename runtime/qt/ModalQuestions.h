@@ -54,7 +54,7 @@ class ModalQuestions {
   };
 
   QList<QPointer<QWidget>> open_;  // GUI thread only
-  bool ending_ = false;             // GUI thread only
+  bool ending_ = false;            // GUI thread only
 };
 
 template <typename Answer>

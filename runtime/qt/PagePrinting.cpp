@@ -26,7 +26,8 @@ bool PaintPages(const std::vector<std::string>& pages, QPrinter& printer) {
     QImage image;
     if (!image.load(ToQString(pages[i]))) {
       allRead = false;
-      painter.drawText(page, Qt::AlignCenter, QStringLiteral("Page %1 cannot be read: %2").arg(i + 1).arg(ToQString(pages[i])));
+      painter.drawText(page, Qt::AlignCenter,
+                       QStringLiteral("Page %1 cannot be read: %2").arg(i + 1).arg(ToQString(pages[i])));
       continue;
     }
     const QSize size = image.size().scaled(page.size(), Qt::KeepAspectRatio);

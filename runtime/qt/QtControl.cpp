@@ -6,8 +6,8 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
-#include "runtime/qt/Conversions.h"
 #include "runtime/qt/ControlWidgets.h"
+#include "runtime/qt/Conversions.h"
 #include "runtime/qt/ListControl.h"
 
 namespace runtime::qt {
@@ -61,27 +61,44 @@ std::unique_ptr<QtControl> MakeControl(const ui::ControlView& view, QWidget* par
   using ui::ControlKind;
   switch (view.properties.kind) {
     case ControlKind::Prompt:
-    case ControlKind::String: return MakeLabel(parent, std::move(sink));
-    case ControlKind::LinkText: return MakeLinkText(parent, std::move(sink));
-    case ControlKind::Image: return MakeImage(parent, std::move(sink));
-    case ControlKind::Entry: return MakeEntry(parent, std::move(sink));
-    case ControlKind::Text: return MakeTextEditor(parent, std::move(sink));
-    case ControlKind::Button: return MakeButton(parent, std::move(sink));
-    case ControlKind::Check: return MakeCheck(parent, std::move(sink));
-    case ControlKind::Radio: return MakeRadio(parent, std::move(sink));
+    case ControlKind::String:
+      return MakeLabel(parent, std::move(sink));
+    case ControlKind::LinkText:
+      return MakeLinkText(parent, std::move(sink));
+    case ControlKind::Image:
+      return MakeImage(parent, std::move(sink));
+    case ControlKind::Entry:
+      return MakeEntry(parent, std::move(sink));
+    case ControlKind::Text:
+      return MakeTextEditor(parent, std::move(sink));
+    case ControlKind::Button:
+      return MakeButton(parent, std::move(sink));
+    case ControlKind::Check:
+      return MakeCheck(parent, std::move(sink));
+    case ControlKind::Radio:
+      return MakeRadio(parent, std::move(sink));
     case ControlKind::Option:
-    case ControlKind::Group: return MakeGroup(parent, std::move(sink));
+    case ControlKind::Group:
+      return MakeGroup(parent, std::move(sink));
     case ControlKind::Line:
-    case ControlKind::Box: return MakeFrame(parent, std::move(sink));
-    case ControlKind::Region: return MakeRegion(parent, std::move(sink));
-    case ControlKind::Progress: return MakeProgress(parent, std::move(sink));
-    case ControlKind::Sheet: return MakeSheet(parent, std::move(sink));
-    case ControlKind::Spin: return MakeSpin(parent, std::move(sink));
-    case ControlKind::Combo: return MakeCombo(parent, std::move(sink));
-    case ControlKind::List: return std::make_unique<ListControl>(parent, std::move(sink));
+    case ControlKind::Box:
+      return MakeFrame(parent, std::move(sink));
+    case ControlKind::Region:
+      return MakeRegion(parent, std::move(sink));
+    case ControlKind::Progress:
+      return MakeProgress(parent, std::move(sink));
+    case ControlKind::Sheet:
+      return MakeSheet(parent, std::move(sink));
+    case ControlKind::Spin:
+      return MakeSpin(parent, std::move(sink));
+    case ControlKind::Combo:
+      return MakeCombo(parent, std::move(sink));
+    case ControlKind::List:
+      return std::make_unique<ListControl>(parent, std::move(sink));
     case ControlKind::Tab:
     case ControlKind::Menu:
-    case ControlKind::MenuItem: return MakeWithoutWidget(std::move(sink));
+    case ControlKind::MenuItem:
+      return MakeWithoutWidget(std::move(sink));
   }
   return MakeWithoutWidget(std::move(sink));
 }

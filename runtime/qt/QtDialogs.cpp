@@ -31,11 +31,16 @@ constexpr ButtonChoice kButtons[] = {
 
 QMessageBox::Icon ToMessageIcon(ui::Icon icon) {
   switch (icon) {
-    case ui::Icon::Hand: return QMessageBox::Critical;
-    case ui::Icon::Question: return QMessageBox::Question;
-    case ui::Icon::Exclamation: return QMessageBox::Warning;
-    case ui::Icon::Asterisk: return QMessageBox::Information;
-    case ui::Icon::None: break;
+    case ui::Icon::Hand:
+      return QMessageBox::Critical;
+    case ui::Icon::Question:
+      return QMessageBox::Question;
+    case ui::Icon::Exclamation:
+      return QMessageBox::Warning;
+    case ui::Icon::Asterisk:
+      return QMessageBox::Information;
+    case ui::Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -93,7 +98,9 @@ void StartPopupMenu(const ui::PopupMenuRequest& request, QWidget* parent, QPoint
     while (levels.size() > 1 && levels.size() > item.depth) levels.pop_back();
     QMenu* menu = levels.back();
     switch (item.kind) {
-      case ui::MenuItemKind::Separator: menu->addSeparator(); break;
+      case ui::MenuItemKind::Separator:
+        menu->addSeparator();
+        break;
       case ui::MenuItemKind::Submenu: {
         QMenu* sub = menu->addMenu(LoadIcon(item.icon), ToQString(item.text));
         sub->setEnabled(item.enabled);
@@ -114,9 +121,7 @@ void StartPopupMenu(const ui::PopupMenuRequest& request, QWidget* parent, QPoint
   QObject::connect(root, &QMenu::triggered, root, [reply](QAction* action) { reply(action->data().toInt()); });
   // The menu hides before its chosen action triggers; a dismissal is only
   // known once the triggering has had its turn.
-  QObject::connect(root, &QMenu::aboutToHide, root, [reply] {
-    QTimer::singleShot(0, [reply] { reply(0); });
-  });
+  QObject::connect(root, &QMenu::aboutToHide, root, [reply] { QTimer::singleShot(0, [reply] { reply(0); }); });
   questions.Track(root);
   root->popup(at);
 }
@@ -142,7 +147,8 @@ void StartFileDialog(const ui::FileDialogRequest& request, QWidget* parent, Moda
   if (request.flags & ui::ChooseDirectory) {
     dialog->setFileMode(QFileDialog::Directory);
   } else {
-    dialog->setFileMode(!save && (request.flags & ui::FileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog->setFileMode(!save && (request.flags & ui::FileMustExist) ? QFileDialog::ExistingFile
+                                                                     : QFileDialog::AnyFile);
   }
   dialog->setOption(QFileDialog::DontConfirmOverwrite, save && !(request.flags & ui::ConfirmOverwrite));
   dialog->setNameFilters(NameFilters(request.masks));

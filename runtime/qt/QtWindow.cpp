@@ -92,9 +92,9 @@ void QtWindow::Update(const ui::WindowView& view) {
 void QtWindow::CreateControl(const ui::ControlView& view) {
   const std::int32_t number = view.properties.number;
   if (controls_.count(number) != 0) DestroyControl(number);
-  auto control = MakeControl(view, frame_->ClientArea(), [this](ui::EventCode code, std::int32_t n, ui::EventData data) {
-    OnControlInput(code, n, std::move(data));
-  });
+  auto control = MakeControl(
+      view, frame_->ClientArea(),
+      [this](ui::EventCode code, std::int32_t n, ui::EventData data) { OnControlInput(code, n, std::move(data)); });
   QtControl& shown = *control;
   controls_.emplace(number, std::move(control));
   shown.ShownProperties() = view.properties;
@@ -205,8 +205,10 @@ void QtWindow::Attach(QtControl& control) {
   } else if (p.text == "-") {
     action = parentMenu != nullptr ? parentMenu->addSeparator() : frame_->menuBar()->addSeparator();
   } else {
-    action = parentMenu != nullptr ? parentMenu->addAction(ToQString(p.text)) : frame_->menuBar()->addAction(ToQString(p.text));
-    QObject::connect(action, &QAction::triggered, frame_, [this, number] { Report(ui::EventCode::Accepted, number, {}); });
+    action = parentMenu != nullptr ? parentMenu->addAction(ToQString(p.text))
+                                   : frame_->menuBar()->addAction(ToQString(p.text));
+    QObject::connect(action, &QAction::triggered, frame_,
+                     [this, number] { Report(ui::EventCode::Accepted, number, {}); });
   }
   actions_[number] = action;
 }
@@ -255,7 +257,8 @@ void QtWindow::ShowControl(QtControl& control) {
   if (widget == nullptr) return;
   widget->setEnabled(p.enabled);
   widget->setToolTip(ToQString(p.tip));
-  const ui::Cursor cursor = p.kind == ControlKind::LinkText && p.cursor == ui::Cursor::Normal ? ui::Cursor::Hand : p.cursor;
+  const ui::Cursor cursor =
+      p.kind == ControlKind::LinkText && p.cursor == ui::Cursor::Normal ? ui::Cursor::Hand : p.cursor;
   if (cursor == ui::Cursor::Normal) {
     widget->unsetCursor();
   } else {

@@ -44,7 +44,7 @@ class QtWindow {
  private:
   void Report(ui::EventCode code, std::int32_t control, ui::EventData data);
   void OnControlInput(ui::EventCode code, std::int32_t control, ui::EventData data);
-  void Attach(QtControl& control);     // tab pages and menus
+  void Attach(QtControl& control);  // tab pages and menus
   void Detach(std::int32_t number);
   void ShowControl(QtControl& control);
   void PlaceControl(QtControl& control);
@@ -56,7 +56,7 @@ class QtWindow {
 
   ui::WindowView view_;  // window-level copy (controls kept below)
   DialogUnits units_;
-  WindowFrame* frame_;   // owned; deleted with the window
+  WindowFrame* frame_;  // owned; deleted with the window
   std::map<std::int32_t, std::unique_ptr<QtControl>> controls_;
   std::map<std::int32_t, QPointer<QWidget>> tabPages_;  // tab number -> page of its sheet
   std::map<std::int32_t, QPointer<QMenu>> menus_;       // menu number -> its menu

@@ -18,7 +18,8 @@ int RunQtProgram(int& argc, char** argv, std::function<void()> mainProcedure) {
     ui::Program program(backend);
     // Called on the last runtime thread; the quit is queued to the GUI
     // thread, so it also works when it comes before the loop runs.
-    program.OnEnd([] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); });
+    program.OnEnd(
+        [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); });
     if (!program.Start(std::move(mainProcedure))) {
       std::fprintf(stderr, "could not start the program's first thread\n");
       return 1;

@@ -15,16 +15,24 @@ bool TrayIcons::Add(const ui::TrayIconRequest& request) {
   auto tray = std::make_unique<QSystemTrayIcon>(icon);
   tray->setToolTip(ToQString(request.tip));
   const ui::TrayIconRequest events = request;
-  QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(), [events](QSystemTrayIcon::ActivationReason reason) {
-    ui::EventCode code = ui::EventCode::None;
-    switch (reason) {
-      case QSystemTrayIcon::Trigger: code = events.leftClick; break;
-      case QSystemTrayIcon::Context: code = events.rightClick; break;
-      case QSystemTrayIcon::DoubleClick: code = events.leftDoubleClick; break;
-      default: break;
-    }
-    if (code != ui::EventCode::None) ui::PostInput(ui::Event{code, 0, events.window, {}});
-  });
+  QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
+                   [events](QSystemTrayIcon::ActivationReason reason) {
+                     ui::EventCode code = ui::EventCode::None;
+                     switch (reason) {
+                       case QSystemTrayIcon::Trigger:
+                         code = events.leftClick;
+                         break;
+                       case QSystemTrayIcon::Context:
+                         code = events.rightClick;
+                         break;
+                       case QSystemTrayIcon::DoubleClick:
+                         code = events.leftDoubleClick;
+                         break;
+                       default:
+                         break;
+                     }
+                     if (code != ui::EventCode::None) ui::PostInput(ui::Event{code, 0, events.window, {}});
+                   });
   tray->show();
   icons_[request.id] = std::move(tray);
   return true;

@@ -35,9 +35,15 @@ void WindowFrame::ShowState(ui::WindowState state, bool hidden) {
     hide();
   } else if (state != state_ || !isVisible()) {
     switch (state) {
-      case ui::WindowState::Maximised: showMaximized(); break;
-      case ui::WindowState::Iconised: showMinimized(); break;
-      case ui::WindowState::Normal: showNormal(); break;
+      case ui::WindowState::Maximised:
+        showMaximized();
+        break;
+      case ui::WindowState::Iconised:
+        showMinimized();
+        break;
+      case ui::WindowState::Normal:
+        showNormal();
+        break;
     }
   }
   state_ = state;
@@ -63,9 +69,15 @@ void WindowFrame::changeEvent(QEvent* event) {
     if (shown == state_) return;
     state_ = shown;
     switch (shown) {
-      case ui::WindowState::Maximised: report_(ui::EventCode::Maximised, {}); break;
-      case ui::WindowState::Iconised: report_(ui::EventCode::Iconised, {}); break;
-      case ui::WindowState::Normal: report_(ui::EventCode::Restored, {}); break;
+      case ui::WindowState::Maximised:
+        report_(ui::EventCode::Maximised, {});
+        break;
+      case ui::WindowState::Iconised:
+        report_(ui::EventCode::Iconised, {});
+        break;
+      case ui::WindowState::Normal:
+        report_(ui::EventCode::Restored, {});
+        break;
     }
   }
 }

@@ -49,11 +49,11 @@ class WindowFrame : public QMainWindow {
 
   Reporter report_;
   RectFromPixels toUnits_;
-  QWidget* client_;            // owned by the frame
-  QRect placed_;               // the geometry last given or reported
+  QWidget* client_;                                  // owned by the frame
+  QRect placed_;                                     // the geometry last given or reported
   ui::WindowState state_ = ui::WindowState::Normal;  // last given or reported
   bool active_ = false;
-  bool applying_ = false;      // set while the runtime's wishes are applied
+  bool applying_ = false;  // set while the runtime's wishes are applied
   std::function<void()> onFirstShown_;
 };
 

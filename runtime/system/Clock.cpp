@@ -56,7 +56,8 @@ std::int32_t DateFromCivil(std::int32_t year, std::uint32_t month, std::uint32_t
   const std::int32_t months = year * 12 + static_cast<std::int32_t>(month) - 1;
   const std::int32_t normalYear = static_cast<std::int32_t>(FloorDiv(months, 12));
   const unsigned normalMonth = static_cast<unsigned>(months - normalYear * 12) + 1;
-  const sys_days first = year_month_day{std::chrono::year{normalYear}, std::chrono::month{normalMonth}, std::chrono::day{1}};
+  const sys_days first =
+      year_month_day{std::chrono::year{normalYear}, std::chrono::month{normalMonth}, std::chrono::day{1}};
   return static_cast<std::int32_t>(first.time_since_epoch().count()) + static_cast<std::int32_t>(day) - 1;
 }
 

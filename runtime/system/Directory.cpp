@@ -21,10 +21,13 @@ std::int32_t PathFailure(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-    case ENAMETOOLONG: return SetError(PathNotFound);
+    case ENAMETOOLONG:
+      return SetError(PathNotFound);
     case EACCES:
-    case EPERM: return SetError(AccessDenied);
-    default: return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
+    case EPERM:
+      return SetError(AccessDenied);
+    default:
+      return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
   }
 }
 
@@ -73,7 +76,8 @@ DirectoryEntry EntryFor(const std::string& name, const struct stat& info) {
 bool MatchesMask(std::string_view name, std::string_view mask) {
   if (Glob(name, mask)) return true;
   // "name.*" also matches "name", the way such masks have always worked.
-  return mask.ends_with(".*") && name.find('.') == std::string_view::npos && Glob(name, mask.substr(0, mask.size() - 2));
+  return mask.ends_with(".*") && name.find('.') == std::string_view::npos &&
+         Glob(name, mask.substr(0, mask.size() - 2));
 }
 
 std::int32_t ListDirectory(std::string_view pattern, std::vector<DirectoryEntry>& entries) {

@@ -18,10 +18,10 @@ enum FileAttribute : std::uint8_t {
 };
 
 struct DirectoryEntry {
-  std::string name;         // the name within the directory
-  std::int32_t date = 0;    // last change, a runtime date (days since 1970-01-01, local)
-  std::int32_t time = 0;    // last change, a runtime time (hundredths since midnight + 1)
-  std::int64_t size = 0;    // bytes (0 for directories)
+  std::string name;             // the name within the directory
+  std::int32_t date = 0;        // last change, a runtime date (days since 1970-01-01, local)
+  std::int32_t time = 0;        // last change, a runtime time (hundredths since midnight + 1)
+  std::int64_t size = 0;        // bytes (0 for directories)
   std::uint8_t attributes = 0;  // FileAttribute bits
 };
 

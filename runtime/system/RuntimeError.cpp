@@ -23,29 +23,52 @@ void ClearError() { SetError(NoError); }
 
 std::string_view ErrorTextFor(std::int32_t code) {
   switch (code) {
-    case NoError: return "";
-    case FileNotFound: return "File Not Found";
-    case PathNotFound: return "Path Not Found";
-    case AccessDenied: return "Access Denied";
-    case BadParameter: return "Invalid Parameter";
-    case EntryNotFound: return "Entry Not Found";
-    case FileLocked: return "File Is Locked";
-    case NoRecord: return "Record Not Available";
-    case RecordNotFound: return "Record Not Found";
-    case FileNotOpen: return "File Not Open";
-    case DuplicateKey: return "Creates Duplicate Key";
-    case RecordHeld: return "Record Is Held By Another Station";
-    case KeysInvalid: return "Keys Must Be Rebuilt";
-    case LayoutMismatch: return "Record Layout Does Not Match The File";
-    case AlreadyOpen: return "File Already Open";
-    case Unsupported: return "Operation Not Supported By The Driver";
-    case ChangedByOther: return "Record Changed By Another Station";
-    case DriverFailure: return "File Driver Error";
-    case ExpressionSyntax: return "Expression Syntax Error";
-    case ExpressionUnknownName: return "Unknown Name In Expression";
-    case ExpressionUnknownFunction: return "Unknown Function In Expression";
-    case ExpressionArguments: return "Wrong Number Of Arguments In Expression";
-    default: return "Unknown Error";
+    case NoError:
+      return "";
+    case FileNotFound:
+      return "File Not Found";
+    case PathNotFound:
+      return "Path Not Found";
+    case AccessDenied:
+      return "Access Denied";
+    case BadParameter:
+      return "Invalid Parameter";
+    case EntryNotFound:
+      return "Entry Not Found";
+    case FileLocked:
+      return "File Is Locked";
+    case NoRecord:
+      return "Record Not Available";
+    case RecordNotFound:
+      return "Record Not Found";
+    case FileNotOpen:
+      return "File Not Open";
+    case DuplicateKey:
+      return "Creates Duplicate Key";
+    case RecordHeld:
+      return "Record Is Held By Another Station";
+    case KeysInvalid:
+      return "Keys Must Be Rebuilt";
+    case LayoutMismatch:
+      return "Record Layout Does Not Match The File";
+    case AlreadyOpen:
+      return "File Already Open";
+    case Unsupported:
+      return "Operation Not Supported By The Driver";
+    case ChangedByOther:
+      return "Record Changed By Another Station";
+    case DriverFailure:
+      return "File Driver Error";
+    case ExpressionSyntax:
+      return "Expression Syntax Error";
+    case ExpressionUnknownName:
+      return "Unknown Name In Expression";
+    case ExpressionUnknownFunction:
+      return "Unknown Function In Expression";
+    case ExpressionArguments:
+      return "Wrong Number Of Arguments In Expression";
+    default:
+      return "Unknown Error";
   }
 }
 

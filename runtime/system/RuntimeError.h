@@ -15,20 +15,20 @@ enum ErrorCode : std::int32_t {
   FileNotFound = 2,
   PathNotFound = 3,
   AccessDenied = 5,
-  BadParameter = 27,       // an argument the operation cannot use
-  EntryNotFound = 30,      // queue: no entry with that key or position
-  FileLocked = 32,         // another process has the file or a transaction locked
-  NoRecord = 33,           // end (or beginning) of data
+  BadParameter = 27,   // an argument the operation cannot use
+  EntryNotFound = 30,  // queue: no entry with that key or position
+  FileLocked = 32,     // another process has the file or a transaction locked
+  NoRecord = 33,       // end (or beginning) of data
   RecordNotFound = 35,
   FileNotOpen = 37,
   DuplicateKey = 40,
-  RecordHeld = 43,         // held by another station
-  KeysInvalid = 46,        // the keys must be rebuilt
-  LayoutMismatch = 47,     // the file does not match its declared layout
+  RecordHeld = 43,      // held by another station
+  KeysInvalid = 46,     // the keys must be rebuilt
+  LayoutMismatch = 47,  // the file does not match its declared layout
   AlreadyOpen = 52,
-  Unsupported = 80,        // the driver does not support the operation
-  ChangedByOther = 89,     // changed by another station since it was read
-  DriverFailure = 90,      // see the driver's own code and text
+  Unsupported = 80,                 // the driver does not support the operation
+  ChangedByOther = 89,              // changed by another station since it was read
+  DriverFailure = 90,               // see the driver's own code and text
   ExpressionSyntax = 800,           // a filter text that does not parse (or is too long or too deep)
   ExpressionUnknownName = 801,      // a filter text names a label that is not bound
   ExpressionUnknownFunction = 802,  // a filter text calls a function the language does not have
@@ -37,9 +37,9 @@ enum ErrorCode : std::int32_t {
 
 struct RuntimeError {
   std::int32_t code = NoError;
-  std::string text;         // the runtime's text for code
-  std::string driverCode;   // the driver's own code, as text
-  std::string driverText;   // the driver's own text
+  std::string text;        // the runtime's text for code
+  std::string driverCode;  // the driver's own code, as text
+  std::string driverText;  // the driver's own text
 };
 
 // The calling thread's last error.

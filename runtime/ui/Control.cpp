@@ -118,7 +118,8 @@ void Control::SetSelectedRow(std::int32_t row) {
 }
 
 std::int32_t Control::VisibleItems() const {
-  const bool header = std::any_of(p_.columns.begin(), p_.columns.end(), [](const ListColumn& c) { return !c.header.empty(); });
+  const bool header =
+      std::any_of(p_.columns.begin(), p_.columns.end(), [](const ListColumn& c) { return !c.header.empty(); });
   const std::int32_t rows = (p_.rect.height - (header ? kListRowHeight : 0)) / kListRowHeight;
   return std::max(rows, 1);
 }
@@ -169,49 +170,95 @@ bool Control::Valid() const {
 runtime::Value Control::Get(Property property) const {
   using runtime::Value;
   switch (property) {
-    case Property::Text: return Value::Text(p_.text);
-    case Property::Value: return Value::Integer(p_.value);
-    case Property::X: return Value::Integer(p_.rect.x);
-    case Property::Y: return Value::Integer(p_.rect.y);
-    case Property::Width: return Value::Integer(p_.rect.width);
-    case Property::Height: return Value::Integer(p_.rect.height);
-    case Property::Enabled: return Value::Integer(p_.enabled ? 1 : 0);
-    case Property::Hidden: return Value::Integer(p_.hidden ? 1 : 0);
-    case Property::Icon: return Value::Text(p_.icon);
-    case Property::Tip: return Value::Text(p_.tip);
-    case Property::TextColour: return Value::Integer(p_.textColour);
-    case Property::BackgroundColour: return Value::Integer(p_.backgroundColour);
-    case Property::SelectedRow: return Value::Integer(p_.selectedRow);
-    case Property::Thumb: return Value::Integer(p_.thumb);
-    case Property::VisibleItems: return Value::Integer(VisibleItems());
-    default: return Value::Text("");
+    case Property::Text:
+      return Value::Text(p_.text);
+    case Property::Value:
+      return Value::Integer(p_.value);
+    case Property::X:
+      return Value::Integer(p_.rect.x);
+    case Property::Y:
+      return Value::Integer(p_.rect.y);
+    case Property::Width:
+      return Value::Integer(p_.rect.width);
+    case Property::Height:
+      return Value::Integer(p_.rect.height);
+    case Property::Enabled:
+      return Value::Integer(p_.enabled ? 1 : 0);
+    case Property::Hidden:
+      return Value::Integer(p_.hidden ? 1 : 0);
+    case Property::Icon:
+      return Value::Text(p_.icon);
+    case Property::Tip:
+      return Value::Text(p_.tip);
+    case Property::TextColour:
+      return Value::Integer(p_.textColour);
+    case Property::BackgroundColour:
+      return Value::Integer(p_.backgroundColour);
+    case Property::SelectedRow:
+      return Value::Integer(p_.selectedRow);
+    case Property::Thumb:
+      return Value::Integer(p_.thumb);
+    case Property::VisibleItems:
+      return Value::Integer(VisibleItems());
+    default:
+      return Value::Text("");
   }
 }
 
 bool Control::Set(Property property, const runtime::Value& value) {
   switch (property) {
-    case Property::Text: SetText(value.AsText()); return true;
-    case Property::Icon: SetIcon(value.AsText()); return true;
-    case Property::Tip: SetTip(value.AsText()); return true;
-    default: break;
+    case Property::Text:
+      SetText(value.AsText());
+      return true;
+    case Property::Icon:
+      SetIcon(value.AsText());
+      return true;
+    case Property::Tip:
+      SetTip(value.AsText());
+      return true;
+    default:
+      break;
   }
   const std::optional<std::int64_t> number = NumberOf(value);
   if (!number) return false;
   const auto n32 = static_cast<std::int32_t>(std::clamp<std::int64_t>(*number, INT32_MIN, INT32_MAX));
   Rect r = p_.rect;
   switch (property) {
-    case Property::Value: SetValue(n32); return true;
-    case Property::X: r.x = ClampCoordinate(*number); break;
-    case Property::Y: r.y = ClampCoordinate(*number); break;
-    case Property::Width: r.width = ClampExtent(*number); break;
-    case Property::Height: r.height = ClampExtent(*number); break;
-    case Property::Enabled: *number != 0 ? Enable() : Disable(); return true;
-    case Property::Hidden: *number != 0 ? Hide() : Unhide(); return true;
-    case Property::TextColour: SetColours(n32, p_.backgroundColour); return true;
-    case Property::BackgroundColour: SetColours(p_.textColour, n32); return true;
-    case Property::SelectedRow: SetSelectedRow(n32); return true;
-    case Property::Thumb: SetThumb(n32); return true;
-    default: return false;
+    case Property::Value:
+      SetValue(n32);
+      return true;
+    case Property::X:
+      r.x = ClampCoordinate(*number);
+      break;
+    case Property::Y:
+      r.y = ClampCoordinate(*number);
+      break;
+    case Property::Width:
+      r.width = ClampExtent(*number);
+      break;
+    case Property::Height:
+      r.height = ClampExtent(*number);
+      break;
+    case Property::Enabled:
+      *number != 0 ? Enable() : Disable();
+      return true;
+    case Property::Hidden:
+      *number != 0 ? Hide() : Unhide();
+      return true;
+    case Property::TextColour:
+      SetColours(n32, p_.backgroundColour);
+      return true;
+    case Property::BackgroundColour:
+      SetColours(p_.textColour, n32);
+      return true;
+    case Property::SelectedRow:
+      SetSelectedRow(n32);
+      return true;
+    case Property::Thumb:
+      SetThumb(n32);
+      return true;
+    default:
+      return false;
   }
   SetPosition(r);
   return true;

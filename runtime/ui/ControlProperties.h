@@ -33,9 +33,9 @@ struct ListColumn {
   Alignment alignment = Alignment::Left;
   std::int32_t indent = 0;  // dialog units
   bool resizable = false;
-  bool cellColours = false;   // rows carry per-cell colours
+  bool cellColours = false;       // rows carry per-cell colours
   Colour textColour = kNoColour;  // whole-column override (e.g. grey while editing)
-  std::string picture;         // how the cells were formatted, e.g. "@s255"
+  std::string picture;            // how the cells were formatted, e.g. "@s255"
   friend bool operator==(const ListColumn&, const ListColumn&) = default;
 };
 
@@ -55,12 +55,12 @@ struct ControlProperties {
   std::int32_t value = 0;   // check 0/1, selected tab, progress 0..100
   bool enabled = true;
   bool hidden = false;
-  bool required = false;    // an entry that must not be left blank
+  bool required = false;  // an entry that must not be left blank
   Rect rect;
-  std::string picture;      // entry picture: "@s20", "@n9", ...
-  std::string icon;         // file name; empty = none
+  std::string picture;  // entry picture: "@s20", "@n9", ...
+  std::string icon;     // file name; empty = none
   std::string tip;
-  std::string font;         // empty = the window's font
+  std::string font;  // empty = the window's font
   Colour textColour = kNoColour;
   Colour backgroundColour = kNoColour;
   Cursor cursor = Cursor::Normal;

@@ -54,10 +54,10 @@ void HeadlessBackend::SetTrayIconResult(bool succeeds) {
   trayResult_ = succeeds;
 }
 
-#define MARLINDEN_RECORDED(Type, Name, member) \
+#define MARLINDEN_RECORDED(Type, Name, member)      \
   std::vector<Type> HeadlessBackend::Name() const { \
-    std::lock_guard lock(mutex_);                    \
-    return member;                                   \
+    std::lock_guard lock(mutex_);                   \
+    return member;                                  \
   }
 MARLINDEN_RECORDED(PopupMenuRequest, PopupRequests, popups_)
 MARLINDEN_RECORDED(FileDialogRequest, FileDialogRequests, fileDialogs_)
@@ -134,9 +134,8 @@ void HeadlessBackend::CreateControl(WindowId window, const ControlView& control)
   auto it = windows_.find(window);
   if (it == windows_.end()) return;
   auto& controls = it->second.controls;
-  auto at = std::find_if(controls.begin(), controls.end(), [&](const ControlView& c) {
-    return c.properties.number > control.properties.number;
-  });
+  auto at = std::find_if(controls.begin(), controls.end(),
+                         [&](const ControlView& c) { return c.properties.number > control.properties.number; });
   controls.insert(at, control);
 }
 

@@ -50,7 +50,9 @@ inline constexpr std::uint32_t kModifierMask = 0x70000;
 constexpr KeyCode operator|(KeyCode a, KeyCode b) {
   return static_cast<KeyCode>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
 }
-constexpr KeyCode BaseKey(KeyCode key) { return static_cast<KeyCode>(static_cast<std::uint32_t>(key) & ~kModifierMask); }
+constexpr KeyCode BaseKey(KeyCode key) {
+  return static_cast<KeyCode>(static_cast<std::uint32_t>(key) & ~kModifierMask);
+}
 constexpr KeyCode Letter(char upper) { return static_cast<KeyCode>(static_cast<unsigned char>(upper)); }
 constexpr KeyCode Digit(int digit) { return static_cast<KeyCode>(0x30 + digit); }
 constexpr bool IsRightMouse(KeyCode key) {

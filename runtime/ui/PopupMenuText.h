@@ -36,8 +36,8 @@ struct PopupMenuItem {
   MenuItemKind kind = MenuItemKind::Item;
   std::string text;
   std::string icon;
-  std::uint32_t depth = 1;   // 1 = top level
-  std::int32_t number = 0;   // 1.. for choosable items, 0 otherwise
+  std::uint32_t depth = 1;  // 1 = top level
+  std::int32_t number = 0;  // 1.. for choosable items, 0 otherwise
   bool enabled = true;
   MenuCheck check = MenuCheck::None;
   friend bool operator==(const PopupMenuItem&, const PopupMenuItem&) = default;

@@ -57,7 +57,8 @@ void* ThreadBody(void* argument) {
 
 std::size_t StackBytesFor(std::uint32_t requested) {
   const auto page = static_cast<std::size_t>(std::max(::sysconf(_SC_PAGESIZE), 4096L));
-  std::size_t bytes = std::max<std::size_t>({requested, kMinimumStackBytes, static_cast<std::size_t>(PTHREAD_STACK_MIN)});
+  std::size_t bytes =
+      std::max<std::size_t>({requested, kMinimumStackBytes, static_cast<std::size_t>(PTHREAD_STACK_MIN)});
   return (bytes + page - 1) / page * page;
 }
 

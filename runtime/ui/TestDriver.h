@@ -43,7 +43,7 @@ class TestDriver {
 
   // User input, as a backend reports it (no waiting; WaitIdle afterwards).
   void Post(WindowId window, EventCode code, std::int32_t control = 0, EventData data = {});
-  void Type(WindowId window, std::int32_t control, std::string text);   // Accepted with text
+  void Type(WindowId window, std::int32_t control, std::string text);    // Accepted with text
   void Choose(WindowId window, std::int32_t control, std::int32_t row);  // NewSelection with row
   void PressKey(WindowId window, std::int32_t control, KeyCode key);     // AlertKey with key
   void Click(WindowId window, std::int32_t control);                     // Accepted

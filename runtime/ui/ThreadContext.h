@@ -33,10 +33,10 @@ struct ThreadContext {
   std::atomic<bool> closingDown{false};
 
   // Guarded by the runtime lock.
-  std::vector<Window*> windows;       // open windows, oldest first (borrowed)
-  Window* target = nullptr;           // nullptr = the newest open window
+  std::vector<Window*> windows;  // open windows, oldest first (borrowed)
+  Window* target = nullptr;      // nullptr = the newest open window
   KeyCode lastKey = KeyCode::None;
-  std::vector<const Event*> events;   // the event each running loop handles
+  std::vector<const Event*> events;  // the event each running loop handles
 };
 
 class Registry {

@@ -153,17 +153,28 @@ void Window::SetTimer(std::int32_t hundredths) {
 runtime::Value Window::Get(Property property) const {
   using runtime::Value;
   switch (property) {
-    case Property::Text: return Value::Text(view_.title);
-    case Property::Icon: return Value::Text(view_.icon);
-    case Property::X: return Value::Integer(view_.rect.x);
-    case Property::Y: return Value::Integer(view_.rect.y);
-    case Property::Width: return Value::Integer(view_.rect.width);
-    case Property::Height: return Value::Integer(view_.rect.height);
-    case Property::Hidden: return Value::Integer(view_.hidden ? 1 : 0);
-    case Property::Maximised: return Value::Integer(view_.state == WindowState::Maximised ? 1 : 0);
-    case Property::Iconised: return Value::Integer(view_.state == WindowState::Iconised ? 1 : 0);
-    case Property::Timer: return Value::Integer(timerHundredths_);
-    default: return Value::Text("");
+    case Property::Text:
+      return Value::Text(view_.title);
+    case Property::Icon:
+      return Value::Text(view_.icon);
+    case Property::X:
+      return Value::Integer(view_.rect.x);
+    case Property::Y:
+      return Value::Integer(view_.rect.y);
+    case Property::Width:
+      return Value::Integer(view_.rect.width);
+    case Property::Height:
+      return Value::Integer(view_.rect.height);
+    case Property::Hidden:
+      return Value::Integer(view_.hidden ? 1 : 0);
+    case Property::Maximised:
+      return Value::Integer(view_.state == WindowState::Maximised ? 1 : 0);
+    case Property::Iconised:
+      return Value::Integer(view_.state == WindowState::Iconised ? 1 : 0);
+    case Property::Timer:
+      return Value::Integer(timerHundredths_);
+    default:
+      return Value::Text("");
   }
 }
 
@@ -180,19 +191,32 @@ bool Window::Set(Property property, const runtime::Value& value) {
   if (!number) return false;
   Rect r = view_.rect;
   switch (property) {
-    case Property::X: r.x = ClampCoordinate(*number); break;
-    case Property::Y: r.y = ClampCoordinate(*number); break;
-    case Property::Width: r.width = ClampExtent(*number); break;
-    case Property::Height: r.height = ClampExtent(*number); break;
-    case Property::Hidden: *number != 0 ? Hide() : Unhide(); return true;
+    case Property::X:
+      r.x = ClampCoordinate(*number);
+      break;
+    case Property::Y:
+      r.y = ClampCoordinate(*number);
+      break;
+    case Property::Width:
+      r.width = ClampExtent(*number);
+      break;
+    case Property::Height:
+      r.height = ClampExtent(*number);
+      break;
+    case Property::Hidden:
+      *number != 0 ? Hide() : Unhide();
+      return true;
     case Property::Maximised:
       SetState(*number != 0 ? WindowState::Maximised : WindowState::Normal);
       return true;
     case Property::Iconised:
       SetState(*number != 0 ? WindowState::Iconised : WindowState::Normal);
       return true;
-    case Property::Timer: SetTimer(ClampExtent(*number)); return true;
-    default: return false;
+    case Property::Timer:
+      SetTimer(ClampExtent(*number));
+      return true;
+    default:
+      return false;
   }
   SetPosition(r);
   return true;
@@ -335,8 +359,7 @@ std::optional<Event> Window::TakeAcceptAllResult() {
 }
 
 void Window::FinishAcceptAll(const Event& event) {
-  if (acceptAll_ == PassState::Delivered &&
-      (event.code == EventCode::Completed || event.code == EventCode::Rejected)) {
+  if (acceptAll_ == PassState::Delivered && (event.code == EventCode::Completed || event.code == EventCode::Rejected)) {
     acceptAll_ = PassState::Idle;
   }
 }
@@ -372,10 +395,17 @@ void Window::Apply(const Event& event) {
   }
   if (d.windowRect) view_.rect = Clamped(*d.windowRect);
   switch (event.code) {
-    case EventCode::Maximised: view_.state = WindowState::Maximised; break;
-    case EventCode::Iconised: view_.state = WindowState::Iconised; break;
-    case EventCode::Restored: view_.state = WindowState::Normal; break;
-    default: break;
+    case EventCode::Maximised:
+      view_.state = WindowState::Maximised;
+      break;
+    case EventCode::Iconised:
+      view_.state = WindowState::Iconised;
+      break;
+    case EventCode::Restored:
+      view_.state = WindowState::Normal;
+      break;
+    default:
+      break;
   }
 }
 

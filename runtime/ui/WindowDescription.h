@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "runtime/ui/ControlKind.h"
+#include "runtime/ui/ControlProperties.h"
 #include "runtime/ui/Geometry.h"
 #include "runtime/ui/ListSource.h"
-#include "runtime/ui/ControlProperties.h"
 
 namespace runtime::ui {
 

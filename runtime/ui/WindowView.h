@@ -33,7 +33,7 @@ struct WindowView {
   WindowState state = WindowState::Normal;
   bool hidden = false;
   WindowFont font;
-  std::int32_t focus = 0;          // the selected control, 0 = none
+  std::int32_t focus = 0;             // the selected control, 0 = none
   std::vector<ControlView> controls;  // in number order; filled by CreateWindow only
 };
 

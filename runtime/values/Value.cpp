@@ -63,9 +63,12 @@ std::int64_t Truncate(double number) {
 
 std::string Value::AsText() const {
   switch (kind_) {
-    case Kind::Text: return text_;
-    case Kind::Integer: return std::to_string(integer_);
-    case Kind::Real: return RealText(real_);
+    case Kind::Text:
+      return text_;
+    case Kind::Integer:
+      return std::to_string(integer_);
+    case Kind::Real:
+      return RealText(real_);
   }
   return {};
 }
@@ -79,20 +82,26 @@ std::int64_t Value::AsInteger() const {
       text.remove_prefix(start);
       std::int64_t number = 0;
       auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-      if (error == std::errc() && (end == text.data() + text.size() || (*end != '.' && *end != 'e' && *end != 'E'))) return number;
+      if (error == std::errc() && (end == text.data() + text.size() || (*end != '.' && *end != 'e' && *end != 'E')))
+        return number;
       return Truncate(LeadingReal(text));
     }
-    case Kind::Integer: return integer_;
-    case Kind::Real: return Truncate(real_);
+    case Kind::Integer:
+      return integer_;
+    case Kind::Real:
+      return Truncate(real_);
   }
   return 0;
 }
 
 double Value::AsReal() const {
   switch (kind_) {
-    case Kind::Text: return LeadingReal(text_);
-    case Kind::Integer: return static_cast<double>(integer_);
-    case Kind::Real: return real_;
+    case Kind::Text:
+      return LeadingReal(text_);
+    case Kind::Integer:
+      return static_cast<double>(integer_);
+    case Kind::Real:
+      return real_;
   }
   return 0.0;
 }

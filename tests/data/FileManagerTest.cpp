@@ -41,8 +41,8 @@ class FileManagerTest : public ::testing::Test {
 
   // A station on the bookmark file with the program's key descriptions.
   runtime::DataFile* Bookmarks(FileManager& manager) {
-    files.push_back(runtime::DataFile::Make(runtime::Driver::Keyed, testing_support::BookmarkLayout(),
-                                            dir.File("MARLINDEN")));
+    files.push_back(
+        runtime::DataFile::Make(runtime::Driver::Keyed, testing_support::BookmarkLayout(), dir.File("MARLINDEN")));
     runtime::DataFile* made = files.back().get();
     manager.Init(*made, errors);
     manager.AddKey(NumKey, "WEB:Numkey", 1);
@@ -123,15 +123,14 @@ TEST_F(FileManagerTest, InsertNumbersRecordsAndNamesTheDuplicateKey) {
 
 TEST_F(FileManagerTest, DuplicateWithoutAutoNumberingNamesTheFirstCollidingKey) {
   FileManager& plain = NewManager();
-  files.push_back(runtime::DataFile::Make(
-      runtime::Driver::Keyed,
-      runtime::RecordLayout::Builder("Pairs", "P")
-          .String("A", 10)
-          .String("B", 10)
-          .Key("AKEY", {{1}}, runtime::KeyUnique)
-          .Key("BKEY", {{2}}, runtime::KeyUnique)
-          .Build(),
-      dir.File("PAIRS")));
+  files.push_back(runtime::DataFile::Make(runtime::Driver::Keyed,
+                                          runtime::RecordLayout::Builder("Pairs", "P")
+                                              .String("A", 10)
+                                              .String("B", 10)
+                                              .Key("AKEY", {{1}}, runtime::KeyUnique)
+                                              .Key("BKEY", {{2}}, runtime::KeyUnique)
+                                              .Build(),
+                                          dir.File("PAIRS")));
   runtime::DataFile& pairs = *files.back();
   plain.Init(pairs, errors);
   managers.push_back(&plain);
@@ -179,16 +178,15 @@ TEST_F(FileManagerTest, AutoNumberingTakesTheHighestNumberPlusOne) {
 
 TEST_F(FileManagerTest, GroupAndDescendingNumbering) {
   FileManager& grouped = NewManager();
-  files.push_back(runtime::DataFile::Make(
-      runtime::Driver::Keyed,
-      runtime::RecordLayout::Builder("Lines", "L")
-          .String("GROUP", 10)
-          .Field("LINE", FieldType::Int16)
-          .Field("SEQ", FieldType::Int32)
-          .Key("GROUPKEY", {{1}, {2}}, runtime::KeyUnique)
-          .Key("SEQKEY", {{3, runtime::Order::Descending}}, runtime::KeyUnique)
-          .Build(),
-      dir.File("LINES")));
+  files.push_back(runtime::DataFile::Make(runtime::Driver::Keyed,
+                                          runtime::RecordLayout::Builder("Lines", "L")
+                                              .String("GROUP", 10)
+                                              .Field("LINE", FieldType::Int16)
+                                              .Field("SEQ", FieldType::Int32)
+                                              .Key("GROUPKEY", {{1}, {2}}, runtime::KeyUnique)
+                                              .Key("SEQKEY", {{3, runtime::Order::Descending}}, runtime::KeyUnique)
+                                              .Build(),
+                                          dir.File("LINES")));
   runtime::DataFile& lines = *files.back();
   grouped.Init(lines, errors);
   managers.push_back(&grouped);
@@ -333,7 +331,9 @@ TEST_F(FileManagerTest, UpdateOfARecordChangedByAnotherStationShowsTheirVersion)
     ASSERT_EQ(file->Get(NameKey), runtime::NoError);
     other->Record().Field("WEB:URL").SetText("http://shared");
     ASSERT_EQ(otherStation.TryFetch(NameKey), SeverityOk);
-    other->Record().Field("WEB:DESCRIPTION").SetText(mode == FileManager::UpdateMode::Raise ? "theirs" : "theirs again");
+    other->Record()
+        .Field("WEB:DESCRIPTION")
+        .SetText(mode == FileManager::UpdateMode::Raise ? "theirs" : "theirs again");
     ASSERT_EQ(otherStation.Update(), SeverityOk);
 
     Field("WEB:DESCRIPTION").SetText("mine");
@@ -345,7 +345,8 @@ TEST_F(FileManagerTest, UpdateOfARecordChangedByAnotherStationShowsTheirVersion)
     EXPECT_EQ(boxes.Requests()[0].text.rfind("This record was changed by another station.", 0), 0u);
     EXPECT_EQ(boxes.Requests()[0].text.find("Ditto") != std::string::npos,
               mode == FileManager::UpdateMode::RaiseWithRecall);
-    EXPECT_EQ(Field("WEB:DESCRIPTION").ClippedText(), mode == FileManager::UpdateMode::Raise ? "theirs" : "theirs again");
+    EXPECT_EQ(Field("WEB:DESCRIPTION").ClippedText(),
+              mode == FileManager::UpdateMode::Raise ? "theirs" : "theirs again");
   }
   // After seeing their version, this station's change goes through.
   Field("WEB:DESCRIPTION").SetText("mine at last");
@@ -405,18 +406,17 @@ TEST_F(FileManagerTest, AFileDeniedForWritingOpensReadOnly) {
 
 TEST_F(FileManagerTest, KeyUtilitiesDescribeOrdersAndClearRanges) {
   FileManager& keyed = NewManager();
-  files.push_back(runtime::DataFile::Make(
-      runtime::Driver::Keyed,
-      runtime::RecordLayout::Builder("Keys", "K")
-          .Field("NUM", FieldType::Int32)
-          .String("NAME", 20)
-          .Field("A", FieldType::Int16)
-          .Field("B", FieldType::Int16)
-          .Field("C", FieldType::Int16)
-          .Key("MIXED", {{1, runtime::Order::Descending}, {2}}, runtime::KeyNoCase)
-          .Key("THREE", {{3}, {4}, {5}}, runtime::KeyUnique | runtime::KeyPrimary)
-          .Build(),
-      dir.File("KEYS")));
+  files.push_back(runtime::DataFile::Make(runtime::Driver::Keyed,
+                                          runtime::RecordLayout::Builder("Keys", "K")
+                                              .Field("NUM", FieldType::Int32)
+                                              .String("NAME", 20)
+                                              .Field("A", FieldType::Int16)
+                                              .Field("B", FieldType::Int16)
+                                              .Field("C", FieldType::Int16)
+                                              .Key("MIXED", {{1, runtime::Order::Descending}, {2}}, runtime::KeyNoCase)
+                                              .Key("THREE", {{3}, {4}, {5}}, runtime::KeyUnique | runtime::KeyPrimary)
+                                              .Build(),
+                                          dir.File("KEYS")));
   runtime::DataFile& keys = *files.back();
   keyed.Init(keys, errors);
   managers.push_back(&keyed);

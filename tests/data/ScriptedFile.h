@@ -16,14 +16,15 @@ class ScriptedFile : public runtime::DataFile {
   explicit ScriptedFile(runtime::RecordLayout layout)
       : DataFile(runtime::Driver::Keyed, std::move(layout), "scripted") {}
 
-  std::deque<std::int32_t> openCodes;   // one per Open; NoError when empty
+  std::deque<std::int32_t> openCodes;  // one per Open; NoError when empty
   std::deque<std::int32_t> createCodes;
   std::deque<std::int32_t> buildCodes;
   std::vector<std::string> log;
   bool clobberOnOpen = false;  // Open scribbles over the record buffer
 
   std::int32_t Open(std::uint8_t mode) override {
-    log.push_back("Open " + std::to_string(mode) + (recoverSeconds_ ? " recover " + std::to_string(recoverSeconds_) : ""));
+    log.push_back("Open " + std::to_string(mode) +
+                  (recoverSeconds_ ? " recover " + std::to_string(recoverSeconds_) : ""));
     recoverSeconds_ = 0;
     const std::int32_t code = Take(openCodes);
     open_ = code == runtime::NoError;

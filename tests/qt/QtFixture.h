@@ -120,7 +120,8 @@ class QtFixture : public ::testing::Test {
 };
 
 // A control description in one line.
-inline ui::ControlDescription Control(ui::ControlKind kind, std::string text, ui::Rect rect, std::int32_t parentIndex = -1) {
+inline ui::ControlDescription Control(ui::ControlKind kind, std::string text, ui::Rect rect,
+                                      std::int32_t parentIndex = -1) {
   ui::ControlDescription c;
   c.kind = kind;
   c.text = std::move(text);

@@ -65,7 +65,8 @@ TEST_F(QtThreadsTest, AMessageBoxReturnsTheButtonWhileAnotherThreadsWindowGoesOn
     ui::StartThread([&] { RunWindow(WithButton("other")); }, 0);
     RunWindow(WithButton("asking"), [&](ui::Window&, const ui::Event& e) {
       if (e.code == ui::EventCode::Accepted) {
-        answer = ui::AskMessage({"Delete", "Delete this bookmark?", ui::Icon::Question, ui::ButtonYes | ui::ButtonNo, ui::ButtonYes});
+        answer = ui::AskMessage(
+            {"Delete", "Delete this bookmark?", ui::Icon::Question, ui::ButtonYes | ui::ButtonNo, ui::ButtonYes});
       }
       return ui::LoopAction::CarryOn;
     });
@@ -93,7 +94,8 @@ TEST_F(QtThreadsTest, APopupMenuReturnsTheChosenItemsNumberAcrossSubmenus) {
   std::atomic<std::int32_t> chosen{-1};
   Start([&] {
     RunWindow(WithButton("menu"), [&](ui::Window&, const ui::Event& e) {
-      if (e.code == ui::EventCode::Accepted) chosen = ui::PopupMenu("Open|-|~Disabled|More{Sub one|Sub two}|Last", {5, 5});
+      if (e.code == ui::EventCode::Accepted)
+        chosen = ui::PopupMenu("Open|-|~Disabled|More{Sub one|Sub two}|Last", {5, 5});
       return ui::LoopAction::CarryOn;
     });
   });
@@ -118,9 +120,12 @@ TEST_F(QtThreadsTest, APopupMenuReturnsTheChosenItemsNumberAcrossSubmenus) {
 TEST_F(QtThreadsTest, AQuestionStillOpenWhenTheProgramEndsIsDismissed) {
   std::atomic<std::uint32_t> answer{0};
   Start([&] {
-    ui::StartThread([&] {
-      answer = ui::AskMessage({"Left open", "Nobody answers", ui::Icon::None, ui::ButtonOk | ui::ButtonCancel, ui::ButtonOk});
-    }, 0);
+    ui::StartThread(
+        [&] {
+          answer = ui::AskMessage(
+              {"Left open", "Nobody answers", ui::Icon::None, ui::ButtonOk | ui::ButtonCancel, ui::ButtonOk});
+        },
+        0);
     RunWindow(WithButton("main"));
   });
   ASSERT_TRUE(WaitForWindows());

@@ -24,12 +24,12 @@ class QtWindowTest : public testing::QtFixture {
     d.title = "Bookmarks";
     d.rect = {20, 30, 200, 100};
     d.frame = ui::Frame::Resizable;
-    d.controls.push_back(Control(ControlKind::Prompt, "&Name:", {4, 6, 30, 10}));        // 1
-    d.controls.push_back(Control(ControlKind::Entry, "", {40, 4, 80, 12}));               // 2
-    d.controls.push_back(Control(ControlKind::Button, "&Go", {130, 4, 50, 14}));          // 3
+    d.controls.push_back(Control(ControlKind::Prompt, "&Name:", {4, 6, 30, 10}));              // 1
+    d.controls.push_back(Control(ControlKind::Entry, "", {40, 4, 80, 12}));                    // 2
+    d.controls.push_back(Control(ControlKind::Button, "&Go", {130, 4, 50, 14}));               // 3
     d.controls.push_back(Control(ControlKind::LinkText, "www.example.org", {4, 30, 90, 10}));  // 4
-    d.controls.push_back(Control(ControlKind::Progress, "", {4, 50, 100, 8}));            // 5
-    d.controls.push_back(Control(ControlKind::MenuItem, "&Exit", {}));                    // 6
+    d.controls.push_back(Control(ControlKind::Progress, "", {4, 50, 100, 8}));                 // 5
+    d.controls.push_back(Control(ControlKind::MenuItem, "&Exit", {}));                         // 6
     d.controls[1].picture = "@s5";
     return d;
   }
@@ -48,7 +48,8 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
   EXPECT_EQ(frame->windowTitle(), "Bookmarks");
 
   const QFontMetrics metrics(frame->font());
-  const int charWidth = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+  const int charWidth =
+      (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
   const int charHeight = metrics.height();
   EXPECT_EQ(frame->geometry().topLeft(), QPoint(Px(20, charWidth, 4), Px(30, charHeight, 8)));
   EXPECT_EQ(frame->ClientArea()->size(), QSize(Px(200, charWidth, 4), Px(100, charHeight, 8)));
@@ -56,7 +57,8 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
   auto* button = qobject_cast<QPushButton*>(window->ControlWidget(3));
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->text(), "&Go");
-  EXPECT_EQ(button->geometry(), QRect(Px(130, charWidth, 4), Px(4, charHeight, 8), Px(50, charWidth, 4), Px(14, charHeight, 8)));
+  EXPECT_EQ(button->geometry(),
+            QRect(Px(130, charWidth, 4), Px(4, charHeight, 8), Px(50, charWidth, 4), Px(14, charHeight, 8)));
   auto* prompt = qobject_cast<QLabel*>(window->ControlWidget(1));
   ASSERT_NE(prompt, nullptr);
   EXPECT_EQ(prompt->text(), "Name:");
@@ -125,7 +127,7 @@ TEST_F(QtWindowTest, TheCloseButtonAsksTheRuntimeAndARefusedCloseKeepsTheWindow)
 
 TEST_F(QtWindowTest, NonsenseGeometryStillOpensWhereTheClampedDescriptionPutsIt) {
   ui::WindowDescription far = Sample();
-  far.rect = {-50000, 90000, 0, -20};  // clamped to the coordinate range; natural size
+  far.rect = {-50000, 90000, 0, -20};       // clamped to the coordinate range; natural size
   far.controls[2].rect = {-10, -10, 0, 0};  // the button at its natural size
   ui::WindowDescription huge = Sample();
   huge.rect = {0, 0, 1'000'000, 1'000'000};

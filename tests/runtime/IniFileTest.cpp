@@ -1,7 +1,5 @@
 // INI files: reading oddities, writes that keep every other byte of the file,
 // and failed writes that leave the old file in place.
-#include "runtime/ini/IniFile.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "runtime/ini/IniFile.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -91,8 +90,8 @@ TEST_F(IniFileTest, ReadsOddFilesTheWayTheyAreMeant) {
 
 TEST_F(IniFileTest, ReadIntRejectsNonsense) {
   const std::pair<const char*, std::int64_t> cases[] = {
-      {"12", 12},  {" -7 ", -7}, {"+5", 5},     {"12px", -1}, {"", -1}, {"many", -1},
-      {"1.5", -1}, {"0x10", -1}, {"+-3", -1}, {"99999999999999999999", -1},
+      {"12", 12},   {" -7 ", -7}, {"+5", 5},    {"12px", -1}, {"", -1},
+      {"many", -1}, {"1.5", -1},  {"0x10", -1}, {"+-3", -1},  {"99999999999999999999", -1},
   };
   const IniFile ini(path_);
   for (const auto& [value, expected] : cases) {
@@ -113,9 +112,10 @@ TEST_F(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     const char* after;
   };
   const Case cases[] = {
-      {"missing file is created", std::nullopt, "Favorite", "MyFavorite", "http://a/", "[Favorite]\nMyFavorite=http://a/\n"},
-      {"value replaced, other lines and CRLF kept", "; top\n[Main]\r\nXPos=1\r\n\r\n[Other]\r\nk=v\r\n", "main", "xpos", "20",
-       "; top\n[Main]\r\nXPos=20\r\n\r\n[Other]\r\nk=v\r\n"},
+      {"missing file is created", std::nullopt, "Favorite", "MyFavorite", "http://a/",
+       "[Favorite]\nMyFavorite=http://a/\n"},
+      {"value replaced, other lines and CRLF kept", "; top\n[Main]\r\nXPos=1\r\n\r\n[Other]\r\nk=v\r\n", "main", "xpos",
+       "20", "; top\n[Main]\r\nXPos=20\r\n\r\n[Other]\r\nk=v\r\n"},
       {"new key goes before the blank line", "[Main]\nXPos=1\n\n[Other]\nk=v\n", "Main", "YPos", "2",
        "[Main]\nXPos=1\nYPos=2\n\n[Other]\nk=v\n"},
       {"missing section appended after unterminated line", "[A]\nk=v", "B", "x", "1", "[A]\nk=v\n[B]\nx=1\n"},

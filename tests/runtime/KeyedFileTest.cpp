@@ -12,7 +12,8 @@ namespace {
 class KeyedFileTest : public KeyedTestBase {
  protected:
   // Record order 3, 1, 2, 4; descriptions collide without case and spaces.
-  std::unique_ptr<DataFile> FourBookmarks(RecordLayout layout = BookmarkLayout(), const std::string& name = "MARLINDEN") {
+  std::unique_ptr<DataFile> FourBookmarks(RecordLayout layout = BookmarkLayout(),
+                                          const std::string& name = "MARLINDEN") {
     std::unique_ptr<DataFile> file = NewFile(std::move(layout), name);
     for (const Bookmark& b : {Bookmark{3, "http://c.com", "beta"}, Bookmark{1, "http://a.com", "alpha"},
                               Bookmark{2, "http://b.com", "beta"}, Bookmark{4, "ftp://d.com", "ALPHA"}}) {
@@ -30,10 +31,10 @@ TEST_F(KeyedFileTest, ReadsEveryOrderBothWays) {
     std::size_t key;
     Nums forward;
   } cases[] = {
-      {0, {3, 1, 2, 4}},          // record order
-      {kNumKey, {1, 2, 3, 4}},    //
-      {kNameKey, {4, 1, 2, 3}},   // "ftp" < "http", case folded
-      {kDescKey, {1, 4, 3, 2}},   // equal keys in record order
+      {0, {3, 1, 2, 4}},         // record order
+      {kNumKey, {1, 2, 3, 4}},   //
+      {kNameKey, {4, 1, 2, 3}},  // "ftp" < "http", case folded
+      {kDescKey, {1, 4, 3, 2}},  // equal keys in record order
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReadAll(*file, c.key), c.forward) << "key " << c.key;
@@ -244,7 +245,8 @@ TEST_F(KeyedFileTest, CountsBytesPositionsAndRegets) {
   EXPECT_EQ(file->Records(), 4);
   const std::int64_t before = file->Bytes();
   EXPECT_GT(before, 0);
-  for (int i = 10; i < 200; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), std::string(200, 'd')}), NoError);
+  for (int i = 10; i < 200; ++i)
+    ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), std::string(200, 'd')}), NoError);
   EXPECT_EQ(file->Records(), 194);
   EXPECT_GT(file->Bytes(), before + 190 * 200);
 
@@ -346,16 +348,18 @@ TEST_F(KeyedFileTest, ForeignAndDamagedFilesAreRefusedAndNeverWritten) {
   } cases[] = {
       {"random bytes", [&](const std::string& path) { WriteBytes(path, noise); }},
       {"empty file", [&](const std::string& path) { WriteBytes(path, ""); }},
-      {"truncated database", [&](const std::string& path) { WriteBytes(path, realBytes.substr(0, realBytes.size() / 2)); }},
+      {"truncated database",
+       [&](const std::string& path) { WriteBytes(path, realBytes.substr(0, realBytes.size() / 2)); }},
       {"header only", [&](const std::string& path) { WriteBytes(path, realBytes.substr(0, 100)); }},
       {"another program's database",
        [&](const std::string& path) { RawSql(path, "CREATE TABLE t(x); INSERT INTO t VALUES (1);"); }},
       {"another program's WAL database",
-       [&](const std::string& path) { RawSql(path, "PRAGMA journal_mode=WAL; CREATE TABLE t(x); INSERT INTO t VALUES (1);"); }},
+       [&](const std::string& path) {
+         RawSql(path, "PRAGMA journal_mode=WAL; CREATE TABLE t(x); INSERT INTO t VALUES (1);");
+       }},
       {"a keyed file of another layout",
        [&](const std::string& path) {
-         auto other = DataFile::Make(Driver::Keyed,
-                                     RecordLayout::Builder("OTHER", "OTH").String("NAME", 20).Build(),
+         auto other = DataFile::Make(Driver::Keyed, RecordLayout::Builder("OTHER", "OTH").String("NAME", 20).Build(),
                                      path.substr(0, path.size() - 3));
          ASSERT_EQ(other->Create(), NoError);
        }},

@@ -35,9 +35,7 @@ class KeyedStationTest : public KeyedTestBase {
     file.Record().Field("NUM").SetInteger(num);
     return file.Get(kNumKey);
   }
-  static double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-  }
+  static double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 };
 
 // Two DataFile objects in one process are two stations exactly as two
@@ -243,7 +241,8 @@ TEST_F(KeyedStationTest, FullDiskFailsCleanlyAndKeepsEarlierRecords) {
     const rlimit limit{256 * 1024, 256 * 1024};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
     for (std::int32_t n = 100;; ++n) {
-      const std::int32_t code = Add(*file, {n, "http://full/" + std::to_string(n), std::string(240, 'f')}, std::string(900, 'm'));
+      const std::int32_t code =
+          Add(*file, {n, "http://full/" + std::to_string(n), std::string(240, 'f')}, std::string(900, 'm'));
       if (code != NoError) {
         self.SendInt(-code);
         return 0;
@@ -291,7 +290,8 @@ TEST_F(KeyedStationTest, ReadOnlyFilesAndDirectories) {
   namespace fs = std::filesystem;
   auto check = [&]() -> std::string {
     auto file = MakeFile();
-    if (const auto code = file->Open(kReadWriteShared); code != AccessDenied) return "write open: " + std::to_string(code);
+    if (const auto code = file->Open(kReadWriteShared); code != AccessDenied)
+      return "write open: " + std::to_string(code);
     if (const auto code = file->Open(AccessRead | ShareDenyNone); code != NoError) {
       return "read-only open: " + std::to_string(code) + " " + LastError().driverText;
     }
@@ -307,8 +307,8 @@ TEST_F(KeyedStationTest, ReadOnlyFilesAndDirectories) {
   fs::permissions(DbPath(), fs::perms::all);
   fs::remove(DbPath() + "-wal");  // left by the reader, empty
   fs::remove(DbPath() + "-shm");
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
   EXPECT_EQ(AsUnprivileged(check), "") << "read-only directory";
 }
 

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -81,9 +81,13 @@ class KeyedTestBase : public ::testing::Test {
     SetBuffer(file, b, notes);
     return file.Add();
   }
-  static std::int64_t Num(const DataFile& file) { return const_cast<DataFile&>(file).Record().Field("NUM").Get().AsInteger(); }
+  static std::int64_t Num(const DataFile& file) {
+    return const_cast<DataFile&>(file).Record().Field("NUM").Get().AsInteger();
+  }
   static std::string Url(DataFile& file) { return std::string(file.Record().Field("URL").ClippedText()); }
-  static std::string Description(DataFile& file) { return std::string(file.Record().Field("DESCRIPTION").ClippedText()); }
+  static std::string Description(DataFile& file) {
+    return std::string(file.Record().Field("DESCRIPTION").ClippedText());
+  }
 
   // NUM of every record read from the start of order key in one direction.
   static std::vector<std::int64_t> ReadAll(DataFile& file, std::size_t key, bool backward = false) {

@@ -88,9 +88,9 @@ TEST(FixedTextTest, CompareTextIgnoresTrailingSpacesAndFoldsAsciiOnRequest) {
 
 TEST(ValueTest, TextAsNumberIsItsLeadingNumericPart) {
   const std::tuple<const char*, std::int64_t, double> cases[] = {
-      {"42", 42, 42.0},       {"  12abc", 12, 12.0},  {"-3.7", -3, -3.7},   {"12.9xyz", 12, 12.9},
-      {"1e3", 1000, 1000.0},  {"abc", 0, 0.0},        {"", 0, 0.0},         {"  -", 0, 0.0},
-      {"inf", 0, 0.0},        {"nan", 0, 0.0},        {"0x1A", 0, 0.0},     {"+7", 7, 7.0},
+      {"42", 42, 42.0},      {"  12abc", 12, 12.0}, {"-3.7", -3, -3.7}, {"12.9xyz", 12, 12.9},
+      {"1e3", 1000, 1000.0}, {"abc", 0, 0.0},       {"", 0, 0.0},       {"  -", 0, 0.0},
+      {"inf", 0, 0.0},       {"nan", 0, 0.0},       {"0x1A", 0, 0.0},   {"+7", 7, 7.0},
   };
   for (const auto& [text, integer, real] : cases) {
     EXPECT_EQ(Value::Text(text).AsInteger(), integer) << text;
@@ -128,20 +128,13 @@ class FieldRefTest : public ::testing::Test {
 
 TEST_F(FieldRefTest, AssignmentClampsToEachIntegerWidth) {
   const std::tuple<FieldType, Value, std::int64_t> cases[] = {
-      {FieldType::Int8, Value::Integer(300), 127},
-      {FieldType::Int8, Value::Integer(-300), -128},
-      {FieldType::UInt8, Value::Integer(-1), 0},
-      {FieldType::UInt8, Value::Integer(256), 255},
-      {FieldType::UInt8, Value::Text("300"), 255},
-      {FieldType::Int16, Value::Integer(40000), 32767},
-      {FieldType::Int16, Value::Integer(-40000), -32768},
-      {FieldType::UInt16, Value::Integer(70000), 65535},
-      {FieldType::UInt16, Value::Integer(-5), 0},
-      {FieldType::Int32, Value::Real(1e10), 2147483647},
-      {FieldType::Int32, Value::Real(-2.9), -2},
-      {FieldType::UInt32, Value::Integer(-1), 0},
-      {FieldType::UInt32, Value::Real(5e9), 4294967295},
-      {FieldType::Date, Value::Integer(19782), 19782},
+      {FieldType::Int8, Value::Integer(300), 127},        {FieldType::Int8, Value::Integer(-300), -128},
+      {FieldType::UInt8, Value::Integer(-1), 0},          {FieldType::UInt8, Value::Integer(256), 255},
+      {FieldType::UInt8, Value::Text("300"), 255},        {FieldType::Int16, Value::Integer(40000), 32767},
+      {FieldType::Int16, Value::Integer(-40000), -32768}, {FieldType::UInt16, Value::Integer(70000), 65535},
+      {FieldType::UInt16, Value::Integer(-5), 0},         {FieldType::Int32, Value::Real(1e10), 2147483647},
+      {FieldType::Int32, Value::Real(-2.9), -2},          {FieldType::UInt32, Value::Integer(-1), 0},
+      {FieldType::UInt32, Value::Real(5e9), 4294967295},  {FieldType::Date, Value::Integer(19782), 19782},
   };
   for (const auto& [type, value, expected] : cases) {
     FieldRef field = Field(type);

@@ -1,6 +1,6 @@
 // Clock, calendar and directory services.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -65,9 +65,9 @@ TEST(ClockTest, DateArithmetic) {
     const CivilDate civil = CivilFromDate(date);
     ASSERT_EQ(DateFromCivil(civil.year, civil.month, civil.day), date);
   }
-  EXPECT_EQ(DayOfWeek(0), 4u);                             // a Thursday
-  EXPECT_EQ(DayOfWeek(DateFromCivil(2024, 2, 29)), 4u);    // also a Thursday
-  EXPECT_EQ(DayOfWeek(DateFromCivil(1969, 12, 28)), 0u);   // a Sunday
+  EXPECT_EQ(DayOfWeek(0), 4u);                            // a Thursday
+  EXPECT_EQ(DayOfWeek(DateFromCivil(2024, 2, 29)), 4u);   // also a Thursday
+  EXPECT_EQ(DayOfWeek(DateFromCivil(1969, 12, 28)), 0u);  // a Sunday
 }
 
 class DirectoryTest : public ::testing::Test {
@@ -139,12 +139,21 @@ TEST_F(DirectoryTest, MissingDirectoryIsPathNotFound) {
 
 TEST(MaskTest, MatchesTheWayWildcardsAlwaysHave) {
   const std::tuple<const char*, const char*, bool> cases[] = {
-      {"README", "*.*", true},     {"a.htm", "*.HTM", true},    {"a.html", "*.htm", false},
-      {"abc", "a?c", true},        {"ab", "a?c", false},        {"x.tar.gz", "*.gz", true},
-      {"name", "name.*", true},    {"names", "name.*", false},  {"aXbXc", "a*b*c", true},
-      {"aXbXd", "a*b*c", false},   {"", "*", true},             {"abc", "", false},
+      {"README", "*.*", true},
+      {"a.htm", "*.HTM", true},
+      {"a.html", "*.htm", false},
+      {"abc", "a?c", true},
+      {"ab", "a?c", false},
+      {"x.tar.gz", "*.gz", true},
+      {"name", "name.*", true},
+      {"names", "name.*", false},
+      {"aXbXc", "a*b*c", true},
+      {"aXbXd", "a*b*c", false},
+      {"", "*", true},
+      {"abc", "", false},
   };
-  for (const auto& [name, mask, expected] : cases) EXPECT_EQ(MatchesMask(name, mask), expected) << name << " ~ " << mask;
+  for (const auto& [name, mask, expected] : cases)
+    EXPECT_EQ(MatchesMask(name, mask), expected) << name << " ~ " << mask;
 }
 
 TEST(PathTest, ShortPathIsAbsoluteAndNormal) {

@@ -52,9 +52,7 @@ std::string ReadRaw(const std::string& path) {
   return bytes.str();
 }
 
-void WriteRaw(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteRaw(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 RecordLayout OneFieldLayout(std::uint32_t width) {
   return RecordLayout::Builder("TEXT", "TXT").String("LINE", width).Build();
@@ -343,8 +341,11 @@ TEST(AsciiFileTest, WritesClippedLinesAndKeepsA255ByteFieldWhole) {
 // --- BASIC fields ------------------------------------------------------------------------
 
 TEST(BasicFileTest, SplitsFieldsAndGivesTheLastOneTheRestOfTheLine) {
-  const RecordLayout layout =
-      RecordLayout::Builder("CSV", "CSV").String("NAME", 12).Field("COUNT", FieldType::Int32).String("REST", 40).Build();
+  const RecordLayout layout = RecordLayout::Builder("CSV", "CSV")
+                                  .String("NAME", 12)
+                                  .Field("COUNT", FieldType::Int32)
+                                  .String("REST", 40)
+                                  .Build();
   struct Case {
     std::string line;
     std::string name;
@@ -390,8 +391,11 @@ TEST(BasicFileTest, OneFieldRecordHoldsTheWholeLineAsItStands) {
 }
 
 TEST(BasicFileTest, AddedRecordsReadBackUnchanged) {
-  const RecordLayout layout =
-      RecordLayout::Builder("CSV", "CSV").String("NAME", 12).Field("COUNT", FieldType::Int32).String("REST", 40).Build();
+  const RecordLayout layout = RecordLayout::Builder("CSV", "CSV")
+                                  .String("NAME", 12)
+                                  .Field("COUNT", FieldType::Int32)
+                                  .String("REST", 40)
+                                  .Build();
   ScratchDir dir;
   auto file = DataFile::Make(Driver::Basic, layout, dir.File("out.csv"));
   ASSERT_EQ(file->Create(), NoError);

@@ -153,8 +153,8 @@ TEST_F(WindowEventLoopTest, NestedLoopTakesTheWindowsEventsUntilItBreaks) {
   driver.Post(id, EventCode::CloseWindow);
   program->WaitForEnd();
   EXPECT_EQ(inner, (std::vector{EventCode::NewSelection, EventCode::AlertKey}));
-  EXPECT_EQ(Codes(), (std::vector{EventCode::OpenWindow, EventCode::Accepted, EventCode::Accepted,
-                                   EventCode::CloseWindow}));
+  EXPECT_EQ(Codes(),
+            (std::vector{EventCode::OpenWindow, EventCode::Accepted, EventCode::Accepted, EventCode::CloseWindow}));
 }
 
 TEST_F(WindowEventLoopTest, CloseInsideANestedLoopEndsBothLoops) {

@@ -31,9 +31,14 @@ class WindowThreadsTest : public testing::WindowFixture<> {
 TEST_F(WindowThreadsTest, EachWindowsEventsReachItsOwnThreadAndClosingOneLeavesTheOther) {
   std::vector<std::pair<std::int32_t, EventCode>> mainSeen, secondSeen;
   Start([&] {
-    EXPECT_EQ(StartThread([&] { RunWindow("second", [&](Window&, const Event& e) {
-                secondSeen.emplace_back(runtime::CurrentThreadNumber(), e.code);
-              }); }, 25000), 2);
+    EXPECT_EQ(StartThread(
+                  [&] {
+                    RunWindow("second", [&](Window&, const Event& e) {
+                      secondSeen.emplace_back(runtime::CurrentThreadNumber(), e.code);
+                    });
+                  },
+                  25000),
+              2);
     RunWindow("main", [&](Window&, const Event& e) { mainSeen.emplace_back(runtime::CurrentThreadNumber(), e.code); });
   });
   const WindowId main = driver.WaitForWindow(1);
@@ -48,21 +53,27 @@ TEST_F(WindowThreadsTest, EachWindowsEventsReachItsOwnThreadAndClosingOneLeavesT
   program->WaitForEnd();
 
   using P = std::pair<std::int32_t, EventCode>;
-  EXPECT_EQ(mainSeen, (std::vector<P>{{1, EventCode::OpenWindow}, {1, EventCode::Accepted}, {1, EventCode::CloseWindow}}));
-  EXPECT_EQ(secondSeen, (std::vector<P>{{2, EventCode::OpenWindow}, {2, EventCode::Accepted}, {2, EventCode::CloseWindow}}));
+  EXPECT_EQ(mainSeen,
+            (std::vector<P>{{1, EventCode::OpenWindow}, {1, EventCode::Accepted}, {1, EventCode::CloseWindow}}));
+  EXPECT_EQ(secondSeen,
+            (std::vector<P>{{2, EventCode::OpenWindow}, {2, EventCode::Accepted}, {2, EventCode::CloseWindow}}));
 }
 
 TEST_F(WindowThreadsTest, PostingToAControlOfAnotherThreadQueuesItThere) {
   std::int32_t takenOn = 0;
   std::int32_t control = 0;
   Start([&] {
-    StartThread([&] { RunWindow("target", [&](Window& w, const Event& e) {
-      if (e.code == kWork) {
-        takenOn = runtime::CurrentThreadNumber();
-        control = e.control;
-        w.Post(EventCode::CloseWindow);
-      }
-    }); }, 0);
+    StartThread(
+        [&] {
+          RunWindow("target", [&](Window& w, const Event& e) {
+            if (e.code == kWork) {
+              takenOn = runtime::CurrentThreadNumber();
+              control = e.control;
+              w.Post(EventCode::CloseWindow);
+            }
+          });
+        },
+        0);
     RunWindow("poster", [&](Window&, const Event& e) {
       if (e.code == EventCode::Accepted) PostToThread(2, kWork, 3);
     });
@@ -134,19 +145,21 @@ TEST_F(WindowThreadsTest, AThreadEndingWithItsWindowOpenClosesTheWindow) {
 TEST_F(WindowThreadsTest, TheRunEndsWhenThreadOneEndsEvenIfAnotherWindowRefusesToClose) {
   std::vector<EventCode> secondSeen;
   Start([&] {
-    StartThread([&] {
-      auto window = Window::Open(Form("stubborn"));
-      RunEventLoop(*window, [&](const Event& e) {
-        secondSeen.push_back(e.code);
-        return LoopAction::Cycle;  // refuses every close
-      });
-      // A window opened while the program ends closes down at once.
-      auto late = Window::Open(Form("late"));
-      RunEventLoop(*late, [&](const Event& e) {
-        secondSeen.push_back(e.code);
-        return LoopAction::Cycle;
-      });
-    }, 0);
+    StartThread(
+        [&] {
+          auto window = Window::Open(Form("stubborn"));
+          RunEventLoop(*window, [&](const Event& e) {
+            secondSeen.push_back(e.code);
+            return LoopAction::Cycle;  // refuses every close
+          });
+          // A window opened while the program ends closes down at once.
+          auto late = Window::Open(Form("late"));
+          RunEventLoop(*late, [&](const Event& e) {
+            secondSeen.push_back(e.code);
+            return LoopAction::Cycle;
+          });
+        },
+        0);
     RunWindow("main", [](Window&, const Event&) {});
   });
   driver.WaitForWindow(2);
@@ -189,13 +202,15 @@ TEST_F(WindowModalTest, AQuestionOpenOnOneThreadDoesNotBlockAnother) {
   std::uint32_t answer = 0;
   int secondTook = 0;
   Start([&] {
-    StartThread([&] {
-      auto window = Window::Open(Form("second"));
-      RunEventLoop(*window, [&](const Event& e) {
-        if (e.code == EventCode::Accepted) ++secondTook;
-        return LoopAction::CarryOn;
-      });
-    }, 0);
+    StartThread(
+        [&] {
+          auto window = Window::Open(Form("second"));
+          RunEventLoop(*window, [&](const Event& e) {
+            if (e.code == EventCode::Accepted) ++secondTook;
+            return LoopAction::CarryOn;
+          });
+        },
+        0);
     auto window = Window::Open(Form("asks"));
     RunEventLoop(*window, [&](const Event& e) {
       if (e.code == EventCode::Accepted) {

@@ -45,9 +45,8 @@ template <typename Backend = HeadlessBackend>
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    backend.OnUnscripted([](std::string_view kind, std::string_view what) {
-      ADD_FAILURE() << "unscripted " << kind << ": " << what;
-    });
+    backend.OnUnscripted(
+        [](std::string_view kind, std::string_view what) { ADD_FAILURE() << "unscripted " << kind << ": " << what; });
     driver.OnTimeout([](std::string_view what) { ADD_FAILURE() << "watchdog: waited too long for " << what; });
     program = std::make_unique<Program>(backend);
   }

@@ -1,8 +1,6 @@
 // The file selector: the mask list it builds, what it asks the runtime's
 // file dialog, and the current directory around a dialog in which the user
 // navigated elsewhere.
-#include "window/FileSelector.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include "runtime/ui/DialogRequests.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
+#include "window/FileSelector.h"
 
 namespace marlinden {
 namespace {

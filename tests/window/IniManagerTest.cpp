@@ -1,8 +1,6 @@
 // Window positions kept in an INI file: the round trip of position, size and
 // state, what maximised, minimised and fixed windows write, and INI files
 // holding nonsense, which must never move a window off its description.
-#include "window/IniManager.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +12,7 @@
 
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
+#include "window/IniManager.h"
 
 namespace marlinden {
 namespace {
@@ -134,17 +133,24 @@ TEST_F(IniManagerTest, OddIniFilesLeaveTheWindowWhereItsDescriptionPutsIt) {
       {"Maximize of another value", "[Main]\nMaximize=maybe\nXPos=1\nYPos=1\n", d, WindowState::Normal},
       {"only XPos", "[Main]\nMaximize=No\nXPos=5\n", {5, d.y, d.width, d.height}, WindowState::Normal},
       {"blank XPos", "[Main]\nMaximize=No\nXPos=  \nYPos=6\n", d, WindowState::Normal},
-      {"negative positions", "[Main]\nMaximize=No\nXPos=-50\nYPos=-7\nWidth=300\n", {d.x, d.y, 300, d.height},
+      {"negative positions",
+       "[Main]\nMaximize=No\nXPos=-50\nYPos=-7\nWidth=300\n",
+       {d.x, d.y, 300, d.height},
        WindowState::Normal},
       {"huge numbers", "[Main]\nMaximize=No\nXPos=99999999999999999999\nYPos=40000\nHeight=70000\n", d,
        WindowState::Normal},
-      {"text for numbers", "[Main]\nMaximize=No\nXPos=12px\nYPos=abc\nWidth=wide\nHeight=\n", d,
+      {"text for numbers", "[Main]\nMaximize=No\nXPos=12px\nYPos=abc\nWidth=wide\nHeight=\n", d, WindowState::Normal},
+      {"empty and negative sizes",
+       "[Main]\nMaximize=No\nXPos= 7 \nYPos=8\nWidth=0\nHeight=-3\n",
+       {7, 8, d.width, d.height},
        WindowState::Normal},
-      {"empty and negative sizes", "[Main]\nMaximize=No\nXPos= 7 \nYPos=8\nWidth=0\nHeight=-3\n",
-       {7, 8, d.width, d.height}, WindowState::Normal},
-      {"names in other case", "[main]\nMAXIMIZE=No\nxpos=9\nypos=10\n", {9, 10, d.width, d.height},
+      {"names in other case",
+       "[main]\nMAXIMIZE=No\nxpos=9\nypos=10\n",
+       {9, 10, d.width, d.height},
        WindowState::Normal},
-      {"maximised with a position", "[Main]\nMaximize=Yes\nXPos=5\nYPos=6\n", {5, 6, d.width, d.height},
+      {"maximised with a position",
+       "[Main]\nMaximize=Yes\nXPos=5\nYPos=6\n",
+       {5, 6, d.width, d.height},
        WindowState::Maximised},
       {"No takes a maximised window out", "[Main]\nMaximize=No\n", d, WindowState::Normal, WindowState::Maximised},
   };

@@ -2,8 +2,6 @@
 // run cycle, record forms for insert, change and delete with every answer
 // to their questions, closing with each cancel action, and the dispatch of
 // events to registered browses.
-#include "window/WindowManager.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,12 +11,13 @@
 
 #include "errors/MessageIds.h"
 #include "runtime/files/DataFile.h"
-#include "runtime/system/RuntimeError.h"
 #include "runtime/system/Halt.h"
+#include "runtime/system/RuntimeError.h"
 #include "runtime/values/FieldBindings.h"
 #include "support/BookmarkLayout.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
+#include "window/WindowManager.h"
 
 namespace marlinden {
 namespace {
@@ -389,8 +388,8 @@ TEST_F(WindowManagerTest, OtherCancelActionsOnAChangedForm) {
   const Urls unchanged{"http://a.com", "http://b.com"};
   const Urls saved{"http://b.com", "http://new.com"};
   const std::vector<Case> cases = {
-      {0, {}, {}, ResponseCancelled, unchanged},                                 // no check at all
-      {1, {}, {}, ResponseCompleted, saved},                                     // saves without asking
+      {0, {}, {}, ResponseCancelled, unchanged},                                  // no check at all
+      {1, {}, {}, ResponseCompleted, saved},                                      // saves without asking
       {2, {ButtonYes}, {"Changes will be lost!"}, ResponseCancelled, unchanged},  // asks, Yes closes
   };
   for (const Case& c : cases) {
@@ -562,7 +561,8 @@ TEST_F(WindowManagerTest, DeleteActionsTwoAndFourDeleteWithoutShowingTheForm) {
     SCOPED_TRACE(std::to_string(c.deleteAction) + " with " + std::to_string(c.answers.size()) + " answers");
     if (&c != &cases.front()) Restart();
     for (std::uint32_t answer : c.answers) backend.MessageBoxes().Script(answer);
-    StartForm(RequestDelete, [&](BookmarkForm& f) { f.DELETEACTION = c.deleteAction; }, false);
+    StartForm(
+        RequestDelete, [&](BookmarkForm& f) { f.DELETEACTION = c.deleteAction; }, false);
     Finish();
     EXPECT_EQ(backend.WindowsCreated(), 0);
     EXPECT_EQ(response, c.response);

@@ -16,7 +16,7 @@
 namespace runtime {
 
 namespace {
-constexpr int kBusyTimeoutMs = 5000;  // ordinary writes wait this long for another station
+constexpr int kBusyTimeoutMs = 5000;    // ordinary writes wait this long for another station
 constexpr std::size_t kFirstBatch = 8;  // after a repositioning, which often reads one row
 constexpr std::size_t kBatch = 64;
 constexpr std::size_t kQuickScanBatch = 512;
@@ -193,7 +193,8 @@ std::int32_t KeyedFile::Validate() {
   if (layout != schema_.LayoutSignature()) {
     return SetError(LayoutMismatch, "", "the file's fields differ from the declared layout");
   }
-  if (keys != schema_.KeysSignature()) return SetError(KeysInvalid, "", "the file's keys differ from the declared keys");
+  if (keys != schema_.KeysSignature())
+    return SetError(KeysInvalid, "", "the file's keys differ from the declared keys");
   rc = sqlite3_prepare_v2(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'records'", -1,
                           &raw, nullptr);
   SqliteStatement indexes(raw);
@@ -415,14 +416,22 @@ std::int32_t KeyedFile::Remove() {
 
 std::string KeyedFile::StatementSql(std::size_t slot) const {
   switch (slot) {
-    case kInsert: return schema_.InsertSql();
-    case kUpdate: return schema_.UpdateSql();
-    case kDelete: return "DELETE FROM records WHERE id = ?1";
-    case kVersion: return "SELECT version FROM records WHERE id = ?1";
-    case kByRowid: return schema_.ByRowidSql(true);
-    case kByRowidNoMemos: return schema_.ByRowidSql(false);
-    case kCount: return "SELECT count(*) FROM records";
-    default: break;
+    case kInsert:
+      return schema_.InsertSql();
+    case kUpdate:
+      return schema_.UpdateSql();
+    case kDelete:
+      return "DELETE FROM records WHERE id = ?1";
+    case kVersion:
+      return "SELECT version FROM records WHERE id = ?1";
+    case kByRowid:
+      return schema_.ByRowidSql(true);
+    case kByRowidNoMemos:
+      return schema_.ByRowidSql(false);
+    case kCount:
+      return "SELECT count(*) FROM records";
+    default:
+      break;
   }
   const std::size_t key = (slot - kFixedSlots) / kPerKey;
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
@@ -644,8 +653,8 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
     const int first = 2 + static_cast<int>(Layout().FieldCount());
     for (std::size_t m = 0; m < memoCount; ++m) {
       const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, first + static_cast<int>(m)));
-      batch_.memoTexts[m].assign(text != nullptr ? text : "",
-                                 static_cast<std::size_t>(sqlite3_column_bytes(statement, first + static_cast<int>(m))));
+      batch_.memoTexts[m].assign(text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(
+                                                                  statement, first + static_cast<int>(m))));
     }
   }
   return Deliver(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1), batch_.records.data(),

@@ -138,7 +138,10 @@ class KeyedFile final : public DataFile {
                                      const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
   void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
-  void Reposition() { batch_.count = batch_.next = 0; fills_ = 0; }
+  void Reposition() {
+    batch_.count = batch_.next = 0;
+    fills_ = 0;
+  }
   [[nodiscard]] std::int32_t CheckWritable() const;
   // Takes the current record's version from the file again (after a
   // rollback); forgets the record when it is gone.

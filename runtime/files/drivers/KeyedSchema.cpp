@@ -34,16 +34,23 @@ T LoadNumber(const std::uint8_t* at) {
 
 std::int64_t LoadInteger(const std::uint8_t* at, FieldType type) {
   switch (type) {
-    case FieldType::Int8: return LoadNumber<std::int8_t>(at);
-    case FieldType::UInt8: return LoadNumber<std::uint8_t>(at);
-    case FieldType::Int16: return LoadNumber<std::int16_t>(at);
-    case FieldType::UInt16: return LoadNumber<std::uint16_t>(at);
+    case FieldType::Int8:
+      return LoadNumber<std::int8_t>(at);
+    case FieldType::UInt8:
+      return LoadNumber<std::uint8_t>(at);
+    case FieldType::Int16:
+      return LoadNumber<std::int16_t>(at);
+    case FieldType::UInt16:
+      return LoadNumber<std::uint16_t>(at);
     case FieldType::Int32:
     case FieldType::Date:
-    case FieldType::Time: return LoadNumber<std::int32_t>(at);
-    case FieldType::UInt32: return LoadNumber<std::uint32_t>(at);
+    case FieldType::Time:
+      return LoadNumber<std::int32_t>(at);
+    case FieldType::UInt32:
+      return LoadNumber<std::uint32_t>(at);
     case FieldType::String:
-    case FieldType::Real: break;
+    case FieldType::Real:
+      break;
   }
   return 0;
 }
@@ -51,16 +58,29 @@ std::int64_t LoadInteger(const std::uint8_t* at, FieldType type) {
 // Values in the file were written from fields of the same type, so they fit.
 void StoreInteger(std::uint8_t* at, FieldType type, std::int64_t value) {
   switch (type) {
-    case FieldType::Int8: StoreNumber(at, static_cast<std::int8_t>(value)); return;
-    case FieldType::UInt8: StoreNumber(at, static_cast<std::uint8_t>(value)); return;
-    case FieldType::Int16: StoreNumber(at, static_cast<std::int16_t>(value)); return;
-    case FieldType::UInt16: StoreNumber(at, static_cast<std::uint16_t>(value)); return;
+    case FieldType::Int8:
+      StoreNumber(at, static_cast<std::int8_t>(value));
+      return;
+    case FieldType::UInt8:
+      StoreNumber(at, static_cast<std::uint8_t>(value));
+      return;
+    case FieldType::Int16:
+      StoreNumber(at, static_cast<std::int16_t>(value));
+      return;
+    case FieldType::UInt16:
+      StoreNumber(at, static_cast<std::uint16_t>(value));
+      return;
     case FieldType::Int32:
     case FieldType::Date:
-    case FieldType::Time: StoreNumber(at, static_cast<std::int32_t>(value)); return;
-    case FieldType::UInt32: StoreNumber(at, static_cast<std::uint32_t>(value)); return;
+    case FieldType::Time:
+      StoreNumber(at, static_cast<std::int32_t>(value));
+      return;
+    case FieldType::UInt32:
+      StoreNumber(at, static_cast<std::uint32_t>(value));
+      return;
     case FieldType::String:
-    case FieldType::Real: return;
+    case FieldType::Real:
+      return;
   }
 }
 }  // namespace
@@ -283,7 +303,8 @@ void KeyedSchema::StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* 
     std::uint8_t* at = record + field.offset;
     if (IsText(field.type)) {
       const unsigned char* text = sqlite3_column_text(statement, column);
-      const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(sqlite3_column_bytes(statement, column)), field.size);
+      const std::size_t length =
+          std::min<std::size_t>(static_cast<std::size_t>(sqlite3_column_bytes(statement, column)), field.size);
       if (length > 0) std::memcpy(at, text, length);
       std::memset(at + length, ' ', field.size - length);
     } else if (field.type == FieldType::Real) {

@@ -13,10 +13,15 @@ std::int32_t SqliteError(sqlite3* db, int rc) {
       if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) code = DuplicateKey;
       break;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: code = FileLocked; break;
+    case SQLITE_LOCKED:
+      code = FileLocked;
+      break;
     case SQLITE_READONLY:
-    case SQLITE_PERM: code = AccessDenied; break;
-    default: break;
+    case SQLITE_PERM:
+      code = AccessDenied;
+      break;
+    default:
+      break;
   }
   // sqlite3_errmsg describes the connection's last failure, which is rc's.
   const char* text = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);

@@ -49,7 +49,8 @@ std::int32_t KeyedStation::Join(const std::string& lockPath, std::uint8_t mode, 
   int error = 0;
   std::unique_ptr<LockFile> locks = LockFile::Open(lockPath, error);
   if (!locks) {
-    if (error == EACCES || error == EROFS || error == EPERM) return SetError(AccessDenied, std::to_string(error), std::strerror(error));
+    if (error == EACCES || error == EROFS || error == EPERM)
+      return SetError(AccessDenied, std::to_string(error), std::strerror(error));
     return SetError(DriverFailure, std::to_string(error), std::strerror(error));
   }
   std::unique_ptr<KeyedStation> joined(new KeyedStation(std::move(locks)));
@@ -62,8 +63,11 @@ std::int32_t KeyedStation::Join(const std::string& lockPath, std::uint8_t mode, 
     const bool gated = lf.Writable() && lf.LockWaiting(kGate);
     bool conflict = joined->Conflicts(s.reads, s.writes, s.deniesRead, s.deniesWrite);
     if (!conflict) {
-      const std::pair<bool, std::int64_t> marks[] = {
-          {true, kPresent}, {s.reads, kReading}, {s.writes, kWriting}, {s.deniesRead, kDeniesRead}, {s.deniesWrite, kDeniesWrite}};
+      const std::pair<bool, std::int64_t> marks[] = {{true, kPresent},
+                                                     {s.reads, kReading},
+                                                     {s.writes, kWriting},
+                                                     {s.deniesRead, kDeniesRead},
+                                                     {s.deniesWrite, kDeniesWrite}};
       for (auto [wanted, offset] : marks) {
         if (wanted && lf.TryLock(offset, LockKind::Shared) != LockResult::Taken) conflict = true;
       }
@@ -97,9 +101,12 @@ std::int32_t KeyedStation::Hold(std::int64_t rowid) {
   if (HoldsRecord(rowid)) return NoError;
   if (!locks_->Writable() || locks_->SharedCounter() == nullptr) return AccessDenied;
   switch (locks_->TryLock(kHoldBase + rowid, LockKind::Exclusive)) {
-    case LockResult::Taken: break;
-    case LockResult::Busy: return RecordHeld;
-    case LockResult::Failed: return AccessDenied;
+    case LockResult::Taken:
+      break;
+    case LockResult::Busy:
+      return RecordHeld;
+    case LockResult::Failed:
+      return AccessDenied;
   }
   held_.push_back(rowid);
   // Counted after the lock is taken, so a reader that sees 0 cannot miss it.

@@ -31,14 +31,17 @@ std::int32_t OpenFailure(int error, const std::string& path) {
       return SetError(FileNotFound);
     }
     case ENOTDIR:
-    case ENAMETOOLONG: return SetError(PathNotFound);
+    case ENAMETOOLONG:
+      return SetError(PathNotFound);
     case EACCES:
     case EPERM:
     case EROFS:
     case EEXIST:
     case EISDIR:
-    case ETXTBSY: return SetError(AccessDenied);
-    default: return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
+    case ETXTBSY:
+      return SetError(AccessDenied);
+    default:
+      return SetError(DriverFailure, std::to_string(error), std::error_code(error, std::generic_category()).message());
   }
 }
 

@@ -36,7 +36,8 @@ std::int32_t TextLineFile::ReadRecordAt(std::int64_t offset, Extent& record) {
       ++at;
       if (last == '\r') {
         --record.length;
-        if (static_cast<std::int64_t>(record.text.size()) > record.length) record.text.resize(static_cast<std::size_t>(record.length));
+        if (static_cast<std::int64_t>(record.text.size()) > record.length)
+          record.text.resize(static_cast<std::size_t>(record.length));
       }
       break;
     }
@@ -57,7 +58,8 @@ std::int32_t TextLineFile::StartOfRecordBefore(std::int64_t offset, std::int64_t
     chunk.resize(static_cast<std::size_t>(end - from));
     std::size_t got = 0;
     while (got < chunk.size()) {
-      const ssize_t n = ::pread(Descriptor(), chunk.data() + got, chunk.size() - got, from + static_cast<std::int64_t>(got));
+      const ssize_t n =
+          ::pread(Descriptor(), chunk.data() + got, chunk.size() - got, from + static_cast<std::int64_t>(got));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return SystemFailure(errno);
       if (n == 0) return SetError(NoRecord);  // the file shrank under us
@@ -125,7 +127,8 @@ std::int32_t TextLineFile::ByteAt(std::int64_t offset, char& byte) {
 
 std::string AsSingleLine(std::string_view text) {
   std::string line(text);
-  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return line;
 }
 

@@ -29,8 +29,8 @@ class TextReader {
  private:
   int fd_ = -1;
   std::vector<char> buffer_;
-  std::int64_t start_ = 0;   // file offset of buffer_[0]
-  std::size_t length_ = 0;   // valid bytes in buffer_
+  std::int64_t start_ = 0;  // file offset of buffer_[0]
+  std::size_t length_ = 0;  // valid bytes in buffer_
 };
 
 }  // namespace runtime
