@@ -19,6 +19,7 @@
 
 #include "runtime/files/DataFile.h"
 #include "runtime/system/RuntimeError.h"
+#include "support/TempDir.h"
 
 namespace runtime {
 namespace {
@@ -27,23 +28,6 @@ namespace fs = std::filesystem;
 
 constexpr std::uint8_t kReadWrite = AccessReadWrite | ShareDenyNone;
 constexpr std::uint8_t kReadOnly = AccessRead | ShareDenyNone;
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "textfiles-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 std::string ReadRaw(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -96,7 +80,7 @@ class TextFileTest : public ::testing::Test {
     return texts;
   }
 
-  ScratchDir dir_;
+  testing_support::TempDir dir_;
 };
 
 using Drivers = ::testing::Types<DriverIs<Driver::Ascii>, DriverIs<Driver::Basic>, DriverIs<Driver::Dos>>;
@@ -325,7 +309,7 @@ TYPED_TEST(LineFileTest, PutOfADifferentLengthIsRefused) {
 }
 
 TEST(AsciiFileTest, WritesClippedLinesAndKeepsA255ByteFieldWhole) {
-  ScratchDir dir;
+  testing_support::TempDir dir;
   const std::string path = dir.File("export.htm");
   auto file = DataFile::Make(Driver::Ascii, OneFieldLayout(255), path);
   ASSERT_EQ(file->Create(), NoError);
@@ -363,7 +347,7 @@ TEST(BasicFileTest, SplitsFieldsAndGivesTheLastOneTheRestOfTheLine) {
       {"\"unterm,1,2", "unterm,1,2", 0, ""},
       {"far too long a name,99999999999,r", "far too long", 2147483647, "r"},
   };
-  ScratchDir dir;
+  testing_support::TempDir dir;
   std::string content;
   for (const Case& c : cases) content += c.line + "\n";
   WriteRaw(dir.File("in.csv"), content);
@@ -379,7 +363,7 @@ TEST(BasicFileTest, SplitsFieldsAndGivesTheLastOneTheRestOfTheLine) {
 }
 
 TEST(BasicFileTest, OneFieldRecordHoldsTheWholeLineAsItStands) {
-  ScratchDir dir;
+  testing_support::TempDir dir;
   const std::string line = "<DT><A HREF=\"http://example.com/?a=1,b=2\" ADD_DATE=\"1\">Title, \"quoted\"</A>";
   WriteRaw(dir.File("bookmarks.htm"), "<DL><p>\n    " + line + "\r\n");
   auto file = DataFile::Make(Driver::Basic, OneFieldLayout(255), dir.File("bookmarks.htm"));
@@ -396,7 +380,7 @@ TEST(BasicFileTest, AddedRecordsReadBackUnchanged) {
                                   .Field("COUNT", FieldType::Int32)
                                   .String("REST", 40)
                                   .Build();
-  ScratchDir dir;
+  testing_support::TempDir dir;
   auto file = DataFile::Make(Driver::Basic, layout, dir.File("out.csv"));
   ASSERT_EQ(file->Create(), NoError);
   ASSERT_EQ(file->Open(kReadWrite), NoError);
@@ -422,7 +406,7 @@ TEST(BasicFileTest, AddedRecordsReadBackUnchanged) {
 // --- DOS records ----------------------------------------------------------------------------
 
 TEST(DosFileTest, ShortLastPieceReadsPaddedAndAddsStayAligned) {
-  ScratchDir dir;
+  testing_support::TempDir dir;
   const std::string path = dir.File("raw.dat");
   WriteRaw(path, std::string("0123456789\nBCDEF", 16) + "xyz");
   auto file = DataFile::Make(Driver::Dos, OneFieldLayout(16), path);
