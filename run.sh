@@ -9,4 +9,4 @@ install_missing_packages
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 # The program keeps its files in the current directory.
-exec build/app/marlinden
+exec build/main/marlinden
