@@ -135,6 +135,17 @@ void Window::SetState(WindowState state) {
   windowDirty_ = true;
 }
 
+void Window::SetFrame(Frame frame) {
+  view_.frame = frame;
+  windowDirty_ = true;
+}
+
+void Window::SetMinimumSize(std::int32_t width, std::int32_t height) {
+  view_.minWidth = ClampExtent(width);
+  view_.minHeight = ClampExtent(height);
+  windowDirty_ = true;
+}
+
 void Window::Hide() {
   view_.hidden = true;
   windowDirty_ = true;

@@ -53,6 +53,10 @@ class Window {
   void SetPosition(Rect rect);  // clamped
   WindowState State() const { return view_.state; }
   void SetState(WindowState state);
+  Frame FrameKind() const { return view_.frame; }
+  void SetFrame(Frame frame);
+  // The smallest client size the user can give the window; 0 = no limit.
+  void SetMinimumSize(std::int32_t width, std::int32_t height);
   bool Hidden() const { return view_.hidden; }
   void Hide();
   void Unhide();
