@@ -159,7 +159,7 @@ std::string PopupManager::AddItem(std::string_view text, std::string_view name, 
     }
   }
   item.TEXT = Cut(text, kTextWidth);
-  item.NAME = MakeName(IsSeparatorText(name) ? std::string_view("-") : name);
+  item.NAME = MakeName(name);
   std::size_t position = after.empty() ? 0 : FindItem(after);
   position = position == 0 ? POPUPITEMS->Records() + 1 : position + 1;
   if (depth == 0) {

@@ -79,7 +79,9 @@ class PopupManager {
   // The name of the n-th choosable item (separators and submenu headers are
   // not counted); blank when there is none.
   std::string GetItemName(std::int32_t n);
-  // The name unique within the menu for text (see the .cpp).
+  // The letters, digits and underscores of text ("Separator" for a single
+  // hyphen, "Item" when none are left), with 1, 2, ... appended until no
+  // item has that name.
   std::string MakeName(std::string_view text);
 
   // The menu text (at most 10000 bytes), items refreshed against the
