@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/system/Clock.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/PopupMenuText.h"
@@ -239,6 +240,8 @@ TEST_F(PopupManagerWindowTest, AskShowsMirroredButtonsAndPostsTheChoice) {
 }
 
 TEST_F(PopupManagerWindowTest, ToolboxRunsOnItsOwnThreadAndPostsBackToTheList) {
+  runtime::TestClock clock(20000, 0);
+  runtime::ScopedTimeSource source(clock);
   backend.ScriptPopupChoice(0);
   std::vector<runtime::ui::Event> taken;
   Start([&] {
@@ -276,6 +279,20 @@ TEST_F(PopupManagerWindowTest, ToolboxRunsOnItsOwnThreadAndPostsBackToTheList) {
     for (const std::int32_t n : w.ControlNumbers()) texts.push_back(w.Text(n));
   });
   EXPECT_EQ(texts, (std::vector<std::string>{"&Insert", "&Delete"}));  // the separator and "Top" are not on it
+  // On its timer the toolbox follows the buttons it mirrors.
+  const runtime::ui::WindowId list = driver.WaitForWindow(1);
+  driver.WithWindow(list, [](runtime::ui::Window& w) {
+    w.SetText(kInsert, "&Add");
+    w.Disable(kDelete);
+  });
+  EXPECT_TRUE(driver.Properties(toolbox, 2).enabled);
+  driver.AdvanceClock(clock, 50);
+  ASSERT_TRUE(driver.WaitIdle(2));
+  EXPECT_EQ(driver.Text(toolbox, 1), "&Add");
+  EXPECT_FALSE(driver.Properties(toolbox, 2).enabled);
+  driver.WithWindow(list, [](runtime::ui::Window& w) { w.Enable(kDelete); });
+  driver.AdvanceClock(clock, 50);
+  ASSERT_TRUE(driver.WaitIdle(2));
   driver.Click(toolbox, 2);
   ASSERT_TRUE(driver.WaitForThreadEnd(2));
   ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(10)));

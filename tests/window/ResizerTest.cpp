@@ -10,6 +10,7 @@
 #include "runtime/ui/Window.h"
 #include "support/WindowTestFixture.h"
 #include "window/Resizer.h"
+#include "window/WindowManager.h"
 
 namespace marlinden {
 namespace {
@@ -234,6 +235,39 @@ TEST_F(ResizerTest, RestoreSnapShotPutsEverythingBack) {
     SizeTo(w, resizer, 800, 100);
     EXPECT_EQ(At(w, kEntry), (Rect{40, 10, 200, 12}));
   });
+}
+
+// A window manager hands every sized event of its window to its resizer.
+class ResizedForm : public WindowManager {
+ public:
+  Severity Init() override {
+    const Severity base = WindowManager::Init();
+    if (base != SeverityOk) return base;
+    resizer.Init(OpenWindow(Layout()), 0, true, false);
+    AddItem(resizer);
+    return SeverityOk;
+  }
+  Severity Kill() override {
+    const Severity base = WindowManager::Kill();
+    CloseWindow();
+    return base;
+  }
+  Resizer resizer;
+};
+
+TEST_F(ResizerTest, TheWindowManagerResizesOnEverySizedEvent) {
+  ResizedForm form;
+  Start([&form] { (void)form.Run(); });
+  const runtime::ui::WindowId id = driver.WaitForWindow(1);
+  ASSERT_NE(id, runtime::ui::kNoWindow);
+  runtime::ui::EventData data;
+  data.windowRect = Rect{0, 0, 400, 100};
+  driver.Post(id, runtime::ui::EventCode::Sized, 0, data);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Properties(id, kEntry).rect, (Rect{20, 10, 100, 12}));
+  driver.Post(id, runtime::ui::EventCode::CloseWindow);
+  ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(10)));
+  EXPECT_FALSE(form.resizer.CONTROLQUEUE);  // killed with the window manager
 }
 
 }  // namespace
