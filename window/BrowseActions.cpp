@@ -4,6 +4,7 @@
 // by the toolbar.
 #include <algorithm>
 
+#include "errors/MessageIds.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
@@ -26,6 +27,8 @@ constexpr std::int32_t kVcrPageUp = 2007;
 constexpr std::int32_t kVcrDown = 2008;
 constexpr std::int32_t kVcrUp = 2009;
 
+constexpr std::string_view kQueryFilterId = "9 - QBE";
+
 }  // namespace
 
 void BrowseManager::SetAlerts() {
@@ -44,6 +47,55 @@ void BrowseManager::SetAlerts() {
   if (INSERTCONTROL != 0) list->Alert(kInsertAlertSlot, KeyCode::Insert);
   if (CHANGECONTROL != 0) list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
   if (DELETECONTROL != 0) list->Alert(kDeleteAlertSlot, KeyCode::Delete);
+  if (popupFilled_ || POPUP == nullptr) return;
+  popupFilled_ = true;
+  struct Entry {
+    std::int32_t control;
+    const char* text;
+    const char* name;
+  };
+  const Entry entries[] = {
+      {INSERTCONTROL, "!&Insert", "&Insert"}, {CHANGECONTROL, "!&Change", "&Change"},
+      {DELETECONTROL, "!&Delete", "&Delete"}, {PRINTCONTROL, "!&Print", "&Print"},
+      {QUERYCONTROL, "!&Query", "&Query"},    {SELECTING ? SELECTCONTROL : 0, "!&Select", "&Select"},
+  };
+  for (const Entry& entry : entries) {
+    if (entry.control != 0) (void)POPUP->AddItemMimic(entry.text, entry.name, entry.control);
+  }
+  if (TOOLCONTROL != 0) {
+    (void)POPUP->AddItem("-");
+    POPUP->SetToolbox(POPUP->AddItemMimic("!&Toolbox", "&Toolbox", TOOLCONTROL), 0);
+  }
+}
+
+void BrowseManager::AddToolbarTarget(ToolbarManager& toolbar) {
+  TOOLBAR = &toolbar;
+  TOOLBARITEM = std::make_unique<ToolbarTarget>();
+  TOOLBARITEM->BROWSE = this;
+  toolbar.AddTarget(*TOOLBARITEM, LISTCONTROL);
+  TOOLBARITEM->INSERTBUTTON = INSERTCONTROL;
+  TOOLBARITEM->DELETEBUTTON = DELETECONTROL;
+  TOOLBARITEM->CHANGEBUTTON = CHANGECONTROL;
+  TOOLBARITEM->SELECTBUTTON = SELECTCONTROL;
+  toolbar.SetTarget(LISTCONTROL);
+}
+
+void BrowseManager::AddQuery(QueryManager& query) {
+  QUERY = &query;
+  const runtime::ui::Control* list = List();
+  if (list == nullptr) return;
+  const std::vector<runtime::ui::ListColumn>& columns = list->Properties().columns;
+  for (std::size_t column = 1; column <= columns.size(); ++column) {
+    // The column's queue field is named by the file field it shows.
+    const runtime::FieldRef shown = LISTQUEUE->Field(LISTQUEUE->ColumnField(column));
+    if (!shown.Valid()) continue;
+    for (const FieldPair& pair : FIELDS->LIST) {
+      if (pair.RIGHT.Bytes().data() != shown.Bytes().data()) continue;
+      const std::string& picture = columns[column - 1].picture;
+      query.AddField(pair.LEFT.Label(), columns[column - 1].header, picture);
+      break;
+    }
+  }
 }
 
 void BrowseManager::TakeAcceptedControl(std::int32_t control) {
@@ -64,6 +116,8 @@ void BrowseManager::TakeAcceptedControl(std::int32_t control) {
     (void)WINDOW->RunProcedure(PRINTPROCEDURE, RequestProcess);
   } else if (control == QUERYCONTROL) {
     TakeQuery();
+  } else if (control == TOOLCONTROL) {
+    if (POPUP != nullptr) POPUP->Toolbox("Browse Actions");
   } else {
     SortOrder* order = Order();
     IncrementalLocator* locator = order != nullptr ? order->LOCATOR : nullptr;
@@ -226,6 +280,39 @@ std::uint8_t BrowseManager::TakeKey() {
   return 1;
 }
 
-void BrowseManager::TakeQuery() {}
+void BrowseManager::TakeQuery() {
+  if (QUERY == nullptr || QUERY->Ask(true) == SeverityOk) return;
+  const std::string filter = QUERY->GetFilter();
+  if (QUERYSHARED) {
+    const std::size_t current = ORDER->Pointer();
+    for (std::size_t n = 1; n <= ORDER->Records(); ++n) {
+      (void)ViewManager::SetSort(n);
+      ApplyQuery(filter);
+    }
+    (void)ViewManager::SetSort(current);
+  } else {
+    ApplyQuery(filter);
+  }
+  ResetSort(1);
+}
+
+void BrowseManager::ApplyQuery(const std::string& filter) {
+  SortOrder* order = Order();
+  if (order == nullptr) return;
+  std::string previous;
+  if (order->FILTER != nullptr) {
+    for (const FilterEntry& entry : *order->FILTER) {
+      if (entry.ID == kQueryFilterId) previous = entry.FILTER;
+    }
+  }
+  SetFilter(filter, kQueryFilterId);
+  Open();
+  if (VIEW->SetFilter(FilterText()) == runtime::NoError) return;
+  // A refused query must not leave the view unfiltered: the order's own
+  // filters stay as they were.
+  (void)PRIMARY->ME->Raise(MsgViewOpenFailed);
+  SetFilter(previous, kQueryFilterId);
+  ApplyFilter();
+}
 
 }  // namespace marlinden

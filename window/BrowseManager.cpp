@@ -33,8 +33,11 @@ void BrowseManager::Init(std::int32_t listControl, BrowseQueue& listQueue, runti
   SORT = std::make_unique<SortOrderQueue>();
   FIELDS = std::make_unique<FieldPairs>();
   FIELDS->Init();
+  POPUP = std::make_unique<PopupManager>();
+  POPUP->Init();
   RETAINROW = 1;
   killed_ = false;
+  popupFilled_ = false;
   ViewManager::Init(view, primary, SORT.get());
   window.AddItem(*this);
 }
@@ -82,6 +85,11 @@ void BrowseManager::Kill() {
   SORT.reset();
   if (FIELDS != nullptr) FIELDS->Kill();
   FIELDS.reset();
+  // Closes a toolbox still open and waits for its thread first.
+  if (POPUP != nullptr) POPUP->Kill();
+  POPUP.reset();
+  TOOLBARITEM.reset();
+  if (QUERY != nullptr) QUERY->Kill();
   if (runtime::ui::Control* list = List()) list->SetListSource(nullptr);
 }
 
@@ -101,7 +109,7 @@ std::int32_t BrowseManager::VisibleItems() const {
   return list != nullptr ? std::max(list->VisibleItems(), 1) : 1;
 }
 
-bool BrowseManager::ListVisible() const {
+bool BrowseManager::ListVisible() {
   runtime::ui::Window* window = Win();
   if (window == nullptr || window->Hidden()) return false;
   std::int32_t number = LISTCONTROL;
@@ -571,7 +579,13 @@ void BrowseManager::TakeNewSelection() {
     LASTCHOICE = Choice();
   }
   UpdateBuffer();
-  if (!runtime::ui::IsRightMouse(runtime::ui::LastKeyCode())) WINDOW->Reset(0);
+  if (runtime::ui::IsRightMouse(runtime::ui::LastKeyCode())) {
+    // Taken once: a later selection must not open the menu again.
+    runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
+    if (POPUP != nullptr) (void)POPUP->Ask();
+  } else {
+    WINDOW->Reset(0);
+  }
 }
 
 void BrowseManager::UpdateWindow() {
@@ -601,6 +615,7 @@ void BrowseManager::UpdateWindow() {
     }
   }
   UpdateThumb();
+  if (TOOLBAR != nullptr) TOOLBAR->DisplayButtons();
   list->SetSelectedRow(Choice());
   window->Display(LISTCONTROL);
 }

@@ -30,7 +30,12 @@
 #include "runtime/views/View.h"
 #include "window/BrowseQueue.h"
 #include "window/IncrementalLocator.h"
+#include "window/PopupManager.h"
+#include "window/QueryManager.h"
 #include "window/StepManager.h"
+#include "window/ToolbarBrowse.h"
+#include "window/ToolbarManager.h"
+#include "window/ToolbarTarget.h"
 #include "window/WindowItems.h"
 #include "window/WindowManager.h"
 
@@ -51,7 +56,7 @@ inline constexpr std::size_t kCtrlEnterAlertSlot = 253;
 inline constexpr std::size_t kDeleteAlertSlot = 254;
 inline constexpr std::size_t kInsertAlertSlot = 255;
 
-class BrowseManager : public ViewManager, public BrowseItem {
+class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrowse {
  public:
   struct SortOrder : ViewManager::SortOrder {
     IncrementalLocator* LOCATOR = nullptr;  // borrowed
@@ -75,6 +80,12 @@ class BrowseManager : public ViewManager, public BrowseItem {
   void AddResetField(runtime::FieldRef field);
   // A list column: queueField of the list queue shows fileField.
   void AddField(runtime::FieldRef queueField, runtime::FieldRef fileField);
+  // Makes the browse a target of toolbar (borrowed, it must outlive Kill)
+  // and the toolbar's current one.
+  void AddToolbarTarget(ToolbarManager& toolbar);
+  // The query (borrowed; Kill kills it) gets one field per list column that
+  // shows a file field. Requires: the window is open.
+  void AddQuery(QueryManager& query);
 
   // The rows in the list (0 also sets CURRENTCHOICE to 0); tells the
   // current locator whether there are any.
@@ -96,6 +107,11 @@ class BrowseManager : public ViewManager, public BrowseItem {
   bool NeedRefresh() override;
   void UpdateViewRecord() override;
   void SetAlerts() override;
+
+  // --- ToolbarBrowse ----------------------------------------------------------------
+  runtime::ui::Window* ToolbarWindow() override { return Win(); }
+  // The list control is shown: not hidden, and on its sheet's selected tab.
+  bool ListVisible() override;
 
   // --- Own virtual operations, in slot order --------------------------------------
   // Runs the update procedure (or the in-place edit) for request, following
@@ -154,6 +170,8 @@ class BrowseManager : public ViewManager, public BrowseItem {
   std::uint8_t RETAINROW = 0;
   std::int32_t PRINTCONTROL = 0;
   std::uint16_t PRINTPROCEDURE = 0;
+  std::unique_ptr<PopupManager> POPUP;
+  QueryManager* QUERY = nullptr;  // borrowed
   std::int32_t QUERYCONTROL = 0;
   std::uint8_t QUERYSHARED = 0;
   std::uint8_t QUICKSCAN = 0;
@@ -162,7 +180,9 @@ class BrowseManager : public ViewManager, public BrowseItem {
   std::unique_ptr<SortOrderQueue> SORT;
   std::uint8_t STARTATCURRENT = 0;
   std::uint8_t TABACTION = 0;
+  ToolbarManager* TOOLBAR = nullptr;  // borrowed
   std::int32_t TOOLCONTROL = 0;
+  std::unique_ptr<ToolbarTarget> TOOLBARITEM;
   WindowManager* WINDOW = nullptr;  // borrowed
 
  protected:
@@ -172,8 +192,6 @@ class BrowseManager : public ViewManager, public BrowseItem {
   runtime::ui::Control* List() const;
   // The rows the list control shows at its height (at least 1).
   std::int32_t VisibleItems() const;
-  // The list control is shown: not hidden, and on the sheet's current tab.
-  bool ListVisible() const;
   std::int32_t Rows() const { return static_cast<std::int32_t>(LISTQUEUE->Records()); }
   // CURRENTCHOICE held to the rows there are (0 for an empty list).
   std::int32_t Choice();
@@ -192,8 +210,12 @@ class BrowseManager : public ViewManager, public BrowseItem {
   void TakeAcceptedControl(std::int32_t control);
   void ResetLocator();
   std::string FreeElementText();
+  // Sets the query's filter text on the current order; a text the view
+  // refuses is reported and the order keeps the filter it had.
+  void ApplyQuery(const std::string& filter);
 
   bool killed_ = false;
+  bool popupFilled_ = false;  // SetAlerts added the buttons' menu entries
 };
 
 }  // namespace marlinden
