@@ -279,5 +279,39 @@ TEST_F(BrowseManagerTest, TheListFollowsItsHeight) {
   EXPECT_EQ(List().urls, Sites(2, 2));
 }
 
+TEST_F(BrowseManagerTest, AnotherOrderKeepsTheHighlightedRecord) {
+  // Numbered in this order, so the number order differs from the address order.
+  const Urls urls = {Site(5), Site(3), Site(1), Site(4), Site(2), Site(6), Site(7)};
+  Open(urls, [](BrowseWindow& w) { (void)w.browse.AddSortOrder(nullptr, testing_support::NumKey); });
+  WithBrowse([](BrowseWindow& w) { (void)w.browse.SetSort(1, 0); });
+  ASSERT_TRUE(driver.WaitIdle(1));
+  Post(EventCode::ScrollTop);
+  Post(EventCode::ScrollDown);
+  Post(EventCode::ScrollDown);
+  ASSERT_EQ(Highlighted(), Site(3));
+  std::uint8_t reloaded = 0;
+  WithBrowse([&](BrowseWindow& w) { reloaded = w.browse.SetSort(2, 0); });
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(reloaded, 1);
+  EXPECT_EQ(List().urls, (Urls{Site(5), Site(3), Site(1), Site(4), Site(2)}));
+  EXPECT_EQ(Highlighted(), Site(3));
+}
+
+TEST_F(BrowseManagerTest, AFullyLoadedListPlacesTheThumbByRow) {
+  Open(20, [](BrowseWindow& w) {
+    WithoutStep(w);
+    w.browse.FILELOADED = 1;
+  });
+  EXPECT_EQ(List().urls, Sites(1, 20)) << "every record, not a page";
+  Drag(50);
+  EXPECT_EQ(Highlighted(), Site(10));
+  EXPECT_EQ(List().thumb, 50);
+  Post(EventCode::PageDown);
+  EXPECT_EQ(Highlighted(), Site(15));
+  Post(EventCode::ScrollBottom);
+  EXPECT_EQ(List().thumb, 100);
+  EXPECT_EQ(List().urls.size(), 20u);
+}
+
 }  // namespace
 }  // namespace marlinden::testing

@@ -42,6 +42,13 @@ enum Control : std::int32_t {
   kClose,
 };
 
+inline runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
+  runtime::ui::ListColumn column;
+  column.header = std::move(header);
+  column.width = width;
+  return column;
+}
+
 inline runtime::ui::WindowDescription BrowseWindowDescription() {
   using runtime::ui::ControlDescription;
   using runtime::ui::ControlKind;
@@ -64,7 +71,7 @@ inline runtime::ui::WindowDescription BrowseWindowDescription() {
   for (int tab : {tab1, tab2}) {
     const int list = add(ControlKind::List, "", {4, 4, 280, 60}, tab);  // a header and five rows
     d.controls[list].scrollBar = true;
-    d.controls[list].columns = {{"URL", 196}, {"Description", 80}};
+    d.controls[list].columns = {Column("URL", 196), Column("Description", 80)};
   }
   for (const char* button : {"&Insert", "&Change", "&Delete", "&Select", "Close"}) {
     add(ControlKind::Button, button, {4, 110, 40, 14});
