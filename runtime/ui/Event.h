@@ -29,6 +29,7 @@ struct EventData {
   std::optional<Point> mouse;               // in dialog units within the window
   std::optional<Rect> windowRect;           // the window after a move or size
   KeyCode key = KeyCode::None;              // None leaves the last key code alone
+  std::string keyText;                      // with key: the characters it typed (UTF-8), empty = none
 };
 
 struct Event {

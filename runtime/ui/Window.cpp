@@ -390,7 +390,10 @@ std::optional<std::int64_t> Window::MicrosUntilTimer() const {
 
 void Window::Apply(const Event& event) {
   const EventData& d = event.data;
-  if (d.key != KeyCode::None) owner_->lastKey = d.key;
+  if (d.key != KeyCode::None) {
+    owner_->lastKey = d.key;
+    owner_->lastKeyText = d.keyText;
+  }
   if (event.control != 0) {
     Control* control = Find(event.control);
     if (control != nullptr) {

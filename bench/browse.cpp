@@ -1,0 +1,349 @@
+// Browse list benchmark: a browse over a keyed bookmark file in a headless
+// window, driven the way a user drives it, on 1,000, 10,000 and 1,000,000
+// bookmarks. Figures: the time to the first full page (the window opening
+// over the file), one page down, one row down at the end of a page, a
+// locator jump of two typed letters, and a thumb drag to 50 (the step table
+// of the address order); each the median of several runs, printed for the
+// largest file with the ratio to 10,000 bookmarks, in CPU time (the cost must not grow
+// with the collection). Then the peak memory of a run on the largest file
+// with the ratio to 1,000 bookmarks. Output: "NAME VALUE UNIT ratio R".
+//
+// Usage:
+//   browse create DISKNAME RECORDS < bookmarks.html   builds a data file
+//   browse run DISKNAME                                measures one file
+//   browse report DISKNAME_1K DISKNAME_10K DISKNAME_1M runs each in a child
+// Addresses and titles come from the anchors of the bookmark HTML on
+// standard input (distinct without regard to ASCII case), topped up with
+// made-up ones when it holds too few.
+#include <stdio.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/DataFiles.h"
+#include "data/FileManager.h"
+#include "data/RelationManager.h"
+#include "errors/ErrorManager.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/ui/HeadlessBackend.h"
+#include "runtime/ui/Program.h"
+#include "runtime/ui/TestDriver.h"
+#include "runtime/views/View.h"
+#include "window/BrowseManager.h"
+#include "window/BrowseQueue.h"
+#include "window/IncrementalLocator.h"
+#include "window/StringStep.h"
+#include "window/WindowManager.h"
+
+namespace {
+
+using runtime::ui::EventCode;
+using namespace marlinden;
+
+constexpr std::int32_t kList = 1;
+constexpr int kVisibleRows = 20;
+constexpr int kRepeats = 31;
+constexpr int kOpenings = 9;
+constexpr std::size_t kBatch = 10000;
+
+[[noreturn]] void Fail(const std::string& what) {
+  const runtime::RuntimeError& error = runtime::LastError();
+  std::fprintf(stderr, "browse: %s: %d %s %s\n", what.c_str(), error.code, error.text.c_str(),
+               error.driverText.c_str());
+  std::exit(1);
+}
+
+// CPU time of the whole process (the runtime thread does the work; the
+// driving thread waits), so other work on a shared machine blurs it less
+// than the wall clock would.
+double CpuSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// --- Data ------------------------------------------------------------------------------
+
+// The text between the quotes after HREF=, and between ">" and "</A>".
+bool ParseAnchor(const std::string& line, std::string& url, std::string& title) {
+  const std::size_t href = line.find("HREF=\"");
+  if (href == std::string::npos) return false;
+  const std::size_t urlEnd = line.find('"', href + 6);
+  const std::size_t textStart = urlEnd == std::string::npos ? urlEnd : line.find('>', urlEnd);
+  const std::size_t textEnd = textStart == std::string::npos ? textStart : line.find("</A>", textStart);
+  if (textEnd == std::string::npos) return false;
+  url = line.substr(href + 6, urlEnd - href - 6);
+  title = line.substr(textStart + 1, textEnd - textStart - 1);
+  return true;
+}
+
+void Create(const std::string& diskName, std::size_t records) {
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), diskName);
+  if (file->Open(runtime::AccessRead | runtime::ShareDenyNone) == runtime::NoError) {
+    const bool same = file->Records() == static_cast<std::int64_t>(records);
+    (void)file->Close();
+    if (same) return;
+    if (file->Remove() != runtime::NoError) Fail("removing the old data file");
+  }
+  if (file->Create() != runtime::NoError) Fail("creating the data file");
+  if (file->Open(runtime::AccessReadWrite | runtime::ShareDenyNone) != runtime::NoError) Fail("opening the data file");
+  std::set<std::string> seen;
+  std::mt19937 random(7);
+  std::string line, url, title;
+  std::size_t added = 0;
+  std::size_t madeUp = 0;
+  while (added < records) {
+    if (file->BeginTransaction(5) != runtime::NoError) Fail("beginning a transaction");
+    for (std::size_t end = std::min(records, added + kBatch); added < end;) {
+      if (std::getline(std::cin, line)) {
+        if (!ParseAnchor(line, url, title)) continue;
+      } else {
+        url = "https://www.site-" + std::to_string(random() % 100000) + ".example/page/" + std::to_string(++madeUp);
+        title = "Page about things";
+      }
+      url = std::string(runtime::CutToWidth(url, kUrlWidth));
+      if (runtime::Clip(url).empty() || !seen.insert(runtime::UpperAscii(runtime::Clip(url))).second) continue;
+      file->ClearBuffer();
+      file->Record().Field("WEB:NUM").SetInteger(static_cast<std::int64_t>(++added));
+      file->Record().Field("WEB:URL").SetText(url);
+      file->Record().Field("WEB:DESCRIPTION").SetText(title);
+      if (file->Add() != runtime::NoError) Fail("adding a record");
+    }
+    if (file->Commit() != runtime::NoError) Fail("committing");
+  }
+  (void)file->Close();
+}
+
+// --- The window --------------------------------------------------------------------------
+
+runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
+  runtime::ui::ListColumn column;
+  column.header = std::move(header);
+  column.width = width;
+  return column;
+}
+
+runtime::ui::WindowDescription BrowseWindowDescription() {
+  runtime::ui::WindowDescription d;
+  d.name = d.title = "Browse";
+  d.rect = {0, 0, 400, 260};
+  runtime::ui::ControlDescription list;
+  list.kind = runtime::ui::ControlKind::List;
+  list.rect = {4, 4, 390, runtime::ui::kListRowHeight * (kVisibleRows + 1)};
+  list.scrollBar = true;
+  list.columns = {Column("URL", 196), Column("Description", 141)};
+  d.controls.push_back(list);
+  return d;
+}
+
+runtime::RecordLayout RowLayout() {
+  return runtime::RecordLayout::Builder("Row", "ROW").String("URL", 255).String("DESCRIPTION", 250).Build();
+}
+
+// The main window's address order: a computed step table over the
+// upper-case letters and a locator on the address.
+class BrowseWindow : public WindowManager {
+ public:
+  BrowseWindow(runtime::DataFile& file, RelationManager& relation, ErrorManager& errors)
+      : file_(file), relation_(relation), errors_(errors), view_(file) {}
+
+  Severity Init() override {
+    const Severity base = WindowManager::Init();
+    if (base != SeverityOk) return base;
+    ERRORS = &errors_;
+    FIRSTFIELD = kList;
+    if (relation_.Open() != SeverityOk) return SeverityNotify;
+    OpenWindow(BrowseWindowDescription());
+    OPENED = 1;
+    browse_.Init(kList, queue_, view_, *this, relation_);
+    step_.Init(StepLetters, LookupComputed);
+    (void)browse_.AddSortOrder(&step_, WebNameKey);
+    locator_.Init(0, file_.Record().Field("WEB:URL"), 1, &browse_);
+    browse_.AddLocator(locator_);
+    browse_.AddField(queue_.Field(1), file_.Record().Field("WEB:URL"));
+    browse_.AddField(queue_.Field(2), file_.Record().Field("WEB:DESCRIPTION"));
+    SetAlerts();
+    return SeverityOk;
+  }
+
+  Severity Kill() override {
+    const Severity base = WindowManager::Kill();
+    if (base != SeverityOk) return base;
+    (void)relation_.Close();
+    if (view_.IsOpen()) (void)view_.Close();
+    CloseWindow();
+    return SeverityOk;
+  }
+
+ private:
+  runtime::DataFile& file_;
+  RelationManager& relation_;
+  ErrorManager& errors_;
+  runtime::View view_;
+  BrowseQueue queue_{RowLayout(), {{1, 0}, {2, 0}}};
+  BrowseManager browse_;
+  StringStep step_;
+  IncrementalLocator locator_;
+};
+
+// One program running the browse window over the file until it is closed.
+class Session {
+ public:
+  explicit Session(const std::string& diskName) : program_(backend_) {
+    driver_.OnTimeout([](std::string_view what) {
+      std::fprintf(stderr, "browse: waited too long for %.*s\n", static_cast<int>(what.size()), what.data());
+      std::exit(1);
+    });
+    const double start = CpuSeconds();
+    if (!program_.Start([diskName] {
+          ErrorManager errors;
+          errors.Init();
+          auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), diskName);
+          FileManager files;
+          files.Init(*file, errors);
+          files.AddKey(WebNumKey, "WEB:Numkey", 1);
+          files.AddKey(WebNameKey, "WEB:Namekey", 0);
+          files.AddKey(WebDescKey, "WEB:Desckey", 0);
+          RelationManager relation;
+          relation.Init(files, true);
+          {
+            BrowseWindow window(*file, relation, errors);
+            (void)window.Run();
+          }
+          relation.Kill();
+          errors.Kill();
+        })) {
+      Fail("starting the program");
+    }
+    window_ = driver_.WaitForWindow(1);
+    firstPage_ = CpuSeconds() - start;
+  }
+  ~Session() {
+    driver_.Post(window_, EventCode::CloseWindow);
+    program_.WaitForEnd();
+  }
+
+  double FirstPage() const { return firstPage_; }
+
+  // CPU seconds from posting the events until the window is idle again.
+  double Time(const std::vector<std::pair<EventCode, runtime::ui::EventData>>& events) {
+    const double start = CpuSeconds();
+    for (const auto& [code, data] : events) {
+      driver_.Post(window_, code, kList, data);
+      if (!driver_.WaitIdle(1)) Fail("waiting for the window");
+    }
+    return CpuSeconds() - start;
+  }
+  void Do(EventCode code, runtime::ui::EventData data = {}) { (void)Time({{code, data}}); }
+
+ private:
+  runtime::ui::HeadlessBackend backend_;
+  runtime::ui::Program program_;
+  runtime::ui::TestDriver driver_{std::chrono::seconds(120)};
+  runtime::ui::WindowId window_ = runtime::ui::kNoWindow;
+  double firstPage_ = 0;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+runtime::ui::EventData Typed(char c) {
+  runtime::ui::EventData data;
+  data.key = runtime::ui::Letter(static_cast<char>(c - 'a' + 'A'));
+  data.keyText = std::string(1, c);
+  return data;
+}
+
+long PeakKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
+void Run(const std::string& diskName) {
+  std::vector<double> firstPage;
+  for (int i = 0; i < kOpenings; ++i) firstPage.push_back(Session(diskName).FirstPage());
+  Session session(diskName);
+  std::vector<double> pageDown, rowDown, locate, drag;
+  for (int i = 0; i < kRepeats; ++i) pageDown.push_back(session.Time({{EventCode::PageDown, {}}}));
+  session.Do(EventCode::ScrollTop);
+  for (int i = 1; i < kVisibleRows; ++i) session.Do(EventCode::ScrollDown);  // the highlight on the last row
+  for (int i = 0; i < kRepeats; ++i) rowDown.push_back(session.Time({{EventCode::ScrollDown, {}}}));
+  const std::string pairs[] = {"ht", "ft", "ma", "ja", "pl", "fi", "hx", "ab"};
+  for (int i = 0; i < kRepeats; ++i) {
+    session.Do(EventCode::ScrollUp);  // a scroll clears the typed text
+    const std::string& pair = pairs[i % std::size(pairs)];
+    locate.push_back(session.Time({{EventCode::AlertKey, Typed(pair[0])}, {EventCode::AlertKey, Typed(pair[1])}}));
+  }
+  runtime::ui::EventData middle;
+  middle.thumb = 50;
+  for (int i = 0; i < kRepeats; ++i) {
+    session.Do(EventCode::ScrollTop);
+    drag.push_back(session.Time({{EventCode::ScrollDrag, middle}}));
+  }
+  std::printf("first_page %.9f\npage_down %.9f\nrow_down_at_page_end %.9f\nlocate_two_letters %.9f\n",
+              Median(firstPage), Median(pageDown), Median(rowDown), Median(locate));
+  std::printf("thumb_drag_50 %.9f\npeak_memory %ld\n", Median(drag), PeakKilobytes());
+}
+
+// Runs "browse run diskName" in a child process and reads its figures.
+std::map<std::string, double> RunChild(const std::string& diskName) {
+  const std::string command = std::filesystem::read_symlink("/proc/self/exe").string() + " run '" + diskName + "'";
+  FILE* child = ::popen(command.c_str(), "r");
+  if (child == nullptr) Fail("starting a run");
+  std::map<std::string, double> figures;
+  char name[64];
+  double value = 0;
+  while (std::fscanf(child, "%63s %lf", name, &value) == 2) figures[name] = value;
+  if (::pclose(child) != 0) Fail("a run of " + diskName);
+  return figures;
+}
+
+void Report(const std::string& small, const std::string& medium, const std::string& large) {
+  const auto s = RunChild(small);
+  const auto m = RunChild(medium);
+  const auto l = RunChild(large);
+  for (const char* name : {"first_page", "page_down", "row_down_at_page_end", "locate_two_letters", "thumb_drag_50"}) {
+    std::printf("browse_%s_1M %.3f ms ratio %.2f\n", name, l.at(name) * 1000, l.at(name) / m.at(name));
+  }
+  std::printf("browse_peak_memory_1M %.0f kB ratio %.2f\n", l.at("peak_memory"),
+              l.at("peak_memory") / s.at("peak_memory"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "create" && argc == 4) {
+    Create(argv[2], static_cast<std::size_t>(std::strtoull(argv[3], nullptr, 10)));
+  } else if (mode == "run" && argc == 3) {
+    Run(argv[2]);
+  } else if (mode == "report" && argc == 5) {
+    Report(argv[2], argv[3], argv[4]);
+  } else {
+    std::fprintf(stderr,
+                 "usage: browse create DISKNAME RECORDS < bookmarks.html | run DISKNAME | "
+                 "report DISKNAME_1K DISKNAME_10K DISKNAME_1M\n");
+    return 2;
+  }
+  return 0;
+}

@@ -1,0 +1,318 @@
+// The update side of the browse list: its buttons, the keys it alerts on
+// its list, the update procedure (or in-place edit) run with a request and
+// the refresh of the list afterwards, and record-to-record navigation driven
+// by the toolbar.
+#include <algorithm>
+
+#include "errors/MessageIds.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/ui/EventLoop.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/RuntimeThread.h"
+#include "window/BrowseManager.h"
+
+namespace marlinden {
+
+using runtime::ui::EventCode;
+using runtime::ui::KeyCode;
+
+namespace {
+
+// Toolbar buttons that navigate (VcrRequest values).
+constexpr std::int32_t kVcrInsert = 2000;
+constexpr std::int32_t kVcrLast = 2004;
+constexpr std::int32_t kVcrFirst = 2005;
+constexpr std::int32_t kVcrPageDown = 2006;
+constexpr std::int32_t kVcrPageUp = 2007;
+constexpr std::int32_t kVcrDown = 2008;
+constexpr std::int32_t kVcrUp = 2009;
+
+constexpr std::string_view kQueryFilterId = "9 - QBE";
+
+}  // namespace
+
+void BrowseManager::SetAlerts() {
+  runtime::ui::Control* list = List();
+  if (list == nullptr || SORT == nullptr) return;
+  if (list->Source() != LISTQUEUE) list->SetListSource(LISTQUEUE);
+  list->Alert(kDoubleClickAlertSlot, KeyCode::MouseLeftDouble);
+  list->Alert(kRightMouseAlertSlot, KeyCode::MouseRightDown);
+  // The bar shows once a load fills the list (UpdateThumb).
+  HASTHUMB = list->Properties().scrollBar ? 1 : 0;
+  list->SetScrollBar(runtime::ui::ScrollBar::Hidden);
+  for (std::unique_ptr<ViewManager::SortOrder>& entry : *SORT) {
+    auto& order = static_cast<SortOrder&>(*entry);
+    if (order.LOCATOR != nullptr) order.LOCATOR->SetAlerts(LISTCONTROL);
+  }
+  if (INSERTCONTROL != 0) list->Alert(kInsertAlertSlot, KeyCode::Insert);
+  if (CHANGECONTROL != 0) list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
+  if (DELETECONTROL != 0) list->Alert(kDeleteAlertSlot, KeyCode::Delete);
+  if (popupFilled_ || POPUP == nullptr) return;
+  popupFilled_ = true;
+  struct Entry {
+    std::int32_t control;
+    const char* text;
+    const char* name;
+  };
+  const Entry entries[] = {
+      {INSERTCONTROL, "!&Insert", "&Insert"}, {CHANGECONTROL, "!&Change", "&Change"},
+      {DELETECONTROL, "!&Delete", "&Delete"}, {PRINTCONTROL, "!&Print", "&Print"},
+      {QUERYCONTROL, "!&Query", "&Query"},    {SELECTING ? SELECTCONTROL : 0, "!&Select", "&Select"},
+  };
+  for (const Entry& entry : entries) {
+    if (entry.control != 0) (void)POPUP->AddItemMimic(entry.text, entry.name, entry.control);
+  }
+  if (TOOLCONTROL != 0) {
+    (void)POPUP->AddItem("-");
+    POPUP->SetToolbox(POPUP->AddItemMimic("!&Toolbox", "&Toolbox", TOOLCONTROL), 0);
+  }
+}
+
+void BrowseManager::AddToolbarTarget(ToolbarManager& toolbar) {
+  TOOLBAR = &toolbar;
+  TOOLBARITEM = std::make_unique<ToolbarTarget>();
+  TOOLBARITEM->BROWSE = this;
+  toolbar.AddTarget(*TOOLBARITEM, LISTCONTROL);
+  TOOLBARITEM->INSERTBUTTON = INSERTCONTROL;
+  TOOLBARITEM->DELETEBUTTON = DELETECONTROL;
+  TOOLBARITEM->CHANGEBUTTON = CHANGECONTROL;
+  TOOLBARITEM->SELECTBUTTON = SELECTCONTROL;
+  toolbar.SetTarget(LISTCONTROL);
+}
+
+void BrowseManager::AddQuery(QueryManager& query) {
+  QUERY = &query;
+  const runtime::ui::Control* list = List();
+  if (list == nullptr) return;
+  const std::vector<runtime::ui::ListColumn>& columns = list->Properties().columns;
+  for (std::size_t column = 1; column <= columns.size(); ++column) {
+    // The column's queue field is named by the file field it shows.
+    const runtime::FieldRef shown = LISTQUEUE->Field(LISTQUEUE->ColumnField(column));
+    if (!shown.Valid()) continue;
+    for (const FieldPair& pair : FIELDS->LIST) {
+      if (pair.RIGHT.Bytes().data() != shown.Bytes().data()) continue;
+      const std::string& picture = columns[column - 1].picture;
+      query.AddField(pair.LEFT.Label(), columns[column - 1].header, picture);
+      break;
+    }
+  }
+}
+
+void BrowseManager::TakeAcceptedControl(std::int32_t control) {
+  if (control == DELETECONTROL) {
+    WINDOW->Update();
+    (void)Ask(RequestDelete);
+  } else if (control == CHANGECONTROL) {
+    WINDOW->Update();
+    (void)Ask(RequestChange);
+  } else if (control == INSERTCONTROL) {
+    WINDOW->Update();
+    (void)Ask(RequestInsert);
+  } else if (control == SELECTCONTROL) {
+    WINDOW->RESPONSE = ResponseCompleted;
+    PostToWindow(EventCode::CloseWindow);
+  } else if (control == PRINTCONTROL) {
+    UpdateViewRecord();
+    (void)WINDOW->RunProcedure(PRINTPROCEDURE, RequestProcess);
+  } else if (control == QUERYCONTROL) {
+    TakeQuery();
+  } else if (control == TOOLCONTROL) {
+    if (POPUP != nullptr) POPUP->Toolbox("Browse Actions");
+  } else {
+    SortOrder* order = Order();
+    IncrementalLocator* locator = order != nullptr ? order->LOCATOR : nullptr;
+    if (locator == nullptr || locator->CONTROL != control || locator->TakeAccepted() == 0) return;
+    ResetFrom(FreeElementPosition());
+    if (runtime::ui::Window* window = Win()) window->Select(LISTCONTROL);
+    ResetQueue(ResetFromPosition);
+    locator->AfterLocate();
+    UpdateWindow();
+  }
+}
+
+std::uint8_t BrowseManager::Ask(std::uint8_t request) {
+  std::uint8_t response = ResponseCancelled;
+  do {
+    *WINDOW->VCRREQUEST = 0;
+    if (request == RequestInsert) (void)PrimeRecord(false);
+    if (runtime::ui::IsRightMouse(runtime::ui::LastKeyCode())) runtime::ui::SetLastKeyCode(KeyCode::None);
+    if (ASKPROCEDURE != 0) {
+      response = WINDOW->RunProcedure(ASKPROCEDURE, request);
+      ResetFromAsk(request, response);
+    } else {
+      response = AskRecord(request);
+    }
+  } while (*WINDOW->VCRREQUEST != 0);
+  return response;
+}
+
+std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
+  std::uint8_t response = ResponseCancelled;
+  if (request == RequestDelete && RecordsInList() != 0) {
+    PRIMARY->SaveLinkValues();
+    response = PRIMARY->Delete(true) == SeverityOk ? ResponseCompleted : ResponseCancelled;
+  }
+  ResetFromAsk(request, response);
+  return response;
+}
+
+void BrowseManager::ResetFromAsk(std::uint8_t& request, std::uint8_t& response) {
+  if (response == ResponseCompleted) {
+    if (OPENED) VIEW->Flush();
+    if (request == RequestDelete) {
+      (void)LISTQUEUE->Delete(static_cast<std::size_t>(Choice()));
+      ResetQueue(ResetAroundRow);
+    } else {
+      ResetFromFile();
+    }
+  } else {
+    ResetQueue(ResetAroundRow);
+  }
+  const std::int32_t vcr = *WINDOW->VCRREQUEST;
+  if (vcr == kVcrInsert || (vcr == kVcrDown && request == RequestInsert)) {
+    request = RequestInsert;
+    // The next new record starts from nothing.
+    (void)PRIMARY->ME->FILE->GetAt({});
+    PRIMARY->ME->FILE->ClearBuffer();
+  } else {
+    TakeVcrScroll(vcr);
+  }
+  if (*WINDOW->VCRREQUEST == 0) {
+    ResetThumbLimits();
+    UpdateWindow();
+    PostNewSelection();
+    if (runtime::ui::Window* window = Win()) window->Select(LISTCONTROL);
+  }
+}
+
+void BrowseManager::ResetFromFile() {
+  Open();
+  // The file's current record (just added or changed), in the view's order.
+  const std::string position = VIEW->Position();
+  if (position.empty() || VIEW->ResetToPosition(position) != runtime::NoError) ResetFrom(FreeElementPosition());
+  ResetQueue(ResetFromPosition);
+}
+
+void BrowseManager::TakeVcrScroll(std::int32_t request) {
+  EventCode event = EventCode::None;
+  switch (request) {
+    case kVcrLast:
+      event = EventCode::ScrollBottom;
+      break;
+    case kVcrFirst:
+      event = EventCode::ScrollTop;
+      break;
+    case kVcrPageDown:
+      event = EventCode::PageDown;
+      break;
+    case kVcrPageUp:
+      event = EventCode::PageUp;
+      break;
+    case kVcrDown:
+      event = EventCode::ScrollDown;
+      break;
+    case kVcrUp:
+      event = EventCode::ScrollUp;
+      break;
+    default:
+      return;
+  }
+  TakeScroll(event);
+  WINDOW->Reset(0);
+  WINDOW->Update();
+}
+
+std::uint8_t BrowseManager::TakeKey() {
+  const KeyCode key = runtime::ui::LastKeyCode();
+  if (runtime::ui::IsRightMouse(key)) {
+    // The row under the mouse, held to the rows there are.
+    const runtime::ui::Control* list = List();
+    if (list != nullptr && list->SelectedRow() > 0 && RecordsInList() != 0) CURRENTCHOICE = list->SelectedRow();
+    PostNewSelection();
+    return 0;
+  }
+  SortOrder* order = Order();
+  IncrementalLocator* locator = order != nullptr ? order->LOCATOR : nullptr;
+  auto post = [this](std::int32_t button) {
+    if (button == 0) return false;
+    PostToWindow(EventCode::Accepted, button);
+    return true;
+  };
+  auto locate = [&] {
+    if (locator->TakeKey() == 0) return false;
+    ResetFrom(FreeElementPosition());
+    ResetQueue(ResetFromPosition);
+    return true;
+  };
+  if (RecordsInList() != 0) {
+    KeyCode action = key;
+    if (key == KeyCode::MouseLeftDouble) {
+      if (SELECTING) {
+        if (!post(SELECTCONTROL)) return 0;
+        action = KeyCode::None;
+      } else {
+        action = KeyCode::CtrlEnter;
+      }
+    }
+    switch (action) {
+      case KeyCode::None:
+        break;
+      case KeyCode::Insert:
+        if (!post(INSERTCONTROL)) return 0;
+        break;
+      case KeyCode::Delete:
+        if (!post(DELETECONTROL)) return 0;
+        break;
+      case KeyCode::CtrlEnter:
+        if (!post(CHANGECONTROL)) return 0;
+        UpdateBuffer();
+        break;
+      default:
+        if (locator == nullptr) return 0;
+        (void)locate();
+        break;
+    }
+  } else if (!(locator != nullptr && locate()) && !(key == KeyCode::Insert && post(INSERTCONTROL))) {
+    return 0;
+  }
+  UpdateWindow();
+  PostNewSelection();
+  return 1;
+}
+
+void BrowseManager::TakeQuery() {
+  if (QUERY == nullptr || QUERY->Ask(true) == SeverityOk) return;
+  const std::string filter = QUERY->GetFilter();
+  if (QUERYSHARED) {
+    const std::size_t current = ORDER->Pointer();
+    for (std::size_t n = 1; n <= ORDER->Records(); ++n) {
+      (void)ViewManager::SetSort(n);
+      ApplyQuery(filter);
+    }
+    (void)ViewManager::SetSort(current);
+  } else {
+    ApplyQuery(filter);
+  }
+  ResetSort(1);
+}
+
+void BrowseManager::ApplyQuery(const std::string& filter) {
+  SortOrder* order = Order();
+  if (order == nullptr) return;
+  std::string previous;
+  if (order->FILTER != nullptr) {
+    for (const FilterEntry& entry : *order->FILTER) {
+      if (entry.ID == kQueryFilterId) previous = entry.FILTER;
+    }
+  }
+  SetFilter(filter, kQueryFilterId);
+  Open();
+  if (VIEW->SetFilter(FilterText()) == runtime::NoError) return;
+  // A refused query must not leave the view unfiltered: the order's own
+  // filters stay as they were.
+  (void)PRIMARY->ME->Raise(MsgViewOpenFailed);
+  SetFilter(previous, kQueryFilterId);
+  ApplyFilter();
+}
+
+}  // namespace marlinden

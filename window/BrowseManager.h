@@ -1,0 +1,221 @@
+// The browse list: shows the records of a view one page at a time in a list
+// control. Only the visible page is held (in the list queue); further
+// records are read forward or backward as the user scrolls, the highlighted
+// row keeps its screen line when the page is rebuilt, each tab of a sheet
+// can have its own sort order, the thumb is placed by a step table over the
+// key values or by a percentage, and the highlighted row is copied into the
+// record buffer whenever the selection moves. The update side - buttons,
+// keys, the update procedure and toolbar navigation - is in
+// BrowseActions.cpp. The window manager drives it as a BrowseItem.
+//
+// Set-up, by the procedure: Init, AddSortOrder (+ AddLocator, AddResetField)
+// for each order, AddField for each list column in column order, the button
+// fields, then the window's SetAlerts. In-place editing overrides AskRecord.
+//
+// Thread: the window's runtime thread, holding the runtime lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/FieldPairs.h"
+#include "data/ViewManager.h"
+#include "errors/Severity.h"
+#include "runtime/ui/Control.h"
+#include "runtime/ui/EventCode.h"
+#include "runtime/views/View.h"
+#include "window/BrowseQueue.h"
+#include "window/IncrementalLocator.h"
+#include "window/PopupManager.h"
+#include "window/QueryManager.h"
+#include "window/StepManager.h"
+#include "window/ToolbarBrowse.h"
+#include "window/ToolbarManager.h"
+#include "window/ToolbarTarget.h"
+#include "window/WindowItems.h"
+#include "window/WindowManager.h"
+
+namespace marlinden {
+
+// Directions of Fetch.
+enum FetchDirection : std::uint8_t { FetchBackward = 1, FetchForward = 2 };
+// Modes of ResetQueue.
+enum QueueReset : std::uint8_t {
+  ResetAroundRow = 1,     // rebuild around the highlighted row
+  ResetFromPosition = 2,  // rebuild from the view's current position
+};
+
+// Alert slots the browse takes on its list control.
+inline constexpr std::size_t kRightMouseAlertSlot = 249;
+inline constexpr std::size_t kDoubleClickAlertSlot = 252;
+inline constexpr std::size_t kCtrlEnterAlertSlot = 253;
+inline constexpr std::size_t kDeleteAlertSlot = 254;
+inline constexpr std::size_t kInsertAlertSlot = 255;
+
+class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrowse {
+ public:
+  struct SortOrder : ViewManager::SortOrder {
+    IncrementalLocator* LOCATOR = nullptr;  // borrowed
+    // Reset fields: left the watched variable, right its value at the last
+    // load (held in RESETCOPIES).
+    std::unique_ptr<FieldPairs> RESETS;
+    std::vector<std::unique_ptr<OwnedValue>> RESETCOPIES;
+    StepManager* THUMB = nullptr;  // borrowed; Kill kills it
+  };
+
+  // listQueue, view, window and primary are borrowed and must outlive Kill.
+  // Registers the browse with window (which must have run its Init).
+  void Init(std::int32_t listControl, BrowseQueue& listQueue, runtime::View& view, WindowManager& window,
+            RelationManager& primary);
+  // An order on key (0 = record order) with an optional step object
+  // (borrowed); it becomes the current order.
+  Severity AddSortOrder(StepManager* step, std::size_t key);
+  // The locator (borrowed) of the order added last.
+  void AddLocator(IncrementalLocator& locator);
+  // A variable whose change reloads the list, for the order added last.
+  void AddResetField(runtime::FieldRef field);
+  // A list column: queueField of the list queue shows fileField.
+  void AddField(runtime::FieldRef queueField, runtime::FieldRef fileField);
+  // Makes the browse a target of toolbar (borrowed, it must outlive Kill)
+  // and the toolbar's current one.
+  void AddToolbarTarget(ToolbarManager& toolbar);
+  // The query (borrowed; Kill kills it) gets one field per list column that
+  // shows a file field. Requires: the window is open.
+  void AddQuery(QueryManager& query);
+
+  // The rows in the list (0 also sets CURRENTCHOICE to 0); tells the
+  // current locator whether there are any.
+  std::size_t RecordsInList();
+  // Selects CURRENTCHOICE in the list and posts a new-selection event to it.
+  void PostNewSelection();
+
+  // --- ViewManager overrides -----------------------------------------------------
+  // Next and Previous put the reset fields back at the end of data and close
+  // the window on a fatal read.
+  Severity Next() override;
+  Severity Previous() override;
+
+  // --- BrowseItem -------------------------------------------------------------------
+  void Kill() override;
+  void ResetSort(std::uint8_t force) override;
+  void UpdateWindow() override;
+  void TakeEvent() override;
+  bool NeedRefresh() override;
+  void UpdateViewRecord() override;
+  void SetAlerts() override;
+
+  // --- ToolbarBrowse ----------------------------------------------------------------
+  runtime::ui::Window* ToolbarWindow() override { return Win(); }
+  // The list control is shown: not hidden, and on its sheet's selected tab.
+  bool ListVisible() override;
+
+  // --- Own virtual operations, in slot order --------------------------------------
+  // Runs the update procedure (or the in-place edit) for request, following
+  // toolbar navigation; returns the last response. VcrRequest is 0 after it.
+  virtual std::uint8_t Ask(std::uint8_t request);
+  // The in-place edit of the highlighted row, used when there is no update
+  // procedure. This base deletes with confirmation and leaves inserts and
+  // changes to the in-place editor that overrides it.
+  virtual std::uint8_t AskRecord(std::uint8_t request);
+  virtual void Fetch(std::uint8_t direction);
+  virtual void ResetFromAsk(std::uint8_t& request, std::uint8_t& response);
+  virtual void ResetToFreeElement();
+  virtual void ResetFromFile();
+  virtual void ResetThumbLimits();
+  virtual void ResetQueue(std::uint8_t mode);
+  virtual void ScrollEnd(runtime::ui::EventCode event);
+  virtual void ScrollOne(runtime::ui::EventCode event);
+  virtual void ScrollPage(runtime::ui::EventCode event);
+  // Fills the list queue's buffer from the record just read.
+  virtual void SetQueueRecord();
+  // Makes order n current and reloads when needed (always when force is
+  // non-zero); 1 when the list was reloaded.
+  virtual std::uint8_t SetSort(std::size_t n, std::uint8_t force);
+  virtual std::uint8_t TakeKey();
+  virtual void TakeQuery();
+  virtual void TakeNewSelection();
+  // event None: the event being handled.
+  virtual void TakeScroll(runtime::ui::EventCode event = runtime::ui::EventCode::None);
+  virtual void TakeVcrScroll(std::int32_t request);
+  // The highlighted row into the file fields (cleared when the list is empty).
+  virtual void UpdateBuffer();
+
+  // --- Fields -----------------------------------------------------------------------
+  std::uint8_t ACTIVEINVISIBLE = 0;
+  std::uint8_t ALLOWUNFILLED = 0;
+  std::uint8_t ARROWACTION = 0;
+  std::uint16_t ASKPROCEDURE = 0;
+  std::int32_t CHANGECONTROL = 0;
+  std::int32_t CURRENTCHOICE = 0;
+  runtime::ui::EventCode CURRENTEVENT = runtime::ui::EventCode::None;
+  std::int32_t DELETECONTROL = 0;
+  std::uint8_t ENTERACTION = 0;
+  std::unique_ptr<FieldPairs> FIELDS;  // left: file fields, right: list-queue fields
+  std::uint8_t FILELOADED = 0;
+  std::uint8_t FOCUSLOSSACTION = 0;
+  std::uint8_t HASTHUMB = 0;
+  std::uint8_t HIDESELECT = 0;
+  std::int32_t INSERTCONTROL = 0;
+  std::int32_t ITEMSTOFILL = 0;
+  std::int32_t LASTCHOICE = 0;
+  std::int32_t LASTITEMS = 0;
+  std::int32_t LISTCONTROL = 0;
+  BrowseQueue* LISTQUEUE = nullptr;  // borrowed
+  std::uint8_t LOADED = 0;
+  std::uint8_t LOADPENDING = 0;
+  std::uint8_t RETAINROW = 0;
+  std::int32_t PRINTCONTROL = 0;
+  std::uint16_t PRINTPROCEDURE = 0;
+  std::unique_ptr<PopupManager> POPUP;
+  QueryManager* QUERY = nullptr;  // borrowed
+  std::int32_t QUERYCONTROL = 0;
+  std::uint8_t QUERYSHARED = 0;
+  std::uint8_t QUICKSCAN = 0;
+  std::uint8_t RECORDSTATUS = 0;
+  std::int32_t SELECTCONTROL = 0;
+  std::unique_ptr<SortOrderQueue> SORT;
+  std::uint8_t STARTATCURRENT = 0;
+  std::uint8_t TABACTION = 0;
+  ToolbarManager* TOOLBAR = nullptr;  // borrowed
+  std::int32_t TOOLCONTROL = 0;
+  std::unique_ptr<ToolbarTarget> TOOLBARITEM;
+  WindowManager* WINDOW = nullptr;  // borrowed
+
+ protected:
+  // The current order; nullptr when there is none.
+  SortOrder* Order();
+  runtime::ui::Window* Win() const;
+  runtime::ui::Control* List() const;
+  // The rows the list control shows at its height (at least 1).
+  std::int32_t VisibleItems() const;
+  std::int32_t Rows() const { return static_cast<std::int32_t>(LISTQUEUE->Records()); }
+  // CURRENTCHOICE held to the rows there are (0 for an empty list).
+  std::int32_t Choice();
+  void PostToWindow(runtime::ui::EventCode code, std::int32_t control = 0);
+
+ private:
+  // The thumb was dragged to the list's thumb position.
+  void TakeThumbDrag();
+  void UpdateThumb();
+  void PlaceThumbByPercent();
+  // Positions the view at a row's position, in the order now in use.
+  void ResetToRow(const std::string& position);
+  // CURRENTCHOICE = the first row at position (1 when position is empty).
+  void FindTarget(const std::string& position);
+  // An accepted control other than the list: the buttons, else the locator.
+  void TakeAcceptedControl(std::int32_t control);
+  void ResetLocator();
+  std::string FreeElementText();
+  // Sets the query's filter text on the current order; a text the view
+  // refuses is reported and the order keeps the filter it had.
+  void ApplyQuery(const std::string& filter);
+
+  bool killed_ = false;
+  bool popupFilled_ = false;  // SetAlerts added the buttons' menu entries
+};
+
+}  // namespace marlinden
