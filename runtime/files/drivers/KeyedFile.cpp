@@ -1,12 +1,6 @@
 #include "runtime/files/drivers/KeyedFile.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -30,24 +24,6 @@ std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction,
   return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
-}
-
-std::int32_t ErrnoError(int error, const std::string& what) {
-  std::int32_t code = DriverFailure;
-  if (error == EACCES || error == EPERM || error == EROFS || error == EEXIST) code = AccessDenied;
-  if (error == ENOENT || error == ENOTDIR) code = PathNotFound;
-  return SetError(code, std::to_string(error), what + ": " + std::strerror(error));
-}
-
 std::string EncodeRowid(std::int64_t rowid) {
   std::string bytes(kPositionRowid, '\0');
   std::memcpy(bytes.data(), &rowid, kPositionRowid);
@@ -58,25 +34,6 @@ std::int64_t DecodeRowid(std::string_view position) {
   std::int64_t rowid = 0;
   std::memcpy(&rowid, position.data(), kPositionRowid);
   return rowid;
-}
-
-// "file:" URI of a path, for opening a database that nobody can change.
-std::string ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
-  for (char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-      uri += hex;
-    } else {
-      uri += c;
-    }
-  }
-  return uri + "?immutable=1";
-}
-
-std::uint32_t BigEndian32(const unsigned char* at) {
-  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
 }
 }  // namespace
 
@@ -91,65 +48,17 @@ KeyedFile::~KeyedFile() { Disconnect(); }
 
 // --- Opening and closing ------------------------------------------------------
 
-std::int32_t KeyedFile::CheckExisting(bool forWrite) const {
-  const std::string path = DbPath();
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    const int error = errno;
-    if (error == ENOENT) {
-      struct stat dir {};
-      if (::stat(DirectoryOf(path).c_str(), &dir) == 0 && S_ISDIR(dir.st_mode)) return SetError(FileNotFound);
-      return SetError(PathNotFound);
-    }
-    return ErrnoError(error, path);
-  }
-  if (!S_ISREG(info.st_mode)) return SetError(AccessDenied, "", path + " is not a regular file");
-  // Write access needs the file and its directory (for the write-ahead log).
-  if (forWrite && (::access(path.c_str(), W_OK) != 0 || ::access(DirectoryOf(path).c_str(), W_OK) != 0)) {
-    return ErrnoError(errno, path);
-  }
-  return SetError(NoError);
-}
-
-// Reads the database header before SQLite touches the file: SQLite would take
-// an empty file for a new database, and would roll back a hot journal of a
-// foreign one. Our files are always in WAL mode.
-std::int32_t KeyedFile::CheckHeader() const {
-  const std::string path = DbPath();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ErrnoError(errno, path);
-  unsigned char header[100];
-  const ssize_t got = ::pread(fd, header, sizeof header, 0);
-  struct stat info {};
-  const bool statted = ::fstat(fd, &info) == 0;
-  ::close(fd);
-  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0) {
-    return SetError(DriverFailure, std::to_string(SQLITE_NOTADB), "file is not a database");
-  }
-  if (header[18] != 2 || header[19] != 2) {
-    return SetError(LayoutMismatch, "", "not a keyed data file (the database is not in WAL mode)");
-  }
-  // A truncated file: the header's page count is trusted only while its
-  // change counter matches the version-valid-for number.
-  const std::uint32_t pageSize = header[16] == 0 && header[17] == 1 ? 65536u : (header[16] << 8u) | header[17];
-  const std::uint32_t pages = BigEndian32(header + 28);
-  if (statted && pages != 0 && BigEndian32(header + 24) == BigEndian32(header + 92) &&
-      static_cast<std::uint64_t>(info.st_size) < std::uint64_t{pages} * pageSize) {
-    return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated");
-  }
+std::int32_t KeyedFile::CheckDiskFile(bool forWrite) const {
+  if (Disk().CheckExisting(forWrite) != NoError) return LastErrorCode();
+  bool shorterThanHeader = false;
+  if (Disk().CheckHeader(shorterThanHeader) != NoError) return LastErrorCode();
+  if (shorterThanHeader) return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated");
   return SetError(NoError);
 }
 
 std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
-  const std::string path = DbPath();
-  std::string name = path;
-  int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE | (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-  // In a read-only directory a WAL database without its -wal and -shm files
-  // cannot be read normally; nobody can change it there, so it is immutable.
-  if (!writable && ::access(DirectoryOf(path).c_str(), W_OK) != 0 && !Exists(path + "-wal")) {
-    name = ImmutableUri(path);
-    flags |= SQLITE_OPEN_URI;
-  }
+  int flags = 0;
+  const std::string name = Disk().OpenName(writable, flags);
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
   SqliteConnection db(raw);
@@ -215,8 +124,7 @@ std::int32_t KeyedFile::Open(std::uint8_t mode) {
   if (open_) return SetError(AlreadyOpen);
   const int waitSeconds = std::exchange(recoverSeconds_, 0);
   const bool writable = (mode & 0x0F) != AccessRead;
-  if (CheckExisting(writable) != NoError) return LastErrorCode();
-  if (CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(writable) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), mode, waitSeconds, station) != NoError) return LastErrorCode();
   station_ = std::move(station);
@@ -232,77 +140,8 @@ std::int32_t KeyedFile::Open(std::uint8_t mode) {
 }
 
 std::int32_t KeyedFile::Create() {
-  const std::string path = DbPath();
-  if (open_ || Exists(path)) return SetError(AccessDenied, "", path + " already exists");
-  std::string temporary = path + "-new-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return ErrnoError(errno, path);
-  ::close(fd);
-  auto discard = [&temporary] {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((temporary + suffix).c_str());
-  };
-  {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(temporary.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
-    SqliteConnection db(raw);
-    if (rc != SQLITE_OK) {
-      SqliteError(db.get(), rc);
-      discard();
-      return LastErrorCode();
-    }
-    std::string sql = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; BEGIN; " + schema_.CreateTablesSql();
-    for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) sql += schema_.CreateIndexSql(k) + ";";
-    sql += "INSERT INTO keyed_meta VALUES('format', '" + std::string(KeyedSchema::kFormatMarker) + "');COMMIT;";
-    sqlite3_stmt* raw_insert = nullptr;
-    std::int32_t code = SqliteExec(db.get(), sql.c_str());
-    if (code == NoError) {
-      // Signatures hold labels, so they are bound rather than spliced in.
-      int step = sqlite3_prepare_v2(db.get(), "INSERT INTO keyed_meta VALUES('layout', ?1), ('keys', ?2)", -1,
-                                    &raw_insert, nullptr);
-      SqliteStatement insert(raw_insert);
-      const std::string layout = schema_.LayoutSignature(), keys = schema_.KeysSignature();
-      if (step == SQLITE_OK) {
-        sqlite3_bind_text(insert.get(), 1, layout.data(), static_cast<int>(layout.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert.get(), 2, keys.data(), static_cast<int>(keys.size()), SQLITE_STATIC);
-        step = sqlite3_step(insert.get());
-      }
-      if (step != SQLITE_DONE && step != SQLITE_OK) code = SqliteError(db.get(), step);
-    }
-    if (code != NoError) {
-      const RuntimeError error = LastError();
-      db.reset();
-      discard();
-      return SetError(error.code, error.driverCode, error.driverText);
-    }
-    // Closing checkpoints the log into the file and removes it.
-    const int closed = sqlite3_close(db.release());
-    if (closed != SQLITE_OK) {
-      discard();
-      return SqliteError(nullptr, closed);
-    }
-  }
-  const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  if (sync >= 0) {
-    (void)::fsync(sync);
-    ::close(sync);
-  }
-  // Into place without replacing a file another station created meanwhile.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) {
-      discard();
-      return ErrnoError(error, path);
-    }
-    const int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
-    discard();
-    if (linked != 0) return ErrnoError(linked, path);
-  }
-  const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
-  return SetError(NoError);
+  if (open_) return SetError(AccessDenied, "", DbPath() + " already exists");
+  return Disk().Create(schema_);
 }
 
 void KeyedFile::Disconnect() {
@@ -382,7 +221,7 @@ std::int32_t KeyedFile::BuildKeys() {
     Reposition();
     return RebuildKeys();
   }
-  if (CheckExisting(true) != NoError || CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(true) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), AccessReadWrite | ShareDenyNone, 0, station) != NoError) return LastErrorCode();
   station_ = std::move(station);
@@ -395,7 +234,7 @@ std::int32_t KeyedFile::BuildKeys() {
 
 std::int32_t KeyedFile::Remove() {
   if (open_) return SetError(AccessDenied, "", "the file is open");
-  if (CheckExisting(true) != NoError || CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(true) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), AccessReadWrite | ShareDenyAll, 0, station) != NoError) return LastErrorCode();
   if (station->OthersPresent()) return SetError(AccessDenied, "", "another station has the file open");
@@ -405,11 +244,7 @@ std::int32_t KeyedFile::Remove() {
   const RuntimeError error = LastError();
   Disconnect();
   if (code != NoError && code != KeysInvalid) return SetError(code, error.driverCode, error.driverText);
-  const std::string path = DbPath();
-  if (::unlink(path.c_str()) != 0) return ErrnoError(errno, path);
-  for (const char* suffix : {"-wal", "-shm"}) ::unlink((path + suffix).c_str());
-  ::unlink(LockPath().c_str());
-  return SetError(NoError);
+  return Disk().Remove(LockPath());
 }
 
 // --- Statements -----------------------------------------------------------------
@@ -842,26 +677,17 @@ std::int64_t KeyedFile::Records() {
   return sqlite3_column_int64(statement, 0);
 }
 
+// The records' logical size, as a file of fixed-length records would have:
+// callers estimate record counts from it, which the database's pages do not
+// give.
 std::int64_t KeyedFile::Bytes() {
-  if (open_) {
-    // Pages of the database, including changes still in the write-ahead log.
-    sqlite3_int64 pages = 0, pageSize = 0;
-    for (auto [pragma, out] : {std::pair{"PRAGMA page_count", &pages}, std::pair{"PRAGMA page_size", &pageSize}}) {
-      sqlite3_stmt* raw = nullptr;
-      if (sqlite3_prepare_v2(db_.get(), pragma, -1, &raw, nullptr) != SQLITE_OK) continue;
-      SqliteStatement statement(raw);
-      if (sqlite3_step(statement.get()) == SQLITE_ROW) *out = sqlite3_column_int64(statement.get(), 0);
-    }
-    SetError(NoError);
-    return pages * pageSize;
-  }
-  struct stat info {};
-  if (::stat(DbPath().c_str(), &info) != 0) {
-    ErrnoError(errno, DbPath());
+  if (!open_) {
+    SetError(FileNotOpen);
     return 0;
   }
-  SetError(NoError);
-  return info.st_size;
+  const std::int64_t records = Records();
+  if (LastErrorCode() != NoError) return 0;
+  return records * static_cast<std::int64_t>(Layout().RecordSize());
 }
 
 std::string KeyedFile::Position(std::size_t key) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedDiskFile.h"
 #include "runtime/files/drivers/KeyedSchema.h"
 #include "runtime/files/drivers/KeyedSqlite.h"
 #include "runtime/files/drivers/KeyedStation.h"
@@ -42,9 +43,7 @@ class KeyedFile final : public DataFile {
   // declared ones, DriverFailure for a damaged file. A file that is not
   // valid is never written to.
   std::int32_t Open(std::uint8_t mode) override;
-  // Builds the database under a temporary name beside it and links it into
-  // place without replacing anything, so a crash leaves no file or a whole
-  // one.
+  // Atomic: see KeyedDiskFile::Create.
   std::int32_t Create() override;
   std::int32_t Close() override;
   // Drops and recreates the indexes and stores the declared keys.
@@ -76,6 +75,7 @@ class KeyedFile final : public DataFile {
   bool Duplicate(std::size_t key) override;
 
   std::int64_t Records() override;
+  // Records() times the record length; FileNotOpen while closed.
   std::int64_t Bytes() override;
   // Record number (8 bytes) followed by the stored bytes of key's components.
   std::string Position(std::size_t key) override;
@@ -116,9 +116,10 @@ class KeyedFile final : public DataFile {
 
   std::string DbPath() const { return DiskName() + ".db"; }
   std::string LockPath() const { return DiskName() + ".lck"; }
+  KeyedDiskFile Disk() const { return KeyedDiskFile(DbPath()); }
 
-  [[nodiscard]] std::int32_t CheckExisting(bool forWrite) const;
-  [[nodiscard]] std::int32_t CheckHeader() const;
+  // The database file exists, may be opened so and is one SQLite may open.
+  [[nodiscard]] std::int32_t CheckDiskFile(bool forWrite) const;
   // Opens and validates the database into db_. KeysInvalid leaves db_ open
   // when keepOnKeysInvalid (for BuildKeys).
   [[nodiscard]] std::int32_t Connect(bool writable, bool keepOnKeysInvalid);
