@@ -384,6 +384,8 @@ TEST_F(KeyedFileTest, ForeignAndDamagedFilesAreRefusedAndNeverWritten) {
     EXPECT_NE(file->BuildKeys(), NoError);
     EXPECT_NE(file->Remove(), NoError);
     EXPECT_EQ(FileBytes(DbPath()), before) << "the file was changed";
+    EXPECT_FALSE(std::filesystem::exists(DbPath() + "-wal")) << "a refused open left a log behind";
+    EXPECT_FALSE(std::filesystem::exists(DbPath() + "-shm")) << "a refused open left a log index behind";
   }
 }
 

@@ -180,6 +180,18 @@ std::int32_t KeyedDiskFile::Create(const KeyedSchema& schema) const {
   return SetError(NoError);
 }
 
+KeyedDiskFile::Companions KeyedDiskFile::CompanionsPresent() const {
+  return {PathExists(path_ + "-wal"), PathExists(path_ + "-shm")};
+}
+
+void KeyedDiskFile::RemoveEmptyCompanions(Companions before) const {
+  const std::string wal = path_ + "-wal";
+  struct stat info {};
+  if (::stat(wal.c_str(), &info) == 0 && info.st_size != 0) return;
+  if (!before.wal) ::unlink(wal.c_str());
+  if (!before.shm) ::unlink((path_ + "-shm").c_str());
+}
+
 std::int32_t KeyedDiskFile::Remove(const std::string& lockPath) const {
   if (::unlink(path_.c_str()) != 0) return ErrnoError(errno, path_);
   for (const char* suffix : {"-wal", "-shm"}) ::unlink((path_ + suffix).c_str());

@@ -40,6 +40,17 @@ class KeyedDiskFile {
   // file or a whole one. AccessDenied when the file exists.
   [[nodiscard]] std::int32_t Create(const KeyedSchema& schema) const;
 
+  // Whether the -wal and -shm files beside the database exist.
+  struct Companions {
+    bool wal = false;
+    bool shm = false;
+  };
+  Companions CompanionsPresent() const;
+  // Removes the companions absent before (as CompanionsPresent found them)
+  // while the -wal is empty: what a connection that closed without a
+  // checkpoint leaves behind.
+  void RemoveEmptyCompanions(Companions before) const;
+
   // Removes the database, its -wal and -shm files and lockPath.
   [[nodiscard]] std::int32_t Remove(const std::string& lockPath) const;
 

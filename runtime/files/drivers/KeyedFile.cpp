@@ -48,18 +48,16 @@ KeyedFile::~KeyedFile() { Disconnect(); }
 
 // --- Opening and closing ------------------------------------------------------
 
-std::int32_t KeyedFile::CheckDiskFile(bool forWrite) const {
+std::int32_t KeyedFile::CheckDiskFile(bool forWrite) {
   if (Disk().CheckExisting(forWrite) != NoError) return LastErrorCode();
-  bool shorterThanHeader = false;
-  if (Disk().CheckHeader(shorterThanHeader) != NoError) return LastErrorCode();
-  if (shorterThanHeader) return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated");
-  return SetError(NoError);
+  return Disk().CheckHeader(shorterThanHeader_);
 }
 
 std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
   int flags = 0;
   const std::string name = Disk().OpenName(writable, flags);
   sqlite3* raw = nullptr;
+  const KeyedDiskFile::Companions before = Disk().CompanionsPresent();
   const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
   SqliteConnection db(raw);
   if (rc != SQLITE_OK) return SqliteError(db.get(), rc);
@@ -69,10 +67,20 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   db_ = std::move(db);
-  const std::int32_t valid = Validate();
+  std::int32_t valid = Validate();
+  // A file shorter than its header's page count is what a crash in the
+  // middle of a checkpoint leaves while the write-ahead log still holds the
+  // pages: SQLite judges it, with the log.
+  if ((valid == NoError || valid == KeysInvalid) && shorterThanHeader_ && QuickCheck() != NoError) {
+    valid = LastErrorCode();
+  }
   if (valid != NoError && !(valid == KeysInvalid && keepOnKeysInvalid)) {
+    const RuntimeError error = LastError();
     db_.reset();
-    return SetError(valid, LastError().driverCode, LastError().driverText);
+    // A refused file is left as it was found, without the empty log SQLite
+    // made beside it.
+    if (!station_->OthersPresent()) Disk().RemoveEmptyCompanions(before);
+    return SetError(error.code, error.driverCode, error.driverText);
   }
   if (writable) sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   if (SqliteExec(db_.get(), "PRAGMA synchronous=NORMAL") != NoError) {
@@ -80,6 +88,18 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
     return LastErrorCode();
   }
   return SetError(valid);
+}
+
+std::int32_t KeyedFile::QuickCheck() {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db_.get(), "PRAGMA quick_check(1)", -1, &raw, nullptr);
+  SqliteStatement check(raw);
+  if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
+  rc = sqlite3_step(check.get());
+  if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
+  const std::string_view result = ColumnText(check.get(), 0);
+  if (result == "ok") return SetError(NoError);
+  return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated: " + std::string(result));
 }
 
 std::int32_t KeyedFile::Validate() {

@@ -119,11 +119,13 @@ class KeyedFile final : public DataFile {
   KeyedDiskFile Disk() const { return KeyedDiskFile(DbPath()); }
 
   // The database file exists, may be opened so and is one SQLite may open.
-  [[nodiscard]] std::int32_t CheckDiskFile(bool forWrite) const;
+  [[nodiscard]] std::int32_t CheckDiskFile(bool forWrite);
   // Opens and validates the database into db_. KeysInvalid leaves db_ open
   // when keepOnKeysInvalid (for BuildKeys).
   [[nodiscard]] std::int32_t Connect(bool writable, bool keepOnKeysInvalid);
   [[nodiscard]] std::int32_t Validate();
+  // SQLite's own check of the pages, through the write-ahead log.
+  [[nodiscard]] std::int32_t QuickCheck();
   [[nodiscard]] std::int32_t RebuildKeys();
   void Disconnect();
 
@@ -159,6 +161,7 @@ class KeyedFile final : public DataFile {
   Current current_;
   int fills_ = 0;  // batches read since the last repositioning
   bool inTransaction_ = false;
+  bool shorterThanHeader_ = false;  // found by the last CheckDiskFile
 };
 
 }  // namespace runtime
