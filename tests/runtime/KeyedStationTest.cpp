@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "tests/runtime/KeyedTestSupport.h"
 #include "tests/runtime/SqliteHookVfs.h"
@@ -116,6 +119,47 @@ TEST_F(KeyedStationTest, HeldRecordBetweenProcesses) {
   ::kill(child.Pid(), SIGKILL);
   EXPECT_EQ(child.Wait(), -1);
   EXPECT_EQ(GetNum(*file, 4), NoError) << "a dead station holds nothing";
+}
+
+// A hold taken while another station's put or delete waits for the file's
+// write lock stops that write: the holds are checked once the lock is taken.
+TEST_F(KeyedStationTest, AHoldTakenWhileAWriteWaitsForTheLockStopsIt) {
+  SqliteHookVfs vfs;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool waiting = false;
+  vfs.OnSleep([&] {
+    const std::lock_guard lock(mutex);
+    waiting = true;
+    changed.notify_all();
+  });
+  auto holder = OpenStation();
+  auto writer = OpenStation();
+  auto locker = OpenStation();
+  for (bool deleting : {false, true}) {
+    SCOPED_TRACE(deleting ? "delete" : "put");
+    ASSERT_EQ(GetNum(*writer, 3), NoError);
+    writer->Record().Field("DESCRIPTION").SetText("written");
+    ASSERT_EQ(GetNum(*holder, 3), NoError);
+    ASSERT_EQ(locker->BeginTransaction(0), NoError);
+    {
+      const std::lock_guard lock(mutex);
+      waiting = false;
+    }
+    std::int32_t code = -1;
+    std::thread write([&] { code = deleting ? writer->Delete() : writer->Put(); });
+    {
+      std::unique_lock lock(mutex);
+      EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return waiting; }));
+    }
+    EXPECT_EQ(holder->Hold(), NoError);  // while the write waits for the lock
+    EXPECT_EQ(locker->Rollback(), NoError);
+    write.join();
+    EXPECT_EQ(code, RecordHeld);
+    ASSERT_EQ(GetNum(*holder, 3), NoError);
+    EXPECT_EQ(Description(*holder), "page 3") << "the held record was written";
+    ASSERT_EQ(holder->Release(), NoError);
+  }
 }
 
 TEST_F(KeyedStationTest, PutRefusesToOverwriteAnotherStationsChange) {

@@ -610,7 +610,33 @@ std::int32_t KeyedFile::Add() {
 std::int32_t KeyedFile::Put() {
   if (CheckWritable() != NoError) return LastErrorCode();
   if (current_.rowid == 0) return SetError(RecordNotFound);
+  return UnderWriteLock(&KeyedFile::WriteCurrent);
+}
+
+std::int32_t KeyedFile::Delete() {
+  if (CheckWritable() != NoError) return LastErrorCode();
+  if (current_.rowid == 0) return SetError(RecordNotFound);
+  return UnderWriteLock(&KeyedFile::DeleteCurrent);
+}
+
+// A record already held elsewhere is refused at once; otherwise the holds
+// are checked again once the write lock is taken, since another station
+// may hold the record while this one waits for the lock.
+std::int32_t KeyedFile::UnderWriteLock(std::int32_t (KeyedFile::*write)()) {
   if (station_->HeldByOther(current_.rowid)) return SetError(RecordHeld);
+  const bool own = !inTransaction_;
+  if (own && SqliteExec(db_.get(), "BEGIN IMMEDIATE") != NoError) return LastErrorCode();
+  const std::int32_t code = station_->HeldByOther(current_.rowid) ? SetError(RecordHeld) : (this->*write)();
+  if (!own) return code;
+  if (code == NoError && SqliteExec(db_.get(), "COMMIT") == NoError) return NoError;
+  const RuntimeError error = LastError();
+  (void)SqliteExec(db_.get(), "ROLLBACK");
+  // A put whose commit failed counted on a version that was not stored.
+  if (code == NoError) (void)RefreshCurrentVersion();
+  return SetError(error.code, error.driverCode, error.driverText);
+}
+
+std::int32_t KeyedFile::WriteCurrent() {
   sqlite3_stmt* statement = Statement(kUpdate);
   if (statement == nullptr) return LastErrorCode();
   Reposition();
@@ -647,10 +673,7 @@ std::int32_t KeyedFile::Put() {
   return SqliteError(db_.get(), rc);
 }
 
-std::int32_t KeyedFile::Delete() {
-  if (CheckWritable() != NoError) return LastErrorCode();
-  if (current_.rowid == 0) return SetError(RecordNotFound);
-  if (station_->HeldByOther(current_.rowid)) return SetError(RecordHeld);
+std::int32_t KeyedFile::DeleteCurrent() {
   sqlite3_stmt* statement = Statement(kDelete);
   if (statement == nullptr) return LastErrorCode();
   // The read position stays on the deleted record's values, so the next

@@ -146,6 +146,11 @@ class KeyedFile final : public DataFile {
     fills_ = 0;
   }
   [[nodiscard]] std::int32_t CheckWritable() const;
+  // Runs write (WriteCurrent or DeleteCurrent) on the current record under
+  // the file's write lock, unless another station holds the record.
+  [[nodiscard]] std::int32_t UnderWriteLock(std::int32_t (KeyedFile::*write)());
+  [[nodiscard]] std::int32_t WriteCurrent();
+  [[nodiscard]] std::int32_t DeleteCurrent();
   // Takes the current record's version from the file again (after a
   // rollback); forgets the record when it is gone.
   [[nodiscard]] std::int32_t RefreshCurrentVersion();
