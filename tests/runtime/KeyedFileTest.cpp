@@ -389,6 +389,40 @@ TEST_F(KeyedFileTest, ForeignAndDamagedFilesAreRefusedAndNeverWritten) {
   }
 }
 
+// Damage inside the driver's own tables: NULL texts where texts belong and
+// declared columns that are gone. Opening answers a code, never a crash.
+TEST_F(KeyedFileTest, DamagedMetadataAndMissingColumnsAreRefused) {
+  const std::string nullable =
+      "ALTER TABLE keyed_meta RENAME TO old; CREATE TABLE keyed_meta(name TEXT, value TEXT);"
+      "INSERT INTO keyed_meta SELECT * FROM old; DROP TABLE old;";
+  struct Case {
+    const char* what;
+    std::string sql;
+    std::int32_t open;
+  } cases[] = {
+      {"a NULL name", "INSERT INTO keyed_meta VALUES(NULL, 'x')", NoError},
+      {"a NULL layout", nullable + "UPDATE keyed_meta SET value = NULL WHERE name = 'layout'", LayoutMismatch},
+      {"a NULL format", nullable + "UPDATE keyed_meta SET value = NULL WHERE name = 'format'", LayoutMismatch},
+      {"NULL keys", nullable + "UPDATE keyed_meta SET value = NULL WHERE name = 'keys'", KeysInvalid},
+      {"a field's column dropped", "ALTER TABLE records DROP COLUMN f4", LayoutMismatch},
+      {"a memo's column dropped", "ALTER TABLE records DROP COLUMN m1", LayoutMismatch},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directory(dir_);
+    FourBookmarks()->Close();
+    RawSql(DbPath(), c.sql);
+    auto file = MakeFile();
+    EXPECT_EQ(file->Open(kReadWriteShared), c.open) << LastError().driverText;
+    if (c.open == KeysInvalid) {
+      EXPECT_EQ(file->BuildKeys(), NoError) << LastError().driverText;
+      ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+    }
+    if (file->IsOpen()) EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
+  }
+}
+
 TEST_F(KeyedFileTest, LayoutMismatchAndRebuiltKeys) {
   FourBookmarks()->Close();
   RecordLayout wider = RecordLayout::Builder("MARLINDEN", "WEB")

@@ -110,9 +110,9 @@ std::int32_t KeyedFile::Validate() {
   if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   std::string format, layout, keys;
   while ((rc = sqlite3_step(meta.get())) == SQLITE_ROW) {
-    const std::string_view name = reinterpret_cast<const char*>(sqlite3_column_text(meta.get(), 0));
-    std::string value(reinterpret_cast<const char*>(sqlite3_column_text(meta.get(), 1)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(meta.get(), 1)));
+    // A damaged file may hold NULL anywhere: it reads as an empty text.
+    const std::string_view name = ColumnText(meta.get(), 0);
+    std::string value(ColumnText(meta.get(), 1));
     if (name == "format") format = std::move(value);
     if (name == "layout") layout = std::move(value);
     if (name == "keys") keys = std::move(value);
@@ -122,6 +122,12 @@ std::int32_t KeyedFile::Validate() {
   if (layout != schema_.LayoutSignature()) {
     return SetError(LayoutMismatch, "", "the file's fields differ from the declared layout");
   }
+  // Every declared column must be there, or every read would fail.
+  const std::string columns = schema_.ByRowidSql(true);
+  rc = sqlite3_prepare_v2(db_.get(), columns.c_str(), -1, &raw, nullptr);
+  SqliteStatement select(raw);
+  if (rc == SQLITE_ERROR) return SetError(LayoutMismatch, std::to_string(rc), sqlite3_errmsg(db_.get()));
+  if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   if (keys != schema_.KeysSignature())
     return SetError(KeysInvalid, "", "the file's keys differ from the declared keys");
   rc = sqlite3_prepare_v2(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'records'", -1,
@@ -130,7 +136,7 @@ std::int32_t KeyedFile::Validate() {
   if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   std::size_t found = 0;
   while ((rc = sqlite3_step(indexes.get())) == SQLITE_ROW) {
-    const std::string_view name = reinterpret_cast<const char*>(sqlite3_column_text(indexes.get(), 0));
+    const std::string_view name = ColumnText(indexes.get(), 0);
     for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) {
       if (name == KeyedSchema::IndexName(k)) ++found;
     }
@@ -205,7 +211,7 @@ std::int32_t KeyedFile::RebuildKeys() {
     int step;
     while ((step = sqlite3_step(indexes.get())) == SQLITE_ROW) {
       sql += "DROP INDEX \"";
-      sql += reinterpret_cast<const char*>(sqlite3_column_text(indexes.get(), 0));
+      sql += ColumnText(indexes.get(), 0);
       sql += "\";";
     }
     if (step != SQLITE_DONE) return SqliteError(db_.get(), step);
