@@ -2,6 +2,8 @@
 // transactions, and files that are missing, damaged or not ours.
 #include <sys/stat.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
 
 #include "tests/runtime/KeyedTestSupport.h"
@@ -421,6 +423,112 @@ TEST_F(KeyedFileTest, DamagedMetadataAndMissingColumnsAreRefused) {
     }
     if (file->IsOpen()) EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
   }
+}
+
+// Stored values this driver never writes, put there by another program or
+// by damage. Reading in any order, either way, delivers the sound records
+// and ends with an error at the damaged one: never a loop, never the
+// damaged record as if it were sound.
+TEST_F(KeyedFileTest, DamagedValuesEndReadsWithAnError) {
+  const char* damage[] = {
+      "UPDATE records SET f3 = x'ff00' WHERE f1 = 2",                          // a blob in a text key
+      "UPDATE records SET f1 = 'abc' WHERE f1 = 2",                            // text in an integer key
+      "UPDATE records SET f1 = 2.5 WHERE f1 = 2",                              // a real in an integer key
+      "UPDATE records SET f3 = 'beta' || printf('%.300c', 'x') WHERE f1 = 2",  // longer than the field
+      "UPDATE records SET f3 = 'beta  ' WHERE f1 = 2",                         // trailing spaces
+      "UPDATE records SET f1 = 5000000000 WHERE f1 = 2",                       // out of the field's range
+      "UPDATE records SET f3 = NULL WHERE f1 = 2",                             // NULL in a text key
+      "UPDATE records SET f4 = 300 WHERE f1 = 2",                              // out of range outside keys
+  };
+  for (const char* sql : damage) {
+    SCOPED_TRACE(sql);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directory(dir_);
+    FourBookmarks()->Close();
+    RawSql(DbPath(), sql);
+    auto file = MakeFile();
+    ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+    for (std::size_t key : {std::size_t{0}, kNumKey, kNameKey, kDescKey}) {
+      for (bool backward : {false, true}) {
+        ASSERT_EQ(file->SetOrder(key), NoError);
+        std::vector<std::string> urls;
+        std::int32_t code = NoError;
+        for (int reads = 0; reads < 20 && (code = backward ? file->Previous() : file->Next()) == NoError; ++reads) {
+          urls.push_back(Url(*file));
+        }
+        // Record order meets every record; a key order may end before a
+        // value SQL cannot compare (NULL).
+        if (key == 0 || code != NoRecord) {
+          EXPECT_EQ(code, DriverFailure) << "key " << key << (backward ? " backward" : " forward");
+        }
+        for (const std::string& url : urls) EXPECT_NE(url, "http://b.com") << "the damaged record was delivered";
+        EXPECT_LE(urls.size(), 3u) << "a record was read twice";
+      }
+    }
+    SetBuffer(*file, {0, "http://b.com", ""});
+    EXPECT_EQ(file->Get(kNameKey), DriverFailure);
+  }
+}
+
+// A real key value that is not a number would be stored as NULL, which key
+// order cannot place: adding or putting it is refused.
+TEST_F(KeyedFileTest, NotANumberInAKeyIsRefused) {
+  RecordLayout layout = RecordLayout::Builder("REALS", "R")
+                            .Field("SCORE", FieldType::Real)
+                            .Field("EXTRA", FieldType::Real)
+                            .Key("SCOREKEY", {{1}}, KeyNoCase)
+                            .Build();
+  auto file = NewFile(std::move(layout), "REALS");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double score : {3.0, 1.0, 2.0}) {
+    file->ClearBuffer();
+    file->Record().Field("SCORE").Set(Value::Real(score));
+    file->Record().Field("EXTRA").Set(Value::Real(nan));  // outside the keys it is kept
+    ASSERT_EQ(file->Add(), NoError);
+  }
+  file->Record().Field("SCORE").Set(Value::Real(nan));
+  EXPECT_EQ(file->Add(), BadParameter);
+  EXPECT_EQ(file->Put(), BadParameter);
+  EXPECT_EQ(file->Records(), 3);
+  ASSERT_EQ(file->SetOrder(1), NoError);
+  std::vector<double> scores;
+  while (file->Next() == NoError) {
+    scores.push_back(file->Record().Field("SCORE").Get().AsReal());
+    EXPECT_TRUE(std::isnan(file->Record().Field("EXTRA").Get().AsReal()));
+  }
+  EXPECT_EQ(scores, (std::vector<double>{1.0, 2.0, 3.0}));
+}
+
+// Record numbers at the ends of the 64-bit range (only another program can
+// store them): reading turns round on them, and they can be held.
+TEST_F(KeyedFileTest, RecordNumbersAtTheLimits) {
+  FourBookmarks()->Close();
+  RawSql(
+      DbPath(),
+      "INSERT INTO records(id, version, f1, f2, f3, f4) VALUES (9223372036854775807, 1, 8, 'http://max', 'max', 0);"
+      "INSERT INTO records(id, version, f1, f2, f3, f4) VALUES (-9223372036854775808, 1, 0, 'http://min', 'min', 0)");
+  auto file = MakeFile();
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  EXPECT_EQ(ReadAll(*file, 0), (Nums{0, 3, 1, 2, 4, 8}));
+  ASSERT_EQ(file->Previous(), NoError);
+  EXPECT_EQ(Num(*file), 8) << "going back after the end reads the last record again";
+  EXPECT_EQ(ReadOn(*file, true), (Nums{4, 2, 1, 3, 0}));
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(Num(*file), 0) << "going on after the start reads the first record again";
+
+  auto other = MakeFile();
+  ASSERT_EQ(other->Open(kReadWriteShared), NoError);
+  for (std::int64_t num : {0, 8}) {
+    SetBuffer(*file, {num, "", ""});
+    ASSERT_EQ(file->Get(kNumKey), NoError);
+    ASSERT_EQ(file->Hold(), NoError);
+    SetBuffer(*other, {num, "", ""});
+    EXPECT_EQ(other->Get(kNumKey), RecordHeld) << num;
+    ASSERT_EQ(file->Release(), NoError);
+    EXPECT_EQ(other->Get(kNumKey), NoError) << num;
+  }
+  ASSERT_EQ(file->SetOrderAtPosition(kNumKey, file->Position(kNumKey)), NoError);
+  EXPECT_EQ(ReadOn(*file), (Nums{8}));
 }
 
 TEST_F(KeyedFileTest, LayoutMismatchAndRebuiltKeys) {

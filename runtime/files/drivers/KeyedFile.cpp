@@ -24,6 +24,13 @@ std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction,
   return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
 }
 
+// rowid + step, held at the ends of the range.
+std::int64_t Saturated(std::int64_t rowid, int step) {
+  if (step > 0 && rowid == std::numeric_limits<std::int64_t>::max()) return rowid;
+  if (step < 0 && rowid == std::numeric_limits<std::int64_t>::min()) return rowid;
+  return rowid + step;
+}
+
 std::string EncodeRowid(std::int64_t rowid) {
   std::string bytes(kPositionRowid, '\0');
   std::memcpy(bytes.data(), &rowid, kPositionRowid);
@@ -362,14 +369,16 @@ std::int32_t KeyedFile::SetOrderAtPosition(std::size_t key, std::string_view pos
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return SetError(RecordNotFound);
     if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
-    schema_.StoreFields(statement, 2, cursor_.record.data());
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, cursor_.record.data())) {
+      return DamagedRecord(rowid, bad);
+    }
   } else {
     return SetError(BadParameter);
   }
   order_ = key;
   Reposition();
   cursor_.atEnds = false;
-  cursor_.forward = rowid - 1;  // Next reads the record itself when it is there
+  cursor_.forward = Saturated(rowid, -1);  // Next reads the record itself when it is there
   cursor_.backward = rowid;
   return SetError(NoError);
 }
@@ -395,13 +404,26 @@ std::int32_t KeyedFile::Read(ScanDirection direction) {
       // At the end: going back reads the last record (and at the start,
       // going on reads the first) again.
       if (!cursor_.atEnds) {
+        // At the limits of the record numbers the same comes from the ends.
         if (direction == ScanDirection::Forward) {
-          cursor_.backward = cursor_.forward + 1;
+          cursor_.backward = Saturated(cursor_.forward, 1);
+          if (cursor_.forward == std::numeric_limits<std::int64_t>::max()) cursor_.atEnds = true;
         } else {
-          cursor_.forward = cursor_.backward - 1;
+          cursor_.forward = Saturated(cursor_.backward, -1);
+          if (cursor_.backward == std::numeric_limits<std::int64_t>::min()) cursor_.atEnds = true;
         }
       }
       return SetError(NoRecord);
+    }
+    // The record the cursor stands on, with the key values it stands on,
+    // cannot come after itself: a read that does not advance would repeat
+    // for ever.
+    const std::int64_t bound = direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward;
+    if (!cursor_.atEnds && batch_.rowids[0] == bound &&
+        schema_.SameKey(order_, batch_.records.data(), cursor_.record.data())) {
+      batch_.count = 0;
+      return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT),
+                      "record " + std::to_string(bound) + " does not read back as stored");
     }
   }
   const std::size_t row = batch_.next++;
@@ -426,12 +448,13 @@ std::int32_t KeyedFile::Fill(ScanDirection direction, bool memos) {
   batch_.direction = direction;
   batch_.memos = memos;
   batch_.count = batch_.next = 0;
+  batch_.cut = false;
   ++fills_;
   const std::int64_t bound = direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward;
   if (cursor_.atEnds) return FillFrom(ScanSlot(kFirst, order_, direction, memos), false, bound, limit);
   if (order_ == 0) return FillFrom(ScanSlot(kAfter, 0, direction, memos), false, bound, limit);
   if (FillFrom(ScanSlot(kGroup, order_, direction, memos), true, bound, limit) != NoError) return LastErrorCode();
-  if (batch_.count == limit) return SetError(NoError);
+  if (batch_.count == limit || batch_.cut) return SetError(NoError);
   return FillFrom(ScanSlot(kAfter, order_, direction, memos), true, 0, limit);
 }
 
@@ -453,7 +476,12 @@ std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t ro
     const std::size_t row = batch_.count;
     batch_.rowids[row] = sqlite3_column_int64(statement, 0);
     batch_.versions[row] = sqlite3_column_int64(statement, 1);
-    schema_.StoreFields(statement, 2, batch_.records.data() + row * recordSize);
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data() + row * recordSize)) {
+      // The rows before it are delivered; the next fill starts with it.
+      batch_.cut = true;
+      if (row > 0) return SetError(NoError);
+      return DamagedRecord(batch_.rowids[row], bad);
+    }
     if (batch_.memos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
         const int column = firstMemo + static_cast<int>(m);
@@ -509,7 +537,9 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
     batch_.records.resize(Layout().RecordSize());
     batch_.memoTexts.resize(memoCount);
   }
-  schema_.StoreFields(statement, 2, batch_.records.data());
+  if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data())) {
+    return DamagedRecord(sqlite3_column_int64(statement, 0), bad);
+  }
   if (memos) {
     const int first = 2 + static_cast<int>(Layout().FieldCount());
     for (std::size_t m = 0; m < memoCount; ++m) {
@@ -520,6 +550,12 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
   }
   return Deliver(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1), batch_.records.data(),
                  memos ? batch_.memoTexts.data() : nullptr, !memos);
+}
+
+std::int32_t KeyedFile::DamagedRecord(std::int64_t rowid, std::size_t field) {
+  return SetError(
+      DriverFailure, std::to_string(SQLITE_CORRUPT),
+      "record " + std::to_string(rowid) + ": " + Layout().Field(field).label + " holds a value the layout cannot hold");
 }
 
 std::int32_t KeyedFile::Get(std::size_t key) {
@@ -589,8 +625,13 @@ std::int32_t KeyedFile::CheckWritable() const {
   return SetError(NoError);
 }
 
+std::int32_t KeyedFile::CheckKeyValues() const {
+  if (schema_.HasNanKey(Record().Data())) return SetError(BadParameter, "", "a key value is not a number");
+  return SetError(NoError);
+}
+
 std::int32_t KeyedFile::Add() {
-  if (CheckWritable() != NoError) return LastErrorCode();
+  if (CheckWritable() != NoError || CheckKeyValues() != NoError) return LastErrorCode();
   sqlite3_stmt* statement = Statement(kInsert);
   if (statement == nullptr) return LastErrorCode();
   Reposition();
@@ -616,6 +657,7 @@ std::int32_t KeyedFile::Add() {
 std::int32_t KeyedFile::Put() {
   if (CheckWritable() != NoError) return LastErrorCode();
   if (current_.rowid == 0) return SetError(RecordNotFound);
+  if (CheckKeyValues() != NoError) return LastErrorCode();
   return UnderWriteLock(&KeyedFile::WriteCurrent);
 }
 

@@ -101,6 +101,7 @@ class KeyedFile final : public DataFile {
     bool memos = false;
     std::size_t count = 0;
     std::size_t next = 0;
+    bool cut = false;  // stopped before a damaged row
     std::vector<std::int64_t> rowids;
     std::vector<std::int64_t> versions;
     std::vector<std::uint8_t> records;
@@ -140,12 +141,17 @@ class KeyedFile final : public DataFile {
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, const std::uint8_t* record,
                                      const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
+  // DriverFailure for a stored value of field that the layout cannot hold.
+  [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
   void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
   void Reposition() {
     batch_.count = batch_.next = 0;
     fills_ = 0;
   }
   [[nodiscard]] std::int32_t CheckWritable() const;
+  // BadParameter for a real key value that is not a number: SQLite would
+  // store NULL, which key order cannot place.
+  [[nodiscard]] std::int32_t CheckKeyValues() const;
   // Runs write (WriteCurrent or DeleteCurrent) on the current record under
   // the file's write lock, unless another station holds the record.
   [[nodiscard]] std::int32_t UnderWriteLock(std::int32_t (KeyedFile::*write)());
