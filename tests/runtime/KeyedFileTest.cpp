@@ -2,6 +2,7 @@
 // transactions, and files that are missing, damaged or not ours.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -467,6 +468,40 @@ TEST_F(KeyedFileTest, DamagedValuesEndReadsWithAnError) {
     }
     SetBuffer(*file, {0, "http://b.com", ""});
     EXPECT_EQ(file->Get(kNameKey), DriverFailure);
+  }
+}
+
+// An index entry out of its place in the index (a flipped byte): reading
+// in that key's order comes to an end and reads no record twice.
+TEST_F(KeyedFileTest, AnIndexEntryOutOfPlaceEndsReads) {
+  {
+    auto file = NewFile();
+    for (int i = 10; i < 40; ++i) ASSERT_EQ(Add(*file, {i, "http://site/" + std::to_string(i), "d"}), NoError);
+  }
+  std::string bytes = FileBytes(DbPath());
+  // The URL index's entries end in the record number; the table rows go on
+  // with the description.
+  std::size_t flipped = 0;
+  for (std::size_t at = 0; (at = bytes.find("http://site/15", at)) != std::string::npos; ++at) {
+    if (bytes[at + 14] == 'd') continue;
+    bytes[at + 4] = '8';  // "http8//site/15" belongs before every other URL
+    ++flipped;
+  }
+  ASSERT_GT(flipped, 0u);
+  WriteBytes(DbPath(), bytes);
+  auto file = MakeFile();
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  for (bool backward : {false, true}) {
+    ASSERT_EQ(file->SetOrder(kNameKey), NoError);
+    std::vector<std::int64_t> nums;
+    std::int32_t code = NoError;
+    while (nums.size() < 100 && (code = backward ? file->Previous() : file->Next()) == NoError) {
+      nums.push_back(Num(*file));
+    }
+    EXPECT_NE(code, NoError) << "never ended";
+    std::sort(nums.begin(), nums.end());
+    EXPECT_EQ(std::adjacent_find(nums.begin(), nums.end()), nums.end()) << "a record was read twice";
+    if (!backward) EXPECT_EQ(code, DriverFailure);
   }
 }
 

@@ -415,21 +415,31 @@ std::int32_t KeyedFile::Read(ScanDirection direction) {
       }
       return SetError(NoRecord);
     }
-    // The record the cursor stands on, with the key values it stands on,
-    // cannot come after itself: a read that does not advance would repeat
-    // for ever.
-    const std::int64_t bound = direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward;
-    if (!cursor_.atEnds && batch_.rowids[0] == bound &&
-        schema_.SameKey(order_, batch_.records.data(), cursor_.record.data())) {
-      batch_.count = 0;
-      return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT),
-                      "record " + std::to_string(bound) + " does not read back as stored");
-    }
   }
-  const std::size_t row = batch_.next++;
+  const std::size_t row = batch_.next;
+  const std::uint8_t* record = batch_.records.data() + row * Layout().RecordSize();
+  // Each record read must come after the cursor in the order. One that does
+  // not (an index that no longer matches its table) would make the reading
+  // go round for ever.
+  if (!cursor_.atEnds && !ComesAfterCursor(direction, batch_.rowids[row], record)) {
+    batch_.count = 0;
+    return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT),
+                    "record " + std::to_string(batch_.rowids[row]) + " is out of place in the order");
+  }
+  ++batch_.next;
   const std::size_t memoCount = Layout().MemoCount();
-  return Deliver(batch_.rowids[row], batch_.versions[row], batch_.records.data() + row * Layout().RecordSize(),
+  return Deliver(batch_.rowids[row], batch_.versions[row], record,
                  batch_.memos ? batch_.memoTexts.data() + row * memoCount : nullptr, skipMemos);
+}
+
+bool KeyedFile::ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const {
+  const bool forward = direction == ScanDirection::Forward;
+  int order = schema_.CompareKey(order_, record, cursor_.record.data());
+  if (order == 0) {
+    const std::int64_t bound = forward ? cursor_.forward : cursor_.backward;
+    order = rowid < bound ? -1 : rowid > bound ? 1 : 0;
+  }
+  return forward ? order > 0 : order < 0;
 }
 
 // Reads ahead from the cursor. In key order that is the rest of the group

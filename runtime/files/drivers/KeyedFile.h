@@ -135,6 +135,8 @@ class KeyedFile final : public DataFile {
 
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  // Whether the row comes after the cursor in the order and direction.
+  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
   // Appends the rows of statement slot to the batch, up to limit in all.
   [[nodiscard]] std::int32_t FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit);
   [[nodiscard]] std::int32_t ReadSingle(sqlite3_stmt* statement, bool memos);

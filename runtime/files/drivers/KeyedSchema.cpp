@@ -1,5 +1,6 @@
 #include "runtime/files/drivers/KeyedSchema.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -54,6 +55,21 @@ std::int64_t LoadInteger(const std::uint8_t* at, FieldType type) {
       break;
   }
   return 0;
+}
+
+// Texts as SQLite's BINARY collation compares them, or NOCASE, which folds
+// only ASCII letters, to lower case.
+int CompareStored(std::string_view a, std::string_view b, bool noCase) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (noCase) {
+      if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+      if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 bool FitsInteger(FieldType type, std::int64_t value) {
@@ -389,13 +405,27 @@ void KeyedSchema::RestoreKey(std::size_t key, const char* bytes, std::uint8_t* r
   }
 }
 
-bool KeyedSchema::SameKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const {
-  if (key == 0) return true;
-  for (const KeyComponentDesc& component : layout_->Key(key).components) {
+int KeyedSchema::CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const {
+  if (key == 0) return 0;
+  const KeyDesc& desc = layout_->Key(key);
+  for (const KeyComponentDesc& component : desc.components) {
     const FieldDesc& field = layout_->Field(component.field);
-    if (std::memcmp(a + field.offset, b + field.offset, field.size) != 0) return false;
+    const std::uint8_t* x = a + field.offset;
+    const std::uint8_t* y = b + field.offset;
+    int order = 0;
+    if (IsText(field.type)) {
+      order = CompareStored(Clip(std::string_view(reinterpret_cast<const char*>(x), field.size)),
+                            Clip(std::string_view(reinterpret_cast<const char*>(y), field.size)), desc.noCase);
+    } else if (field.type == FieldType::Real) {
+      const double u = LoadNumber<double>(x), v = LoadNumber<double>(y);
+      order = u < v ? -1 : u > v ? 1 : 0;
+    } else {
+      const std::int64_t u = LoadInteger(x, field.type), v = LoadInteger(y, field.type);
+      order = u < v ? -1 : u > v ? 1 : 0;
+    }
+    if (order != 0) return component.order == Order::Descending ? -order : order;
   }
-  return true;
+  return 0;
 }
 
 }  // namespace runtime

@@ -83,9 +83,9 @@ class KeyedSchema {
   std::size_t KeyBytes(std::size_t key) const;
   void CopyKey(std::size_t key, const std::uint8_t* record, std::string& out) const;
   void RestoreKey(std::size_t key, const char* bytes, std::uint8_t* record) const;
-  // Whether two records have the same bytes in key's components (key 0:
-  // always).
-  bool SameKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const;
+  // Compares key's components of two records as the key's index orders
+  // them: below, equal to or above 0 (key 0: always equal).
+  int CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const;
 
  private:
   std::string SelectList(bool memos) const;
