@@ -468,6 +468,10 @@ TEST_F(KeyedFileTest, DamagedValuesEndReadsWithAnError) {
     }
     SetBuffer(*file, {0, "http://b.com", ""});
     EXPECT_EQ(file->Get(kNameKey), DriverFailure);
+    const std::int64_t damagedRow = 3;  // NUM 2 was added third
+    const std::string position(reinterpret_cast<const char*>(&damagedRow), sizeof damagedRow);
+    EXPECT_EQ(file->Reget(position), DriverFailure);
+    EXPECT_EQ(file->SetOrderAtPosition(kDescKey, position), DriverFailure);
   }
 }
 

@@ -369,9 +369,9 @@ std::int32_t KeyedFile::SetOrderAtPosition(std::size_t key, std::string_view pos
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return SetError(RecordNotFound);
     if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
-    if (const std::size_t bad = schema_.StoreFields(statement, 2, cursor_.record.data())) {
-      return DamagedRecord(rowid, bad);
-    }
+    std::vector<std::uint8_t> values(cursor_.record.size());
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, values.data())) return DamagedRecord(rowid, bad);
+    cursor_.record = std::move(values);
   } else {
     return SetError(BadParameter);
   }
