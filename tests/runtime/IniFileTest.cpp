@@ -139,7 +139,9 @@ TEST_F(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     EXPECT_EQ(Content(), c.after) << c.what;
     EXPECT_EQ(ini.Read(c.section, c.key), c.value) << c.what;
     EXPECT_EQ(FilesInDir(), 1u) << c.what;  // no temporary file left behind
-    if (c.before && c.before->ends_with("k=v\r")) EXPECT_EQ(ini.Read("A", "k"), "v\r") << c.what;
+    if (c.before && c.before->ends_with("k=v\r")) {
+      EXPECT_EQ(ini.Read("A", "k"), "v\r") << c.what;
+    }
   }
 }
 

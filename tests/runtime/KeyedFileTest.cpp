@@ -422,7 +422,9 @@ TEST_F(KeyedFileTest, DamagedMetadataAndMissingColumnsAreRefused) {
       EXPECT_EQ(file->BuildKeys(), NoError) << LastError().driverText;
       ASSERT_EQ(file->Open(kReadWriteShared), NoError);
     }
-    if (file->IsOpen()) EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
+    if (file->IsOpen()) {
+      EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
+    }
   }
 }
 
@@ -505,7 +507,9 @@ TEST_F(KeyedFileTest, AnIndexEntryOutOfPlaceEndsReads) {
     EXPECT_NE(code, NoError) << "never ended";
     std::sort(nums.begin(), nums.end());
     EXPECT_EQ(std::adjacent_find(nums.begin(), nums.end()), nums.end()) << "a record was read twice";
-    if (!backward) EXPECT_EQ(code, DriverFailure);
+    if (!backward) {
+      EXPECT_EQ(code, DriverFailure);
+    }
   }
 }
 
