@@ -96,7 +96,8 @@ Severity ByteRecordReader::NextRecord() {
   // wrong count or a missing terminator must not yield records of zeros.
   if (UsedUp()) return SeverityNotify;
   const bool counted = TERMINATION == CountedShort || TERMINATION == CountedByte;
-  if (counted && ITEMS < RECORDPNT) return SeverityNotify;
+  // RECORDPNT wraps to 0 after record 65535, the most a count can give.
+  if (counted && (ITEMS < RECORDPNT || RECORDPNT == 0)) return SeverityNotify;
   // Without items a record reads nothing, so only a count can end the source.
   if (!counted && DESCRIPTOR.Empty()) return SeverityNotify;
   const std::int32_t recordStart = CHARPNT;

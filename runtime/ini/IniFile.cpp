@@ -267,8 +267,13 @@ std::int32_t IniFile::Write(std::string_view section, std::string_view key, std:
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const Line& line = lines[i];
       updated.append(line.body);
-      updated.append(line.end.empty() && (insertAfter == i || (!insertAfter && i + 1 == lines.size())) ? lineEnd
-                                                                                                       : line.end);
+      if (line.end.empty() && (insertAfter == i || (!insertAfter && i + 1 == lines.size()))) {
+        // A last line ending in a lone CR keeps it as its own: "\n" alone
+        // would make it a CR LF line end.
+        updated.append(line.body.ends_with('\r') ? "\r\n" : lineEnd);
+      } else {
+        updated.append(line.end);
+      }
       if (insertAfter == i) updated.append(keyLine()).append(lineEnd);
     }
     if (!insertAfter) {

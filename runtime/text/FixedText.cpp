@@ -13,11 +13,18 @@ std::string_view Clip(std::string_view text) {
 
 std::string_view CutToWidth(std::string_view text, std::size_t width) {
   if (text.size() <= width) return text;
-  std::size_t cut = width;
-  // Step back over continuation bytes (10xxxxxx) to the lead byte of the
-  // character that straddles the cut, and cut before it.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut);
+  // When the cut falls inside a character (at most three continuation
+  // bytes, 10xxxxxx, after its lead byte), cut before that character.
+  // Stray continuation bytes are no character and are cut where they stand.
+  auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  if ((byte(width) & 0xC0) != 0x80) return text.substr(0, width);
+  for (std::size_t back = 1; back <= 3 && back <= width; ++back) {
+    const unsigned char lead = byte(width - back);
+    if ((lead & 0xC0) == 0x80) continue;
+    const std::size_t length = lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return text.substr(0, back < length ? width - back : width);
+  }
+  return text.substr(0, width);
 }
 
 void StoreFixed(std::span<char> field, std::string_view text) {

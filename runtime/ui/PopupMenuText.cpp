@@ -56,16 +56,21 @@ std::vector<PopupMenuItem> ParsePopupMenu(std::string_view text) {
   char mark = '|';
   while (true) {
     // The item body runs to the next level mark outside an attribute group.
+    // A group opens only where the item's markers stand: a '[' after
+    // "~", "+" or "-" inside the text is text.
     std::size_t end = i;
     bool inGroup = false;
+    bool markersOnly = true;
     while (end < text.size()) {
       const char c = text[end];
       if (inGroup) {
-        if (c == ']') inGroup = false;
-      } else if (c == '[' && (end == i || std::string_view("~+-").find(text[end - 1]) != std::string_view::npos)) {
+        if (c == ']') inGroup = markersOnly = false;
+      } else if (c == '[' && markersOnly) {
         inGroup = true;
       } else if (c == '|' || c == '{' || c == '}') {
         break;
+      } else if (std::string_view("~+-").find(c) == std::string_view::npos) {
+        markersOnly = false;
       }
       ++end;
     }

@@ -91,6 +91,23 @@ TEST_F(ByteRecordReaderTest, CountedSourcesReadTheirCountOfRecords) {
   EXPECT_EQ(ReadAll(), (std::vector<std::string>{"7:", "8:", "9:"}));
 }
 
+// The largest count, 65535, reads exactly that many records: the record
+// number must not wrap to 0 and read on; without items the count still ends.
+TEST_F(ByteRecordReaderTest, TheLargestCountEndsAfterItsRecords) {
+  const std::string source = Bytes({0xFF, 0xFF}) + std::string(70000, '\x01');
+  for (bool withItem : {true, false}) {
+    SCOPED_TRACE(withItem);
+    reader.Init(ByteRecordReader::CountedShort);
+    if (withItem) reader.AddItem(ByteRecordReader::ItemByte, F("V:NUM"));
+    reader.SetSource(source);
+    ASSERT_EQ(reader.ITEMS, 65535);
+    int records = 0;
+    while (reader.NextRecord() == SeverityOk && records <= 70000) ++records;
+    EXPECT_EQ(records, 65535);
+    EXPECT_EQ(reader.NextRecord(), SeverityNotify);
+  }
+}
+
 TEST_F(ByteRecordReaderTest, TheTerminatorRecordEndsReadingUncounted) {
   reader.Init(ByteRecordReader::UntilTerminator);
   reader.SetTerminator("END");

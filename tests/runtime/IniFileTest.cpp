@@ -128,6 +128,9 @@ TEST_F(IniFileTest, WritingKeepsEverythingElseByteForByte) {
       {"unterminated last line gets a line end", "[A]\nk=v", "A", "j", "2", "[A]\nk=v\nj=2\n"},
       {"value with spaces and '='", "", "A", "url", "http://x/?a=b c", "[A]\nurl=http://x/?a=b c\n"},
       {"same value leaves the file alone", "[A]\nk = v\r\n", "A", "k", "v", "[A]\nk = v\r\n"},
+      // The lone CR stays the last line's own, so its value does not change.
+      {"last line ending in a lone CR", "[A]\nk=v\r", "A", "j", "2", "[A]\nk=v\r\r\nj=2\n"},
+      {"lone CR before a new section", "[A]\r\nk=v\r", "B", "x", "1", "[A]\r\nk=v\r\r\n[B]\r\nx=1\r\n"},
   };
   const IniFile ini(path_);
   for (const Case& c : cases) {
@@ -136,6 +139,9 @@ TEST_F(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     EXPECT_EQ(Content(), c.after) << c.what;
     EXPECT_EQ(ini.Read(c.section, c.key), c.value) << c.what;
     EXPECT_EQ(FilesInDir(), 1u) << c.what;  // no temporary file left behind
+    if (c.before && c.before->ends_with("k=v\r")) {
+      EXPECT_EQ(ini.Read("A", "k"), "v\r") << c.what;
+    }
   }
 }
 

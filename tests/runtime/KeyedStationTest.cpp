@@ -7,8 +7,12 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "tests/runtime/KeyedTestSupport.h"
+#include "tests/runtime/SqliteHookVfs.h"
 
 namespace runtime::testing {
 namespace {
@@ -115,6 +119,47 @@ TEST_F(KeyedStationTest, HeldRecordBetweenProcesses) {
   ::kill(child.Pid(), SIGKILL);
   EXPECT_EQ(child.Wait(), -1);
   EXPECT_EQ(GetNum(*file, 4), NoError) << "a dead station holds nothing";
+}
+
+// A hold taken while another station's put or delete waits for the file's
+// write lock stops that write: the holds are checked once the lock is taken.
+TEST_F(KeyedStationTest, AHoldTakenWhileAWriteWaitsForTheLockStopsIt) {
+  SqliteHookVfs vfs;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool waiting = false;
+  vfs.OnSleep([&] {
+    const std::lock_guard lock(mutex);
+    waiting = true;
+    changed.notify_all();
+  });
+  auto holder = OpenStation();
+  auto writer = OpenStation();
+  auto locker = OpenStation();
+  for (bool deleting : {false, true}) {
+    SCOPED_TRACE(deleting ? "delete" : "put");
+    ASSERT_EQ(GetNum(*writer, 3), NoError);
+    writer->Record().Field("DESCRIPTION").SetText("written");
+    ASSERT_EQ(GetNum(*holder, 3), NoError);
+    ASSERT_EQ(locker->BeginTransaction(0), NoError);
+    {
+      const std::lock_guard lock(mutex);
+      waiting = false;
+    }
+    std::int32_t code = -1;
+    std::thread write([&] { code = deleting ? writer->Delete() : writer->Put(); });
+    {
+      std::unique_lock lock(mutex);
+      EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return waiting; }));
+    }
+    EXPECT_EQ(holder->Hold(), NoError);  // while the write waits for the lock
+    EXPECT_EQ(locker->Rollback(), NoError);
+    write.join();
+    EXPECT_EQ(code, RecordHeld);
+    ASSERT_EQ(GetNum(*holder, 3), NoError);
+    EXPECT_EQ(Description(*holder), "page 3") << "the held record was written";
+    ASSERT_EQ(holder->Release(), NoError);
+  }
 }
 
 TEST_F(KeyedStationTest, PutRefusesToOverwriteAnotherStationsChange) {
@@ -231,6 +276,58 @@ TEST_F(KeyedStationTest, SurvivesAStationKilledWhileAdding) {
   }
   EXPECT_GE(count, static_cast<std::int64_t>(reported.size()) + 5);
   EXPECT_LE(count, static_cast<std::int64_t>(reported.size()) + 6) << "at most the add in flight";
+}
+
+std::uint32_t BigEndian32(const unsigned char* at) {
+  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
+}
+
+// Page count and page size from a database header.
+std::uint64_t HeaderBytes(const unsigned char* header) {
+  const std::uint32_t pageSize = header[16] == 0 && header[17] == 1 ? 65536u : (header[16] << 8u) | header[17];
+  return std::uint64_t{BigEndian32(header + 28)} * pageSize;
+}
+
+// A writer killed in the middle of a checkpoint: page 1, with the grown page
+// count, is in the database file before the pages that grow it, while the
+// write-ahead log still holds every page. The file opens with every record.
+TEST_F(KeyedStationTest, AWriterKilledInTheMiddleOfACheckpointLosesNothing) {
+  constexpr int kAdded = 3000;  // enough pages to make the commit checkpoint
+  Child child([&](Child&) {
+    SqliteHookVfs vfs;
+    // Stops the writer as soon as page 1 promises more pages than the file has.
+    vfs.OnMainWrite([](sqlite3_file* file, sqlite3_int64 offset, const void* data, int size) {
+      sqlite3_int64 fileSize = 0;
+      if (offset != 0 || size < 100 || file->pMethods->xFileSize(file, &fileSize) != SQLITE_OK) return;
+      if (static_cast<std::uint64_t>(fileSize) < HeaderBytes(static_cast<const unsigned char*>(data))) {
+        ::kill(::getpid(), SIGKILL);
+      }
+    });
+    auto file = MakeFile();
+    if (file->Open(kReadWriteShared) != NoError || file->BeginTransaction(1) != NoError) return 1;
+    for (int n = 100; n < 100 + kAdded; ++n) {
+      const std::string text = std::to_string(n) + std::string(200, 'c');
+      if (Add(*file, {n, "http://checkpoint/" + text, text}, std::string(300, 'm')) != NoError) return 2;
+    }
+    (void)file->Commit();
+    return 3;  // the checkpoint never wrote page 1 ahead of the pages that grow the file
+  });
+  ASSERT_TRUE(child.Started());
+  ASSERT_EQ(child.Wait(), -1);
+
+  const std::string bytes = FileBytes(DbPath());
+  ASSERT_GE(bytes.size(), 100u);
+  ASSERT_LT(bytes.size(), HeaderBytes(reinterpret_cast<const unsigned char*>(bytes.data())))
+      << "the file is shorter than its header says";
+  ASSERT_GT(std::filesystem::file_size(DbPath() + "-wal"), 0u);
+
+  auto file = MakeFile();
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError) << LastError().driverText;
+  EXPECT_EQ(file->Records(), 5 + kAdded);
+  ASSERT_EQ(GetNum(*file, 100 + kAdded - 1), NoError);
+  EXPECT_EQ(Description(*file), std::to_string(100 + kAdded - 1) + std::string(200, 'c'));
+  EXPECT_EQ(ReadAll(*file, kNumKey).size(), static_cast<std::size_t>(5 + kAdded));
+  EXPECT_EQ(Add(*file, {9, "http://after", "after the crash"}), NoError);
 }
 
 TEST_F(KeyedStationTest, FullDiskFailsCleanlyAndKeepsEarlierRecords) {

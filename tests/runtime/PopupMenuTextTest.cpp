@@ -45,6 +45,10 @@ TEST(PopupMenuTextTest, EveryConstructParses) {
       {"[icon(~Web2.ico)]Go|[]Plain", "I1#1[Web2.ico] Go\nI1#2 Plain\n"},
       {"~[icon(x.ico)]Off", "I1#1d[x.ico] Off\n"},
       {"Has [brackets] inside", "I1#1 Has [brackets] inside\n"},
+      // '[' after a marker character inside the text is text, so the '|' after it still separates.
+      {"A-[B|C", "I1#1 A-[B\nI1#2 C\n"},
+      {"Go~[x]|+Two+[y]", "I1#1 Go~[x]\nI1#2+ Two+[y]\n"},
+      {"-~[icon(i.ico)]Both|[a][b]", "I1#1d-[i.ico] Both\nI1#2 [b]\n"},
       // Malformed texts.
       {"}A", "I1#1 A\n"},
       {"{A", "I1#1 A\n"},

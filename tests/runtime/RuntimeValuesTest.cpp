@@ -56,6 +56,26 @@ TEST(FixedTextTest, CutNeverSplitsACharacter) {
   EXPECT_EQ(FixedText<255>(exact + "y").Padded(), exact);
 }
 
+// Invalid UTF-8 is cut where it stands: only a character the cut would split
+// is left out, and the cut steps back at most three bytes for it.
+TEST(FixedTextTest, InvalidUtf8IsCutWhereItStands) {
+  struct Case {
+    std::string text;
+    std::size_t width;
+    std::string kept;
+  } cases[] = {
+      {std::string(10, '\x80'), 4, std::string(4, '\x80')},      // stray continuation bytes only
+      {"ab" + std::string(8, '\x80'), 6, "ab\x80\x80\x80\x80"},  // after text
+      {"\xC3" + std::string(6, '\xA9'), 3, "\xC3\xA9\xA9"},      // a 2-byte lead is complete after one
+      {"\xE2\x82\xAC\xE2\x82\xAC", 4, "\xE2\x82\xAC"},           // a split euro sign goes
+      {"x\xF0\x9F\x98\x80", 4, "x"},                             // a split 4-byte character goes
+      {"\xFF\x80\x80\x80", 2, "\xFF\x80"},                       // no lead byte at all
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CutToWidth(c.text, c.width), c.kept) << c.width;
+  }
+}
+
 TEST(FixedTextTest, PadsAndClips) {
   EXPECT_EQ(PadToWidth("ab", 5), "ab   ");
   EXPECT_EQ(PadToWidth("abcdef", 3), "abc");

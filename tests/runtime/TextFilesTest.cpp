@@ -287,6 +287,18 @@ TYPED_TEST(LineFileTest, AcceptsCrLfAndALastLineWithoutLineEnd) {
   EXPECT_EQ(file->Records(), 5);
 }
 
+TYPED_TEST(LineFileTest, AppendingKeepsALoneCrOfTheLastLine) {
+  const std::string path = this->dir_.File("data.txt");
+  WriteRaw(path, "one\nlast\r");
+  auto file = this->Make();
+  ASSERT_EQ(file->Open(kReadWrite), NoError);
+  EXPECT_EQ(this->ReadAll(*file), (std::vector<std::string>{"one", "last\r"}));
+  file->Record().Field(1).SetText("added");
+  ASSERT_EQ(file->Add(), NoError);
+  EXPECT_EQ(ReadRaw(path), "one\nlast\r\r\nadded\n");
+  EXPECT_EQ(this->ReadAll(*file), (std::vector<std::string>{"one", "last\r", "added"}));
+}
+
 TYPED_TEST(LineFileTest, LongLineIsCutWithoutSplittingACharacter) {
   const std::string path = this->dir_.File("data.txt");
   // The euro sign (3 bytes) straddles byte 16, the record's width.

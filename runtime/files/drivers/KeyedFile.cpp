@@ -1,12 +1,6 @@
 #include "runtime/files/drivers/KeyedFile.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -30,22 +24,11 @@ std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction,
   return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
-}
-
-std::int32_t ErrnoError(int error, const std::string& what) {
-  std::int32_t code = DriverFailure;
-  if (error == EACCES || error == EPERM || error == EROFS || error == EEXIST) code = AccessDenied;
-  if (error == ENOENT || error == ENOTDIR) code = PathNotFound;
-  return SetError(code, std::to_string(error), what + ": " + std::strerror(error));
+// rowid + step, held at the ends of the range.
+std::int64_t Saturated(std::int64_t rowid, int step) {
+  if (step > 0 && rowid == std::numeric_limits<std::int64_t>::max()) return rowid;
+  if (step < 0 && rowid == std::numeric_limits<std::int64_t>::min()) return rowid;
+  return rowid + step;
 }
 
 std::string EncodeRowid(std::int64_t rowid) {
@@ -58,25 +41,6 @@ std::int64_t DecodeRowid(std::string_view position) {
   std::int64_t rowid = 0;
   std::memcpy(&rowid, position.data(), kPositionRowid);
   return rowid;
-}
-
-// "file:" URI of a path, for opening a database that nobody can change.
-std::string ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
-  for (char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-      uri += hex;
-    } else {
-      uri += c;
-    }
-  }
-  return uri + "?immutable=1";
-}
-
-std::uint32_t BigEndian32(const unsigned char* at) {
-  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
 }
 }  // namespace
 
@@ -91,66 +55,16 @@ KeyedFile::~KeyedFile() { Disconnect(); }
 
 // --- Opening and closing ------------------------------------------------------
 
-std::int32_t KeyedFile::CheckExisting(bool forWrite) const {
-  const std::string path = DbPath();
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    const int error = errno;
-    if (error == ENOENT) {
-      struct stat dir {};
-      if (::stat(DirectoryOf(path).c_str(), &dir) == 0 && S_ISDIR(dir.st_mode)) return SetError(FileNotFound);
-      return SetError(PathNotFound);
-    }
-    return ErrnoError(error, path);
-  }
-  if (!S_ISREG(info.st_mode)) return SetError(AccessDenied, "", path + " is not a regular file");
-  // Write access needs the file and its directory (for the write-ahead log).
-  if (forWrite && (::access(path.c_str(), W_OK) != 0 || ::access(DirectoryOf(path).c_str(), W_OK) != 0)) {
-    return ErrnoError(errno, path);
-  }
-  return SetError(NoError);
-}
-
-// Reads the database header before SQLite touches the file: SQLite would take
-// an empty file for a new database, and would roll back a hot journal of a
-// foreign one. Our files are always in WAL mode.
-std::int32_t KeyedFile::CheckHeader() const {
-  const std::string path = DbPath();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ErrnoError(errno, path);
-  unsigned char header[100];
-  const ssize_t got = ::pread(fd, header, sizeof header, 0);
-  struct stat info {};
-  const bool statted = ::fstat(fd, &info) == 0;
-  ::close(fd);
-  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0) {
-    return SetError(DriverFailure, std::to_string(SQLITE_NOTADB), "file is not a database");
-  }
-  if (header[18] != 2 || header[19] != 2) {
-    return SetError(LayoutMismatch, "", "not a keyed data file (the database is not in WAL mode)");
-  }
-  // A truncated file: the header's page count is trusted only while its
-  // change counter matches the version-valid-for number.
-  const std::uint32_t pageSize = header[16] == 0 && header[17] == 1 ? 65536u : (header[16] << 8u) | header[17];
-  const std::uint32_t pages = BigEndian32(header + 28);
-  if (statted && pages != 0 && BigEndian32(header + 24) == BigEndian32(header + 92) &&
-      static_cast<std::uint64_t>(info.st_size) < std::uint64_t{pages} * pageSize) {
-    return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated");
-  }
-  return SetError(NoError);
+std::int32_t KeyedFile::CheckDiskFile(bool forWrite) {
+  if (Disk().CheckExisting(forWrite) != NoError) return LastErrorCode();
+  return Disk().CheckHeader(shorterThanHeader_);
 }
 
 std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
-  const std::string path = DbPath();
-  std::string name = path;
-  int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE | (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-  // In a read-only directory a WAL database without its -wal and -shm files
-  // cannot be read normally; nobody can change it there, so it is immutable.
-  if (!writable && ::access(DirectoryOf(path).c_str(), W_OK) != 0 && !Exists(path + "-wal")) {
-    name = ImmutableUri(path);
-    flags |= SQLITE_OPEN_URI;
-  }
+  int flags = 0;
+  const std::string name = Disk().OpenName(writable, flags);
   sqlite3* raw = nullptr;
+  const KeyedDiskFile::Companions before = Disk().CompanionsPresent();
   const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
   SqliteConnection db(raw);
   if (rc != SQLITE_OK) return SqliteError(db.get(), rc);
@@ -160,10 +74,20 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   db_ = std::move(db);
-  const std::int32_t valid = Validate();
+  std::int32_t valid = Validate();
+  // A file shorter than its header's page count is what a crash in the
+  // middle of a checkpoint leaves while the write-ahead log still holds the
+  // pages: SQLite judges it, with the log.
+  if ((valid == NoError || valid == KeysInvalid) && shorterThanHeader_ && QuickCheck() != NoError) {
+    valid = LastErrorCode();
+  }
   if (valid != NoError && !(valid == KeysInvalid && keepOnKeysInvalid)) {
+    const RuntimeError error = LastError();
     db_.reset();
-    return SetError(valid, LastError().driverCode, LastError().driverText);
+    // A refused file is left as it was found, without the empty log SQLite
+    // made beside it.
+    if (!station_->OthersPresent()) Disk().RemoveEmptyCompanions(before);
+    return SetError(error.code, error.driverCode, error.driverText);
   }
   if (writable) sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   if (SqliteExec(db_.get(), "PRAGMA synchronous=NORMAL") != NoError) {
@@ -171,6 +95,18 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
     return LastErrorCode();
   }
   return SetError(valid);
+}
+
+std::int32_t KeyedFile::QuickCheck() {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db_.get(), "PRAGMA quick_check(1)", -1, &raw, nullptr);
+  SqliteStatement check(raw);
+  if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
+  rc = sqlite3_step(check.get());
+  if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
+  const std::string_view result = ColumnText(check.get(), 0);
+  if (result == "ok") return SetError(NoError);
+  return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT), "database file is truncated: " + std::string(result));
 }
 
 std::int32_t KeyedFile::Validate() {
@@ -181,9 +117,9 @@ std::int32_t KeyedFile::Validate() {
   if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   std::string format, layout, keys;
   while ((rc = sqlite3_step(meta.get())) == SQLITE_ROW) {
-    const std::string_view name = reinterpret_cast<const char*>(sqlite3_column_text(meta.get(), 0));
-    std::string value(reinterpret_cast<const char*>(sqlite3_column_text(meta.get(), 1)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(meta.get(), 1)));
+    // A damaged file may hold NULL anywhere: it reads as an empty text.
+    const std::string_view name = ColumnText(meta.get(), 0);
+    std::string value(ColumnText(meta.get(), 1));
     if (name == "format") format = std::move(value);
     if (name == "layout") layout = std::move(value);
     if (name == "keys") keys = std::move(value);
@@ -193,6 +129,12 @@ std::int32_t KeyedFile::Validate() {
   if (layout != schema_.LayoutSignature()) {
     return SetError(LayoutMismatch, "", "the file's fields differ from the declared layout");
   }
+  // Every declared column must be there, or every read would fail.
+  const std::string columns = schema_.ByRowidSql(true);
+  rc = sqlite3_prepare_v2(db_.get(), columns.c_str(), -1, &raw, nullptr);
+  SqliteStatement select(raw);
+  if (rc == SQLITE_ERROR) return SetError(LayoutMismatch, std::to_string(rc), sqlite3_errmsg(db_.get()));
+  if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   if (keys != schema_.KeysSignature())
     return SetError(KeysInvalid, "", "the file's keys differ from the declared keys");
   rc = sqlite3_prepare_v2(db_.get(), "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'records'", -1,
@@ -201,7 +143,7 @@ std::int32_t KeyedFile::Validate() {
   if (rc != SQLITE_OK) return SqliteError(db_.get(), rc);
   std::size_t found = 0;
   while ((rc = sqlite3_step(indexes.get())) == SQLITE_ROW) {
-    const std::string_view name = reinterpret_cast<const char*>(sqlite3_column_text(indexes.get(), 0));
+    const std::string_view name = ColumnText(indexes.get(), 0);
     for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) {
       if (name == KeyedSchema::IndexName(k)) ++found;
     }
@@ -215,8 +157,7 @@ std::int32_t KeyedFile::Open(std::uint8_t mode) {
   if (open_) return SetError(AlreadyOpen);
   const int waitSeconds = std::exchange(recoverSeconds_, 0);
   const bool writable = (mode & 0x0F) != AccessRead;
-  if (CheckExisting(writable) != NoError) return LastErrorCode();
-  if (CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(writable) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), mode, waitSeconds, station) != NoError) return LastErrorCode();
   station_ = std::move(station);
@@ -232,77 +173,8 @@ std::int32_t KeyedFile::Open(std::uint8_t mode) {
 }
 
 std::int32_t KeyedFile::Create() {
-  const std::string path = DbPath();
-  if (open_ || Exists(path)) return SetError(AccessDenied, "", path + " already exists");
-  std::string temporary = path + "-new-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return ErrnoError(errno, path);
-  ::close(fd);
-  auto discard = [&temporary] {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((temporary + suffix).c_str());
-  };
-  {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(temporary.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
-    SqliteConnection db(raw);
-    if (rc != SQLITE_OK) {
-      SqliteError(db.get(), rc);
-      discard();
-      return LastErrorCode();
-    }
-    std::string sql = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; BEGIN; " + schema_.CreateTablesSql();
-    for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) sql += schema_.CreateIndexSql(k) + ";";
-    sql += "INSERT INTO keyed_meta VALUES('format', '" + std::string(KeyedSchema::kFormatMarker) + "');COMMIT;";
-    sqlite3_stmt* raw_insert = nullptr;
-    std::int32_t code = SqliteExec(db.get(), sql.c_str());
-    if (code == NoError) {
-      // Signatures hold labels, so they are bound rather than spliced in.
-      int step = sqlite3_prepare_v2(db.get(), "INSERT INTO keyed_meta VALUES('layout', ?1), ('keys', ?2)", -1,
-                                    &raw_insert, nullptr);
-      SqliteStatement insert(raw_insert);
-      const std::string layout = schema_.LayoutSignature(), keys = schema_.KeysSignature();
-      if (step == SQLITE_OK) {
-        sqlite3_bind_text(insert.get(), 1, layout.data(), static_cast<int>(layout.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert.get(), 2, keys.data(), static_cast<int>(keys.size()), SQLITE_STATIC);
-        step = sqlite3_step(insert.get());
-      }
-      if (step != SQLITE_DONE && step != SQLITE_OK) code = SqliteError(db.get(), step);
-    }
-    if (code != NoError) {
-      const RuntimeError error = LastError();
-      db.reset();
-      discard();
-      return SetError(error.code, error.driverCode, error.driverText);
-    }
-    // Closing checkpoints the log into the file and removes it.
-    const int closed = sqlite3_close(db.release());
-    if (closed != SQLITE_OK) {
-      discard();
-      return SqliteError(nullptr, closed);
-    }
-  }
-  const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  if (sync >= 0) {
-    (void)::fsync(sync);
-    ::close(sync);
-  }
-  // Into place without replacing a file another station created meanwhile.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) {
-      discard();
-      return ErrnoError(error, path);
-    }
-    const int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
-    discard();
-    if (linked != 0) return ErrnoError(linked, path);
-  }
-  const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
-  return SetError(NoError);
+  if (open_) return SetError(AccessDenied, "", DbPath() + " already exists");
+  return Disk().Create(schema_);
 }
 
 void KeyedFile::Disconnect() {
@@ -346,7 +218,7 @@ std::int32_t KeyedFile::RebuildKeys() {
     int step;
     while ((step = sqlite3_step(indexes.get())) == SQLITE_ROW) {
       sql += "DROP INDEX \"";
-      sql += reinterpret_cast<const char*>(sqlite3_column_text(indexes.get(), 0));
+      sql += ColumnText(indexes.get(), 0);
       sql += "\";";
     }
     if (step != SQLITE_DONE) return SqliteError(db_.get(), step);
@@ -382,7 +254,7 @@ std::int32_t KeyedFile::BuildKeys() {
     Reposition();
     return RebuildKeys();
   }
-  if (CheckExisting(true) != NoError || CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(true) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), AccessReadWrite | ShareDenyNone, 0, station) != NoError) return LastErrorCode();
   station_ = std::move(station);
@@ -395,7 +267,7 @@ std::int32_t KeyedFile::BuildKeys() {
 
 std::int32_t KeyedFile::Remove() {
   if (open_) return SetError(AccessDenied, "", "the file is open");
-  if (CheckExisting(true) != NoError || CheckHeader() != NoError) return LastErrorCode();
+  if (CheckDiskFile(true) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), AccessReadWrite | ShareDenyAll, 0, station) != NoError) return LastErrorCode();
   if (station->OthersPresent()) return SetError(AccessDenied, "", "another station has the file open");
@@ -405,11 +277,7 @@ std::int32_t KeyedFile::Remove() {
   const RuntimeError error = LastError();
   Disconnect();
   if (code != NoError && code != KeysInvalid) return SetError(code, error.driverCode, error.driverText);
-  const std::string path = DbPath();
-  if (::unlink(path.c_str()) != 0) return ErrnoError(errno, path);
-  for (const char* suffix : {"-wal", "-shm"}) ::unlink((path + suffix).c_str());
-  ::unlink(LockPath().c_str());
-  return SetError(NoError);
+  return Disk().Remove(LockPath());
 }
 
 // --- Statements -----------------------------------------------------------------
@@ -501,14 +369,16 @@ std::int32_t KeyedFile::SetOrderAtPosition(std::size_t key, std::string_view pos
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return SetError(RecordNotFound);
     if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
-    schema_.StoreFields(statement, 2, cursor_.record.data());
+    std::vector<std::uint8_t> values(cursor_.record.size());
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, values.data())) return DamagedRecord(rowid, bad);
+    cursor_.record = std::move(values);
   } else {
     return SetError(BadParameter);
   }
   order_ = key;
   Reposition();
   cursor_.atEnds = false;
-  cursor_.forward = rowid - 1;  // Next reads the record itself when it is there
+  cursor_.forward = Saturated(rowid, -1);  // Next reads the record itself when it is there
   cursor_.backward = rowid;
   return SetError(NoError);
 }
@@ -534,19 +404,42 @@ std::int32_t KeyedFile::Read(ScanDirection direction) {
       // At the end: going back reads the last record (and at the start,
       // going on reads the first) again.
       if (!cursor_.atEnds) {
+        // At the limits of the record numbers the same comes from the ends.
         if (direction == ScanDirection::Forward) {
-          cursor_.backward = cursor_.forward + 1;
+          cursor_.backward = Saturated(cursor_.forward, 1);
+          if (cursor_.forward == std::numeric_limits<std::int64_t>::max()) cursor_.atEnds = true;
         } else {
-          cursor_.forward = cursor_.backward - 1;
+          cursor_.forward = Saturated(cursor_.backward, -1);
+          if (cursor_.backward == std::numeric_limits<std::int64_t>::min()) cursor_.atEnds = true;
         }
       }
       return SetError(NoRecord);
     }
   }
-  const std::size_t row = batch_.next++;
+  const std::size_t row = batch_.next;
+  const std::uint8_t* record = batch_.records.data() + row * Layout().RecordSize();
+  // Each record read must come after the cursor in the order. One that does
+  // not (an index that no longer matches its table) would make the reading
+  // go round for ever.
+  if (!cursor_.atEnds && !ComesAfterCursor(direction, batch_.rowids[row], record)) {
+    batch_.count = 0;
+    return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT),
+                    "record " + std::to_string(batch_.rowids[row]) + " is out of place in the order");
+  }
+  ++batch_.next;
   const std::size_t memoCount = Layout().MemoCount();
-  return Deliver(batch_.rowids[row], batch_.versions[row], batch_.records.data() + row * Layout().RecordSize(),
+  return Deliver(batch_.rowids[row], batch_.versions[row], record,
                  batch_.memos ? batch_.memoTexts.data() + row * memoCount : nullptr, skipMemos);
+}
+
+bool KeyedFile::ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const {
+  const bool forward = direction == ScanDirection::Forward;
+  int order = schema_.CompareKey(order_, record, cursor_.record.data());
+  if (order == 0) {
+    const std::int64_t bound = forward ? cursor_.forward : cursor_.backward;
+    order = rowid < bound ? -1 : rowid > bound ? 1 : 0;
+  }
+  return forward ? order > 0 : order < 0;
 }
 
 // Reads ahead from the cursor. In key order that is the rest of the group
@@ -565,12 +458,13 @@ std::int32_t KeyedFile::Fill(ScanDirection direction, bool memos) {
   batch_.direction = direction;
   batch_.memos = memos;
   batch_.count = batch_.next = 0;
+  batch_.cut = false;
   ++fills_;
   const std::int64_t bound = direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward;
   if (cursor_.atEnds) return FillFrom(ScanSlot(kFirst, order_, direction, memos), false, bound, limit);
   if (order_ == 0) return FillFrom(ScanSlot(kAfter, 0, direction, memos), false, bound, limit);
   if (FillFrom(ScanSlot(kGroup, order_, direction, memos), true, bound, limit) != NoError) return LastErrorCode();
-  if (batch_.count == limit) return SetError(NoError);
+  if (batch_.count == limit || batch_.cut) return SetError(NoError);
   return FillFrom(ScanSlot(kAfter, order_, direction, memos), true, 0, limit);
 }
 
@@ -592,7 +486,12 @@ std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t ro
     const std::size_t row = batch_.count;
     batch_.rowids[row] = sqlite3_column_int64(statement, 0);
     batch_.versions[row] = sqlite3_column_int64(statement, 1);
-    schema_.StoreFields(statement, 2, batch_.records.data() + row * recordSize);
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data() + row * recordSize)) {
+      // The rows before it are delivered; the next fill starts with it.
+      batch_.cut = true;
+      if (row > 0) return SetError(NoError);
+      return DamagedRecord(batch_.rowids[row], bad);
+    }
     if (batch_.memos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
         const int column = firstMemo + static_cast<int>(m);
@@ -648,7 +547,9 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
     batch_.records.resize(Layout().RecordSize());
     batch_.memoTexts.resize(memoCount);
   }
-  schema_.StoreFields(statement, 2, batch_.records.data());
+  if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data())) {
+    return DamagedRecord(sqlite3_column_int64(statement, 0), bad);
+  }
   if (memos) {
     const int first = 2 + static_cast<int>(Layout().FieldCount());
     for (std::size_t m = 0; m < memoCount; ++m) {
@@ -659,6 +560,12 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
   }
   return Deliver(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1), batch_.records.data(),
                  memos ? batch_.memoTexts.data() : nullptr, !memos);
+}
+
+std::int32_t KeyedFile::DamagedRecord(std::int64_t rowid, std::size_t field) {
+  return SetError(
+      DriverFailure, std::to_string(SQLITE_CORRUPT),
+      "record " + std::to_string(rowid) + ": " + Layout().Field(field).label + " holds a value the layout cannot hold");
 }
 
 std::int32_t KeyedFile::Get(std::size_t key) {
@@ -728,8 +635,13 @@ std::int32_t KeyedFile::CheckWritable() const {
   return SetError(NoError);
 }
 
+std::int32_t KeyedFile::CheckKeyValues() const {
+  if (schema_.HasNanKey(Record().Data())) return SetError(BadParameter, "", "a key value is not a number");
+  return SetError(NoError);
+}
+
 std::int32_t KeyedFile::Add() {
-  if (CheckWritable() != NoError) return LastErrorCode();
+  if (CheckWritable() != NoError || CheckKeyValues() != NoError) return LastErrorCode();
   sqlite3_stmt* statement = Statement(kInsert);
   if (statement == nullptr) return LastErrorCode();
   Reposition();
@@ -755,7 +667,34 @@ std::int32_t KeyedFile::Add() {
 std::int32_t KeyedFile::Put() {
   if (CheckWritable() != NoError) return LastErrorCode();
   if (current_.rowid == 0) return SetError(RecordNotFound);
+  if (CheckKeyValues() != NoError) return LastErrorCode();
+  return UnderWriteLock(&KeyedFile::WriteCurrent);
+}
+
+std::int32_t KeyedFile::Delete() {
+  if (CheckWritable() != NoError) return LastErrorCode();
+  if (current_.rowid == 0) return SetError(RecordNotFound);
+  return UnderWriteLock(&KeyedFile::DeleteCurrent);
+}
+
+// A record already held elsewhere is refused at once; otherwise the holds
+// are checked again once the write lock is taken, since another station
+// may hold the record while this one waits for the lock.
+std::int32_t KeyedFile::UnderWriteLock(std::int32_t (KeyedFile::*write)()) {
   if (station_->HeldByOther(current_.rowid)) return SetError(RecordHeld);
+  const bool own = !inTransaction_;
+  if (own && SqliteExec(db_.get(), "BEGIN IMMEDIATE") != NoError) return LastErrorCode();
+  const std::int32_t code = station_->HeldByOther(current_.rowid) ? SetError(RecordHeld) : (this->*write)();
+  if (!own) return code;
+  if (code == NoError && SqliteExec(db_.get(), "COMMIT") == NoError) return NoError;
+  const RuntimeError error = LastError();
+  (void)SqliteExec(db_.get(), "ROLLBACK");
+  // A put whose commit failed counted on a version that was not stored.
+  if (code == NoError) (void)RefreshCurrentVersion();
+  return SetError(error.code, error.driverCode, error.driverText);
+}
+
+std::int32_t KeyedFile::WriteCurrent() {
   sqlite3_stmt* statement = Statement(kUpdate);
   if (statement == nullptr) return LastErrorCode();
   Reposition();
@@ -792,10 +731,7 @@ std::int32_t KeyedFile::Put() {
   return SqliteError(db_.get(), rc);
 }
 
-std::int32_t KeyedFile::Delete() {
-  if (CheckWritable() != NoError) return LastErrorCode();
-  if (current_.rowid == 0) return SetError(RecordNotFound);
-  if (station_->HeldByOther(current_.rowid)) return SetError(RecordHeld);
+std::int32_t KeyedFile::DeleteCurrent() {
   sqlite3_stmt* statement = Statement(kDelete);
   if (statement == nullptr) return LastErrorCode();
   // The read position stays on the deleted record's values, so the next
@@ -842,26 +778,17 @@ std::int64_t KeyedFile::Records() {
   return sqlite3_column_int64(statement, 0);
 }
 
+// The records' logical size, as a file of fixed-length records would have:
+// callers estimate record counts from it, which the database's pages do not
+// give.
 std::int64_t KeyedFile::Bytes() {
-  if (open_) {
-    // Pages of the database, including changes still in the write-ahead log.
-    sqlite3_int64 pages = 0, pageSize = 0;
-    for (auto [pragma, out] : {std::pair{"PRAGMA page_count", &pages}, std::pair{"PRAGMA page_size", &pageSize}}) {
-      sqlite3_stmt* raw = nullptr;
-      if (sqlite3_prepare_v2(db_.get(), pragma, -1, &raw, nullptr) != SQLITE_OK) continue;
-      SqliteStatement statement(raw);
-      if (sqlite3_step(statement.get()) == SQLITE_ROW) *out = sqlite3_column_int64(statement.get(), 0);
-    }
-    SetError(NoError);
-    return pages * pageSize;
-  }
-  struct stat info {};
-  if (::stat(DbPath().c_str(), &info) != 0) {
-    ErrnoError(errno, DbPath());
+  if (!open_) {
+    SetError(FileNotOpen);
     return 0;
   }
-  SetError(NoError);
-  return info.st_size;
+  const std::int64_t records = Records();
+  if (LastErrorCode() != NoError) return 0;
+  return records * static_cast<std::int64_t>(Layout().RecordSize());
 }
 
 std::string KeyedFile::Position(std::size_t key) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedDiskFile.h"
 #include "runtime/files/drivers/KeyedSchema.h"
 #include "runtime/files/drivers/KeyedSqlite.h"
 #include "runtime/files/drivers/KeyedStation.h"
@@ -42,9 +43,7 @@ class KeyedFile final : public DataFile {
   // declared ones, DriverFailure for a damaged file. A file that is not
   // valid is never written to.
   std::int32_t Open(std::uint8_t mode) override;
-  // Builds the database under a temporary name beside it and links it into
-  // place without replacing anything, so a crash leaves no file or a whole
-  // one.
+  // Atomic: see KeyedDiskFile::Create.
   std::int32_t Create() override;
   std::int32_t Close() override;
   // Drops and recreates the indexes and stores the declared keys.
@@ -76,6 +75,7 @@ class KeyedFile final : public DataFile {
   bool Duplicate(std::size_t key) override;
 
   std::int64_t Records() override;
+  // Records() times the record length; FileNotOpen while closed.
   std::int64_t Bytes() override;
   // Record number (8 bytes) followed by the stored bytes of key's components.
   std::string Position(std::size_t key) override;
@@ -101,6 +101,7 @@ class KeyedFile final : public DataFile {
     bool memos = false;
     std::size_t count = 0;
     std::size_t next = 0;
+    bool cut = false;  // stopped before a damaged row
     std::vector<std::int64_t> rowids;
     std::vector<std::int64_t> versions;
     std::vector<std::uint8_t> records;
@@ -116,13 +117,16 @@ class KeyedFile final : public DataFile {
 
   std::string DbPath() const { return DiskName() + ".db"; }
   std::string LockPath() const { return DiskName() + ".lck"; }
+  KeyedDiskFile Disk() const { return KeyedDiskFile(DbPath()); }
 
-  [[nodiscard]] std::int32_t CheckExisting(bool forWrite) const;
-  [[nodiscard]] std::int32_t CheckHeader() const;
+  // The database file exists, may be opened so and is one SQLite may open.
+  [[nodiscard]] std::int32_t CheckDiskFile(bool forWrite);
   // Opens and validates the database into db_. KeysInvalid leaves db_ open
   // when keepOnKeysInvalid (for BuildKeys).
   [[nodiscard]] std::int32_t Connect(bool writable, bool keepOnKeysInvalid);
   [[nodiscard]] std::int32_t Validate();
+  // SQLite's own check of the pages, through the write-ahead log.
+  [[nodiscard]] std::int32_t QuickCheck();
   [[nodiscard]] std::int32_t RebuildKeys();
   void Disconnect();
 
@@ -131,18 +135,30 @@ class KeyedFile final : public DataFile {
 
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  // Whether the row comes after the cursor in the order and direction.
+  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
   // Appends the rows of statement slot to the batch, up to limit in all.
   [[nodiscard]] std::int32_t FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit);
   [[nodiscard]] std::int32_t ReadSingle(sqlite3_stmt* statement, bool memos);
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, const std::uint8_t* record,
                                      const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
+  // DriverFailure for a stored value of field that the layout cannot hold.
+  [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
   void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
   void Reposition() {
     batch_.count = batch_.next = 0;
     fills_ = 0;
   }
   [[nodiscard]] std::int32_t CheckWritable() const;
+  // BadParameter for a real key value that is not a number: SQLite would
+  // store NULL, which key order cannot place.
+  [[nodiscard]] std::int32_t CheckKeyValues() const;
+  // Runs write (WriteCurrent or DeleteCurrent) on the current record under
+  // the file's write lock, unless another station holds the record.
+  [[nodiscard]] std::int32_t UnderWriteLock(std::int32_t (KeyedFile::*write)());
+  [[nodiscard]] std::int32_t WriteCurrent();
+  [[nodiscard]] std::int32_t DeleteCurrent();
   // Takes the current record's version from the file again (after a
   // rollback); forgets the record when it is gone.
   [[nodiscard]] std::int32_t RefreshCurrentVersion();
@@ -158,6 +174,7 @@ class KeyedFile final : public DataFile {
   Current current_;
   int fills_ = 0;  // batches read since the last repositioning
   bool inTransaction_ = false;
+  bool shorterThanHeader_ = false;  // found by the last CheckDiskFile
 };
 
 }  // namespace runtime

@@ -1,6 +1,8 @@
 #include "runtime/files/drivers/KeyedSchema.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -55,7 +57,49 @@ std::int64_t LoadInteger(const std::uint8_t* at, FieldType type) {
   return 0;
 }
 
-// Values in the file were written from fields of the same type, so they fit.
+// Texts as SQLite's BINARY collation compares them, or NOCASE, which folds
+// only ASCII letters, to lower case.
+int CompareStored(std::string_view a, std::string_view b, bool noCase) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (noCase) {
+      if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+      if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool FitsInteger(FieldType type, std::int64_t value) {
+  auto within = [value](auto sample) {
+    using T = decltype(sample);
+    return value >= std::numeric_limits<T>::min() && value <= std::numeric_limits<T>::max();
+  };
+  switch (type) {
+    case FieldType::Int8:
+      return within(std::int8_t{});
+    case FieldType::UInt8:
+      return within(std::uint8_t{});
+    case FieldType::Int16:
+      return within(std::int16_t{});
+    case FieldType::UInt16:
+      return within(std::uint16_t{});
+    case FieldType::Int32:
+    case FieldType::Date:
+    case FieldType::Time:
+      return within(std::int32_t{});
+    case FieldType::UInt32:
+      return within(std::uint32_t{});
+    case FieldType::String:
+    case FieldType::Real:
+      break;
+  }
+  return false;
+}
+
+// Only values that fit (FitsInteger) come here.
 void StoreInteger(std::uint8_t* at, FieldType type, std::int64_t value) {
   switch (type) {
     case FieldType::Int8:
@@ -85,7 +129,11 @@ void StoreInteger(std::uint8_t* at, FieldType type, std::int64_t value) {
 }
 }  // namespace
 
-KeyedSchema::KeyedSchema(const RecordLayout& layout) : layout_(&layout) {}
+KeyedSchema::KeyedSchema(const RecordLayout& layout) : layout_(&layout), inKey_(layout.FieldCount() + 1, false) {
+  for (std::size_t k = 1; k <= layout.KeyCount(); ++k) {
+    for (const KeyComponentDesc& component : layout.Key(k).components) inKey_[component.field] = true;
+  }
+}
 
 std::string KeyedSchema::CreateTablesSql() const {
   std::string sql = "CREATE TABLE records(id INTEGER PRIMARY KEY AUTOINCREMENT, version INTEGER NOT NULL";
@@ -296,27 +344,44 @@ int KeyedSchema::BindKey(sqlite3_stmt* statement, int first, std::size_t key, co
   return first;
 }
 
-void KeyedSchema::StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* record) const {
+std::size_t KeyedSchema::StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* record) const {
   int column = first;
   for (std::size_t f = 1; f <= layout_->FieldCount(); ++f, ++column) {
     const FieldDesc& field = layout_->Field(f);
     std::uint8_t* at = record + field.offset;
+    const int type = sqlite3_column_type(statement, column);
     if (IsText(field.type)) {
       const unsigned char* text = sqlite3_column_text(statement, column);
-      const std::size_t length =
-          std::min<std::size_t>(static_cast<std::size_t>(sqlite3_column_bytes(statement, column)), field.size);
+      const auto length = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
+      if (type != SQLITE_TEXT || length > field.size || (length > 0 && text[length - 1] == ' ')) return f;
       if (length > 0) std::memcpy(at, text, length);
       std::memset(at + length, ' ', field.size - length);
     } else if (field.type == FieldType::Real) {
-      // SQLite keeps a NaN as NULL.
-      const double value = sqlite3_column_type(statement, column) == SQLITE_NULL
-                               ? std::numeric_limits<double>::quiet_NaN()
-                               : sqlite3_column_double(statement, column);
-      StoreNumber(at, value);
+      // A NaN is kept as NULL, which only a field outside the keys may hold.
+      if (type == SQLITE_NULL && !inKey_[f]) {
+        StoreNumber(at, std::numeric_limits<double>::quiet_NaN());
+      } else if (type == SQLITE_FLOAT || type == SQLITE_INTEGER) {
+        StoreNumber(at, sqlite3_column_double(statement, column));
+      } else {
+        return f;
+      }
     } else {
-      StoreInteger(at, field.type, sqlite3_column_int64(statement, column));
+      const std::int64_t value = sqlite3_column_int64(statement, column);
+      if (type != SQLITE_INTEGER || !FitsInteger(field.type, value)) return f;
+      StoreInteger(at, field.type, value);
     }
   }
+  return 0;
+}
+
+bool KeyedSchema::HasNanKey(const std::uint8_t* record) const {
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) {
+    const FieldDesc& field = layout_->Field(f);
+    if (inKey_[f] && field.type == FieldType::Real && std::isnan(LoadNumber<double>(record + field.offset))) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::size_t KeyedSchema::KeyBytes(std::size_t key) const {
@@ -338,6 +403,29 @@ void KeyedSchema::RestoreKey(std::size_t key, const char* bytes, std::uint8_t* r
     std::memcpy(record + field.offset, bytes, field.size);
     bytes += field.size;
   }
+}
+
+int KeyedSchema::CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const {
+  if (key == 0) return 0;
+  const KeyDesc& desc = layout_->Key(key);
+  for (const KeyComponentDesc& component : desc.components) {
+    const FieldDesc& field = layout_->Field(component.field);
+    const std::uint8_t* x = a + field.offset;
+    const std::uint8_t* y = b + field.offset;
+    int order = 0;
+    if (IsText(field.type)) {
+      order = CompareStored(Clip(std::string_view(reinterpret_cast<const char*>(x), field.size)),
+                            Clip(std::string_view(reinterpret_cast<const char*>(y), field.size)), desc.noCase);
+    } else if (field.type == FieldType::Real) {
+      const double u = LoadNumber<double>(x), v = LoadNumber<double>(y);
+      order = u < v ? -1 : u > v ? 1 : 0;
+    } else {
+      const std::int64_t u = LoadInteger(x, field.type), v = LoadInteger(y, field.type);
+      order = u < v ? -1 : u > v ? 1 : 0;
+    }
+    if (order != 0) return component.order == Order::Descending ? -order : order;
+  }
+  return 0;
 }
 
 }  // namespace runtime

@@ -70,12 +70,22 @@ class KeyedSchema {
   int BindFields(sqlite3_stmt* statement, int first, const std::uint8_t* record) const;
   // Binds key's components taken from record; returns the next parameter.
   int BindKey(sqlite3_stmt* statement, int first, std::size_t key, const std::uint8_t* record) const;
-  // Stores result columns first.. into record's fields.
-  void StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* record) const;
+  // Stores result columns first.. into record's fields. Returns 0, or the
+  // number of the first field whose stored value this driver cannot have
+  // written (another type, a text longer than the field or with trailing
+  // spaces, an integer out of the field's range, NULL in a key): such a
+  // value would not read back as stored, so reading on from it could loop.
+  std::size_t StoreFields(sqlite3_stmt* statement, int first, std::uint8_t* record) const;
+  // Whether a real key component of record is not a number (SQLite would
+  // store NULL, which no key comparison finds).
+  bool HasNanKey(const std::uint8_t* record) const;
   // Bytes the key's components take in a record, and copies of them.
   std::size_t KeyBytes(std::size_t key) const;
   void CopyKey(std::size_t key, const std::uint8_t* record, std::string& out) const;
   void RestoreKey(std::size_t key, const char* bytes, std::uint8_t* record) const;
+  // Compares key's components of two records as the key's index orders
+  // them: below, equal to or above 0 (key 0: always equal).
+  int CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const;
 
  private:
   std::string SelectList(bool memos) const;
@@ -86,6 +96,7 @@ class KeyedSchema {
   void BindField(sqlite3_stmt* statement, int parameter, const FieldDesc& field, const std::uint8_t* record) const;
 
   const RecordLayout* layout_;  // borrowed; owned by the data file
+  std::vector<bool> inKey_;     // by field number: a component of some key
 };
 
 }  // namespace runtime

@@ -32,6 +32,13 @@ class StatementReset {
   sqlite3_stmt* statement_;
 };
 
+// A result column as text; empty for NULL (sqlite3_column_text's null).
+inline std::string_view ColumnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* text = sqlite3_column_text(statement, column);
+  if (text == nullptr) return {};
+  return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
+}
+
 // Records the runtime error for SQLite result rc (an extended code) with
 // SQLite's code and text as the driver's: unique constraint DuplicateKey,
 // busy or locked FileLocked, read-only AccessDenied, anything else

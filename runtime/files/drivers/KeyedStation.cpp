@@ -21,6 +21,13 @@ constexpr std::int64_t kPresent = 5;  // every open station
 // Held records: one byte per record number, far above the markers.
 constexpr std::int64_t kHoldBase = std::int64_t{1} << 32;
 
+// The lock byte of a record number. Any number (a damaged file may hold
+// negative ones or ones near the limits) maps above the markers; numbers
+// 2^62 apart share a byte.
+std::int64_t HoldOffset(std::int64_t rowid) {
+  return kHoldBase + static_cast<std::int64_t>(static_cast<std::uint64_t>(rowid) & ((std::uint64_t{1} << 62) - 1));
+}
+
 constexpr auto kRecoverPoll = std::chrono::milliseconds(50);
 
 struct Sharing {
@@ -100,7 +107,7 @@ bool KeyedStation::OthersPresent() const { return locks_->LockedByOther(kPresent
 std::int32_t KeyedStation::Hold(std::int64_t rowid) {
   if (HoldsRecord(rowid)) return NoError;
   if (!locks_->Writable() || locks_->SharedCounter() == nullptr) return AccessDenied;
-  switch (locks_->TryLock(kHoldBase + rowid, LockKind::Exclusive)) {
+  switch (locks_->TryLock(HoldOffset(rowid), LockKind::Exclusive)) {
     case LockResult::Taken:
       break;
     case LockResult::Busy:
@@ -119,7 +126,7 @@ bool KeyedStation::HoldsRecord(std::int64_t rowid) const {
 }
 
 void KeyedStation::ReleaseAll() {
-  for (std::int64_t rowid : held_) locks_->Unlock(kHoldBase + rowid);
+  for (std::int64_t rowid : held_) locks_->Unlock(HoldOffset(rowid));
   if (!held_.empty()) locks_->SharedCounter()->fetch_sub(static_cast<std::int64_t>(held_.size()));
   held_.clear();
 }
@@ -127,7 +134,7 @@ void KeyedStation::ReleaseAll() {
 bool KeyedStation::HeldByOther(std::int64_t rowid) const {
   std::atomic<std::int64_t>* counter = locks_->SharedCounter();
   if (counter != nullptr && counter->load() <= static_cast<std::int64_t>(held_.size())) return false;
-  return locks_->LockedByOther(kHoldBase + rowid, LockKind::Exclusive);
+  return locks_->LockedByOther(HoldOffset(rowid), LockKind::Exclusive);
 }
 
 }  // namespace runtime

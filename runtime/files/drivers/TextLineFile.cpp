@@ -111,7 +111,10 @@ std::int32_t TextLineFile::SeparatorBeforeAppend(std::string& separator) {
   if (size == 0) return NoError;
   char last = '\0';
   if (const std::int32_t error = ByteAt(size - 1, last)) return error;
-  if (last != '\n') separator.assign(1, '\n');
+  // After a lone CR, "\n" alone would make it a CR LF line end and take it
+  // from the line's text.
+  if (last == '\r') separator = "\r\n";
+  if (last != '\n' && last != '\r') separator = "\n";
   return NoError;
 }
 
