@@ -46,7 +46,8 @@ runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
 
 // The path of the bookmark HTML file being imported or exported: the disk
-// name of both transfer files, read each time one of them opens.
+// name of both transfer files, read each time one of them opens (a relative
+// path is taken in the data folder, DataFolder.h, like every data file).
 extern runtime::FixedText<255> TransferFileName;
 
 // The runtime files, each with its record buffer.

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/DataFiles.h"
+#include "app/DataFolder.h"
 #include "app/Globals.h"
 #include "window/Globals.h"
 
@@ -55,9 +56,10 @@ void ClearGlobals() {
 
 StartUpResult StartUp(std::uint32_t runtimeVersion) {
   if (runtimeVersion != runtime::kInterfaceVersion) return StartUpResult::WrongRuntime;
+  FixDataFolder();
   ClearGlobals();
   GlobalErrors.Init();
-  GlobalIni.Init(kWindowIniFile);
+  GlobalIni.Init(DataFolderPath(kWindowIniFile));
   for (ManagedFile& f : Files()) {
     f.managerReference = &f.manager;
     f.relationsReference = &f.relations;
@@ -83,6 +85,7 @@ void ShutDown() {
     if (f.file().IsOpen()) (void)f.file().Close();
   }
   GlobalErrors.Kill();
+  ForgetDataFolder();
 }
 
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion) {

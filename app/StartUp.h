@@ -1,5 +1,6 @@
 // Start-up and shutdown of the program. Start-up checks the runtime's
-// interface version, clears the globals and record buffers, then
+// interface version, fixes the data folder (the current directory, see
+// DataFolder.h), clears the globals and record buffers, then
 // initialises the error manager, the INI manager and the four data files'
 // managers; no file is opened (each opens on first use). Shutdown kills
 // them again in the same order. Run on runtime thread 1 (the Qt backend's
