@@ -2,6 +2,10 @@
 // keeps the records on disk. Every operation leaves the calling thread's
 // runtime error (0 on success; see RuntimeError.h) and returns the same code.
 // Used under the runtime lock; one DataFile is one station on its file.
+// Waits for other stations (Recover=, a write lock, a transaction's lock)
+// go through the wait service (runtime/system/Wait.h), which releases the
+// runtime lock meanwhile: a DataFile is used by one runtime thread at a
+// time, so a file used by several threads is made per-thread.
 //
 // Orders: key number k (1-based) reads in that key's order (components, then
 // record order for equal keys); 0 reads in record order. Positions are opaque
