@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/DataFolder.h"
+#include "runtime/files/ThreadedFile.h"
 
 namespace marlinden {
 
@@ -19,9 +20,10 @@ std::unique_ptr<runtime::DataFile> MakeTransferFile(runtime::Driver driver, runt
   return file;
 }
 
-// A keyed file named diskName in the data folder.
+// A per-thread keyed file named diskName in the data folder: each runtime
+// thread has its own record, position and station on it.
 std::unique_ptr<runtime::DataFile> MakeStoreFile(runtime::RecordLayout layout, const char* diskName) {
-  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, std::move(layout), diskName);
+  auto file = runtime::ThreadedFile::Make(runtime::Driver::Keyed, std::move(layout), diskName);
   file->SetDiskNameSource([diskName] { return DataFolderPath(diskName); });
   return file;
 }

@@ -50,7 +50,9 @@ runtime::RecordLayout ImportLayout();  // prefix HTM
 // path is taken in the data folder, DataFolder.h, like every data file).
 extern runtime::FixedText<255> TransferFileName;
 
-// The runtime files, each with its record buffer.
+// The runtime files, each with its record buffer. The two keyed files are
+// per-thread (each runtime thread has its own record, position and state);
+// the transfer files are shared, one thread using them at a time.
 runtime::DataFile& BookmarkStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII

@@ -64,7 +64,8 @@ class DataFile {
   void SetDiskName(std::string diskName) { diskName_ = std::move(diskName); }
   void SetDiskNameSource(std::function<std::string()> source) { diskNameSource_ = std::move(source); }
 
-  // A per-thread file keeps separate state for each runtime thread.
+  // A per-thread file keeps separate state for each runtime thread
+  // (ThreadedFile makes one).
   bool IsThreaded() const { return threaded_; }
   void SetThreaded(bool threaded) { threaded_ = threaded; }
 
@@ -82,6 +83,7 @@ class DataFile {
   virtual std::int32_t Remove() = 0;
   bool IsOpen() const { return open_; }
   bool IsReadOnly() const { return (mode_ & 0x0F) == AccessRead; }
+  std::uint8_t Mode() const { return mode_; }  // of the last open
 
   // --- Positioning --------------------------------------------------------
   void ClearBuffer() { record_.Clear(); }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "runtime/system/ThreadNumber.h"
+#include "runtime/system/ThreadSwitch.h"
 #include "runtime/ui/Backend.h"
 #include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
@@ -42,6 +43,7 @@ void* ThreadBody(void* argument) {
   start->procedure();
   start->procedure = nullptr;  // its captures go while the lock is held
   while (!context.windows.empty()) context.windows.back()->Close();
+  runtime::RunThreadEndHooks(context.number);
   RuntimeLock::Release();
   if (context.number == 1) EndProgram();
   SetCurrentContext(nullptr);
