@@ -5,6 +5,7 @@
 #include "app/DataFiles.h"
 #include "app/DataFolder.h"
 #include "app/Globals.h"
+#include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -91,6 +92,9 @@ void ShutDown() {
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion) {
   if (StartUp(runtimeVersion) == StartUpResult::WrongRuntime) return 0;
   if (mainProcedure) mainProcedure();
+  // The export or an e-mail form may still run on threads of their own: they
+  // end before the managers they use are killed.
+  if (!runtime::ui::CloseDownOtherThreads()) return 0;
   ShutDown();
   return 0;
 }

@@ -27,8 +27,9 @@ enum class StartUpResult : std::uint8_t { Started, WrongRuntime };
 // manager. Does nothing when start-up has not run.
 void ShutDown();
 
-// The whole run: start-up, mainProcedure, shutdown. Returns the exit code,
-// which is 0 in every case (a wrong runtime ends silently).
+// The whole run: start-up, mainProcedure, then every other runtime thread
+// closed down and waited for, then shutdown. Returns the exit code, which
+// is 0 in every case (a wrong runtime ends silently).
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion = runtime::InterfaceVersion());
 
 }  // namespace marlinden

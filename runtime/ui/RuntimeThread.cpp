@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -107,6 +108,29 @@ KeyCode LastKeyCode() {
 
 void SetLastKeyCode(KeyCode key) {
   if (ThreadContext* context = CurrentContext()) context->lastKey = key;
+}
+
+bool CloseDownOtherThreads() {
+  ThreadContext* self = CurrentContext();
+  if (self == nullptr) return true;
+  Registry& registry = Registry::Instance();
+  for (const auto& context : registry.BeginEnding()) {
+    if (context.get() == self) continue;
+    context->closingDown = true;
+    context->queue.Poke();
+  }
+  CurrentBackend().ProgramEnding();
+  UnlockedSection unlocked;
+  while (!registry.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1),
+                             [](Registry& r) { return r.LiveThreadsLocked() <= 1; })) {
+  }
+  return true;
+}
+
+const std::atomic<bool>& CloseDownFlag() {
+  static const std::atomic<bool> never{false};
+  ThreadContext* context = CurrentContext();
+  return context != nullptr ? context->closingDown : never;
 }
 
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {

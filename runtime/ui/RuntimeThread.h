@@ -8,6 +8,7 @@
 // unless it says otherwise.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -47,5 +48,22 @@ void SetLastKeyCode(KeyCode key);  // KeyCode::None clears it
 // Queues an event for a control of thread's newest open window (dropped when
 // it has none). The thread may be the caller's own.
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control);
+
+// --- Ending the program -----------------------------------------------------
+
+// The end of a program's run, before its shutdown steps: every other
+// runtime thread is told to close down (its event loops take CloseDown, its
+// open questions are dismissed, its close-down flag is set) and the caller
+// waits, the runtime lock released, until every one of them has ended. So
+// nothing the program shuts down is still in use. Threads started meanwhile
+// close down at once. Returns true; on a thread that is not a runtime
+// thread there is nothing to do.
+[[nodiscard]] bool CloseDownOtherThreads();
+
+// Any thread: the calling runtime thread's close-down flag, set when it is
+// to close down. A call that blocks with the runtime lock released (the
+// mail call) takes it as its cancel flag. Valid while the thread runs; on
+// another thread, a flag that stays false.
+const std::atomic<bool>& CloseDownFlag();
 
 }  // namespace runtime::ui
