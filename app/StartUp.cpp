@@ -91,10 +91,14 @@ void ShutDown() {
 
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion) {
   if (StartUp(runtimeVersion) == StartUpResult::WrongRuntime) return 0;
+  // A fatal message halts the program through the same shutdown.
+  runtime::ui::SetHaltSteps(&ShutDown);
   if (mainProcedure) mainProcedure();
   // The export or an e-mail form may still run on threads of their own: they
-  // end before the managers they use are killed.
+  // end before the managers they use are killed. When another thread halts
+  // the program, it runs the shutdown.
   if (!runtime::ui::CloseDownOtherThreads()) return 0;
+  runtime::ui::SetHaltSteps(nullptr);
   ShutDown();
   return 0;
 }

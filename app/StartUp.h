@@ -28,8 +28,9 @@ enum class StartUpResult : std::uint8_t { Started, WrongRuntime };
 void ShutDown();
 
 // The whole run: start-up, mainProcedure, then every other runtime thread
-// closed down and waited for, then shutdown. Returns the exit code, which
-// is 0 in every case (a wrong runtime ends silently).
+// closed down and waited for, then shutdown. A halt (a fatal message) on any
+// runtime thread runs the same shutdown (runtime::ui::HaltProgram). Returns
+// the exit code, which is 0 in every case (a wrong runtime ends silently).
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion = runtime::InterfaceVersion());
 
 }  // namespace marlinden

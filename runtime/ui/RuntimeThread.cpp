@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -114,6 +116,7 @@ bool CloseDownOtherThreads() {
   ThreadContext* self = CurrentContext();
   if (self == nullptr) return true;
   Registry& registry = Registry::Instance();
+  if (registry.HaltCode().has_value() && !registry.HaltingThread(self->number)) return false;
   for (const auto& context : registry.BeginEnding()) {
     if (context.get() == self) continue;
     context->closingDown = true;
@@ -122,7 +125,7 @@ bool CloseDownOtherThreads() {
   CurrentBackend().ProgramEnding();
   UnlockedSection unlocked;
   while (!registry.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1),
-                             [](Registry& r) { return r.LiveThreadsLocked() <= 1; })) {
+                             [](Registry& r) { return r.RunningThreadsLocked() <= 1; })) {
   }
   return true;
 }
@@ -131,6 +134,37 @@ const std::atomic<bool>& CloseDownFlag() {
   static const std::atomic<bool> never{false};
   ThreadContext* context = CurrentContext();
   return context != nullptr ? context->closingDown : never;
+}
+
+void SetHaltSteps(std::function<void()> steps) { Registry::Instance().SetHaltSteps(std::move(steps)); }
+
+namespace {
+
+[[noreturn]] void EndProcess(int exitCode) {
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}
+
+// The thread waits here, without the lock, until the process ends.
+[[noreturn]] void Park() {
+  Registry::Instance().AddParked();
+  if (RuntimeLock::HeldByThisThread()) RuntimeLock::Release();
+  for (;;) ::pause();
+}
+
+}  // namespace
+
+void HaltProgram(int exitCode) {
+  ThreadContext* self = CurrentContext();
+  Registry& registry = Registry::Instance();
+  if (self == nullptr || !RuntimeLock::HeldByThisThread()) EndProcess(exitCode);
+  if (!registry.StartHalt(self->number, exitCode)) Park();
+  (void)CloseDownOtherThreads();
+  if (auto steps = registry.TakeHaltSteps()) steps();
+  auto onHalt = registry.TakeOnHalt();
+  if (!onHalt) EndProcess(exitCode);
+  onHalt(exitCode);
+  Park();
 }
 
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {
