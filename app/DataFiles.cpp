@@ -3,6 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "app/DataFolder.h"
+#include "runtime/files/ThreadedFile.h"
+
 namespace marlinden {
 
 using runtime::FieldType;
@@ -13,7 +16,15 @@ namespace {
 
 std::unique_ptr<runtime::DataFile> MakeTransferFile(runtime::Driver driver, runtime::RecordLayout layout) {
   auto file = runtime::DataFile::Make(driver, std::move(layout), "");
-  file->SetDiskNameSource([] { return TransferFileName.Clipped(); });
+  file->SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
+  return file;
+}
+
+// A per-thread keyed file named diskName in the data folder: each runtime
+// thread has its own record, position and station on it.
+std::unique_ptr<runtime::DataFile> MakeStoreFile(runtime::RecordLayout layout, const char* diskName) {
+  auto file = runtime::ThreadedFile::Make(runtime::Driver::Keyed, std::move(layout), diskName);
+  file->SetDiskNameSource([diskName] { return DataFolderPath(diskName); });
   return file;
 }
 
@@ -62,14 +73,12 @@ runtime::RecordLayout ImportLayout() {
 }
 
 runtime::DataFile& BookmarkStore() {
-  static const std::unique_ptr<runtime::DataFile> file =
-      runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkLayout(), "MARLINDEN");
   return *file;
 }
 
 runtime::DataFile& MailSettingsStore() {
-  static const std::unique_ptr<runtime::DataFile> file =
-      runtime::DataFile::Make(runtime::Driver::Keyed, MailSettingsLayout(), "EMAIL");
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(MailSettingsLayout(), "EMAIL");
   return *file;
 }
 

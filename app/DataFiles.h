@@ -46,10 +46,13 @@ runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
 
 // The path of the bookmark HTML file being imported or exported: the disk
-// name of both transfer files, read each time one of them opens.
+// name of both transfer files, read each time one of them opens (a relative
+// path is taken in the data folder, DataFolder.h, like every data file).
 extern runtime::FixedText<255> TransferFileName;
 
-// The runtime files, each with its record buffer.
+// The runtime files, each with its record buffer. The two keyed files are
+// per-thread (each runtime thread has its own record, position and state);
+// the transfer files are shared, one thread using them at a time.
 runtime::DataFile& BookmarkStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII

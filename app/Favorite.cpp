@@ -1,5 +1,6 @@
 #include "app/Favorite.h"
 
+#include "app/DataFolder.h"
 #include "runtime/ini/IniFile.h"
 #include "runtime/text/FixedText.h"
 
@@ -12,10 +13,12 @@ std::string Fit(std::string_view url) {
 
 }  // namespace
 
-std::string ReadFavorite() { return Fit(runtime::IniFile(kFavoriteIniFile).Read(kFavoriteSection, kFavoriteKey, "")); }
+std::string ReadFavorite() {
+  return Fit(runtime::IniFile(DataFolderPath(kFavoriteIniFile)).Read(kFavoriteSection, kFavoriteKey, ""));
+}
 
 std::int32_t WriteFavorite(std::string_view url) {
-  return runtime::IniFile(kFavoriteIniFile).Write(kFavoriteSection, kFavoriteKey, Fit(url));
+  return runtime::IniFile(DataFolderPath(kFavoriteIniFile)).Write(kFavoriteSection, kFavoriteKey, Fit(url));
 }
 
 }  // namespace marlinden

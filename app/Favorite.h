@@ -1,5 +1,5 @@
-// The user's favourite page, kept in its own INI file. Call under the
-// runtime lock (the file is in the current directory).
+// The user's favourite page, kept in its own INI file in the data folder
+// (DataFolder.h). Call under the runtime lock.
 #pragma once
 
 #include <cstdint>

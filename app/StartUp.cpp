@@ -3,7 +3,9 @@
 #include <array>
 
 #include "app/DataFiles.h"
+#include "app/DataFolder.h"
 #include "app/Globals.h"
+#include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -55,9 +57,10 @@ void ClearGlobals() {
 
 StartUpResult StartUp(std::uint32_t runtimeVersion) {
   if (runtimeVersion != runtime::kInterfaceVersion) return StartUpResult::WrongRuntime;
+  FixDataFolder();
   ClearGlobals();
   GlobalErrors.Init();
-  GlobalIni.Init(kWindowIniFile);
+  GlobalIni.Init(DataFolderPath(kWindowIniFile));
   for (ManagedFile& f : Files()) {
     f.managerReference = &f.manager;
     f.relationsReference = &f.relations;
@@ -83,11 +86,19 @@ void ShutDown() {
     if (f.file().IsOpen()) (void)f.file().Close();
   }
   GlobalErrors.Kill();
+  ForgetDataFolder();
 }
 
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion) {
   if (StartUp(runtimeVersion) == StartUpResult::WrongRuntime) return 0;
+  // A fatal message halts the program through the same shutdown.
+  runtime::ui::SetHaltSteps(&ShutDown);
   if (mainProcedure) mainProcedure();
+  // The export or an e-mail form may still run on threads of their own: they
+  // end before the managers they use are killed. When another thread halts
+  // the program, it runs the shutdown.
+  if (!runtime::ui::CloseDownOtherThreads()) return 0;
+  runtime::ui::SetHaltSteps(nullptr);
   ShutDown();
   return 0;
 }

@@ -1,5 +1,6 @@
 // Start-up and shutdown of the program. Start-up checks the runtime's
-// interface version, clears the globals and record buffers, then
+// interface version, fixes the data folder (the current directory, see
+// DataFolder.h), clears the globals and record buffers, then
 // initialises the error manager, the INI manager and the four data files'
 // managers; no file is opened (each opens on first use). Shutdown kills
 // them again in the same order. Run on runtime thread 1 (the Qt backend's
@@ -26,8 +27,10 @@ enum class StartUpResult : std::uint8_t { Started, WrongRuntime };
 // manager. Does nothing when start-up has not run.
 void ShutDown();
 
-// The whole run: start-up, mainProcedure, shutdown. Returns the exit code,
-// which is 0 in every case (a wrong runtime ends silently).
+// The whole run: start-up, mainProcedure, then every other runtime thread
+// closed down and waited for, then shutdown. A halt (a fatal message) on any
+// runtime thread runs the same shutdown (runtime::ui::HaltProgram). Returns
+// the exit code, which is 0 in every case (a wrong runtime ends silently).
 int RunProgram(const std::function<void()>& mainProcedure, std::uint32_t runtimeVersion = runtime::InterfaceVersion());
 
 }  // namespace marlinden

@@ -99,11 +99,13 @@ Severity FileManager::Open() { return OpenFile(true, OpenCount::Yes, OpenForce::
 
 Severity FileManager::EndOpen(bool raise) { return raise ? HandleError() : SeverityNotify; }
 
+// Messages shown here and the driver's lock recovery release the runtime
+// lock, and another thread may add its state to INFO meanwhile: this
+// thread's state is looked up afresh after each of them, never kept.
 Severity FileManager::OpenFile(bool raise, OpenCount count, OpenForce force) {
-  FileState& state = SetThread();
   const bool counting = count == OpenCount::Yes;
-  if (force == OpenForce::No && (LAZYOPEN || state.OPENED != 0)) {
-    if (counting) ++state.OPENED;
+  if (force == OpenForce::No && (LAZYOPEN || SetThread().OPENED != 0)) {
+    if (counting) ++SetThread().OPENED;
     BindFields();
     return SeverityOk;
   }
@@ -115,13 +117,15 @@ Severity FileManager::OpenFile(bool raise, OpenCount count, OpenForce force) {
     }
     switch (code) {
       case runtime::NoError:
-      case runtime::AlreadyOpen:
+      case runtime::AlreadyOpen: {
+        FileState& state = SetThread();
         state.USED = 1;
         state.ATEOF = 0;
         state.AUTOINCDONE = 0;
         if (counting) ++state.OPENED;
         BindFields();
         return SeverityOk;
+      }
       case runtime::FileNotFound:
         if (!CREATE) {
           SetError(MsgOpenFailed);

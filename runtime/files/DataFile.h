@@ -2,6 +2,10 @@
 // keeps the records on disk. Every operation leaves the calling thread's
 // runtime error (0 on success; see RuntimeError.h) and returns the same code.
 // Used under the runtime lock; one DataFile is one station on its file.
+// Waits for other stations (Recover=, a write lock, a transaction's lock)
+// go through the wait service (runtime/system/Wait.h), which releases the
+// runtime lock meanwhile: a DataFile is used by one runtime thread at a
+// time, so a file used by several threads is made per-thread.
 //
 // Orders: key number k (1-based) reads in that key's order (components, then
 // record order for equal keys); 0 reads in record order. Positions are opaque
@@ -60,7 +64,8 @@ class DataFile {
   void SetDiskName(std::string diskName) { diskName_ = std::move(diskName); }
   void SetDiskNameSource(std::function<std::string()> source) { diskNameSource_ = std::move(source); }
 
-  // A per-thread file keeps separate state for each runtime thread.
+  // A per-thread file keeps separate state for each runtime thread
+  // (ThreadedFile makes one).
   bool IsThreaded() const { return threaded_; }
   void SetThreaded(bool threaded) { threaded_ = threaded; }
 
@@ -78,6 +83,7 @@ class DataFile {
   virtual std::int32_t Remove() = 0;
   bool IsOpen() const { return open_; }
   bool IsReadOnly() const { return (mode_ & 0x0F) == AccessRead; }
+  std::uint8_t Mode() const { return mode_; }  // of the last open
 
   // --- Positioning --------------------------------------------------------
   void ClearBuffer() { record_.Clear(); }

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include "runtime/system/Wait.h"
+
 extern char** environ;
 
 namespace runtime::platform {
@@ -108,20 +110,21 @@ class SpawnSettings {
   posix_spawn_file_actions_t actions_;
 };
 
+// Between looks at a child that has nothing to say yet, the caller pauses
+// this long on the runtime clock, with the runtime lock released.
+constexpr auto kChildPoll = std::chrono::milliseconds(10);
+
 // Waits until the child has exited (without reaping it) or the deadline has
 // passed, where the kernel can tell; elsewhere returns at once.
-void WaitForExitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+void WaitForExitUntil(pid_t pid, const WaitDeadline& deadline) {
 #ifdef SYS_pidfd_open
   const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   if (pidfd < 0) return;
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
     pollfd exited{pidfd, POLLIN, 0};
-    const int ready = poll(&exited, 1, static_cast<int>(left.count()));
+    const int ready = poll(&exited, 1, 0);
     if (ready < 0 && errno == EINTR) continue;
-    break;
+    if (ready != 0 || !WaitPauseBefore(deadline, kChildPoll)) break;
   }
   close(pidfd);
 #else
@@ -165,19 +168,14 @@ CapturedOutput CaptureOutput(const std::string& program, const std::vector<std::
   }
   result.started = true;
 
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const WaitDeadline deadline(timeout);
   char chunk[4096];
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timedOut = true;
-      break;
-    }
     pollfd readable{pipeFds[0], POLLIN, 0};
-    const int ready = poll(&readable, 1, static_cast<int>(left.count()));
+    const int ready = poll(&readable, 1, 0);
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) {
+      if (WaitPauseBefore(deadline, kChildPoll)) continue;
       result.timedOut = true;
       break;
     }

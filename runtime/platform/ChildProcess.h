@@ -30,8 +30,9 @@ struct CapturedOutput {
 inline constexpr std::size_t kMaxCapturedBytes = 64 * 1024;
 
 // Runs program with args and collects its standard output (its standard
-// error is discarded). A program still running after timeout is killed.
-// Blocks the caller for at most about timeout.
+// error is discarded). A program still running after timeout (runtime-clock
+// time) is killed. Blocks the caller for at most about timeout, waiting
+// through the wait service (the runtime lock is released meanwhile).
 CapturedOutput CaptureOutput(const std::string& program, const std::vector<std::string>& args,
                              std::chrono::milliseconds timeout);
 

@@ -1,5 +1,4 @@
-// The running program's own file. Call under the runtime lock (it reads the
-// current directory, which all threads share).
+// The running program's own file. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +10,10 @@ namespace runtime::platform {
 // system cannot tell.
 std::string ProgramFileName();
 
-// The date of last change of the file named like the running program in the
-// current directory, as a runtime date (days since 1970-01-01); 0 when there
-// is no such entry there (the program was started from elsewhere). When
-// several entries match, the last one listed counts.
+// The date of last change of the running program's own file, as a runtime
+// date (days since 1970-01-01, local); 0 when the system cannot tell. It
+// does not depend on the current directory, so it is the same wherever the
+// program was started from.
 std::int32_t ProgramFileDate();
 
 }  // namespace runtime::platform

@@ -4,7 +4,12 @@
 // set and advance the time. Any thread may call.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
 
 namespace runtime {
 
@@ -16,6 +21,8 @@ class TimeSource {
   virtual std::int64_t LocalMicros() const = 0;
   // Monotonic time in microseconds; only differences mean anything.
   virtual std::int64_t SteadyMicros() const = 0;
+  // Blocks the calling thread until SteadyMicros() reaches steadyMicros.
+  virtual void SleepUntil(std::int64_t steadyMicros) = 0;
 };
 
 // The operating system's clock in the local time zone.
@@ -41,7 +48,9 @@ CivilDate CivilFromDate(std::int32_t date);
 // 0 = Sunday .. 6 = Saturday.
 std::uint32_t DayOfWeek(std::int32_t date);
 
-// A time source for tests: stands still until set or advanced.
+// A time source for tests: stands still until set or advanced. A thread
+// that sleeps on it wakes only when the test advances it far enough, so
+// tests never wait in real time for a timeout.
 class TestClock final : public TimeSource {
  public:
   TestClock(std::int32_t date, std::int32_t hundredths) { Set(date, hundredths); }
@@ -49,12 +58,27 @@ class TestClock final : public TimeSource {
   void AdvanceHundredths(std::int64_t hundredths) { AdvanceMicros(hundredths * 10000); }
   void AdvanceMicros(std::int64_t micros);
 
-  std::int64_t LocalMicros() const override { return local_; }
-  std::int64_t SteadyMicros() const override { return steady_; }
+  std::int64_t LocalMicros() const override;
+  std::int64_t SteadyMicros() const override;
+  void SleepUntil(std::int64_t steadyMicros) override;
+
+  // Waits (in real time, at most realTimeout) until some thread sleeps on
+  // this clock for a time still ahead; false when none did.
+  bool WaitForSleeper(std::chrono::milliseconds realTimeout);
+  // Runs work on a thread of its own and advances the clock by stepMicros
+  // each time a thread sleeps on it, until work has returned. For tests of
+  // code that waits on the runtime clock.
+  void RunAdvancing(const std::function<void()>& work, std::int64_t stepMicros);
 
  private:
+  bool SleeperBlocked() const;  // requires mutex_
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  // Guarded by mutex_.
   std::int64_t local_ = 0;
   std::int64_t steady_ = 0;
+  std::multiset<std::int64_t> sleepers_;  // the times the sleeping threads wait for
 };
 
 // Replaces the time source for its lifetime, then restores the previous

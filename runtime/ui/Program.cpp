@@ -21,13 +21,17 @@ Program::Program(Backend& backend)
 }
 
 Program::~Program() {
-  if (started_) WaitForEnd();
+  if (started_ && !HaltCode()) WaitForEnd();
   SetCursorService(previousCursors_);
   SetMessageBoxService(previousMessageBoxes_);
   SetBackend(previousBackend_);
 }
 
 void Program::OnEnd(std::function<void()> onEnd) { Registry::Instance().SetOnEnd(std::move(onEnd)); }
+
+void Program::OnHalt(std::function<void(int)> onHalt) { Registry::Instance().SetOnHalt(std::move(onHalt)); }
+
+std::optional<int> Program::HaltCode() const { return Registry::Instance().HaltCode(); }
 
 bool Program::Start(std::function<void()> main, std::uint32_t stackBytes) {
   if (started_) return false;

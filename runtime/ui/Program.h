@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace runtime::ui {
 
@@ -23,7 +24,7 @@ class Program {
   // runtime's backend and serves ShowMessage and the cursor service until the
   // program is destroyed.
   explicit Program(Backend& backend);
-  // Waits for the end when started.
+  // Waits for the end when started (unless halted).
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -31,6 +32,14 @@ class Program {
   // Called once, on the last runtime thread as it finishes (a GUI backend
   // quits its event loop here). Set before Start.
   void OnEnd(std::function<void()> onEnd);
+  // Called once by a halt (HaltProgram, RuntimeThread.h) on the halting
+  // thread, after the program's shutdown steps: the backend leaves its loop
+  // and ends the process with exitCode (the halting thread never ends, so
+  // the program is not waited for). Set before Start.
+  void OnHalt(std::function<void(int exitCode)> onHalt);
+  // The exit code of a halt that has begun; none while the program runs
+  // its normal course.
+  std::optional<int> HaltCode() const;
   // Starts thread 1 running main. Requires: not started yet.
   // Returns false when the thread could not be created.
   [[nodiscard]] bool Start(std::function<void()> main, std::uint32_t stackBytes = 0);

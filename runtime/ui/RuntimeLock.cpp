@@ -3,6 +3,8 @@
 #include <cassert>
 #include <mutex>
 
+#include "runtime/system/ThreadSwitch.h"
+
 namespace runtime::ui {
 
 namespace {
@@ -14,6 +16,7 @@ void RuntimeLock::Acquire() {
   assert(!held);
   lock.lock();
   held = true;
+  RunThreadSwitchHooks();
 }
 
 void RuntimeLock::Release() {

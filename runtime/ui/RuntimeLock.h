@@ -10,7 +10,8 @@ namespace runtime::ui {
 
 class RuntimeLock {
  public:
-  // Requires: the calling thread does not hold the lock.
+  // Requires: the calling thread does not hold the lock. Puts the calling
+  // thread's per-thread state in place (ThreadSwitch.h) once taken.
   static void Acquire();
   // Requires: the calling thread holds the lock.
   static void Release();

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
 #include "runtime/system/ThreadNumber.h"
+#include "runtime/system/ThreadSwitch.h"
 #include "runtime/ui/Backend.h"
 #include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
@@ -42,6 +46,7 @@ void* ThreadBody(void* argument) {
   start->procedure();
   start->procedure = nullptr;  // its captures go while the lock is held
   while (!context.windows.empty()) context.windows.back()->Close();
+  runtime::RunThreadEndHooks(context.number);
   RuntimeLock::Release();
   if (context.number == 1) EndProgram();
   SetCurrentContext(nullptr);
@@ -113,6 +118,61 @@ void SetLastKeyCode(KeyCode key) {
 std::string LastKeyText() {
   ThreadContext* context = CurrentContext();
   return context != nullptr ? context->lastKeyText : std::string();
+}
+
+bool CloseDownOtherThreads() {
+  ThreadContext* self = CurrentContext();
+  if (self == nullptr) return true;
+  Registry& registry = Registry::Instance();
+  if (registry.HaltCode().has_value() && !registry.HaltingThread(self->number)) return false;
+  for (const auto& context : registry.BeginEnding()) {
+    if (context.get() == self) continue;
+    context->closingDown = true;
+    context->queue.Poke();
+  }
+  CurrentBackend().ProgramEnding();
+  UnlockedSection unlocked;
+  while (!registry.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1),
+                             [](Registry& r) { return r.RunningThreadsLocked() <= 1; })) {
+  }
+  return true;
+}
+
+const std::atomic<bool>& CloseDownFlag() {
+  static const std::atomic<bool> never{false};
+  ThreadContext* context = CurrentContext();
+  return context != nullptr ? context->closingDown : never;
+}
+
+void SetHaltSteps(std::function<void()> steps) { Registry::Instance().SetHaltSteps(std::move(steps)); }
+
+namespace {
+
+[[noreturn]] void EndProcess(int exitCode) {
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}
+
+// The thread waits here, without the lock, until the process ends.
+[[noreturn]] void Park() {
+  Registry::Instance().AddParked();
+  if (RuntimeLock::HeldByThisThread()) RuntimeLock::Release();
+  for (;;) ::pause();
+}
+
+}  // namespace
+
+void HaltProgram(int exitCode) {
+  ThreadContext* self = CurrentContext();
+  Registry& registry = Registry::Instance();
+  if (self == nullptr || !RuntimeLock::HeldByThisThread()) EndProcess(exitCode);
+  if (!registry.StartHalt(self->number, exitCode)) Park();
+  (void)CloseDownOtherThreads();
+  if (auto steps = registry.TakeHaltSteps()) steps();
+  auto onHalt = registry.TakeOnHalt();
+  if (!onHalt) EndProcess(exitCode);
+  onHalt(exitCode);
+  Park();
 }
 
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {

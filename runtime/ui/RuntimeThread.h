@@ -8,6 +8,7 @@
 // unless it says otherwise.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,5 +52,35 @@ std::string LastKeyText();
 // Queues an event for a control of thread's newest open window (dropped when
 // it has none). The thread may be the caller's own.
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control);
+
+// --- Ending the program -----------------------------------------------------
+
+// The end of a program's run, before its shutdown steps: every other
+// runtime thread is told to close down (its event loops take CloseDown, its
+// open questions are dismissed, its close-down flag is set) and the caller
+// waits, the runtime lock released, until every one of them has ended. So
+// nothing the program shuts down is still in use. Threads started meanwhile
+// close down at once. Returns false, at once, when another thread is
+// halting the program (that thread runs the shutdown steps; the caller just
+// ends). On a thread that is not a runtime thread: nothing to do, true.
+[[nodiscard]] bool CloseDownOtherThreads();
+
+// Any thread: the calling runtime thread's close-down flag, set when it is
+// to close down. A call that blocks with the runtime lock released (the
+// mail call) takes it as its cancel flag. Valid while the thread runs; on
+// another thread, a flag that stays false.
+const std::atomic<bool>& CloseDownFlag();
+
+// The program's shutdown steps, for a halt to run; none = nothing to run.
+void SetHaltSteps(std::function<void()> steps);
+
+// Ends the program at once with exitCode (a fatal message, Halt.h), in
+// order: every other runtime thread closes down and is waited for, the
+// shutdown steps run on the calling thread, then the program's OnHalt
+// (Program.h) makes the backend leave its loop and end the process; the
+// calling thread never returns. Without an OnHalt, or on a thread that is
+// not a runtime thread holding the lock, the process ends at once after the
+// steps that apply. A second halt while one runs parks its thread.
+[[noreturn]] void HaltProgram(int exitCode);
 
 }  // namespace runtime::ui

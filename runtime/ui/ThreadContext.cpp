@@ -119,6 +119,11 @@ void Registry::Reset() {
   nextThread_ = 1;
   ending_ = false;
   onEnd_ = nullptr;
+  haltingThread_ = 0;
+  haltCode_ = 0;
+  parked_ = 0;
+  haltSteps_ = nullptr;
+  onHalt_ = nullptr;
 }
 
 bool Registry::Ending() {
@@ -142,6 +147,53 @@ void Registry::SetOnEnd(std::function<void()> onEnd) {
 std::function<void()> Registry::TakeOnEnd() {
   std::lock_guard lock(mutex_);
   return std::exchange(onEnd_, nullptr);
+}
+
+bool Registry::StartHalt(std::int32_t thread, int exitCode) {
+  std::lock_guard lock(mutex_);
+  if (haltingThread_ != 0) return false;
+  haltingThread_ = thread;
+  haltCode_ = exitCode;
+  return true;
+}
+
+std::optional<int> Registry::HaltCode() {
+  std::lock_guard lock(mutex_);
+  if (haltingThread_ == 0) return std::nullopt;
+  return haltCode_;
+}
+
+bool Registry::HaltingThread(std::int32_t thread) {
+  std::lock_guard lock(mutex_);
+  return haltingThread_ != 0 && haltingThread_ == thread;
+}
+
+void Registry::AddParked() {
+  {
+    std::lock_guard lock(mutex_);
+    ++parked_;
+  }
+  changed_.notify_all();
+}
+
+void Registry::SetHaltSteps(std::function<void()> steps) {
+  std::lock_guard lock(mutex_);
+  haltSteps_ = std::move(steps);
+}
+
+std::function<void()> Registry::TakeHaltSteps() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(haltSteps_, nullptr);
+}
+
+void Registry::SetOnHalt(std::function<void(int)> onHalt) {
+  std::lock_guard lock(mutex_);
+  onHalt_ = std::move(onHalt);
+}
+
+std::function<void(int)> Registry::TakeOnHalt() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(onHalt_, nullptr);
 }
 
 }  // namespace runtime::ui

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,18 @@ class Registry {
   void SetOnEnd(std::function<void()> onEnd);
   std::function<void()> TakeOnEnd();
 
+  // Halting (RuntimeThread.h). StartHalt marks the program halting by
+  // thread with exitCode; false when another thread halts it already.
+  bool StartHalt(std::int32_t thread, int exitCode);
+  std::optional<int> HaltCode();
+  bool HaltingThread(std::int32_t thread);
+  // A thread that will never end (a halting one) and must not be waited for.
+  void AddParked();
+  void SetHaltSteps(std::function<void()> steps);
+  std::function<void()> TakeHaltSteps();
+  void SetOnHalt(std::function<void(int)> onHalt);
+  std::function<void(int)> TakeOnHalt();
+
   // Waits for a registry change (thread or window added or removed) or until
   // the deadline; used by the test driver and Program.
   template <typename Predicate>
@@ -80,6 +93,8 @@ class Registry {
   // Callable from a WaitUntil predicate (the registry mutex is held there).
   bool HasThreadLocked(std::int32_t number) const { return threads_.count(number) != 0; }
   std::size_t LiveThreadsLocked() const { return threads_.size(); }
+  // Live threads less the parked ones.
+  std::size_t RunningThreadsLocked() const { return threads_.size() - parked_; }
   WindowId NewestWindowLocked(std::int32_t thread) const;
   bool HasWindowLocked(WindowId window) const { return windows_.count(window) != 0; }
   // Every live thread's context.
@@ -101,6 +116,11 @@ class Registry {
   WindowId nextWindow_ = 1;
   bool ending_ = false;
   std::function<void()> onEnd_;
+  std::int32_t haltingThread_ = 0;  // 0 = not halting
+  int haltCode_ = 0;
+  std::size_t parked_ = 0;
+  std::function<void()> haltSteps_;
+  std::function<void(int)> onHalt_;
 };
 
 // The calling runtime thread's context; nullptr on other threads.

@@ -8,9 +8,11 @@
 
 #include "app/AppTestSupport.h"
 #include "app/DataFiles.h"
+#include "app/Favorite.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
 #include "data/ManagerRegistry.h"
+#include "runtime/system/RuntimeError.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -103,11 +105,41 @@ TEST_F(StartUpTest, RunProgramRunsTheMainProcedureBetweenStartUpAndShutdown) {
   EXPECT_EQ(RunProgram([&] {
               ran = true;
               EXPECT_NE(BookmarkStoreRelations, nullptr);
-              EXPECT_EQ(GlobalIni.FILENAME, "marlinden.INI");
+              EXPECT_EQ(GlobalIni.FILENAME, cwd.Dir().File("marlinden.INI"));
             }),
             0);
   EXPECT_TRUE(ran);
   ExpectAllReferencesNull();
+}
+
+// A file dialog may change the current directory while another thread opens
+// a file: every data file and INI file stays in the folder the program
+// started in.
+TEST_F(StartUpTest, DataFilesStayInTheStartFolderWhenTheCurrentDirectoryChanges) {
+  ASSERT_EQ(StartUp(runtime::kInterfaceVersion), StartUpResult::Started);
+  testing_support::TempCurrentDirectory elsewhere;  // what a file dialog does
+
+  ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
+  ASSERT_EQ(MailSettingsStoreRelations->Open(), SeverityOk);
+  EXPECT_EQ(BookmarkStoreManager->TryNext(), SeverityNotify) << "opened (created) and read to its end";
+  EXPECT_EQ(MailSettingsStoreManager->TryNext(), SeverityNotify);
+  ASSERT_EQ(WriteFavorite("http://fav/"), runtime::NoError);
+  TransferFileName.Set("export.htm");
+  ASSERT_EQ(BookmarkExportFileRelations->Open(), SeverityOk);
+  BookmarkExportFile().Record().Field(ExpBookmark).SetText("<HTML>");
+  ASSERT_EQ(BookmarkExportFileManager->Insert(), SeverityOk);
+  EXPECT_EQ(BookmarkExportFileRelations->Close(), SeverityOk);
+  EXPECT_EQ(GlobalIni.FILENAME, cwd.Dir().File("marlinden.INI"));
+
+  for (const char* name : {"MARLINDEN.db", "EMAIL.db", kFavoriteIniFile, "export.htm"}) {
+    EXPECT_TRUE(std::filesystem::exists(cwd.Dir().File(name))) << name;
+  }
+  EXPECT_TRUE(elsewhere.Empty()) << "nothing was made in the new current directory";
+  EXPECT_EQ(ReadFavorite(), "http://fav/");
+  EXPECT_EQ(BookmarkStoreRelations->Close(), SeverityOk);
+  EXPECT_EQ(MailSettingsStoreRelations->Close(), SeverityOk);
+  ShutDown();
+  TransferFileName.Clear();
 }
 
 TEST_F(StartUpTest, AnotherRuntimeVersionEndsSilentlyWithoutRunningAnything) {

@@ -11,13 +11,14 @@
 #include <mutex>
 #include <thread>
 
+#include "runtime/system/Clock.h"
 #include "tests/runtime/KeyedTestSupport.h"
 #include "tests/runtime/SqliteHookVfs.h"
 
 namespace runtime::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 using Nums = std::vector<std::int64_t>;
 
 class KeyedStationTest : public KeyedTestBase {
@@ -39,7 +40,6 @@ class KeyedStationTest : public KeyedTestBase {
     file.Record().Field("NUM").SetInteger(num);
     return file.Get(kNumKey);
   }
-  static double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 };
 
 // Two DataFile objects in one process are two stations exactly as two
@@ -199,41 +199,49 @@ TEST_F(KeyedStationTest, SharingModesAndRecover) {
   }
 
   // Another process denies writing; it lets go while Recover= makes the
-  // next open wait.
+  // next open wait. The wait runs on the runtime clock: a test clock that
+  // only this test advances shows how long the open waited.
   Child child([&](Child& self) {
     auto file = MakeFile();
     if (file->Open(AccessReadWrite | ShareDenyWrite) != NoError) return 1;
     self.Send('o');
     if (self.Receive() != 'x') return 2;
-    ::usleep(300 * 1000);  // so that the parent is seen waiting
     (void)file->Close();
+    self.Send('c');
     self.Receive();
     return 0;
   });
   ASSERT_TRUE(child.Started());
   ASSERT_EQ(child.Receive(), 'o');
+  TestClock clock(0, 0);
+  ScopedTimeSource scoped(clock);
   auto file = MakeFile();
   EXPECT_EQ(file->Open(kReadWriteShared), AccessDenied);
   ASSERT_EQ(file->SendOption("Recover=5"), NoError);
+  std::int32_t opened = -1;
+  std::thread opener([&] { opened = file->Open(kReadWriteShared); });
+  ASSERT_TRUE(clock.WaitForSleeper(10s)) << "the open waits for the other station";
+  clock.AdvanceMicros(2'000'000);
+  ASSERT_TRUE(clock.WaitForSleeper(10s)) << "still waiting after 2 of 5 seconds";
   child.Send('x');
-  const auto start = Clock::now();
-  EXPECT_EQ(file->Open(kReadWriteShared), NoError);
-  EXPECT_GE(Seconds(start), 0.2);
-  EXPECT_LT(Seconds(start), 4.0);
+  ASSERT_EQ(child.Receive(), 'c');
+  clock.AdvanceMicros(100'000);
+  opener.join();
+  EXPECT_EQ(opened, NoError);
   ASSERT_EQ(file->Close(), NoError);
   child.Send('q');
   EXPECT_EQ(child.Wait(), 0);
 
-  // It does not let go: still refused after the wait, and the Recover
+  // It does not let go: still refused when the time is up, and the Recover
   // value is used up by that open.
   auto holder = OpenStation(AccessReadWrite | ShareDenyWrite);
   ASSERT_EQ(file->SendOption("Recover=1"), NoError);
-  auto waited = Clock::now();
+  const std::int64_t start = clock.SteadyMicros();
+  clock.RunAdvancing([&] { EXPECT_EQ(file->Open(kReadWriteShared), AccessDenied); }, 50'000);
+  EXPECT_GE(clock.SteadyMicros() - start, 1'000'000);
+  EXPECT_LE(clock.SteadyMicros() - start, 1'100'000);
   EXPECT_EQ(file->Open(kReadWriteShared), AccessDenied);
-  EXPECT_GE(Seconds(waited), 0.9);
-  waited = Clock::now();
-  EXPECT_EQ(file->Open(kReadWriteShared), AccessDenied);
-  EXPECT_LT(Seconds(waited), 0.5);
+  EXPECT_EQ(clock.SteadyMicros() - start, 1'000'000) << "no wait without Recover";
 }
 
 // A station killed in the middle of adding: every add it reported is there

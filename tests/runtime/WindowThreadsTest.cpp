@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "runtime/files/DataFile.h"
+#include "runtime/system/Clock.h"
+#include "runtime/system/RuntimeError.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/ui/Dialogs.h"
 #include "runtime/ui/RuntimeLock.h"
+#include "support/BookmarkLayout.h"
+#include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 
 namespace runtime::ui {
@@ -121,6 +127,54 @@ TEST_F(WindowThreadsTest, ProgramCodeNeverRunsOnTwoThreadsAtOnce) {
   program->WaitForEnd();
   EXPECT_EQ(overlaps, 0);
   EXPECT_EQ(counter, 2 * kRounds * 50);
+}
+
+// Thread 1 waits up to 10 seconds for another station to let go of a file.
+// The wait gives up the runtime lock: thread 2 starts, opens its window and
+// takes its events meanwhile. The wait runs on the test clock, so nothing
+// here waits in real time.
+TEST_F(WindowThreadsTest, ASecondThreadHandlesEventsWhileTheFirstWaitsForAnotherStationsLock) {
+  TestClock clock(0, 0);
+  ScopedTimeSource scoped(clock);
+  testing_support::TempDir dir;
+  const std::string path = dir.File("MARLINDEN");
+  auto other = DataFile::Make(Driver::Keyed, testing_support::BookmarkLayout(), path);
+  ASSERT_EQ(other->Create(), NoError);
+  ASSERT_EQ(other->Open(AccessReadWrite | ShareDenyAll), NoError);
+
+  std::atomic<int> secondAccepted{0};
+  std::atomic<std::int32_t> opened{-1};
+  Start([&] {
+    ASSERT_EQ(StartThread(
+                  [&] {
+                    RunWindow("second", [&](Window&, const Event& e) {
+                      if (e.code == EventCode::Accepted) ++secondAccepted;
+                    });
+                  },
+                  0),
+              2);
+    auto file = DataFile::Make(Driver::Keyed, testing_support::BookmarkLayout(), path);
+    ASSERT_EQ(file->SendOption("Recover=10"), NoError);
+    opened = file->Open(AccessReadWrite | ShareDenyNone);
+    EXPECT_TRUE(RuntimeLock::HeldByThisThread()) << "the lock is back after the wait";
+    if (opened == NoError) (void)file->Close();
+  });
+  const WindowId second = driver.WaitForWindow(2);
+  ASSERT_NE(second, kNoWindow) << "thread 2 ran while thread 1 waited";
+  ASSERT_TRUE(clock.WaitForSleeper(std::chrono::seconds(10)));
+  clock.AdvanceMicros(3'000'000);
+  for (int i = 0; i < 3; ++i) driver.Click(second, 1);
+  ASSERT_TRUE(driver.WaitIdle(2));
+  EXPECT_EQ(secondAccepted, 3);
+  ASSERT_TRUE(clock.WaitForSleeper(std::chrono::seconds(10))) << "thread 1 still waits";
+  EXPECT_EQ(opened, -1);
+
+  other.reset();  // the other station leaves
+  clock.AdvanceMicros(100'000);
+  ASSERT_TRUE(driver.WaitForThreadEnd(1));
+  program->WaitForEnd();
+  EXPECT_EQ(opened, NoError);
+  EXPECT_EQ(clock.SteadyMicros(), 3'100'000);
 }
 
 TEST_F(WindowThreadsTest, AThreadEndingWithItsWindowOpenClosesTheWindow) {

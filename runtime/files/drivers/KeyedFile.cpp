@@ -72,7 +72,7 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
   // Until the file is known to be ours, closing must not checkpoint a
   // foreign write-ahead log into it.
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  SetBusyWait(db.get(), kBusyTimeoutMs);
   db_ = std::move(db);
   std::int32_t valid = Validate();
   // A file shorter than its header's page count is what a crash in the
@@ -804,9 +804,9 @@ std::int32_t KeyedFile::BeginTransaction(int lockWaitSeconds) {
   if (CheckWritable() != NoError) return LastErrorCode();
   if (inTransaction_) return SetError(BadParameter, "", "a transaction is already active");
   Reposition();
-  sqlite3_busy_timeout(db_.get(), std::max(lockWaitSeconds, 0) * 1000);
+  SetBusyWait(db_.get(), std::max(lockWaitSeconds, 0) * 1000);
   const std::int32_t code = SqliteExec(db_.get(), "BEGIN IMMEDIATE");
-  sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
+  SetBusyWait(db_.get(), kBusyTimeoutMs);
   if (code == NoError) inTransaction_ = true;
   return code;
 }

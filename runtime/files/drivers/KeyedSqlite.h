@@ -45,6 +45,13 @@ inline std::string_view ColumnText(sqlite3_stmt* statement, int column) {
 // DriverFailure. Returns the code.
 std::int32_t SqliteError(sqlite3* db, int rc);
 
+// Makes statements of db that find the file locked by another station wait
+// for it up to milliseconds of runtime-clock time, through the wait service
+// (the runtime lock is released meanwhile), then fail with SQLITE_BUSY.
+// The connection must not be used by another runtime thread meanwhile: a
+// waiting statement keeps the connection's own mutex.
+void SetBusyWait(sqlite3* db, int milliseconds);
+
 // Runs SQL without results; the runtime error on failure.
 [[nodiscard]] std::int32_t SqliteExec(sqlite3* db, const char* sql);
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "runtime/files/DataFile.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/system/Wait.h"
 
 namespace runtime {
 
@@ -63,7 +63,7 @@ std::int32_t KeyedStation::Join(const std::string& lockPath, std::uint8_t mode, 
   std::unique_ptr<KeyedStation> joined(new KeyedStation(std::move(locks)));
   LockFile& lf = *joined->locks_;
   const Sharing s = SharingOf(mode);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+  const WaitDeadline deadline{std::chrono::seconds(waitSeconds)};
   for (;;) {
     // A read-only lock file cannot take the gate; the conflict test then
     // races with another opener, which only matters for deny modes.
@@ -87,8 +87,8 @@ std::int32_t KeyedStation::Join(const std::string& lockPath, std::uint8_t mode, 
     if (gated) lf.Unlock(kGate);
     if (!conflict) break;
     for (std::int64_t offset : {kPresent, kReading, kWriting, kDeniesRead, kDeniesWrite}) lf.Unlock(offset);
-    if (std::chrono::steady_clock::now() + kRecoverPoll > deadline) return SetError(AccessDenied);
-    std::this_thread::sleep_for(kRecoverPoll);
+    // The runtime lock is released while waiting: other runtime threads go on.
+    if (!WaitPauseBefore(deadline, kRecoverPoll)) return SetError(AccessDenied);
   }
   station = std::move(joined);
   return SetError(NoError);

@@ -22,7 +22,8 @@ namespace runtime {
 class KeyedStation {
  public:
   // Joins the file's stations with mode (OpenMode), waiting up to
-  // waitSeconds for a conflicting station to leave. Returns 0,
+  // waitSeconds of runtime-clock time for a conflicting station to leave
+  // (through the wait service: the runtime lock is released meanwhile). Returns 0,
   // AccessDenied on a sharing conflict, or DriverFailure (error set).
   [[nodiscard]] static std::int32_t Join(const std::string& lockPath, std::uint8_t mode, int waitSeconds,
                                          std::unique_ptr<KeyedStation>& station);
