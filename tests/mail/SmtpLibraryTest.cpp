@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -211,6 +212,29 @@ TEST_F(SmtpLibraryTest, LineBreaksInTheSubjectAndNamesNeverAddAHeaderOrARecipien
   EXPECT_EQ(server->Part(1, "cc"), "");
   EXPECT_EQ(server->Part(1, "to"), "\"Name Cc: other@example.org\" <you@example.org>");
   EXPECT_EQ(server->Part(1, "header_names").find("Bcc"), std::string::npos);
+}
+
+TEST_F(SmtpLibraryTest, CopiesGoToEveryoneAndBlindCopiesStayOutOfTheHeaders) {
+  auto server = StartServer();
+  Address(server->Address());
+  RecipientEntry copy{};
+  std::strcpy(copy.NAME, "Carla");
+  std::strcpy(copy.EMAIL, "carla@example.org");
+  sender.CCADR.Add(copy);
+  RecipientEntry blind{};
+  std::strcpy(blind.NAME, "hidden@example.org");
+  std::strcpy(blind.EMAIL, "hidden@example.org");
+  sender.BCCADR.Add(blind);
+  // A text passed directly rather than in a memory block.
+  sender.MESSAGETEXT.Allocate(32);
+  (void)sender.MESSAGETEXT.Set("passed directly");
+  sender.MESSAGETEXTAVAIL = 1;
+  ASSERT_EQ(sender.Send(), MailSent);
+  ASSERT_EQ(server->NextLine(), "message 1");
+  EXPECT_EQ(server->Part(1, "rcpt_to"), "you@example.org\ncarla@example.org\nhidden@example.org");
+  EXPECT_EQ(server->Part(1, "cc"), "Carla <carla@example.org>");
+  EXPECT_EQ(server->Part(1, "raw.eml").find("hidden"), std::string::npos);
+  EXPECT_EQ(server->Part(1, "body"), "passed directly\r\n");
 }
 
 class SmtpTlsTest : public SmtpLibraryTest {
