@@ -153,7 +153,7 @@ struct Session {
   bool readFailed = false;
   // The connection's socket, and when the server last took or sent bytes.
   curl_socket_t socket = CURL_SOCKET_BAD;
-  std::chrono::seconds stallLimit{60};
+  std::chrono::seconds stallLimit{120};
   std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
   curl_off_t lastUploaded = 0;
   // Replies: the lines of the one being received, and the last refusal

@@ -35,8 +35,10 @@ std::uint32_t SmtpSendMail(MailParameterBlock* block);
 
 struct MailTimeouts {
   std::chrono::milliseconds connect{30000};
-  // How long a server may send nothing and answer nothing.
-  std::chrono::seconds stall{60};
+  // How long a server may take nothing and answer nothing. Servers may take
+  // a while to accept a message's data (checking it first); the sender's
+  // window waits meanwhile, so this stays at a couple of minutes.
+  std::chrono::seconds stall{120};
 };
 
 // Changes the timeouts of later sends (tests shorten them). Returns the
