@@ -89,8 +89,13 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "marlinden-cli: unknown command " << args[i] << " (see --help)\n";
     return kExitUsage;
   }
-  std::unique_ptr<CliCommand> command = entry->make();
   const std::vector<std::string> commandArgs(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (!commandArgs.empty() && commandArgs[0] == "--help") {
+    std::cout << "Usage: marlinden-cli [--data DIR] " << entry->name << " " << entry->usage << "\n  " << entry->summary
+              << "\n";
+    return kExitOk;
+  }
+  std::unique_ptr<CliCommand> command = entry->make();
   if (const int parsed = command->Parse(commandArgs, std::cerr); parsed != kExitOk) return parsed;
 
   const std::optional<std::filesystem::path> folder = DataFolder(data);

@@ -133,8 +133,8 @@ TEST_F(MailCliTest, WrongArgumentsAreUsageErrors) {
     EXPECT_NE(run.err, "");
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("data"))) << "nothing runs after a usage error";
-  const CliRun help = RunCli({"--help"}, Start(), env);
-  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(RunCli({"--help"}, Start(), env).status, 0);
+  EXPECT_EQ(RunCli({"mail", "--help"}, Start(), env).status, 0);
   EXPECT_EQ(RunCli({"--version"}, Start(), env).status, 0);
 }
 

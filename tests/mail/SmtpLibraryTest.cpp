@@ -283,7 +283,7 @@ TEST_F(SmtpLibraryTest, AStalledServerIsLeftAfterTheStallLimit) {
   ServerOptions stall;
   stall.stall = true;
   auto server = StartServer(stall);
-  const MailTimeouts previous = SetMailTimeouts({std::chrono::seconds(5), std::chrono::seconds(1)});
+  const MailTimeouts previous = SetMailTimeouts({std::chrono::seconds(5), std::chrono::seconds(2)});
   Address(server->Address());
   EXPECT_EQ(sender.Send(), MailReceiveFailed);
   EXPECT_EQ(server->NextLine(), "stalled");
