@@ -237,6 +237,28 @@ TEST_F(SmtpLibraryTest, CopiesGoToEveryoneAndBlindCopiesStayOutOfTheHeaders) {
   EXPECT_EQ(server->Part(1, "body"), "passed directly\r\n");
 }
 
+TEST_F(SmtpLibraryTest, AServerRequiringALoginTakesTheUserAndPassword) {
+  ServerOptions login;
+  login.login = "marl:secret";
+  auto server = StartServer(login);
+  for (const std::string password : {"wrong", "secret"}) {
+    SCOPED_TRACE(password);
+    sender.Kill();
+    sender.Init();
+    Address(server->Address());
+    (void)sender.USERNAME.Set("marl");
+    (void)sender.USERPASSWORD.Set(password);
+    const std::uint32_t result = sender.Send();
+    if (password == "wrong") {
+      EXPECT_EQ(result, MailServerError);
+      EXPECT_TRUE(sender.ErrorText(result).starts_with("Mail Server Error:\r535")) << sender.ErrorText(result);
+    } else {
+      EXPECT_EQ(result, MailSent) << sender.ErrorText(result);
+      EXPECT_EQ(server->NextLine(), "message 1");
+    }
+  }
+}
+
 class SmtpTlsTest : public SmtpLibraryTest {
  protected:
   static void SetUpTestSuite() {

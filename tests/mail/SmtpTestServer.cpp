@@ -27,6 +27,7 @@ SmtpTestServer::SmtpTestServer(const std::filesystem::path& dir, const ServerOpt
   if (options.refuseSender) args.push_back("--refuse-sender");
   if (options.refuseData) args.push_back("--refuse-data");
   if (options.stall) args.push_back("--stall");
+  if (!options.login.empty()) args.insert(args.end(), {"--login", options.login});
   if (!options.certificate.empty()) {
     args.insert(args.end(), {"--cert", options.certificate, "--key", options.key});
   }

@@ -20,6 +20,7 @@ struct ServerOptions {
   bool stall = false;
   std::string certificate;  // PEM files; STARTTLS is offered when set
   std::string key;
+  std::string login;  // "user:password" the server requires; none when empty
 };
 
 class SmtpTestServer {

@@ -19,7 +19,7 @@ import sys
 from email import policy
 from email.parser import BytesParser
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 
 def announce(line):
@@ -91,7 +91,14 @@ async def main():
     parser.add_argument("--stall", action="store_true")
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--login", help="USER:PASSWORD the server requires")
     args = parser.parse_args()
+
+    authenticator = None
+    if args.login:
+        def authenticator(server, session, envelope, mechanism, data):
+            given = "%s:%s" % (data.login.decode(), data.password.decode())
+            return AuthResult(success=given == args.login, handled=False)
 
     context = None
     if args.cert:
@@ -102,7 +109,9 @@ async def main():
     loop = asyncio.get_running_loop()
     server = await loop.create_server(
         lambda: SMTP(handler, hostname="localhost", tls_context=context, require_starttls=False,
-                     data_size_limit=64 * 1024 * 1024, enable_SMTPUTF8=True),
+                     data_size_limit=64 * 1024 * 1024, enable_SMTPUTF8=True,
+                     authenticator=authenticator, auth_required=authenticator is not None,
+                     auth_require_tls=False),
         "127.0.0.1", 0)
     done = loop.create_future()
     loop.add_signal_handler(signal.SIGTERM, lambda: done.done() or done.set_result(None))
