@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/qt/Conversions.h"
+#include "runtime/ui/MessageText.h"
 
 namespace runtime::qt {
 
@@ -66,8 +67,8 @@ std::uint32_t DismissedButton(const ui::MessageBoxRequest& request) {
 
 void StartMessageBox(const ui::MessageBoxRequest& request, QWidget* parent, ModalQuestions& questions,
                      ModalQuestions::Reply<std::uint32_t> reply) {
-  auto* box = new QMessageBox(ToMessageIcon(request.icon), ToQString(request.caption), ToQString(request.text),
-                              QMessageBox::NoButton, parent);
+  auto* box = new QMessageBox(ToMessageIcon(request.icon), ToQString(request.caption),
+                              ToQString(ui::MessageBoxLines(request.text)), QMessageBox::NoButton, parent);
   box->setAttribute(Qt::WA_DeleteOnClose);
   auto pressed = std::make_shared<std::map<QAbstractButton*, std::uint32_t>>();
   const std::uint32_t buttons = ButtonsOf(request);
