@@ -175,6 +175,19 @@ TEST_F(BrowseManagerTest, TypedLettersLocateAndTheNextScrollClearsThem) {
   EXPECT_EQ(Highlighted(), "ftp://files.example/");
 }
 
+TEST_F(BrowseManagerTest, AnAcceptedLocatorEntryLocatesAndSelectsTheList) {
+  Open(30, [](BrowseWindow& w) { w.locator.CONTROL = kLocatorEntry; });
+  driver.Type(id, kLocatorEntry, "http://www.site-012");
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Highlighted(), Site(12));
+  std::int32_t focus = 0;
+  driver.WithWindow(id, [&](runtime::ui::Window& w) { focus = w.Focus(); });
+  EXPECT_EQ(focus, kList);
+  driver.Type(id, kLocatorEntry, "");
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Highlighted(), Site(12)) << "an empty entry locates nothing";
+}
+
 TEST_F(BrowseManagerTest, MultiByteLocatorInputGoesToTheRightRow) {
   const std::string cafe = "http://caf\xC3\xA9.example/";    // é
   const std::string cafe2 = "http://caf\xC3\xA8s.example/";  // è sorts before é

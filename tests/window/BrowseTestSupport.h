@@ -40,6 +40,7 @@ enum Control : std::int32_t {
   kDelete,
   kSelect,
   kClose,
+  kLocatorEntry,
 };
 
 inline runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
@@ -76,6 +77,7 @@ inline runtime::ui::WindowDescription BrowseWindowDescription() {
   for (const char* button : {"&Insert", "&Change", "&Delete", "&Select", "Close"}) {
     add(ControlKind::Button, button, {4, 110, 40, 14});
   }
+  add(ControlKind::Entry, "", {4, 130, 100, 12});
   return d;
 }
 
