@@ -282,6 +282,55 @@ TEST_F(EditInPlaceTest, AColumnWithoutObjectOrFieldIsSkippedAndGrey) {
   Press(KeyCode::Esc);
 }
 
+TEST_F(EditInPlaceTest, EnterWithNextRecordSavesAndStartsTheNextNewRow) {
+  Open(2, [](BrowseWindow& w) { w.browse.ENTERACTION = 1 | 8; });
+  Key(KeyCode::Insert);
+  Press(KeyCode::Enter, "http://first.example/");
+  EXPECT_TRUE(backend.MessageBoxRequests().empty());
+  const Editor editor = Edit();
+  ASSERT_NE(editor.control, 0) << "a further new row is being edited";
+  EXPECT_EQ(editor.column, 1);
+  EXPECT_EQ(editor.text, "");
+  Press(KeyCode::Esc);
+  EXPECT_EQ(List().urls, (Urls{"http://first.example/", Site(1), Site(2)}));
+  EXPECT_EQ(Records().size(), 3u) << "the second reservation is released";
+  EXPECT_EQ(VcrRequest, 0);
+}
+
+// A procedure's own edit object: the column's entry shows its text upper-cased.
+class UpperEdit : public EditInPlace {
+ public:
+  void CreateControl() override {
+    EditInPlace::CreateControl();
+    ++created;
+  }
+  std::uint8_t TakeEvent(const runtime::ui::Event& event) override {
+    if (runtime::ui::Control* control = Entry()) {
+      std::string text = control->Text();
+      std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+      control->SetText(text);
+    }
+    return EditInPlace::TakeEvent(event);
+  }
+  int created = 0;
+};
+
+TEST_F(EditInPlaceTest, AProceduresOwnEditObjectEditsItsColumn) {
+  auto upper = std::make_shared<UpperEdit>();
+  Open(2, [upper](BrowseWindow& w) {
+    SaveOnEveryEnd(w);
+    w.browse.AddEditControl(upper.get(), 2);
+  });
+  Key(KeyCode::CtrlEnter);
+  Press(KeyCode::Tab);
+  Press(KeyCode::Enter, "shouted");
+  EXPECT_EQ(Records()[0].description, "SHOUTED");
+  Key(KeyCode::CtrlEnter);
+  Press(KeyCode::Esc);
+  EXPECT_EQ(upper->created, 2) << "a control per edited row, destroyed when the row ends";
+  EXPECT_EQ(upper->FEQ, 0);
+}
+
 TEST_F(EditInPlaceTest, AnInsertCollidingInAnotherCaseStaysInEditing) {
   Open(3, SaveOnEveryEnd);
   Key(KeyCode::Insert);
