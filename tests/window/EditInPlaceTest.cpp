@@ -208,6 +208,20 @@ TEST_F(EditInPlaceTest, CancelToSaveRecordKeepsEditingAndForgetsTheEventThatAske
   EXPECT_EQ(bufferUrl, "http://saved.example/");
 }
 
+TEST_F(EditInPlaceTest, AButtonClickedDuringTheEditEndsTheRowAndThenHappens) {
+  Open(3);
+  Post(EventCode::ScrollDown);
+  Key(KeyCode::CtrlEnter);
+  Press(KeyCode::None, "http://not-kept.example/");
+  backend.MessageBoxes().Script({ButtonNo, ButtonYes});  // discard the change, then confirm the delete
+  driver.Click(id, kDelete);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Save Record", "Confirm Delete"}));
+  EXPECT_EQ(Edit().control, 0);
+  EXPECT_EQ(List().urls, (Urls{Site(1), Site(3)}));
+  EXPECT_EQ(Records().size(), 2u);
+}
+
 TEST_F(EditInPlaceTest, DownArrowSavesAndOpensTheNextRowInTheSameColumn) {
   Open(5, [](BrowseWindow& w) { w.browse.ARROWACTION = 24; });  // ask, then move, keeping the column
   Key(KeyCode::CtrlEnter);
