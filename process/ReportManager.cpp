@@ -69,10 +69,12 @@ Severity ReportManager::TakeWindowEvent() {
   if (ThisEvent().code != EventCode::Timer) return WindowManager::TakeWindowEvent();
   if (DEFEROPENREPORT) (void)OpenReport();
   if (OPENFAILED) return SeverityFatal;
-  if (TakeBatch() == BatchEnd::Early) return SeverityNotify;
+  const BatchEnd end = TakeBatch();
   // The next timer counts from the end of this batch, so the window has its
-  // own time between batches however long one took.
+  // own time between batches however long one took (a stopped timer stays
+  // stopped).
   if (runtime::ui::Window* window = GetWindow()) window->SetTimer(window->Timer());
+  if (end == BatchEnd::Early) return SeverityNotify;
   return WindowManager::TakeWindowEvent();
 }
 
