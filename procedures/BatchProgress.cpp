@@ -44,6 +44,12 @@ runtime::ui::WindowDescription ProgressWindowDescription(std::string name) {
   return d;
 }
 
+BatchProgressListener BatchProgressListen;
+
+void TellBatchProgress(std::string_view line, int percent) {
+  if (BatchProgressListen) BatchProgressListen(line, percent);
+}
+
 void ShowFileProblem(std::string_view caption, std::string_view text) {
   runtime::ui::MessageBoxRequest request;
   request.caption = std::string(caption);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,13 @@ enum ProgressControl : std::int32_t {
 
 // A progress window named name (its INI section), title "Progress...".
 runtime::ui::WindowDescription ProgressWindowDescription(std::string name);
+
+// Told of every change of a batch's whole percentage, with the progress
+// window's text line (the command-line companion draws a bar from it).
+// Empty when nobody listens. Guarded by the runtime lock.
+using BatchProgressListener = std::function<void(std::string_view line, int percent)>;
+extern BatchProgressListener BatchProgressListen;
+void TellBatchProgress(std::string_view line, int percent);
 
 // Shows a message the user must acknowledge (OK), with a warning icon.
 void ShowFileProblem(std::string_view caption, std::string_view text);

@@ -26,6 +26,11 @@ bool KeepsAddress(std::string_view url) {
   return prefix == "HTT" || prefix == "FTP";
 }
 
+void CleanUpProcess::UpdateDisplay() {
+  ProcessManager::UpdateDisplay();
+  TellBatchProgress("Clean Up Import", PERCENTILE != nullptr ? *PERCENTILE : 0);
+}
+
 Severity CleanUpProcess::TakeRecord() {
   const Severity result = ProcessManager::TakeRecord();
   runtime::DataFile& store = BookmarkStore();

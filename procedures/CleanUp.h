@@ -23,6 +23,7 @@ bool KeepsAddress(std::string_view url);
 class CleanUpProcess : public ProcessManager {
  public:
   Severity TakeRecord() override;
+  void UpdateDisplay() override;
 };
 
 class CleanUpWindow : public ReportManager {

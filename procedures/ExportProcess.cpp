@@ -44,6 +44,9 @@ std::vector<std::filesystem::path> OwnFiles() {
 
 }  // namespace
 
+std::int64_t LastExportLines = 0;
+bool LastExportFailed = false;
+
 bool ExportRunning() { return exportRunning; }
 
 std::string ExportTemporaryPath(const std::string& target) { return target + ".marlinden-export"; }
@@ -71,6 +74,11 @@ bool ExportLineProcess::Write(const std::string& line) {
   if (BookmarkExportFileManager->Insert() == SeverityOk) return true;
   FAILED = true;
   return false;
+}
+
+void ExportLineProcess::UpdateDisplay() {
+  ProcessManager::UpdateDisplay();
+  TellBatchProgress("Exporting Bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
 }
 
 Severity ExportLineProcess::TakeRecord() {
@@ -169,6 +177,8 @@ void ExportProgressWindow::Finish() {
     }
     UseTransferFileName();
     exportRunning = running_ = false;
+    LastExportLines = process_.WRITTEN;
+    LastExportFailed = process_.FAILED;
   }
 }
 
@@ -183,6 +193,8 @@ Severity ExportProgressWindow::Kill() {
 }
 
 void ExportProcess(const std::string& target) {
+  LastExportLines = 0;
+  LastExportFailed = true;  // until a run has finished
   ExportProgressWindow window(target);
   ResponseCode = window.Run();
 }

@@ -31,6 +31,7 @@ std::string ExportTemporaryPath(const std::string& target);
 class ExportLineProcess : public ProcessManager {
  public:
   Severity TakeRecord() override;
+  void UpdateDisplay() override;
   // Appends line to the export file; false (reported) when it failed.
   bool Write(const std::string& line);
 
@@ -65,6 +66,11 @@ class ExportProgressWindow : public ReportManager {
 // The export process procedure for target; leaves its result in
 // ResponseCode.
 void ExportProcess(const std::string& target);
+
+// Bookmark lines the last export wrote, and whether it failed (the target
+// was then left as it was). Guarded by the runtime lock.
+extern std::int64_t LastExportLines;
+extern bool LastExportFailed;
 
 // Whether an export is running (on any thread).
 bool ExportRunning();

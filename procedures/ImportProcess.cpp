@@ -26,6 +26,11 @@ constexpr const char* kSection = "importit";
 
 // --- The line process -------------------------------------------------------------
 
+void ImportLineProcess::UpdateDisplay() {
+  ProcessManager::UpdateDisplay();
+  TellBatchProgress("Importing bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
+}
+
 Severity ImportLineProcess::TakeRecord() {
   const Severity result = ProcessManager::TakeRecord();
   const std::string_view line = BookmarkImportFile().RecordText();

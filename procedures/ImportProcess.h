@@ -35,6 +35,7 @@ inline constexpr int kLinksPerTurn = 2000;
 class ImportLineProcess : public ProcessManager {
  public:
   Severity TakeRecord() override;
+  void UpdateDisplay() override;
 
  private:
   // Adds the link in the bookmark buffer unless its address is stored.

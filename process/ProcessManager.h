@@ -46,8 +46,9 @@ class ProcessManager : public ViewManager {
   // stop the run. The base does nothing.
   virtual Severity TakeRecord();
 
-  // Shows the percentage in the text control and the progress bar.
-  void UpdateDisplay();
+  // Shows the percentage in the text control and the progress bar; called
+  // when the whole percentage changes.
+  virtual void UpdateDisplay();
 
   // The whole percentage of processed out of expected: 0 without an
   // estimate, never above 100, never negative.
