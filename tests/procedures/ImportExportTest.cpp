@@ -3,14 +3,17 @@
 // files from the generator, every kind of bad input, cancelling half-way
 // and the round trip export -> import.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
+#include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -349,6 +353,25 @@ TEST_F(ImportExportTest, CancelledExportIsWellFormedAndReplacesTheTarget) {
   EXPECT_GT(lines, 6u);
   EXPECT_LT(lines, 206u);
   EXPECT_TRUE(text.ends_with("</A>\n</DL><p>\n"));
+}
+
+TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunCompletesIt) {
+  auto expected = Generate("big.html", 30000);
+  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + Path("big.html") + " 20";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
+  const Store partial = ReadStore();
+  EXPECT_GT(partial.size(), 0u);
+  EXPECT_LT(static_cast<long>(partial.size()), expected["distinct_urls_nocase"]);
+  for (const auto& [url, description] : partial) EXPECT_FALSE(url.empty());
+
+  const ImportFigures figures = Import(Path("big.html"));
+  EXPECT_EQ(static_cast<long>(partial.size()) + figures.added, expected["distinct_urls_nocase"]);
+  const Store store = ReadStore();
+  EXPECT_EQ(static_cast<std::int64_t>(store.size()), expected["distinct_urls_nocase"] - figures.removed);
+  std::set<std::string> folded;
+  for (const auto& [url, description] : store) folded.insert(runtime::UpperAscii(url));
+  EXPECT_EQ(folded.size(), store.size());
 }
 
 }  // namespace
