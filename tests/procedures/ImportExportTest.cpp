@@ -23,7 +23,9 @@
 #include "app/StartUp.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CleanUp.h"
+#include "procedures/ExportBookmarks.h"
 #include "procedures/ExportProcess.h"
+#include "procedures/ImportBookmarks.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
@@ -353,6 +355,40 @@ TEST_F(ImportExportTest, CancelledExportIsWellFormedAndReplacesTheTarget) {
   EXPECT_GT(lines, 6u);
   EXPECT_LT(lines, 206u);
   EXPECT_TRUE(text.ends_with("</A>\n</DL><p>\n"));
+}
+
+TEST_F(ImportExportTest, ImportWindowLetsTheUserCorrectABadName) {
+  Write("good.htm", "<DT><A HREF=\"https://good.example/\">Good</A>\n");
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+  Start([] { RunProgram([] { ImportBookmarks(); }); });
+  const runtime::ui::WindowId window = driver.WaitForWindow(1);
+  driver.Type(window, ImportEntry, Path("typo.htm"));
+  driver.Click(window, ImportOk);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 1u);
+  EXPECT_EQ(backend.MessageBoxRequests()[0].text, "The file " + Path("typo.htm") + " does not exist.");
+  EXPECT_FALSE(std::filesystem::exists(Path("typo.htm")));
+  driver.Type(window, ImportEntry, Path("good.htm"));
+  driver.Click(window, ImportOk);
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  NewProgram();
+  EXPECT_EQ(ReadStore(), (Store{{"https://good.example/", "Good"}}));
+}
+
+TEST_F(ImportExportTest, SaveAsLookupKeepsTheCaseAndExportsWhereOkWasPressed) {
+  Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
+  (void)Import(Path("one.htm"));
+  backend.ScriptFileChoice(Path("Mixed/Case"));
+  std::filesystem::create_directory(Path("Mixed"));
+  Start([] { RunProgram([] { ExportBookmarks(); }); });
+  const runtime::ui::WindowId window = driver.WaitForWindow(1);
+  driver.Click(window, ExportLookup);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(window, ExportEntry), Path("Mixed/Case.HTM"));
+  driver.Click(window, ExportOk);
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  NewProgram();
+  EXPECT_NE(ReadFile("Mixed/Case.HTM").find("<DT><A HREF=\"https://kept.example/\">Kept</A>\n"), std::string::npos);
 }
 
 TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunCompletesIt) {
