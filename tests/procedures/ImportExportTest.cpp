@@ -391,6 +391,39 @@ TEST_F(ImportExportTest, SaveAsLookupKeepsTheCaseAndExportsWhereOkWasPressed) {
   EXPECT_NE(ReadFile("Mixed/Case.HTM").find("<DT><A HREF=\"https://kept.example/\">Kept</A>\n"), std::string::npos);
 }
 
+TEST_F(ImportExportTest, ExportRunsOnAThreadOfItsOwnWhileTheCallerGoesOn) {
+  Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
+  (void)Import(Path("one.htm"));
+  std::int32_t exportThread = 0;
+  Start([&] {
+    RunProgram([&] {
+      exportThread = StartExportBookmarks();
+      // The caller's own window stays usable meanwhile.
+      auto own = runtime::ui::Window::Open(runtime::ui::testing::Form("main", 1));
+      runtime::ui::RunEventLoop(*own, [](const runtime::ui::Event&) { return runtime::ui::LoopAction::CarryOn; });
+    });
+  });
+  const runtime::ui::WindowId main = driver.WaitForWindow(1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  std::int32_t thread = 0;
+  {
+    runtime::ui::LockedSection locked;
+    thread = exportThread;
+  }
+  ASSERT_GT(thread, 1);
+  const runtime::ui::WindowId saveAs = driver.WaitForWindow(thread);
+  driver.Type(main, 1, "typed meanwhile");
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(main, 1), "typed meanwhile");
+  driver.Type(saveAs, ExportEntry, Path("threaded.htm"));
+  driver.Click(saveAs, ExportOk);
+  ASSERT_TRUE(driver.WaitForThreadEnd(thread));
+  driver.Post(main, runtime::ui::EventCode::CloseWindow);
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  NewProgram();
+  EXPECT_NE(ReadFile("threaded.htm").find("https://kept.example/"), std::string::npos);
+}
+
 TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunCompletesIt) {
   auto expected = Generate("big.html", 30000);
   const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + Path("big.html") + " 20";
