@@ -48,6 +48,12 @@ class BatchClock final : public runtime::TimeSource {
   std::int64_t LocalMicros() const override { return Read(); }
   std::int64_t SteadyMicros() const override { return Read(); }
   void Advance(std::int64_t micros) { now_ += micros; }
+  // A wait (another station's lock) passes at once: the time jumps to its end.
+  void SleepUntil(std::int64_t steadyMicros) override {
+    std::int64_t now = now_.load();
+    while (now < steadyMicros && !now_.compare_exchange_weak(now, steadyMicros)) {
+    }
+  }
 
  private:
   std::int64_t Read() const {

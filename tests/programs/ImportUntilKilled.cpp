@@ -27,6 +27,7 @@ class KillingClock final : public runtime::TimeSource {
     if (event != nullptr && event->code == runtime::ui::EventCode::Timer && --looks_ == 0) std::raise(SIGKILL);
     return runtime::SystemTimeSource().SteadyMicros();
   }
+  void SleepUntil(std::int64_t steadyMicros) override { runtime::SystemTimeSource().SleepUntil(steadyMicros); }
 
  private:
   mutable long looks_;

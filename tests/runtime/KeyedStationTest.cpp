@@ -6,9 +6,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "runtime/system/Clock.h"
@@ -124,15 +123,10 @@ TEST_F(KeyedStationTest, HeldRecordBetweenProcesses) {
 // A hold taken while another station's put or delete waits for the file's
 // write lock stops that write: the holds are checked once the lock is taken.
 TEST_F(KeyedStationTest, AHoldTakenWhileAWriteWaitsForTheLockStopsIt) {
-  SqliteHookVfs vfs;
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool waiting = false;
-  vfs.OnSleep([&] {
-    const std::lock_guard lock(mutex);
-    waiting = true;
-    changed.notify_all();
-  });
+  // The write's busy wait sleeps on the runtime clock: the test sees it
+  // waiting, and lets it retry only after the hold is taken.
+  TestClock clock(0, 0);
+  ScopedTimeSource scoped(clock);
   auto holder = OpenStation();
   auto writer = OpenStation();
   auto locker = OpenStation();
@@ -142,18 +136,18 @@ TEST_F(KeyedStationTest, AHoldTakenWhileAWriteWaitsForTheLockStopsIt) {
     writer->Record().Field("DESCRIPTION").SetText("written");
     ASSERT_EQ(GetNum(*holder, 3), NoError);
     ASSERT_EQ(locker->BeginTransaction(0), NoError);
-    {
-      const std::lock_guard lock(mutex);
-      waiting = false;
-    }
-    std::int32_t code = -1;
-    std::thread write([&] { code = deleting ? writer->Delete() : writer->Put(); });
-    {
-      std::unique_lock lock(mutex);
-      EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return waiting; }));
-    }
+    std::atomic<std::int32_t> code = -1;
+    std::atomic<bool> done = false;
+    std::thread write([&] {
+      code = deleting ? writer->Delete() : writer->Put();
+      done = true;
+    });
+    EXPECT_TRUE(clock.WaitForSleeper(60s)) << "the write waits for the lock";
     EXPECT_EQ(holder->Hold(), NoError);  // while the write waits for the lock
     EXPECT_EQ(locker->Rollback(), NoError);
+    while (!done) {
+      if (clock.WaitForSleeper(10ms)) clock.AdvanceMicros(10'000);
+    }
     write.join();
     EXPECT_EQ(code, RecordHeld);
     ASSERT_EQ(GetNum(*holder, 3), NoError);

@@ -6,11 +6,13 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/platform/ChildProcess.h"
@@ -124,13 +126,24 @@ TEST_F(PlatformTest, AnEmptyAddressOrAMissingOpenerOpensNothing) {
 }
 
 TEST_F(PlatformTest, CaptureOutputStopsAProgramThatTakesTooLong) {
-  const std::string slow = Script("slow", "printf 'partial'\nexec sleep 30\n");
+  const std::string printed = dir.File("printed");
+  const std::string slow = Script("slow", "printf 'partial'\n: > '" + printed + "'\nexec sleep 30\n");
   CapturedOutput result;
   {
-    // The time allowed passes on the runtime clock, driven by the test.
+    // The time allowed passes on the runtime clock, driven by the test, and
+    // only once the program has written its output.
     TestClock clock(0, 0);
     ScopedTimeSource scoped(clock);
-    clock.RunAdvancing([&] { result = CaptureOutput(slow, {}, 200ms); }, 10'000);
+    std::atomic<bool> done = false;
+    std::thread capture([&] {
+      result = CaptureOutput(slow, {}, 200ms);
+      done = true;
+    });
+    while (!std::filesystem::exists(printed)) std::this_thread::yield();
+    while (!done) {
+      if (clock.WaitForSleeper(10ms)) clock.AdvanceMicros(10'000);
+    }
+    capture.join();
     EXPECT_EQ(clock.SteadyMicros(), 200'000);
   }
   EXPECT_TRUE(result.started);
