@@ -97,6 +97,8 @@ class TextFile : public DataFile {
   int Descriptor() const { return fd_; }
   // Records a failed read or write: DriverFailure with errno's code and text.
   static std::int32_t SystemFailure(int error);
+  // The size of the open file.
+  std::int32_t FileSize(std::int64_t& size) const;
 
  private:
   static constexpr std::int64_t kNone = -1;
@@ -107,7 +109,6 @@ class TextFile : public DataFile {
   std::int32_t CheckOpen() const;
   std::int32_t CheckReadable() const;
   std::int32_t CheckWritable() const;
-  std::int32_t FileSize(std::int64_t& size) const;
   // Writes all of bytes at offset; 0 or the errno of the failed write.
   int WriteAt(std::int64_t offset, std::string_view bytes);
   void ForgetCurrent();
