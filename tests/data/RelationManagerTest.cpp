@@ -502,7 +502,7 @@ TEST_F(RelationManagerTest, ATextFileWithoutTransactionsUpdatesWithoutThemSilent
   }
   EXPECT_TRUE(boxes.Requests().empty());
   EXPECT_FALSE(runtime::TransactionActive());
-  text.relations.Close();
+  (void)text.relations.Close();
   std::ifstream in(dir.File("notes.txt"));
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(content, "omega\ndelta\n");
