@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian packages), checks the formatting,
-# configures, builds and runs every test: a normal build running all tests,
-# then an AddressSanitizer + UndefinedBehaviorSanitizer build running the
-# headless tests.
+# Installs what is missing (Debian packages), checks the formatting and the
+# layer order of the includes, configures, builds and runs every test: a
+# normal build running all tests, then an AddressSanitizer +
+# UndefinedBehaviorSanitizer build running the headless tests.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/deps.sh
@@ -18,6 +18,8 @@ folders=()
 for f in runtime errors data window process mail app procedures main tests bench tools; do [ -d "$f" ] && folders+=("$f"); done
 find "${folders[@]}" \( -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run --Werror
+# No source includes a header of a layer above its own.
+python3 tools/check_layers.py
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"

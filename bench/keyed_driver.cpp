@@ -128,7 +128,7 @@ OursTimes RunOurs(const std::string& dir, const std::vector<Bookmark>& bookmarks
     if (manager.TryFetch(2) != marlinden::SeverityOk) std::abort();
   }
   times.fetches = Seconds(start);
-  manager.Close();
+  (void)manager.Close();
   manager.Kill();
   errors.Kill();
   return times;

@@ -142,12 +142,12 @@ Severity FileManager::OpenFile(bool raise, OpenCount count, OpenForce force) {
           return EndOpen(raise);
         }
         OPENMODE &= 0xF0;
-        Raise(MsgAccessDenied);
+        (void)Raise(MsgAccessDenied);
         continue;
       case runtime::KeysInvalid:
         SetError(MsgRebuildKey);
         if (!raise) return SeverityNotify;
-        HandleError();
+        (void)HandleError();
         if (FILE->BuildKeys() != runtime::NoError) return Raise(MsgRebuildFailed);
         continue;
       default:
@@ -204,7 +204,7 @@ Severity FileManager::Insert() {
     if (!HASAUTOINC) (void)FILE->GetAt({});
     for (const KeyEntry& entry : KEYS) {
       if (FILE->Duplicate(entry.KEY)) {
-        RaiseMessage(MsgDuplicateKey, entry.DESCRIPTION);
+        (void)RaiseMessage(MsgDuplicateKey, entry.DESCRIPTION);
         break;
       }
     }
@@ -222,10 +222,10 @@ Severity FileManager::UpdateRecord(UpdateMode mode) {
   if (code == runtime::NoError) return SeverityOk;
   if (code == runtime::ChangedByOther) {
     SetError(mode == UpdateMode::RaiseWithRecall ? MsgRecordChangedRecall : MsgRecordChanged);
-    if (mode != UpdateMode::Quiet) HandleError();
+    if (mode != UpdateMode::Quiet) (void)HandleError();
     // Show the other station's version of the record.
     (void)FILE->Watch();
-    TryReget(position);
+    (void)TryReget(position);
     return SeverityNotify;
   }
   SetError(MsgPutError);

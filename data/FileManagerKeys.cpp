@@ -167,7 +167,7 @@ Severity FileManager::PrimeRecord(bool keepBuffer) {
     return result;
   }
   if (!keepBuffer) FILE->ClearBuffer();
-  PrimeFields();
+  (void)PrimeFields();
   return HASAUTOINC ? PrimeAutoInc() : SeverityOk;
 }
 

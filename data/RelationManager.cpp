@@ -125,7 +125,7 @@ Severity RelationManager::Enlist() {
     USELOGOUT = 0;
     return SeverityOk;
   }
-  ME->Raise(MsgLogoutError);
+  (void)ME->Raise(MsgLogoutError);
   return SeverityNotify;
 }
 
@@ -184,7 +184,7 @@ Severity RelationManager::BeginFrame(Walk walk) {
     return enlisted;
   }
   if (runtime::BeginTransaction(kLockWaitSeconds) != runtime::NoError) {
-    ME->Raise(MsgLogoutError);
+    (void)ME->Raise(MsgLogoutError);
     return SeverityNotify;
   }
   return SeverityOk;
@@ -194,7 +194,7 @@ void RelationManager::RollBack() { (void)runtime::RollbackTransaction(); }
 
 Severity RelationManager::CommitFrame() {
   if (runtime::CommitTransaction() == runtime::NoError) return SeverityOk;
-  ME->Raise(MsgLogoutError);
+  (void)ME->Raise(MsgLogoutError);
   return SeverityNotify;
 }
 
@@ -203,13 +203,13 @@ Severity RelationManager::CommitFrame() {
 Severity RelationManager::Update(bool canRecall) {
   Severity result = Open(false);
   if (result != SeverityOk) {
-    Close(false);
+    (void)Close(false);
     return result;
   }
   if (USELOGOUT) {
     result = BeginFrame(Walk::Update);
     if (result != SeverityOk) {
-      Close(false);
+      (void)Close(false);
       return result;
     }
   }
@@ -223,8 +223,8 @@ Severity RelationManager::Update(bool canRecall) {
     // A form that can recall the user's values says how (message 7).
     if (changedElsewhere && canRecall) ME->SetThread().LASTERROR = MsgRecordChangedRecall;
     // A record refused by validation was reported by the validation.
-    if (changedElsewhere || message == MsgPutError) ME->HandleError();
-    Close(false);
+    if (changedElsewhere || message == MsgPutError) (void)ME->HandleError();
+    (void)Close(false);
     return changedElsewhere ? SeverityNotify : SeverityUser;
   }
   for (RelationEntry& entry : RELATIONS) {
@@ -234,12 +234,12 @@ Severity RelationManager::Update(bool canRecall) {
       // The record keeps its old linking values, as the file does again.
       entry.FIELDS->AssignBufferToLeft();
       RollBack();
-      Close(false);
+      (void)Close(false);
       return result;
     }
   }
   result = CommitFrame();
-  Close(false);
+  (void)Close(false);
   return result;
 }
 
@@ -261,7 +261,7 @@ Severity RelationManager::FailRead() {
   // A related record that cannot be read (a read error, or one held by
   // another station) would otherwise be passed over and keep its links.
   RollBack();
-  ME->HandleError();
+  (void)ME->HandleError();
   return SeverityNotify;
 }
 
@@ -288,7 +288,7 @@ Severity RelationManager::CascadeUpdate(std::size_t hisKey, BufferedPairs& pairs
     if (mode == RiRestrict) {
       ME->SetError(MsgRestrictUpdate);
       RollBack();
-      ME->HandleError();
+      (void)ME->HandleError();
       pairs.AssignBufferToLeft();
       result = SeverityNotify;
       break;
@@ -327,7 +327,7 @@ Severity RelationManager::DeleteOnce(bool& retryable) {
   Severity result = Open(false);
   if (result == SeverityOk && USELOGOUT) result = BeginFrame(Walk::Delete);
   if (result != SeverityOk) {
-    Close(false);
+    (void)Close(false);
     return result;
   }
   // Read again inside the transaction: what is deleted is what is stored.
@@ -337,21 +337,21 @@ Severity RelationManager::DeleteOnce(bool& retryable) {
     result = entry.FILE->CascadeDelete(entry.HISKEY, *entry.FIELDS, entry.DELETEMODE);
     if (result != SeverityOk) {
       RollBack();
-      Close(false);
+      (void)Close(false);
       return result;
     }
   }
   if (ME->FILE->Delete() != runtime::NoError) {
     ME->SetError(MsgDeleteError);
     RollBack();
-    ME->HandleError();
+    (void)ME->HandleError();
     result = SeverityNotify;
     retryable = true;
   } else {
     result = CommitFrame();
     retryable = result != SeverityOk;
   }
-  Close(false);
+  (void)Close(false);
   return result;
 }
 
@@ -377,7 +377,7 @@ Severity RelationManager::CascadeDelete(std::size_t hisKey, BufferedPairs& pairs
     if (mode == RiRestrict) {
       ME->SetError(MsgRestrictDelete);
       RollBack();
-      ME->HandleError();
+      (void)ME->HandleError();
       result = SeverityNotify;
       break;
     }
@@ -402,7 +402,7 @@ Severity RelationManager::CascadeDelete(std::size_t hisKey, BufferedPairs& pairs
     if (ME->FILE->Delete() != runtime::NoError) {
       ME->SetError(MsgDeleteError);
       RollBack();
-      ME->HandleError();
+      (void)ME->HandleError();
       result = SeverityNotify;
       break;
     }

@@ -6,7 +6,10 @@
 
 namespace marlinden {
 
-enum Severity : std::uint8_t {
+// Every severity returned must be looked at or discarded with (void). The
+// formatter takes the attribute for the start of an initializer list.
+// clang-format off
+enum [[nodiscard]] Severity : std::uint8_t {
   SeverityOk = 0,       // success, or the user chose to go on
   SeverityUser = 1,     // the message asks the user Yes/No
   SeverityProgram = 2,  // programming error; handled as fatal
@@ -14,5 +17,6 @@ enum Severity : std::uint8_t {
   SeverityCancel = 4,   // the user answered No; the operation is abandoned
   SeverityNotify = 5,   // the user was told; the operation failed, the program goes on
 };
+// clang-format on
 
 }  // namespace marlinden

@@ -37,7 +37,7 @@ WindowManager::~WindowManager() = default;
 
 std::uint8_t WindowManager::Run() {
   if (Init() == SeverityOk) Ask();
-  Kill();
+  (void)Kill();
   return RESPONSE != ResponseNone ? RESPONSE : ResponseCancelled;
 }
 

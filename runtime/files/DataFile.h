@@ -70,17 +70,17 @@ class DataFile {
   void SetThreaded(bool threaded) { threaded_ = threaded; }
 
   // --- Opening and closing ------------------------------------------------
-  virtual std::int32_t Open(std::uint8_t mode) = 0;
+  [[nodiscard]] virtual std::int32_t Open(std::uint8_t mode) = 0;
   // Creates a new empty file. Never replaces an existing file: that is
   // refused with AccessDenied and the file is left as it was.
-  virtual std::int32_t Create() = 0;
-  virtual std::int32_t Close() = 0;
-  virtual std::int32_t BuildKeys() = 0;
+  [[nodiscard]] virtual std::int32_t Create() = 0;
+  [[nodiscard]] virtual std::int32_t Close() = 0;
+  [[nodiscard]] virtual std::int32_t BuildKeys() = 0;
   // Driver option texts: "Recover=N" (wait up to N seconds for a lock at the
   // next open), "QUICKSCAN=on", "QUICKSCAN=off". Unknown options: BadParameter.
-  std::int32_t SendOption(std::string_view option);
+  [[nodiscard]] std::int32_t SendOption(std::string_view option);
   // Deletes the file from disk; the file must be closed.
-  virtual std::int32_t Remove() = 0;
+  [[nodiscard]] virtual std::int32_t Remove() = 0;
   bool IsOpen() const { return open_; }
   bool IsReadOnly() const { return (mode_ & 0x0F) == AccessRead; }
   std::uint8_t Mode() const { return mode_; }  // of the last open
@@ -89,27 +89,27 @@ class DataFile {
   void ClearBuffer() { record_.Clear(); }
   // Start of order key (0 = record order): the next Next reads the first
   // record, the next Previous the last one.
-  virtual std::int32_t SetOrder(std::size_t key) = 0;
+  [[nodiscard]] virtual std::int32_t SetOrder(std::size_t key) = 0;
   // In key order, positioned at the buffer's key values: Next reads the first
   // record whose key is >= them, Previous the last whose key is <= them.
-  virtual std::int32_t SetOrderAtBuffer(std::size_t key) = 0;
+  [[nodiscard]] virtual std::int32_t SetOrderAtBuffer(std::size_t key) = 0;
   // In order key, positioned at position: Next reads that record (or, if it
   // is gone, the one that followed it); Previous the one before.
-  virtual std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) = 0;
+  [[nodiscard]] virtual std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) = 0;
   std::size_t CurrentOrder() const { return order_; }
 
   // --- Reading ------------------------------------------------------------
   // Next/Previous: NoRecord at the end; RecordHeld for a record held by
   // another station (skipped on the following call).
-  virtual std::int32_t Next() = 0;
-  virtual std::int32_t Previous() = 0;
+  [[nodiscard]] virtual std::int32_t Next() = 0;
+  [[nodiscard]] virtual std::int32_t Previous() = 0;
   // The record whose key equals the buffer's key values (RecordNotFound).
-  virtual std::int32_t Get(std::size_t key) = 0;
+  [[nodiscard]] virtual std::int32_t Get(std::size_t key) = 0;
   // The record at position; an empty position only forgets the current
   // record, so the buffer counts as a new record (for Duplicate()).
-  virtual std::int32_t GetAt(std::string_view position) = 0;
+  [[nodiscard]] virtual std::int32_t GetAt(std::string_view position) = 0;
   // Re-reads the record at position (made with any order).
-  virtual std::int32_t Reget(std::string_view position) = 0;
+  [[nodiscard]] virtual std::int32_t Reget(std::string_view position) = 0;
   // The record last read as the file holds it: for the line drivers the
   // line as far as the driver keeps it (BASIC keeps the whole line, however
   // long), for the others the record's bytes. Valid until the next read.
@@ -120,18 +120,18 @@ class DataFile {
   // --- Holding and watching -----------------------------------------------
   // Holds the current record against other stations (RecordHeld if one of
   // them holds it); Release lets go of every record this station holds.
-  virtual std::int32_t Hold() = 0;
-  virtual std::int32_t Release() = 0;
+  [[nodiscard]] virtual std::int32_t Hold() = 0;
+  [[nodiscard]] virtual std::int32_t Release() = 0;
   bool IsHeld() const { return held_; }
   // Put then refuses to overwrite a record another station changed since this
   // one read it (ChangedByOther).
-  virtual std::int32_t Watch() = 0;
+  [[nodiscard]] virtual std::int32_t Watch() = 0;
   bool IsWatched() const { return watched_; }
 
   // --- Writing ------------------------------------------------------------
-  virtual std::int32_t Add() = 0;
-  virtual std::int32_t Put() = 0;     // the current record
-  virtual std::int32_t Delete() = 0;  // the current record
+  [[nodiscard]] virtual std::int32_t Add() = 0;
+  [[nodiscard]] virtual std::int32_t Put() = 0;     // the current record
+  [[nodiscard]] virtual std::int32_t Delete() = 0;  // the current record
   // True when adding the buffer (or putting it, over the current record)
   // would break the uniqueness of key.
   virtual bool Duplicate(std::size_t key) = 0;
@@ -148,15 +148,15 @@ class DataFile {
   virtual bool SupportsTransactions() const { return false; }
   // Waits up to lockWaitSeconds for the file's write lock (FileLocked when
   // it stays busy). Drivers without transactions answer Unsupported.
-  virtual std::int32_t BeginTransaction(int lockWaitSeconds) = 0;
-  virtual std::int32_t Commit() = 0;
-  virtual std::int32_t Rollback() = 0;
+  [[nodiscard]] virtual std::int32_t BeginTransaction(int lockWaitSeconds) = 0;
+  [[nodiscard]] virtual std::int32_t Commit() = 0;
+  [[nodiscard]] virtual std::int32_t Rollback() = 0;
 
  protected:
   DataFile(Driver driver, RecordLayout layout, std::string diskName);
 
   // Driver hook for options the base does not know; BadParameter by default.
-  virtual std::int32_t DriverOption(std::string_view name, std::string_view value);
+  [[nodiscard]] virtual std::int32_t DriverOption(std::string_view name, std::string_view value);
 
   // Takes the skip-memo request for the read now starting.
   bool TakeSkipMemos() { return std::exchange(skipMemos_, false); }

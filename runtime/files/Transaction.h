@@ -21,22 +21,22 @@ class DataFile;
 // harmless. Unsupported for a driver without transactions (the caller then
 // works without one), FileNotOpen for a closed file, BadParameter while a
 // transaction is active.
-std::int32_t EnlistInTransaction(DataFile& file);
+[[nodiscard]] std::int32_t EnlistInTransaction(DataFile& file);
 
 // Begins the transaction on every marked file, in the order they were
 // marked. When one cannot begin (FileLocked when another station holds its
 // lock past lockWaitSeconds), those already begun are rolled back and that
 // file's error is returned. With no marked file nothing begins and the
 // result is NoError. The marks are used up either way.
-std::int32_t BeginTransaction(int lockWaitSeconds);
+[[nodiscard]] std::int32_t BeginTransaction(int lockWaitSeconds);
 
 // Commits the active transaction; NoError when none is active.
-std::int32_t CommitTransaction();
+[[nodiscard]] std::int32_t CommitTransaction();
 
 // Rolls back the active transaction, if any, and drops marks not yet used.
 // A rollback that succeeds leaves the thread's runtime error as it was, so
 // the failure that led to it can still be reported.
-std::int32_t RollbackTransaction();
+[[nodiscard]] std::int32_t RollbackTransaction();
 
 // Whether this thread has begun a transaction not yet ended.
 bool TransactionActive();

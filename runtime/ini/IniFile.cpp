@@ -1,17 +1,15 @@
 #include "runtime/ini/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <optional>
 #include <system_error>
 #include <vector>
 
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/FixedText.h"
 
@@ -96,25 +94,19 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, std::string_v
 // false with errno when it exists but cannot be read.
 bool ReadFile(const std::string& path, std::string& content, int& error) {
   content.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return error == ENOENT;
-  }
+  FileSystem& files = CurrentFileSystem();
+  int fd = -1;
+  error = files.Open(path, FileAccess::Read, FileCreation::Existing, fd);
+  if (error != 0) return error == ENOENT;
   char buffer[16 * 1024];
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error = errno;
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    content.append(buffer, static_cast<std::size_t>(got));
+    std::size_t got = 0;
+    error = files.Read(fd, static_cast<std::int64_t>(content.size()), buffer, sizeof buffer, got);
+    if (error != 0 || got == 0) break;
+    content.append(buffer, got);
   }
-  ::close(fd);
-  return true;
+  (void)files.Close(fd);
+  return error == 0;
 }
 
 std::int32_t WriteFailure(int error) {
@@ -132,29 +124,18 @@ std::int32_t WriteFailure(int error) {
   }
 }
 
-int WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return errno;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
-
 // Replaces the file at path by content: a new file in the same directory,
 // flushed to disk, then renamed over the old one. Returns 0 or errno; on
 // failure the old file is untouched and the new one removed.
 int ReplaceFile(std::string path, std::string_view content) {
+  FileSystem& files = CurrentFileSystem();
   // Write through a symbolic link rather than replacing the link.
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    if (char* target = ::realpath(path.c_str(), nullptr)) {
-      path = target;
-      std::free(target);
-    }
+  FileInfo info;
+  if (files.Stat(path, LinkHandling::NoFollow, info) == 0 && info.IsLink()) {
+    std::string target;
+    if (files.RealPath(path, target) == 0) path = target;
   }
-  const bool exists = ::stat(path.c_str(), &info) == 0;
+  const bool exists = files.Stat(path, LinkHandling::Follow, info) == 0;
   const std::size_t slash = path.rfind('/');
   const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -164,27 +145,23 @@ int ReplaceFile(std::string path, std::string_view content) {
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = directory + "/." + name + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return errno;
+    const int error = files.Open(temporary, FileAccess::Write, FileCreation::CreateNew, fd);
+    if (error != 0 && error != EEXIST) return error;
   }
   if (fd < 0) return EEXIST;
 
   int error = 0;
-  if (exists && ::fchmod(fd, info.st_mode & 07777) != 0) error = errno;
-  if (error == 0) error = WriteAll(fd, content);
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (exists) error = files.SetPermissions(fd, info.mode);
+  if (error == 0) error = WriteFully(fd, 0, content);
+  if (error == 0) error = files.Sync(fd);
+  if (const int closed = files.Close(fd); error == 0) error = closed;
+  if (error == 0) error = files.Rename(temporary, path);
   if (error != 0) {
-    ::unlink(temporary.c_str());
+    (void)files.Unlink(temporary);
     return error;
   }
   // Make the rename itself durable; the new content is in place either way.
-  const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)::fsync(dirFd);
-    ::close(dirFd);
-  }
+  (void)files.SyncDirectory(directory);
   return 0;
 }
 

@@ -1,9 +1,6 @@
 #include "runtime/system/Directory.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +8,7 @@
 #include <system_error>
 
 #include "runtime/system/Clock.h"
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -54,20 +52,21 @@ bool Glob(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
-DirectoryEntry EntryFor(const std::string& name, const struct stat& info) {
+DirectoryEntry EntryFor(const std::string& name, const FileInfo& info) {
   DirectoryEntry entry;
   entry.name = name;
-  const bool isDirectory = S_ISDIR(info.st_mode);
-  entry.size = isDirectory ? 0 : static_cast<std::int64_t>(info.st_size);
+  const bool isDirectory = info.IsDirectory();
+  entry.size = isDirectory ? 0 : info.size;
   if (isDirectory) entry.attributes |= AttributeDirectory;
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) entry.attributes |= AttributeReadOnly;
+  if (!info.AnyoneMayWrite()) entry.attributes |= AttributeReadOnly;
   if (name.starts_with('.')) entry.attributes |= AttributeHidden;
   tm local{};
-  ::localtime_r(&info.st_mtim.tv_sec, &local);
+  const time_t changed = static_cast<time_t>(info.changedSeconds);
+  ::localtime_r(&changed, &local);
   entry.date = DateFromCivil(local.tm_year + 1900, static_cast<std::uint32_t>(local.tm_mon + 1),
                              static_cast<std::uint32_t>(local.tm_mday));
   entry.time = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 100 +
-               static_cast<std::int32_t>(info.st_mtim.tv_nsec / 10'000'000) + 1;
+               static_cast<std::int32_t>(info.changedNanoseconds / 10'000'000) + 1;
   return entry;
 }
 
@@ -92,47 +91,51 @@ std::int32_t ListDirectory(std::string_view pattern, std::vector<DirectoryEntry>
     directory = slash == 0 ? "/" : std::string(pattern.substr(0, slash));
     mask = pattern.substr(slash + 1);
   }
-  struct stat info {};
+  FileSystem& files = CurrentFileSystem();
+  FileInfo info;
   if (mask.find_first_of("*?") == std::string::npos && !mask.empty() &&
-      ::stat(std::string(pattern).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      files.Stat(std::string(pattern), LinkHandling::Follow, info) == 0 && info.IsDirectory()) {
     directory = pattern;
     mask = "*";
   }
   if (mask.empty()) mask = "*";
 
-  DIR* handle = ::opendir(directory.c_str());
-  if (handle == nullptr) return PathFailure(errno);
-  while (const dirent* item = ::readdir(handle)) {
-    const std::string name = item->d_name;
-    if (name == "." || name == ".." || !MatchesMask(name, mask)) continue;
+  std::vector<std::string> names;
+  if (const int error = files.ListNames(directory, names)) return PathFailure(error);
+  for (const std::string& name : names) {
+    if (!MatchesMask(name, mask)) continue;
     const std::string path = directory + "/" + name;
-    if (::stat(path.c_str(), &info) != 0 && ::lstat(path.c_str(), &info) != 0) continue;  // vanished meanwhile
+    // A dangling link is listed as itself; a name gone meanwhile is left out.
+    if (files.Stat(path, LinkHandling::Follow, info) != 0 && files.Stat(path, LinkHandling::NoFollow, info) != 0) {
+      continue;
+    }
     entries.push_back(EntryFor(name, info));
   }
-  ::closedir(handle);
   std::sort(entries.begin(), entries.end(),
             [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
   return SetError(NoError);
 }
 
 std::string ShortPath(std::string_view path) {
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : std::filesystem::path(path), error);
-  if (error) return std::string(path);
+  std::filesystem::path absolute = path.empty() ? "." : std::filesystem::path(path);
+  if (absolute.is_relative()) {
+    const std::string current = CurrentDirectory();
+    if (current.empty()) return std::string(path);
+    absolute = std::filesystem::path(current) / absolute;
+  }
   std::string normal = absolute.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
 }
 
 std::string CurrentDirectory() {
-  std::error_code error;
-  const std::filesystem::path current = std::filesystem::current_path(error);
-  return error ? std::string() : current.string();
+  std::string current;
+  return CurrentFileSystem().CurrentDirectory(current) == 0 ? current : std::string();
 }
 
 std::int32_t SetCurrentDirectory(std::string_view path) {
   if (path.empty()) return SetError(PathNotFound);
-  if (::chdir(std::string(path).c_str()) != 0) return PathFailure(errno);
+  if (const int error = CurrentFileSystem().ChangeDirectory(std::string(path))) return PathFailure(error);
   return SetError(NoError);
 }
 

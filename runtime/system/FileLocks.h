@@ -10,9 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "runtime/system/FileSystem.h"
+
 namespace runtime {
 
-enum class LockKind : std::uint8_t { Shared, Exclusive };
 enum class LockResult : std::uint8_t { Taken, Busy, Failed };
 
 class LockFile {

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/files/RecordLayout.h"
+#include "runtime/values/FieldDesc.h"
 #include "runtime/values/FieldRef.h"
 
 namespace runtime {

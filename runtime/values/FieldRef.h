@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "runtime/files/RecordLayout.h"
+#include "runtime/values/FieldDesc.h"
 #include "runtime/values/Value.h"
 
 namespace runtime {

@@ -44,9 +44,9 @@ class View {
   // Opens the primary file with mode when it is not open yet (Close then
   // closes it again); an open primary file is used as it is. The view starts
   // at the beginning of its order. AlreadyOpen when the view is open.
-  std::int32_t Open(std::uint8_t mode);
+  [[nodiscard]] std::int32_t Open(std::uint8_t mode);
   // FileNotOpen when the view is not open.
-  std::int32_t Close();
+  [[nodiscard]] std::int32_t Close();
   bool IsOpen() const;
 
   // An order text names the components of one of the primary file's keys as
@@ -54,40 +54,40 @@ class View {
   // record order. A text that matches no key is refused (BadParameter) and
   // the order stays as it was. On an open view the reading starts again at
   // the beginning of the new order.
-  std::int32_t SetOrder(std::string_view orderText);
+  [[nodiscard]] std::int32_t SetOrder(std::string_view orderText);
   // The key the view reads in (1-based), 0 for record order.
   std::size_t CurrentKey() const;
   // Compiled once here; a text that does not compile is refused with the
   // expression's error and the view reads unfiltered. Empty: no filter.
   // Field labels must be bound (the file's fields) before the filter is set.
-  std::int32_t SetFilter(std::string_view filterText);
+  [[nodiscard]] std::int32_t SetFilter(std::string_view filterText);
   bool IsFiltered() const;
   void SetPaging(std::uint16_t pageSize, std::uint16_t pagesBehind, std::uint16_t pagesAhead, std::uint16_t timeout);
   const ViewPaging& Paging() const;
 
   // The positioning operations require the view open (FileNotOpen).
   // To the start of the order.
-  std::int32_t Reset();
+  [[nodiscard]] std::int32_t Reset();
   // To the first record whose first `components` key components equal the
   // primary buffer's values (0: the start; more than the key has: all of
   // them, none in record order); the buffer is left as it was.
-  std::int32_t ResetToBuffer(std::size_t components);
+  [[nodiscard]] std::int32_t ResetToBuffer(std::size_t components);
   // To a position made by Position(): the next Next reads that record (or,
   // if it is gone, the one that followed it), the next Previous the one
   // before it.
-  std::int32_t ResetToPosition(std::string_view position);
+  [[nodiscard]] std::int32_t ResetToPosition(std::string_view position);
   // The next (previous) record that passes the filter; NoRecord at the end,
   // after which the buffer holds the last record the file read. RecordHeld
   // and other errors of the file pass through; after RecordHeld the next
   // read goes on past the held record.
-  std::int32_t Next();
-  std::int32_t Previous();
+  [[nodiscard]] std::int32_t Next();
+  [[nodiscard]] std::int32_t Previous();
   // Forgets read-ahead so the next read sees other stations' changes; the
   // reading goes on from the current record.
   void Flush();
-  std::int32_t Watch();
+  [[nodiscard]] std::int32_t Watch();
   // Re-reads the record at position; the reading goes on from it.
-  std::int32_t Reget(std::string_view position);
+  [[nodiscard]] std::int32_t Reget(std::string_view position);
   // The current record's position in the view's order; empty when there is
   // none.
   std::string Position();

@@ -13,6 +13,7 @@
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/BookmarkLayout.h"
+#include "support/MessageTest.h"
 #include "support/TempDir.h"
 
 using namespace marlinden;
@@ -26,18 +27,15 @@ using testing_support::NumKey;
 
 namespace {
 
-class FileManagerTest : public ::testing::Test {
+class FileManagerTest : public testing_support::MessageTest {
  protected:
   FileManagerTest() {
-    boxes.OnUnscripted([](const runtime::ui::MessageBoxRequest& r) { ADD_FAILURE() << "unscripted box: " << r.text; });
-    previousHalt = runtime::SetHaltHandler([this](int code, std::string_view) { haltCode = code; });
     errors.Init();
     file = Bookmarks(bookmarks);
   }
   ~FileManagerTest() override {
     for (FileManager* manager : managers) manager->Kill();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   // A station on the bookmark file with the program's key descriptions.
@@ -46,6 +44,7 @@ class FileManagerTest : public ::testing::Test {
         runtime::DataFile::Make(runtime::Driver::Keyed, testing_support::BookmarkLayout(), dir.File("MARLINDEN")));
     runtime::DataFile* made = files.back().get();
     manager.Init(*made, errors);
+    manager.FILENAMEVALUE = "Marlinden";  // as the program names it
     manager.AddKey(NumKey, "WEB:Numkey", 1);
     manager.AddKey(NameKey, "WEB:Namekey", 0);
     manager.AddKey(DescKey, "WEB:Desckey", 0);
@@ -79,15 +78,12 @@ class FileManagerTest : public ::testing::Test {
   }
 
   testing_support::TempDir dir;
-  runtime::ui::InstalledHeadlessMessageBoxes boxes;
   ErrorManager errors;
   FileManager bookmarks;
   runtime::DataFile* file = nullptr;
   std::vector<std::unique_ptr<runtime::DataFile>> files;
   std::vector<std::unique_ptr<FileManager>> owned;
   std::vector<FileManager*> managers;
-  runtime::HaltHandler previousHalt;
-  int haltCode = -1;
 };
 
 TEST_F(FileManagerTest, LazyOpenCreatesTheFileOnFirstUse) {

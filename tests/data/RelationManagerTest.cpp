@@ -17,6 +17,7 @@
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Cursor.h"
 #include "runtime/ui/HeadlessMessageBoxes.h"
+#include "support/MessageTest.h"
 #include "support/TempDir.h"
 
 using namespace marlinden;
@@ -67,11 +68,9 @@ struct Station {
   runtime::FieldRef Field(const char* label) { return file->Record().Field(label); }
 };
 
-class RelationManagerTest : public ::testing::Test {
+class RelationManagerTest : public testing_support::MessageTest {
  protected:
   RelationManagerTest() {
-    boxes.OnUnscripted([](const runtime::ui::MessageBoxRequest& r) { ADD_FAILURE() << "unscripted box: " << r.text; });
-    previousHalt = runtime::SetHaltHandler([this](int code, std::string_view) { haltCode = code; });
     previousCursor = runtime::ui::SetCursorService(&cursor);
     errors.Init();
     Make(parent, ParentLayout(), "PARENT");
@@ -88,7 +87,6 @@ class RelationManagerTest : public ::testing::Test {
     for (Station* station : stations) station->relations.Kill();
     errors.Kill();
     runtime::ui::SetCursorService(previousCursor);
-    runtime::SetHaltHandler(previousHalt);
   }
 
   void Make(Station& station, runtime::RecordLayout layout, const std::string& name) {
@@ -164,22 +162,13 @@ class RelationManagerTest : public ::testing::Test {
     return file;
   }
 
-  std::vector<std::string> Captions() {
-    std::vector<std::string> captions;
-    for (const auto& request : boxes.Requests()) captions.push_back(request.caption);
-    return captions;
-  }
-
   testing_support::TempDir dir;
-  runtime::ui::InstalledHeadlessMessageBoxes boxes;
   RecordingCursor cursor;
   runtime::ui::CursorService* previousCursor = nullptr;
   ErrorManager errors;
   Station parent;
   Station child;
   std::vector<Station*> stations;
-  runtime::HaltHandler previousHalt;
-  int haltCode = -1;
 };
 
 const std::vector<std::string> kAllChildren = {"1.1 note 1.1", "1.2 note 1.2", "1.3 note 1.3", "2.1 note 2.1"};
@@ -516,7 +505,7 @@ TEST_F(RelationManagerTest, ATextFileWithoutTransactionsUpdatesWithoutThemSilent
   }
   EXPECT_TRUE(boxes.Requests().empty());
   EXPECT_FALSE(runtime::TransactionActive());
-  text.relations.Close();
+  (void)text.relations.Close();
   std::ifstream in(dir.File("notes.txt"));
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(content, "omega\ndelta\n");

@@ -15,6 +15,7 @@
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/HeadlessMessageBoxes.h"
 #include "runtime/views/View.h"
+#include "support/MessageTest.h"
 #include "support/TempDir.h"
 
 using namespace marlinden;
@@ -52,11 +53,9 @@ class JudgingViewManager : public ViewManager {
   }
 };
 
-class ViewManagerTest : public ::testing::Test {
+class ViewManagerTest : public testing_support::MessageTest {
  protected:
   ViewManagerTest() {
-    boxes.OnUnscripted([](const runtime::ui::MessageBoxRequest& r) { ADD_FAILURE() << "unscripted box: " << r.text; });
-    previousHalt = runtime::SetHaltHandler([this](int code, std::string_view) { haltCode = code; });
     errors.Init();
     file = runtime::DataFile::Make(runtime::Driver::Keyed, ItemLayout(), dir.File("ITEMS"));
     files.Init(*file, errors);
@@ -84,7 +83,6 @@ class ViewManagerTest : public ::testing::Test {
     view.reset();
     relations.Kill();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   runtime::FieldRef Field(const char* label) { return file->Record().Field(label); }
@@ -124,14 +122,7 @@ class ViewManagerTest : public ::testing::Test {
     return rows;
   }
 
-  std::vector<std::string> Captions() {
-    std::vector<std::string> captions;
-    for (const auto& request : boxes.Requests()) captions.push_back(request.caption);
-    return captions;
-  }
-
   testing_support::TempDir dir;
-  runtime::ui::InstalledHeadlessMessageBoxes boxes;
   ErrorManager errors;
   std::unique_ptr<runtime::DataFile> file;
   FileManager files;
@@ -139,8 +130,6 @@ class ViewManagerTest : public ::testing::Test {
   std::unique_ptr<runtime::View> view;
   std::vector<std::unique_ptr<ViewManager>> managers;
   std::list<OwnedValue> variables;
-  runtime::HaltHandler previousHalt;
-  int haltCode = -1;
 };
 
 TEST_F(ViewManagerTest, RangesAndFiltersMakeTextsThatSelectTheirRecords) {

@@ -1,5 +1,5 @@
-// Shared fixture of the keyed driver's tests: a temporary directory and a
-// bookmark-like layout, with helpers that read as the tests' intent.
+// Shared fixture of the keyed driver's tests: a temporary directory and the
+// bookmark layout, with helpers that read as the tests' intent.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,24 +18,14 @@
 
 #include "runtime/files/DataFile.h"
 #include "runtime/system/RuntimeError.h"
+#include "support/BookmarkLayout.h"
 
 namespace runtime::testing {
 
 constexpr std::uint8_t kReadWriteShared = AccessReadWrite | ShareDenyNone;
-constexpr std::size_t kNumKey = 1, kNameKey = 2, kDescKey = 3;
-
-inline RecordLayout BookmarkLayout() {
-  return RecordLayout::Builder("MARLINDEN", "WEB")
-      .Field("NUM", FieldType::Int32)
-      .String("URL", 255)
-      .String("DESCRIPTION", 250)
-      .Field("NOTEFIELD", FieldType::UInt8)
-      .Memo("NOTES", 1000)
-      .Key("NUMKEY", {{1}}, KeyUnique | KeyNoCase | KeyPrimary)
-      .Key("NAMEKEY", {{2}}, KeyUnique | KeyNoCase)
-      .Key("DESCKEY", {{3}}, KeyNoCase)
-      .Build();
-}
+constexpr std::size_t kNumKey = testing_support::NumKey, kNameKey = testing_support::NameKey,
+                      kDescKey = testing_support::DescKey;
+using testing_support::BookmarkLayout;
 
 struct Bookmark {
   std::int64_t num;

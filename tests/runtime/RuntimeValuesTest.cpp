@@ -15,6 +15,7 @@
 #include "runtime/text/FixedText.h"
 #include "runtime/values/FieldRef.h"
 #include "runtime/values/Value.h"
+#include "support/BookmarkLayout.h"
 
 namespace runtime {
 namespace {
@@ -281,18 +282,7 @@ TEST(QueueTest, GetPutDeleteSortAndMissingEntries) {
 
 // --- Record layouts ------------------------------------------------------------------
 
-RecordLayout BookmarkLayout() {
-  return RecordLayout::Builder("MARLINDEN", "WEB")
-      .Field("NUM", FieldType::Int32)
-      .String("URL", 255)
-      .String("DESCRIPTION", 250)
-      .Field("NOTEFIELD", FieldType::UInt8)
-      .Memo("NOTES", 1000)
-      .Key("NUMKEY", {{1}}, KeyUnique | KeyNoCase)
-      .Key("NAMEKEY", {{2}}, KeyUnique | KeyNoCase)
-      .Key("DESCKEY", {{3}}, KeyNoCase)
-      .Build();
-}
+using testing_support::BookmarkLayout;
 
 TEST(RecordLayoutTest, FieldsLieBackToBackWithoutPadding) {
   const RecordLayout layout = BookmarkLayout();

@@ -1,5 +1,6 @@
-// The bookmark record layout (510 bytes, one memo, three keys), for tests
-// and benchmarks of the data layers.
+// The bookmark record layout (510 bytes, one memo, three keys), the one copy
+// every test uses: the layers below app/ cannot reach the program's own
+// declaration, and tests/app/BookmarkTestLayoutTest.cpp keeps the two equal.
 #pragma once
 
 #include "runtime/files/RecordLayout.h"
@@ -10,7 +11,7 @@ enum BookmarkKey : std::size_t { NumKey = 1, NameKey = 2, DescKey = 3 };
 
 inline runtime::RecordLayout BookmarkLayout() {
   using runtime::FieldType;
-  return runtime::RecordLayout::Builder("Marlinden", "WEB")
+  return runtime::RecordLayout::Builder("MARLINDEN", "WEB")
       .Field("NUM", FieldType::Int32)
       .String("URL", 255)
       .String("DESCRIPTION", 250)

@@ -305,7 +305,7 @@ TEST_F(WindowManagerTest, RunWhoseInitFailsNeverLoopsButKillsAndKillTwiceIsRefus
    public:
     explicit FailingInit(std::function<void(WindowManager&)> setUp) : setUp_(std::move(setUp)) {}
     Severity Init() override {
-      WindowManager::Init();
+      (void)WindowManager::Init();
       setUp_(*this);
       return SeverityNotify;  // e.g. a file would not open
     }
@@ -608,7 +608,7 @@ class ListWindow : public WindowManager {
  public:
   ListWindow(Log& log) : log_(log), first_(log, "first"), second_(log, "second"), toolbar_(log), resizer_(log) {}
   Severity Init() override {
-    WindowManager::Init();
+    (void)WindowManager::Init();
     AddItem(toolbar_);
     AddItem(resizer_);
     OpenWindow(BookmarkWindow());

@@ -1,9 +1,5 @@
 // The DOS driver: records are the record's raw bytes, back to back. A short
 // last piece reads padded with spaces.
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "runtime/files/drivers/Drivers.h"
 #include "runtime/files/drivers/TextFile.h"
 #include "runtime/system/RuntimeError.h"
@@ -49,8 +45,8 @@ class DosFile final : public TextFile {
   }
 
   std::int32_t CountRecords(std::int64_t& count) override {
-    const off_t size = ::lseek(Descriptor(), 0, SEEK_END);
-    if (size < 0) return SystemFailure(errno);
+    std::int64_t size = 0;
+    if (const std::int32_t error = FileSize(size)) return error;
     count = Width() == 0 ? 0 : (size + Width() - 1) / Width();
     return NoError;
   }
@@ -59,8 +55,8 @@ class DosFile final : public TextFile {
   // record starts on a record boundary.
   std::int32_t SeparatorBeforeAppend(std::string& separator) override {
     separator.clear();
-    const off_t size = ::lseek(Descriptor(), 0, SEEK_END);
-    if (size < 0) return SystemFailure(errno);
+    std::int64_t size = 0;
+    if (const std::int32_t error = FileSize(size)) return error;
     if (Width() != 0 && size % Width() != 0) separator.assign(static_cast<std::size_t>(Width() - size % Width()), ' ');
     return NoError;
   }

@@ -1,16 +1,12 @@
 #include "runtime/files/drivers/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -18,8 +14,8 @@ namespace runtime {
 namespace {
 
 bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  FileInfo info;
+  return CurrentFileSystem().Stat(path, LinkHandling::Follow, info) == 0 && info.IsDirectory();
 }
 
 // Maps a failed open, create or unlink onto the runtime's codes.
@@ -53,11 +49,12 @@ bool WantsExclusiveUse(std::uint8_t mode) {
 // Takes the station's share lock, waiting up to waitSeconds for a
 // conflicting station to let go.
 bool LockForSharing(int fd, std::uint8_t mode, int waitSeconds) {
-  const int operation = (WantsExclusiveUse(mode) ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  const LockKind kind = WantsExclusiveUse(mode) ? LockKind::Exclusive : LockKind::Shared;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
   for (;;) {
-    if (::flock(fd, operation) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    const int error = CurrentFileSystem().LockWhole(fd, kind);
+    if (error == 0) return true;
+    if (error != EWOULDBLOCK) return false;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -69,7 +66,7 @@ TextFile::TextFile(Driver driver, RecordLayout layout, std::string diskName)
     : DataFile(driver, std::move(layout), std::move(diskName)) {}
 
 TextFile::~TextFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) (void)CurrentFileSystem().Close(fd_);
 }
 
 std::int32_t TextFile::SystemFailure(int error) {
@@ -86,17 +83,21 @@ std::int32_t TextFile::Open(std::uint8_t mode) {
   if (access > AccessReadWrite) return SetError(BadParameter);
   const bool writes = access != AccessRead;
 
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return OpenFailure(errno, path);
-  if (S_ISDIR(info.st_mode)) return SetError(AccessDenied);
+  FileSystem& files = CurrentFileSystem();
+  FileInfo info;
+  if (const int error = files.Stat(path, LinkHandling::Follow, info)) return OpenFailure(error, path);
+  if (info.IsDirectory()) return SetError(AccessDenied);
   // A file nobody may write is read-only, whatever our own privileges.
-  if (writes && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return SetError(AccessDenied);
+  if (writes && !info.AnyoneMayWrite()) return SetError(AccessDenied);
 
-  const int fd = ::open(path.c_str(), (writes ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) return OpenFailure(errno, path);
+  int fd = -1;
+  if (const int error =
+          files.Open(path, writes ? FileAccess::ReadWrite : FileAccess::Read, FileCreation::Existing, fd)) {
+    return OpenFailure(error, path);
+  }
   const int waitSeconds = std::exchange(recoverSeconds_, 0);
   if (!LockForSharing(fd, mode, waitSeconds)) {
-    ::close(fd);
+    (void)files.Close(fd);
     return SetError(AccessDenied);
   }
   fd_ = fd;
@@ -115,19 +116,25 @@ std::int32_t TextFile::Open(std::uint8_t mode) {
 std::int32_t TextFile::Create() {
   const std::string path = DiskName();
   if (path.empty()) return SetError(PathNotFound);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return OpenFailure(errno, path);
-  ::close(fd);
+  int fd = -1;
+  if (const int error = CurrentFileSystem().Open(path, FileAccess::Write, FileCreation::CreateNew, fd)) {
+    return OpenFailure(error, path);
+  }
+  if (const int error = CurrentFileSystem().Close(fd)) return SystemFailure(error);
   return SetError(NoError);
 }
 
 std::int32_t TextFile::Close() {
   if (!open_) return SetError(FileNotOpen);
   reader_.Attach(-1);
-  ::close(fd_);  // also lets go of the share lock
+  FileSystem& files = CurrentFileSystem();
+  // What was written must be on the disk before the close reports success.
+  const int synced = (mode_ & 0x0F) == AccessRead ? 0 : files.Sync(fd_);
+  const int closed = files.Close(fd_);  // also lets go of the share lock
   fd_ = -1;
   open_ = false;
   ForgetCurrent();
+  if (synced != 0 || closed != 0) return SystemFailure(synced != 0 ? synced : closed);
   return SetError(NoError);
 }
 
@@ -138,7 +145,7 @@ std::int32_t TextFile::Remove() {
   const std::string path = DiskName();
   if (path.empty()) return SetError(FileNotFound);
   if (IsDirectory(path)) return SetError(AccessDenied);
-  if (::unlink(path.c_str()) != 0) return OpenFailure(errno, path);
+  if (const int error = CurrentFileSystem().Unlink(path)) return OpenFailure(error, path);
   return SetError(NoError);
 }
 
@@ -257,7 +264,7 @@ std::int32_t TextFile::Add() {
   if (const int error = WriteAt(size, bytes)) {
     // Take back whatever part of the record reached the file, so a failed
     // add never leaves half a record behind; the earlier records are untouched.
-    (void)::ftruncate(fd_, size);
+    (void)CurrentFileSystem().Truncate(fd_, size);
     return SystemFailure(error);
   }
   // The separator completed the last record; a reader that stood at its
@@ -276,8 +283,17 @@ std::int32_t TextFile::Put() {
   std::int64_t size = 0;
   if (const std::int32_t error = FileSize(size)) return error;
   if (currentStart_ + currentLength_ > size) return SetError(RecordNotFound);
+  // The stored record, to put back when the new one reaches the file only
+  // in part.
+  std::string stored(static_cast<std::size_t>(currentLength_), '\0');
+  std::size_t got = 0;
+  if (const int error = ReadFully(fd_, currentStart_, stored.data(), stored.size(), got)) return SystemFailure(error);
+  if (got != stored.size()) return SetError(RecordNotFound);
   reader_.Invalidate();
-  if (const int error = WriteAt(currentStart_, text)) return SystemFailure(error);
+  if (const int error = WriteAt(currentStart_, text)) {
+    (void)WriteAt(currentStart_, stored);
+    return SystemFailure(error);
+  }
   return SetError(NoError);
 }
 
@@ -305,13 +321,13 @@ std::int64_t TextFile::Bytes() {
     SetError(NoError);
     return size;
   }
-  struct stat info {};
-  if (::stat(DiskName().c_str(), &info) != 0) {
-    OpenFailure(errno, DiskName());
+  FileInfo info;
+  if (const int error = CurrentFileSystem().Stat(DiskName(), LinkHandling::Follow, info)) {
+    OpenFailure(error, DiskName());
     return 0;
   }
   SetError(NoError);
-  return static_cast<std::int64_t>(info.st_size);
+  return info.size;
 }
 
 std::string TextFile::Position(std::size_t key) {
@@ -344,23 +360,13 @@ std::int32_t TextFile::CheckWritable() const {
 }
 
 std::int32_t TextFile::FileSize(std::int64_t& size) const {
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) return SystemFailure(errno);
-  size = static_cast<std::int64_t>(info.st_size);
+  FileInfo info;
+  if (const int error = CurrentFileSystem().StatOpen(fd_, info)) return SystemFailure(error);
+  size = info.size;
   return NoError;
 }
 
-int TextFile::WriteAt(std::int64_t offset, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), offset);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return errno;
-    if (written == 0) return EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-    offset += written;
-  }
-  return 0;
-}
+int TextFile::WriteAt(std::int64_t offset, std::string_view bytes) { return WriteFully(fd_, offset, bytes); }
 
 void TextFile::ForgetCurrent() {
   currentStart_ = kNone;

@@ -23,41 +23,41 @@ class TextFile : public DataFile {
  public:
   ~TextFile() override;
 
-  std::int32_t Open(std::uint8_t mode) final;
-  std::int32_t Create() final;
-  std::int32_t Close() final;
-  std::int32_t BuildKeys() final;
-  std::int32_t Remove() final;
+  [[nodiscard]] std::int32_t Open(std::uint8_t mode) final;
+  [[nodiscard]] std::int32_t Create() final;
+  [[nodiscard]] std::int32_t Close() final;
+  [[nodiscard]] std::int32_t BuildKeys() final;
+  [[nodiscard]] std::int32_t Remove() final;
 
-  std::int32_t SetOrder(std::size_t key) final;
-  std::int32_t SetOrderAtBuffer(std::size_t key) final;
-  std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) final;
+  [[nodiscard]] std::int32_t SetOrder(std::size_t key) final;
+  [[nodiscard]] std::int32_t SetOrderAtBuffer(std::size_t key) final;
+  [[nodiscard]] std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) final;
 
-  std::int32_t Next() final;
-  std::int32_t Previous() final;
-  std::int32_t Get(std::size_t key) final;
-  std::int32_t GetAt(std::string_view position) final;
-  std::int32_t Reget(std::string_view position) final;
+  [[nodiscard]] std::int32_t Next() final;
+  [[nodiscard]] std::int32_t Previous() final;
+  [[nodiscard]] std::int32_t Get(std::size_t key) final;
+  [[nodiscard]] std::int32_t GetAt(std::string_view position) final;
+  [[nodiscard]] std::int32_t Reget(std::string_view position) final;
   std::string_view RecordText() const final { return currentText_; }
 
-  std::int32_t Hold() final;
-  std::int32_t Release() final;
-  std::int32_t Watch() final;
+  [[nodiscard]] std::int32_t Hold() final;
+  [[nodiscard]] std::int32_t Release() final;
+  [[nodiscard]] std::int32_t Watch() final;
 
-  std::int32_t Add() final;
+  [[nodiscard]] std::int32_t Add() final;
   // Rewrites the current record in place; only when its new text has the
   // length of the stored one (Unsupported otherwise).
-  std::int32_t Put() final;
-  std::int32_t Delete() final;
+  [[nodiscard]] std::int32_t Put() final;
+  [[nodiscard]] std::int32_t Delete() final;
   bool Duplicate(std::size_t key) final;
 
   std::int64_t Records() final;
   std::int64_t Bytes() final;
   std::string Position(std::size_t key) final;
 
-  std::int32_t BeginTransaction(int lockWaitSeconds) final;
-  std::int32_t Commit() final;
-  std::int32_t Rollback() final;
+  [[nodiscard]] std::int32_t BeginTransaction(int lockWaitSeconds) final;
+  [[nodiscard]] std::int32_t Commit() final;
+  [[nodiscard]] std::int32_t Rollback() final;
 
  protected:
   TextFile(Driver driver, RecordLayout layout, std::string diskName);
@@ -75,15 +75,15 @@ class TextFile : public DataFile {
 
   // --- Framing, supplied by the driver ------------------------------------
   // Reads the record that starts at offset; NoRecord at the end of the file.
-  virtual std::int32_t ReadRecordAt(std::int64_t offset, Extent& record) = 0;
+  [[nodiscard]] virtual std::int32_t ReadRecordAt(std::int64_t offset, Extent& record) = 0;
   // The start of the record that ends at offset (offset > 0).
-  virtual std::int32_t StartOfRecordBefore(std::int64_t offset, std::int64_t& start) = 0;
+  [[nodiscard]] virtual std::int32_t StartOfRecordBefore(std::int64_t offset, std::int64_t& start) = 0;
   // Whether a record starts at offset (offset < file size).
-  virtual std::int32_t IsRecordStart(std::int64_t offset, bool& isStart) = 0;
-  virtual std::int32_t CountRecords(std::int64_t& count) = 0;
+  [[nodiscard]] virtual std::int32_t IsRecordStart(std::int64_t offset, bool& isStart) = 0;
+  [[nodiscard]] virtual std::int32_t CountRecords(std::int64_t& count) = 0;
   // Bytes to write before an appended record so it starts a record of its
   // own (a line end after a last line that has none).
-  virtual std::int32_t SeparatorBeforeAppend(std::string& separator) = 0;
+  [[nodiscard]] virtual std::int32_t SeparatorBeforeAppend(std::string& separator) = 0;
 
   // --- Conversion, supplied by the driver ---------------------------------
   // Fills the record buffer from a record's text.
@@ -98,17 +98,18 @@ class TextFile : public DataFile {
   int Descriptor() const { return fd_; }
   // Records a failed read or write: DriverFailure with errno's code and text.
   static std::int32_t SystemFailure(int error);
+  // The size of the open file.
+  [[nodiscard]] std::int32_t FileSize(std::int64_t& size) const;
 
  private:
   static constexpr std::int64_t kNone = -1;
   static constexpr std::int64_t kEnd = -2;  // Previous starts from the end of the file
 
-  std::int32_t ReadInto(std::int64_t offset);
-  std::int32_t ReadAtPosition(std::string_view position);
-  std::int32_t CheckOpen() const;
-  std::int32_t CheckReadable() const;
-  std::int32_t CheckWritable() const;
-  std::int32_t FileSize(std::int64_t& size) const;
+  [[nodiscard]] std::int32_t ReadInto(std::int64_t offset);
+  [[nodiscard]] std::int32_t ReadAtPosition(std::string_view position);
+  [[nodiscard]] std::int32_t CheckOpen() const;
+  [[nodiscard]] std::int32_t CheckReadable() const;
+  [[nodiscard]] std::int32_t CheckWritable() const;
   // Writes all of bytes at offset; 0 or the errno of the failed write.
   int WriteAt(std::int64_t offset, std::string_view bytes);
   void ForgetCurrent();

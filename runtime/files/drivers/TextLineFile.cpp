@@ -1,12 +1,10 @@
 #include "runtime/files/drivers/TextLineFile.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -57,14 +55,8 @@ std::int32_t TextLineFile::StartOfRecordBefore(std::int64_t offset, std::int64_t
     const std::int64_t from = std::max<std::int64_t>(0, end - kChunk);
     chunk.resize(static_cast<std::size_t>(end - from));
     std::size_t got = 0;
-    while (got < chunk.size()) {
-      const ssize_t n =
-          ::pread(Descriptor(), chunk.data() + got, chunk.size() - got, from + static_cast<std::int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return SystemFailure(errno);
-      if (n == 0) return SetError(NoRecord);  // the file shrank under us
-      got += static_cast<std::size_t>(n);
-    }
+    if (const int error = ReadFully(Descriptor(), from, chunk.data(), chunk.size(), got)) return SystemFailure(error);
+    if (got < chunk.size()) return SetError(NoRecord);  // the file shrank under us
     for (std::size_t i = chunk.size(); i > 0; --i) {
       if (chunk[i - 1] == '\n') {
         start = from + static_cast<std::int64_t>(i);
@@ -106,8 +98,8 @@ std::int32_t TextLineFile::CountRecords(std::int64_t& count) {
 
 std::int32_t TextLineFile::SeparatorBeforeAppend(std::string& separator) {
   separator.clear();
-  const off_t size = ::lseek(Descriptor(), 0, SEEK_END);
-  if (size < 0) return SystemFailure(errno);
+  std::int64_t size = 0;
+  if (const std::int32_t error = FileSize(size)) return error;
   if (size == 0) return NoError;
   char last = '\0';
   if (const std::int32_t error = ByteAt(size - 1, last)) return error;
@@ -119,13 +111,10 @@ std::int32_t TextLineFile::SeparatorBeforeAppend(std::string& separator) {
 }
 
 std::int32_t TextLineFile::ByteAt(std::int64_t offset, char& byte) {
-  for (;;) {
-    const ssize_t n = ::pread(Descriptor(), &byte, 1, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return SystemFailure(errno);
-    if (n == 0) return SetError(RecordNotFound);
-    return NoError;
-  }
+  std::size_t got = 0;
+  if (const int error = CurrentFileSystem().Read(Descriptor(), offset, &byte, 1, got)) return SystemFailure(error);
+  if (got == 0) return SetError(RecordNotFound);
+  return NoError;
 }
 
 std::string AsSingleLine(std::string_view text) {

@@ -19,16 +19,16 @@ class TextLineFile : public TextFile {
   // the rest of a longer line is skipped (it is never another record).
   virtual std::size_t BytesKept() const = 0;
 
-  std::int32_t ReadRecordAt(std::int64_t offset, Extent& record) final;
-  std::int32_t StartOfRecordBefore(std::int64_t offset, std::int64_t& start) final;
-  std::int32_t IsRecordStart(std::int64_t offset, bool& isStart) final;
-  std::int32_t CountRecords(std::int64_t& count) final;
-  std::int32_t SeparatorBeforeAppend(std::string& separator) final;
+  [[nodiscard]] std::int32_t ReadRecordAt(std::int64_t offset, Extent& record) final;
+  [[nodiscard]] std::int32_t StartOfRecordBefore(std::int64_t offset, std::int64_t& start) final;
+  [[nodiscard]] std::int32_t IsRecordStart(std::int64_t offset, bool& isStart) final;
+  [[nodiscard]] std::int32_t CountRecords(std::int64_t& count) final;
+  [[nodiscard]] std::int32_t SeparatorBeforeAppend(std::string& separator) final;
   std::string_view Terminator() const final { return "\n"; }
 
  private:
   // The byte at offset (which must lie inside the file).
-  std::int32_t ByteAt(std::int64_t offset, char& byte);
+  [[nodiscard]] std::int32_t ByteAt(std::int64_t offset, char& byte);
 };
 
 // A record's text as one line: line breaks inside it become spaces, so the

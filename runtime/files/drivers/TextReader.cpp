@@ -1,8 +1,8 @@
 #include "runtime/files/drivers/TextReader.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+
+#include "runtime/system/FileSystem.h"
 
 namespace runtime {
 
@@ -27,13 +27,9 @@ int TextReader::Peek(std::int64_t offset, std::string_view& bytes) {
   if (length_ == 0 || offset < start_ || offset >= end) {
     length_ = 0;
     start_ = offset;
-    for (;;) {
-      const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), offset);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return errno;
-      length_ = static_cast<std::size_t>(got);
-      break;
-    }
+    std::size_t got = 0;
+    if (const int error = CurrentFileSystem().Read(fd_, offset, buffer_.data(), buffer_.size(), got)) return error;
+    length_ = got;
   }
   const std::size_t skip = static_cast<std::size_t>(offset - start_);
   bytes = std::string_view(buffer_.data() + skip, length_ - skip);
