@@ -104,7 +104,15 @@ KeyCode LastKeyCode() {
 }
 
 void SetLastKeyCode(KeyCode key) {
-  if (ThreadContext* context = CurrentContext()) context->lastKey = key;
+  if (ThreadContext* context = CurrentContext()) {
+    context->lastKey = key;
+    context->lastCharacter.clear();
+  }
+}
+
+std::string LastKeyCharacter() {
+  ThreadContext* context = CurrentContext();
+  return context != nullptr ? context->lastCharacter : std::string();
 }
 
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {

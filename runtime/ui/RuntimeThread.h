@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "runtime/ui/EventCode.h"
 #include "runtime/ui/KeyCode.h"
@@ -42,7 +43,11 @@ void SetTargetWindow(Window* window);
 
 // The key code of the last event that carried one (keys and mouse buttons).
 KeyCode LastKeyCode();
-void SetLastKeyCode(KeyCode key);  // KeyCode::None clears it
+// Also clears the last key's character (KeyCode::None clears both).
+void SetLastKeyCode(KeyCode key);
+// The character the last key typed (UTF-8: "a", "A", ".", "é"); empty when
+// it typed none (arrows, mouse buttons, keys set by the program).
+std::string LastKeyCharacter();
 
 // Queues an event for a control of thread's newest open window (dropped when
 // it has none). The thread may be the caller's own.

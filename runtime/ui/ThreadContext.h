@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "runtime/ui/Event.h"
@@ -36,6 +37,7 @@ struct ThreadContext {
   std::vector<Window*> windows;  // open windows, oldest first (borrowed)
   Window* target = nullptr;      // nullptr = the newest open window
   KeyCode lastKey = KeyCode::None;
+  std::string lastCharacter;         // what lastKey typed (UTF-8), empty if nothing
   std::vector<const Event*> events;  // the event each running loop handles
 };
 

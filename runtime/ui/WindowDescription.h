@@ -33,6 +33,7 @@ struct ControlDescription {
   bool disabled = false;
   bool hidden = false;
   bool scrollBar = false;  // lists: designed with a vertical scroll bar
+  ListPaging paging = ListPaging::Self;
   std::vector<ListColumn> columns;
 };
 
