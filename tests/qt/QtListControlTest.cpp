@@ -10,6 +10,7 @@
 #include "runtime/qt/ListControl.h"
 #include "runtime/qt/QtWindow.h"
 #include "runtime/ui/Control.h"
+#include "runtime/ui/RuntimeThread.h"
 
 namespace runtime::qt {
 namespace {
@@ -387,6 +388,60 @@ TEST_F(QtInPlaceEditorTest, AnAlertedKeyOnTheEditorBringsTheTextTypedSoFarIntoTh
   ASSERT_TRUE(taken);
   EXPECT_EQ(taken->event.data.key, KeyCode::Tab);
   EXPECT_EQ(taken->modelText, "http://typed.example/");
+  CloseWindows();
+}
+
+// Twenty records shown a page at a time, as a browse shows them.
+class PagedRecords : public ui::ListSource {
+ public:
+  std::size_t first = 1;  // the record on the first row
+  std::size_t page = 1;
+  std::size_t RowCount() const override { return page; }
+  ui::ListRow Row(std::size_t row) const override { return {{"record " + std::to_string(first + row - 1), {}}}; }
+};
+
+class QtPagedListTest : public testing::QtFixture {};
+
+TEST_F(QtPagedListTest, TheRuntimeAnswersScrollingWithTheNextPageAndTheKeysCharacterReachesIt) {
+  ui::WindowDescription d;
+  d.name = "paged";
+  d.rect = {0, 0, 120, 80};
+  ui::ControlDescription list = testing::Control(ui::ControlKind::List, "", {4, 4, 112, 64});
+  list.paging = ui::ListPaging::Program;
+  list.columns = {Column("Record", 100)};
+  d.controls.push_back(list);
+  PagedRecords records;
+  Start([&] {
+    RunWindow(d, [&](ui::Window& w, const ui::Event& e) {
+      ui::Control* c = w.Find(1);
+      if (e.code == EventCode::OpenWindow) {
+        records.page = static_cast<std::size_t>(c->VisibleItems());
+        c->SetListSource(&records);
+        c->SetSelectedRow(1);
+      }
+      if (e.code == EventCode::ScrollDown && records.first + records.page <= 20) {
+        ++records.first;  // one record on, the highlight stays on its line
+        w.Display(1);
+      }
+      if (e.code == EventCode::AlertKey) w.SetTitle(ui::LastKeyCharacter());
+      if (e.code == EventCode::CloseWindow) c->SetListSource(nullptr);
+      return ui::LoopAction::CarryOn;
+    });
+  });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  auto* table = window->ControlWidget(1)->findChild<QTableView*>();
+  ASSERT_NE(table, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return table->model()->rowCount() == 5; })) << "64 units: a header and five rows";
+  QTest::keyClick(table, Qt::Key_End);
+  QTest::keyClick(table, Qt::Key_Down);
+  QTest::keyClick(table, Qt::Key_Down);
+  ASSERT_TRUE(PumpUntil([&] { return table->model()->index(0, 0).data().toString() == "record 3"; }));
+  EXPECT_EQ(table->model()->index(4, 0).data().toString(), "record 7");
+  EXPECT_EQ(table->currentIndex().row(), 4) << "the highlight stays on the last line";
+  QKeyEvent typed(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("\xC3\xA9"));
+  QApplication::sendEvent(table, &typed);
+  ASSERT_TRUE(PumpUntil([&] { return window->Frame()->windowTitle() == QString::fromUtf8("\xC3\xA9"); }));
   CloseWindows();
 }
 
