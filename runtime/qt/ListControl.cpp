@@ -119,9 +119,9 @@ void ListControl::Build(QFrame* frame) {
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setMinimumSectionSize(1);
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table_->horizontalHeader()->setHighlightSections(false);
-  table_->horizontalHeader()->setSectionsMovable(false);
-  table_->horizontalHeader()->setMinimumSectionSize(4);
+  header_->setHighlightSections(false);
+  header_->setSectionsMovable(false);
+  header_->setMinimumSectionSize(4);
   // The highlighted row shows as strongly while the focus is elsewhere.
   QPalette palette = table_->palette();
   for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
@@ -159,7 +159,7 @@ void ListControl::Build(QFrame* frame) {
     data.thumb = std::clamp(thumbBar_->sliderPosition(), 0, 100);
     QtControl::Report(ui::EventCode::ScrollDrag, std::move(data));
   });
-  connect(table_->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+  connect(header_, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
     if (fitting_) return;
     if (section == model_->columnCount() - 1) lastColumnWidth_ = size;  // the user's width from now on
     FitLastColumn();
@@ -198,10 +198,10 @@ void ListControl::ShowContents(const ui::ControlView& view, const DialogUnits& u
 
   const bool header =
       std::any_of(p.columns.begin(), p.columns.end(), [](const ui::ListColumn& c) { return !c.header.empty(); });
-  table_->horizontalHeader()->setVisible(header);
+  header_->setVisible(header);
   const bool program = p.paging == ui::ListPaging::Program;
   thumbBar_->setVisible(program && p.scrollBar);
-  thumbBar_->setValue(std::clamp(p.thumb, 0, 100));
+  if (!thumbBar_->isSliderDown()) thumbBar_->setValue(std::clamp(p.thumb, 0, 100));  // not under the user's hand
   table_->setVerticalScrollBarPolicy(program ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
   FitRows();
 
@@ -232,7 +232,7 @@ void ListControl::ApplyColumns(const std::vector<ui::ListColumn>& columns, const
   if (widthsApplied_ && sameUnits && SameWidths(columns, *widthsApplied_)) return;
   widthsApplied_ = columns;
   appliedUnits_ = units;
-  QHeaderView* header = table_->horizontalHeader();
+  QHeaderView* header = header_;
   const int count = model_->columnCount();
   fitting_ = true;
   for (int i = 0; i < count; ++i) {
@@ -252,7 +252,7 @@ void ListControl::ApplyColumns(const std::vector<ui::ListColumn>& columns, const
 
 void ListControl::FitLastColumn() {
   const int last = model_->columnCount() - 1;
-  QHeaderView* header = table_->horizontalHeader();
+  QHeaderView* header = header_;
   int others = 0;
   for (int i = 0; i < last; ++i) others += header->sectionSize(i);
   const int width = std::max({lastColumnWidth_, table_->viewport()->width() - others, header->minimumSectionSize()});
@@ -443,7 +443,8 @@ bool ListControl::TakeMouse(const QMouseEvent& mouse, QEvent::Type type) {
 bool ListControl::TakeWheel(const QWheelEvent& wheel) {
   if (!PagedByProgram()) return false;
   const QPoint delta = wheel.angleDelta();
-  if (std::abs(delta.x()) > std::abs(delta.y())) return false;  // sideways: the list scrolls itself
+  // Sideways (or Shift with the wheel): the list scrolls itself.
+  if (std::abs(delta.x()) > std::abs(delta.y()) || (wheel.modifiers() & Qt::ShiftModifier) != 0) return false;
   wheelDelta_ += delta.y();
   const int notches = wheelDelta_ / kWheelNotch;
   wheelDelta_ -= notches * kWheelNotch;
