@@ -270,7 +270,11 @@ void ListControl::FitRows() {
     // says fit, however the pixels round. Too low for them, the header and
     // the rows share the height.
     const int headerRows = header->isHidden() ? 0 : 1;
-    const int available = table_->viewport()->geometry().bottom() + 1;  // the header's and the rows'
+    // The height of the header and the rows: the view's, less a horizontal
+    // scroll bar when the columns are wider (reckoned here, as the bar shows
+    // only after the view has been laid out).
+    const bool sideways = header->length() > table_->width();
+    const int available = table_->height() - (sideways ? table_->horizontalScrollBar()->sizeHint().height() : 0);
     const int fitting = available / (visibleItems_ + headerRows);
     if (available > 0 && fitting < height) height = std::max(1, fitting);
   }
@@ -321,6 +325,8 @@ bool ListControl::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (watched == thumbBar_ && event->type() == QEvent::Wheel) return TakeWheel(*static_cast<QWheelEvent*>(event));
+  // Rows squeezed to nothing get no resize of their own; the view still does.
+  if (watched == table_ && event->type() == QEvent::Resize) FitRows();
   if (watched == table_ && event->type() == QEvent::KeyPress) {
     if (QtControl::eventFilter(watched, event)) return true;  // alerted keys first
     const auto* key = static_cast<QKeyEvent*>(event);

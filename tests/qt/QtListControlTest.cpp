@@ -236,16 +236,23 @@ TEST_F(ListControlTest, MouseClicksReportTheirCellHeldToTheRowsThereAre) {
 }
 
 TEST_F(ListControlTest, EveryRowOfAPageShowsWholeWhateverTheHeight) {
-  for (const std::int32_t height : {12, 18, 25, 33, 60, 97, 108, 240}) {
-    ui::ControlView view = PagedList({0, 0, 120, height});
-    Show(view);
-    const QRect rows = Table()->viewport()->rect();
-    ASSERT_EQ(list.Model()->rowCount(), view.visibleItems);
-    for (int r = 0; r < view.visibleItems; ++r) {
-      const QRect cell = Table()->visualRect(list.Model()->index(r, 0));
-      EXPECT_TRUE(rows.contains(cell)) << "height " << height << " row " << r + 1 << " of " << view.visibleItems;
+  for (const bool sideways : {false, true}) {
+    for (const std::int32_t height : {4, 12, 18, 25, 33, 60, 97, 108, 240}) {
+      if (sideways && height < 12) continue;  // lower than the scroll bar itself
+      ui::ControlView view = PagedList({0, 0, 120, height});
+      if (sideways) view.properties.columns[0].width = 200;  // a horizontal scroll bar takes room too
+      Show(view);
+      const QRect rows = Table()->viewport()->rect();
+      const std::string where = "height " + std::to_string(height) + (sideways ? " scrolling sideways" : "");
+      ASSERT_EQ(list.Model()->rowCount(), view.visibleItems);
+      EXPECT_EQ(Table()->horizontalScrollBar()->isVisible(), sideways) << where;
+      for (int r = 0; r < view.visibleItems; ++r) {
+        const QRect cell = Table()->visualRect(list.Model()->index(r, 0));
+        EXPECT_TRUE(cell.top() >= rows.top() && cell.bottom() <= rows.bottom())
+            << where << " row " << r + 1 << " of " << view.visibleItems;
+      }
+      EXPECT_EQ(Table()->rowAt(0), 0) << where << ": the page is not scrolled";
     }
-    EXPECT_EQ(Table()->rowAt(0), 0) << "height " << height << ": the page is not scrolled";
   }
 }
 
