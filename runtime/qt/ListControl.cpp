@@ -391,7 +391,7 @@ bool ListControl::TakeKey(const QKeyEvent& key) {
   if (!typed) return false;
   ui::EventData data;
   data.key = code != ui::KeyCode::None ? code : ui::KeyCode::Character;
-  data.character = text.toStdString();
+  data.keyText = text.toStdString();
   QtControl::Report(ui::EventCode::AlertKey, std::move(data));
   return true;
 }
@@ -427,8 +427,7 @@ bool ListControl::TakeMouse(const QMouseEvent& mouse, QEvent::Type type) {
     }
   } else if (button == Qt::RightButton && type != QEvent::MouseButtonRelease) {
     if (IsAlerted(ui::KeyCode::MouseRightDown)) {
-      data.key = ui::KeyCode::MouseRightDown;
-      QtControl::Report(ui::EventCode::AlertKey, std::move(data));
+      ReportRightClick(ui::KeyCode::MouseRightDown, std::move(data));
     } else if (!IsAlerted(ui::KeyCode::MouseRightUp) && under >= 0) {
       // Unalerted, the row under a right click becomes the selection; the
       // runtime learns of it with the key, so a popup menu can follow.
@@ -440,10 +439,22 @@ bool ListControl::TakeMouse(const QMouseEvent& mouse, QEvent::Type type) {
       QtControl::Report(ui::EventCode::NewSelection, std::move(data));
     }
   } else if (button == Qt::RightButton && IsAlerted(ui::KeyCode::MouseRightUp)) {
-    data.key = ui::KeyCode::MouseRightUp;
-    QtControl::Report(ui::EventCode::AlertKey, std::move(data));
+    ReportRightClick(ui::KeyCode::MouseRightUp, std::move(data));
   }
   return button == Qt::LeftButton || button == Qt::RightButton;
+}
+
+void ListControl::ReportRightClick(ui::KeyCode key, ui::EventData data) {
+  // The row clicked becomes the selection, as a popup menu for it follows.
+  const int row = data.row.value_or(0) - 1;
+  if (row >= 0) {
+    showing_ = true;
+    table_->selectRow(row);
+    showing_ = false;
+    data.selectedRow = row + 1;
+  }
+  data.key = key;
+  QtControl::Report(ui::EventCode::AlertKey, std::move(data));
 }
 
 bool ListControl::TakeWheel(const QWheelEvent& wheel) {

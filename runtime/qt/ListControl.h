@@ -1,7 +1,7 @@
 // A list control: rows in columns under a header, per-cell colours, the
 // selected row, its own horizontal scrolling, and the user's input as events.
 //
-// A list paged by the program (ui::ListPaging::Program) shows exactly the
+// A list paged by the program (ui::ListPaging::Program, the default) shows exactly the
 // rows it was given, each fully: rows are made lower when the height would
 // not show the visible-item count the runtime computed. Its vertical scroll
 // bar is the program's thumb (0..100); Up and Down past the first or last
@@ -72,6 +72,7 @@ class ListControl : public QtControl {
   bool TakeKey(const QKeyEvent& key);
   bool TakeMouse(const QMouseEvent& mouse, QEvent::Type type);
   bool TakeWheel(const QWheelEvent& wheel);
+  void ReportRightClick(ui::KeyCode key, ui::EventData data);
   void TakeBarAction(int action);
   void SelectRow(int row, ui::KeyCode key);
   // Reports code (a scroll, with the key that asked for it) times over.

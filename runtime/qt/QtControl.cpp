@@ -50,7 +50,7 @@ bool QtControl::eventFilter(QObject* watched, QEvent* event) {
         const auto& pressed = *static_cast<QKeyEvent*>(event);
         ui::EventData data;
         data.key = key;
-        if (!pressed.text().isEmpty() && pressed.text().at(0).isPrint()) data.character = pressed.text().toStdString();
+        if (!pressed.text().isEmpty() && pressed.text().at(0).isPrint()) data.keyText = pressed.text().toStdString();
         AddInput(data);
         Report(ui::EventCode::AlertKey, std::move(data));
         return true;

@@ -20,11 +20,12 @@ enum class Cursor : std::uint32_t { Normal, Busy, Hand, IBeam, Cross, SizeAll };
 
 enum class Alignment : std::uint8_t { Left, Centre, Right };
 
-// How a list scrolls. Self: over every row it was given, by itself. Program:
-// the program loads one page of rows at a time, so the list shows exactly
-// the rows given, its vertical scroll bar is the program's thumb, and every
-// request to scroll (keys past the first or last row, page keys, the wheel,
-// the scroll bar) and every character typed on it comes as an event.
+// How a list scrolls. Program (the default): the program loads one page of
+// rows at a time, so the list shows exactly the rows given, its vertical
+// scroll bar is the program's thumb, and every request to scroll (keys past
+// the first or last row, page keys, the wheel, the scroll bar) and every
+// character typed on it comes as an event. Self: the list scrolls over
+// every row it was given by itself.
 enum class ListPaging : std::uint8_t { Self, Program };
 
 // Toolbar buttons carry fixed numbers on every window.
@@ -76,7 +77,7 @@ struct ControlProperties {
   std::int32_t selectedRow = 0;  // 0 = none
   std::int32_t thumb = 0;        // 0..100
   bool scrollBar = false;        // the vertical scroll bar is shown
-  ListPaging paging = ListPaging::Self;
+  ListPaging paging = ListPaging::Program;
   // The row and column (1-based) of the last mouse click on the list, within
   // the rows and columns it has; 0 = none.
   std::int32_t mouseRow = 0;

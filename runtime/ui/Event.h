@@ -30,7 +30,7 @@ struct EventData {
   std::optional<Point> mouse;               // in dialog units within the window
   std::optional<Rect> windowRect;           // the window after a move or size
   KeyCode key = KeyCode::None;              // None leaves the last key code alone
-  std::string character;                    // what key typed (UTF-8), empty if nothing
+  std::string keyText;                      // with key: the characters it typed (UTF-8), empty = none
 };
 
 struct Event {

@@ -106,13 +106,13 @@ KeyCode LastKeyCode() {
 void SetLastKeyCode(KeyCode key) {
   if (ThreadContext* context = CurrentContext()) {
     context->lastKey = key;
-    context->lastCharacter.clear();
+    context->lastKeyText.clear();
   }
 }
 
-std::string LastKeyCharacter() {
+std::string LastKeyText() {
   ThreadContext* context = CurrentContext();
-  return context != nullptr ? context->lastCharacter : std::string();
+  return context != nullptr ? context->lastKeyText : std::string();
 }
 
 void PostToThread(std::int32_t thread, EventCode code, std::int32_t control) {

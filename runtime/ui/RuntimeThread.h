@@ -43,11 +43,10 @@ void SetTargetWindow(Window* window);
 
 // The key code of the last event that carried one (keys and mouse buttons).
 KeyCode LastKeyCode();
-// Also clears the last key's character (KeyCode::None clears both).
-void SetLastKeyCode(KeyCode key);
-// The character the last key typed (UTF-8: "a", "A", ".", "é"); empty when
-// it typed none (arrows, mouse buttons, keys set by the program).
-std::string LastKeyCharacter();
+void SetLastKeyCode(KeyCode key);  // KeyCode::None clears it; the key's text goes with it
+// The characters the last key typed (UTF-8), as the backend reported them;
+// empty for keys that type nothing (function keys, mouse buttons).
+std::string LastKeyText();
 
 // Queues an event for a control of thread's newest open window (dropped when
 // it has none). The thread may be the caller's own.

@@ -80,7 +80,7 @@ void TestDriver::TypeOnList(WindowId window, std::int32_t list, std::string char
     if (c >= '0' && c <= '9') data.key = Digit(c - '0');
     if (c == ' ') data.key = KeyCode::Space;
   }
-  data.character = std::move(character);
+  data.keyText = std::move(character);
   Post(window, EventCode::AlertKey, list, std::move(data));
 }
 

@@ -37,7 +37,7 @@ struct ThreadContext {
   std::vector<Window*> windows;  // open windows, oldest first (borrowed)
   Window* target = nullptr;      // nullptr = the newest open window
   KeyCode lastKey = KeyCode::None;
-  std::string lastCharacter;         // what lastKey typed (UTF-8), empty if nothing
+  std::string lastKeyText;           // what lastKey typed (UTF-8), empty = nothing
   std::vector<const Event*> events;  // the event each running loop handles
 };
 

@@ -401,7 +401,7 @@ void Window::Apply(const Event& event) {
   const EventData& d = event.data;
   if (d.key != KeyCode::None) {
     owner_->lastKey = d.key;
-    owner_->lastCharacter = d.character;
+    owner_->lastKeyText = d.keyText;
   }
   if (event.control != 0) {
     Control* control = Find(event.control);

@@ -158,7 +158,7 @@ TEST_F(ListControlTest, TypedCharactersAndAlertedKeysReachTheProgramWithTheChara
       {KeyCode::Delete, ""},     {KeyCode::CtrlEnter, ""}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(reported[i].code, EventCode::AlertKey);
-    EXPECT_EQ(std::make_pair(reported[i].data.key, reported[i].data.character), expected[i]) << "key " << i;
+    EXPECT_EQ(std::make_pair(reported[i].data.key, reported[i].data.keyText), expected[i]) << "key " << i;
   }
 }
 
@@ -220,7 +220,7 @@ TEST_F(ListControlTest, MouseClicksReportTheirCellHeldToTheRowsThereAre) {
   };
   const std::vector<Expected> expected{
       {EventCode::NewSelection, KeyCode::MouseLeft, 2, 2, 2},     // the click
-      {EventCode::AlertKey, KeyCode::MouseRightUp, {}, 3, 1},     // below the rows: the last
+      {EventCode::AlertKey, KeyCode::MouseRightUp, 3, 3, 1},      // below the rows: the last, selected
       {EventCode::AlertKey, KeyCode::MouseLeftDouble, {}, 3, 1},  // also
   };
   ASSERT_EQ(reported.size(), expected.size());
@@ -232,7 +232,7 @@ TEST_F(ListControlTest, MouseClicksReportTheirCellHeldToTheRowsThereAre) {
     EXPECT_EQ(r.data.row, expected[i].row) << i;
     EXPECT_EQ(r.data.column, expected[i].column) << i;
   }
-  EXPECT_EQ(Table()->currentIndex().row(), 1) << "an alerted click leaves the selection to the program";
+  EXPECT_EQ(Table()->currentIndex().row(), 2) << "the row right-clicked is selected";
 }
 
 TEST_F(ListControlTest, EveryRowOfAPageShowsWholeWhateverTheHeight) {
@@ -430,7 +430,7 @@ TEST_F(QtPagedListTest, TheRuntimeAnswersScrollingWithTheNextPageAndTheKeysChara
         ++records.first;  // one record on, the highlight stays on its line
         w.Display(1);
       }
-      if (e.code == EventCode::AlertKey) w.SetTitle(ui::LastKeyCharacter());
+      if (e.code == EventCode::AlertKey) w.SetTitle(ui::LastKeyText());
       if (e.code == EventCode::CloseWindow) c->SetListSource(nullptr);
       return ui::LoopAction::CarryOn;
     });

@@ -288,10 +288,10 @@ TEST_F(WindowEventLoopTest, TheLastKeysCharacterComesWithItAndGoesWithTheNextKey
   std::vector<std::pair<KeyCode, std::string>> keys;
   RunForm(Form("typing", 1), [&](Window&, const Event& e) {
     if (e.code == EventCode::AlertKey) {
-      keys.emplace_back(LastKeyCode(), LastKeyCharacter());
-      if (LastKeyCharacter() == "x") SetLastKeyCode(KeyCode::Down);
+      keys.emplace_back(LastKeyCode(), LastKeyText());
+      if (LastKeyText() == "x") SetLastKeyCode(KeyCode::Down);
     }
-    if (e.code == EventCode::Accepted) keys.emplace_back(LastKeyCode(), LastKeyCharacter());
+    if (e.code == EventCode::Accepted) keys.emplace_back(LastKeyCode(), LastKeyText());
     return LoopAction::CarryOn;
   });
   driver.TypeOnList(id, 1, "\xC3\xA9");  // é
