@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "mail/SmtpLibrary.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/MessageBox.h"
-#include "runtime/ui/RuntimeLock.h"
 
 namespace marlinden {
 
@@ -218,7 +218,7 @@ std::uint32_t MailSender::Send() {
 
   std::uint32_t result;
   {
-    runtime::ui::UnlockedSection unlocked;
+    runtime::UnlockedSection unlocked;
     result = library.load()(&block);
   }
   if (result > kLargestFailureCode) result = MailSent;

@@ -10,9 +10,9 @@
 #include "runtime/platform/ProgramFile.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Dialogs.h"
-#include "runtime/ui/RuntimeLock.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -114,7 +114,7 @@ std::string AboutWindow::DefaultBrowserLine() {
   std::string browser;
   {
     // The desktop's queries may take a while; other threads go on meanwhile.
-    runtime::ui::UnlockedSection unlocked;
+    runtime::UnlockedSection unlocked;
     browser = runtime::platform::DefaultBrowser();
   }
   (void)probe->Remove();

@@ -39,7 +39,7 @@ LAYERS = [
 # Folders whose sources may include anything.
 UNRESTRICTED = ["tests", "bench", "tools"]
 # Layers only the listed folders (and the layer itself) may include.
-RESERVED = {"runtime/qt": ["main", "tests/qt", "bench", "tools"]}
+RESERVED = {"runtime/qt": ["main", "tests/qt", "tests/programs", "bench", "tools"]}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".cpp")

@@ -1,6 +1,7 @@
 // Opens a sample window with a control of every kind on the Qt backend and
 // runs it until it is closed: for screenshots (tools/screenshot.sh) and for
-// looking at the backend by hand.
+// looking at the backend by hand. With --edit-cell an entry is placed over a
+// cell of the list, as in-place editing does.
 #include <string>
 
 #include "runtime/qt/RunQtProgram.h"
@@ -11,13 +12,21 @@ using namespace runtime::ui;
 
 namespace {
 
+// One page of bookmarks, as a browse loads it.
 class SampleRows : public ListSource {
  public:
-  std::size_t RowCount() const override { return 6; }
+  std::size_t count = 6;
+  std::size_t RowCount() const override { return count; }
   ListRow Row(std::size_t row) const override {
     ListCell url{"http://www.example" + std::to_string(row) + ".org/", {}};
     ListCell description{"Example page " + std::to_string(row), {}};
     if (row == 2) url.colours.text = description.colours.text = 0x0000C0;  // the favourite, in red
+    if (row == 2) {
+      url.colours.selectedText = description.colours.selectedText = 0xFFFFFF;
+      url.colours.selectedBackground = description.colours.selectedBackground = 0x0000C0;
+    }
+    if (row == 4) url.colours.background = description.colours.background = 0xE0F0FF;
+    if (row == 5) url.text = "ftp://ftp.example.org/pub/a/very/long/path/that/does/not/fit/the/column/";
     return {url, description};
   }
 };
@@ -48,13 +57,15 @@ WindowDescription Sample() {
   d.frame = Frame::Resizable;
   d.font = {"DejaVu Sans", 9};
   auto& c = d.controls;
-  c.push_back(Make(ControlKind::MenuItem, "&Exit", {}));                         // 0
-  c.push_back(Make(ControlKind::Menu, "&Help", {}));                             // 1
-  c.push_back(Make(ControlKind::MenuItem, "&About", {}, 1));                     // 2
-  c.push_back(Make(ControlKind::Sheet, "", {4, 4, 352, 130}));                   // 3
-  c.push_back(Make(ControlKind::Tab, "URL", {}, 3));                             // 4
-  c.push_back(Make(ControlKind::Tab, "Description", {}, 3));                     // 5
-  ControlDescription list = Make(ControlKind::List, "", {10, 20, 340, 108}, 4);  // 6
+  c.push_back(Make(ControlKind::MenuItem, "&Exit", {}));                        // 0
+  c.push_back(Make(ControlKind::Menu, "&Help", {}));                            // 1
+  c.push_back(Make(ControlKind::MenuItem, "&About", {}, 1));                    // 2
+  c.push_back(Make(ControlKind::Sheet, "", {4, 4, 352, 130}));                  // 3
+  c.push_back(Make(ControlKind::Tab, "URL", {}, 3));                            // 4
+  c.push_back(Make(ControlKind::Tab, "Description", {}, 3));                    // 5
+  ControlDescription list = Make(ControlKind::List, "", {6, 20, 348, 108}, 4);  // 6
+  list.paging = ListPaging::Program;
+  list.scrollBar = true;
   list.columns = {Column("URL", 196), Column("Description", 141)};
   c.push_back(list);
   c.push_back(Make(ControlKind::Prompt, "&Name:", {8, 142, 30, 10}));                    // 7
@@ -84,15 +95,26 @@ WindowDescription Sample() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return runtime::qt::RunQtProgram(argc, argv, [] {
+  const bool editCell = argc > 1 && std::string(argv[1]) == "--edit-cell";
+  return runtime::qt::RunQtProgram(argc, argv, [editCell] {
     SampleRows rows;
     auto window = Window::Open(Sample());
     Control* list = window->Find(7);
+    rows.count = static_cast<std::size_t>(list->VisibleItems());
     list->SetListSource(&rows);
-    list->SetSelectedRow(1);
+    list->SetSelectedRow(2);
+    list->SetThumb(40);
     window->Find(12)->SetValue(1);
     window->Find(13)->SetValue(1);
     window->Display();
+    if (editCell) {
+      const std::int32_t editor = window->CreateControl(ControlKind::Entry);
+      Control* entry = window->Find(editor);
+      entry->SetText("Example page 3");
+      entry->PlaceInList(7, 3, 2);
+      entry->Unhide();
+      window->Select(editor);
+    }
     RunEventLoop(*window, [&](const Event& e) {
       if (e.code == EventCode::Accepted && (e.control == 1 || e.control == 21)) return LoopAction::Break;
       return LoopAction::CarryOn;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Dialogs.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/PopupMenuText.h"
-#include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/Window.h"
 
@@ -114,7 +114,7 @@ void PopupManager::Kill() {
     running = !toolboxDone_;
   }
   if (running) {
-    runtime::ui::UnlockedSection unlocked;  // the toolbox thread needs the lock to finish
+    runtime::UnlockedSection unlocked;  // the toolbox thread needs the lock to finish
     std::unique_lock lock(doneMutex_);
     doneChanged_.wait(lock, [this] { return toolboxDone_; });
   }

@@ -109,6 +109,8 @@ class EntryControl : public QtControl {
   }
 
  protected:
+  void AddInput(ui::EventData& data) const override { data.text = edit_->text().toStdString(); }
+
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
     const std::string& picture = view.properties.picture;
     const bool text = picture.size() > 1 && (picture[1] == 's' || picture[1] == 'S');

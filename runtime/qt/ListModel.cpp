@@ -1,5 +1,7 @@
 #include "runtime/qt/ListModel.h"
 
+#include <algorithm>
+
 #include "runtime/qt/Conversions.h"
 
 namespace runtime::qt {
@@ -26,19 +28,38 @@ Qt::Alignment ToQtAlignment(ui::Alignment alignment) {
 }  // namespace
 
 void ListModel::Show(const std::vector<ui::ListColumn>& columns, const std::vector<ui::ListRow>& rows) {
-  if (columns == columns_ && rows.size() == rows_.size()) {
-    if (rows == rows_) return;
+  if (ColumnsShown(columns) != columnCount()) {
+    beginResetModel();
+    columns_ = columns;
     rows_ = rows;
-    if (!rows_.empty() && !columns_.empty()) {
-      emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
+    endResetModel();
     return;
   }
-  const bool headersChanged = columns != columns_;
-  beginResetModel();
+  // Rows come and go without a reset, so the view keeps what the user set
+  // (column widths, the horizontal scroll position).
+  const bool headersChanged = !std::equal(columns.begin(), columns.end(), columns_.begin(), columns_.end(),
+                                          [](const ui::ListColumn& a, const ui::ListColumn& b) {
+                                            return a.header == b.header && a.alignment == b.alignment;
+                                          });
+  const bool formatChanged = columns != columns_;
   columns_ = columns;
-  rows_ = rows;
-  endResetModel();
+  const std::size_t before = rows_.size();
+  const std::size_t common = std::min(before, rows.size());
+  if (rows.size() > before) {
+    beginInsertRows({}, static_cast<int>(before), static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), rows.begin() + static_cast<std::ptrdiff_t>(before), rows.end());
+    endInsertRows();
+  } else if (rows.size() < before) {
+    beginRemoveRows({}, static_cast<int>(rows.size()), static_cast<int>(before) - 1);
+    rows_.resize(rows.size());
+    endRemoveRows();
+  }
+  const auto commonEnd = rows.begin() + static_cast<std::ptrdiff_t>(common);
+  const bool cellsChanged = !std::equal(rows.begin(), commonEnd, rows_.begin());
+  std::copy(rows.begin(), commonEnd, rows_.begin());
+  if (common > 0 && (cellsChanged || formatChanged)) {
+    emit dataChanged(index(0, 0), index(static_cast<int>(common) - 1, columnCount() - 1));
+  }
   if (headersChanged && !columns_.empty()) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
@@ -46,10 +67,12 @@ int ListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int ListModel::columnCount(const QModelIndex& parent) const {
+int ListModel::ColumnsShown(const std::vector<ui::ListColumn>& columns) {
   // A list without declared columns shows its rows' first cells in one column.
-  return parent.isValid() ? 0 : static_cast<int>(std::max<std::size_t>(columns_.size(), 1));
+  return static_cast<int>(std::max<std::size_t>(columns.size(), 1));
 }
+
+int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnsShown(columns_); }
 
 const ui::ListCell* ListModel::Cell(const QModelIndex& index) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return nullptr;

@@ -21,7 +21,8 @@ class ListModel : public QAbstractTableModel {
 
   explicit ListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-  // Replaces what is shown; an unchanged shape only signals changed cells.
+  // Replaces what is shown. Only a change in the number of columns resets the
+  // model; rows are inserted or removed at the end and changed cells signalled.
   void Show(const std::vector<ui::ListColumn>& columns, const std::vector<ui::ListRow>& rows);
   const std::vector<ui::ListColumn>& Columns() const { return columns_; }
 
@@ -31,6 +32,7 @@ class ListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
+  static int ColumnsShown(const std::vector<ui::ListColumn>& columns);
   const ui::ListCell* Cell(const QModelIndex& index) const;
 
   std::vector<ui::ListColumn> columns_;

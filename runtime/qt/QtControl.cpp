@@ -14,7 +14,14 @@ namespace runtime::qt {
 
 QtControl::QtControl(QWidget* widget, InputSink sink) : widget_(widget), sink_(std::move(sink)) {}
 
-QtControl::~QtControl() { delete widget_.data(); }
+QtControl::~QtControl() {
+  if (widget_ != nullptr) {
+    // Losing the focus as it goes must not report input for a control gone.
+    widget_->blockSignals(true);
+    if (QWidget* keys = KeyWidget(); keys != nullptr) keys->blockSignals(true);
+  }
+  delete widget_.data();
+}
 
 void QtControl::Show(const ui::ControlView& view, const DialogUnits& units) {
   view_ = view;
@@ -40,8 +47,11 @@ bool QtControl::eventFilter(QObject* watched, QEvent* event) {
     if (key != ui::KeyCode::None) {
       for (ui::KeyCode alerted : view_.properties.alerts) {
         if (alerted != key) continue;
+        const auto& pressed = *static_cast<QKeyEvent*>(event);
         ui::EventData data;
         data.key = key;
+        if (!pressed.text().isEmpty() && pressed.text().at(0).isPrint()) data.keyText = pressed.text().toStdString();
+        AddInput(data);
         Report(ui::EventCode::AlertKey, std::move(data));
         return true;
       }

@@ -44,6 +44,9 @@ class QtControl : public QObject {
   virtual void ShowContents(const ui::ControlView& view, const DialogUnits& units) = 0;
   // The widget keyboard input goes to (a list's view, not its frame).
   virtual QWidget* KeyWidget() const { return widget_; }
+  // Adds what the user changed so far (an entry's text) to an alert key the
+  // control reports, so the runtime has it when the program takes the key.
+  virtual void AddInput(ui::EventData& data) const { static_cast<void>(data); }
   // Installs the alert-key and focus watch on KeyWidget(); call once built.
   void WatchInput();
   void Report(ui::EventCode code, ui::EventData data = {}) const;

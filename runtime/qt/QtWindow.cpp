@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -17,6 +18,9 @@ namespace runtime::qt {
 namespace {
 
 using ui::ControlKind;
+
+// A QLineEdit keeps this many pixels between its border and its text.
+constexpr int kLineEditTextMargin = 2;
 
 // Parent chains deeper than this are taken as cycles.
 constexpr int kMaxNesting = 32;
@@ -99,6 +103,7 @@ void QtWindow::CreateControl(const ui::ControlView& view) {
   controls_.emplace(number, std::move(control));
   shown.ShownProperties() = view.properties;
   if (QWidget* widget = shown.Widget()) widget->setObjectName(QStringLiteral("control%1").arg(number));
+  if (auto* list = dynamic_cast<ListControl*>(&shown)) list->OnCellsMoved([this, number] { FollowCells(number); });
   Attach(shown);
   shown.Show(view, units_);
   ShowControl(shown);
@@ -114,6 +119,10 @@ void QtWindow::UpdateControl(const ui::ControlView& view) {
 }
 
 void QtWindow::DestroyControl(std::int32_t number) {
+  // Controls over its cells are the window's, not the list's, to destroy.
+  for (auto& [other, control] : controls_) {
+    if (other == number || control->View().properties.placement.list == number) LeaveCell(*control);
+  }
   Detach(number);
   controls_.erase(number);
   RefreshVisibility();
@@ -272,23 +281,57 @@ void QtWindow::PlaceControl(QtControl& control) {
   QWidget* widget = control.Widget();
   if (widget == nullptr) return;
   const ui::ControlProperties& p = control.View().properties;
+  ListControl* list = ListOf(p.placement.list);
+  const QModelIndex cell = list != nullptr ? list->Cell(p.placement.row, p.placement.column) : QModelIndex();
+  if (cell.isValid()) {
+    // Over a cell of a list (in-place editing): a child of the list's rows,
+    // which clip it when the cell is partly scrolled away.
+    QWidget* rows = list->TableView()->viewport();
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (widget->parentWidget() != rows) {
+      widget->setParent(rows);
+      // A thin border marks the cell being edited.
+      if (edit != nullptr) edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(highlight); }"));
+      widget->setVisible(IsShown(p.number));
+    }
+    // The text stays where the cell's was.
+    if (edit != nullptr) edit->setTextMargins(std::max(0, list->TextIndent(cell) - kLineEditTextMargin - 1), 0, 0, 0);
+    widget->setGeometry(list->TableView()->visualRect(cell));
+    return;
+  }
+  LeaveCell(control);
   QRect rect = units_.ToPixels(p.rect);
   const QSize natural = control.NaturalSize();
   if (rect.width() <= 0) rect.setWidth(std::max(natural.width(), 1));
   if (rect.height() <= 0) rect.setHeight(std::max(natural.height(), 1));
-  // An edit control placed over a list cell (in-place editing).
-  if (p.placement.list != 0) {
-    auto it = controls_.find(p.placement.list);
-    auto* list = it != controls_.end() ? dynamic_cast<ListControl*>(it->second.get()) : nullptr;
-    if (list != nullptr) {
-      const QModelIndex cell = list->Model()->index(p.placement.row - 1, p.placement.column - 1);
-      const QRect inView = list->TableView()->visualRect(cell);
-      if (inView.isValid()) {
-        rect = QRect(list->TableView()->viewport()->mapTo(frame_->ClientArea(), inView.topLeft()), inView.size());
-      }
-    }
-  }
   widget->setGeometry(rect);
+}
+
+void QtWindow::LeaveCell(QtControl& control) {
+  QWidget* widget = control.Widget();
+  if (widget == nullptr || widget->parentWidget() == frame_->ClientArea()) return;
+  const bool focused = widget->hasFocus();
+  QWidget* list = widget->parentWidget()->parentWidget();  // the rows' view
+  const QSignalBlocker blocker(widget);                    // leaving the cell is no input of the user's
+  widget->setParent(frame_->ClientArea());
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    edit->setStyleSheet({});
+    edit->setTextMargins(0, 0, 0, 0);
+  }
+  widget->setVisible(IsShown(control.Number()));
+  // The keyboard goes back to the list the edit was over.
+  if (focused) list->setFocus(Qt::OtherFocusReason);
+}
+
+void QtWindow::FollowCells(std::int32_t list) {
+  for (auto& [number, control] : controls_) {
+    if (control->View().properties.placement.list == list) PlaceControl(*control);
+  }
+}
+
+ListControl* QtWindow::ListOf(std::int32_t number) const {
+  auto it = controls_.find(number);
+  return it != controls_.end() ? dynamic_cast<ListControl*>(it->second.get()) : nullptr;
 }
 
 void QtWindow::RefreshVisibility() {

@@ -18,6 +18,8 @@
 
 namespace runtime::qt {
 
+class ListControl;
+
 class QtWindow {
  public:
   // Builds the window and its controls and shows it unless view.hidden.
@@ -48,6 +50,11 @@ class QtWindow {
   void Detach(std::int32_t number);
   void ShowControl(QtControl& control);
   void PlaceControl(QtControl& control);
+  // Takes a control placed over a list cell back to the window.
+  void LeaveCell(QtControl& control);
+  // Places again every control placed over a cell of list.
+  void FollowCells(std::int32_t list);
+  ListControl* ListOf(std::int32_t number) const;
   void UpdateMenuEntry(std::int32_t number);
   void RefreshVisibility();
   bool IsShown(std::int32_t number, int depth = 0) const;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "runtime/system/Clock.h"
-#include "runtime/ui/RuntimeLock.h"
+#include "runtime/system/RuntimeLock.h"
 
 namespace runtime {
 
@@ -19,7 +19,7 @@ std::chrono::microseconds WaitDeadline::Left() const {
 void WaitPause(std::chrono::microseconds duration) {
   TimeSource& clock = CurrentTimeSource();
   const std::int64_t until = clock.SteadyMicros() + duration.count();
-  ui::UnlockedSection unlocked;
+  UnlockedSection unlocked;
   clock.SleepUntil(until);
 }
 

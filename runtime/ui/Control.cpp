@@ -134,6 +134,22 @@ void Control::SetScrollBar(ScrollBar bar) {
   dirty_ = true;
 }
 
+void Control::SetPaging(ListPaging paging) {
+  p_.paging = paging;
+  dirty_ = true;
+}
+
+void Control::SetMouseCell(std::int32_t row, std::int32_t column) {
+  p_.mouseRow = std::max(row, 0);
+  p_.mouseColumn = std::max(column, 0);
+  dirty_ = true;
+}
+
+std::int32_t Control::RowCount() const {
+  if (source_ == nullptr) return 0;
+  return static_cast<std::int32_t>(std::min<std::size_t>(source_->RowCount(), INT32_MAX));
+}
+
 void Control::Alert(std::size_t slot, KeyCode key) {
   if (slot < 1 || slot > kAlertSlots) return;
   p_.alerts[slot - 1] = key;
@@ -200,6 +216,10 @@ runtime::Value Control::Get(Property property) const {
       return Value::Integer(p_.thumb);
     case Property::VisibleItems:
       return Value::Integer(VisibleItems());
+    case Property::MouseRow:
+      return Value::Integer(p_.mouseRow);
+    case Property::MouseColumn:
+      return Value::Integer(p_.mouseColumn);
     default:
       return Value::Text("");
   }

@@ -62,6 +62,14 @@ class Control {
   std::int32_t Thumb() const { return p_.thumb; }
   void SetThumb(std::int32_t percent);  // clamped to 0..100
   void SetScrollBar(ScrollBar bar);
+  ListPaging Paging() const { return p_.paging; }
+  void SetPaging(ListPaging paging);
+  // Where the user last clicked the list (1-based; 0 = nowhere yet).
+  std::int32_t MouseRow() const { return p_.mouseRow; }
+  std::int32_t MouseColumn() const { return p_.mouseColumn; }
+  void SetMouseCell(std::int32_t row, std::int32_t column);
+  // The rows the list has now: its source's, 0 without one.
+  std::int32_t RowCount() const;
 
   // Alert keys. Slots run 1..255; a slot out of range is ignored.
   void Alert(std::size_t slot, KeyCode key);

@@ -20,6 +20,14 @@ enum class Cursor : std::uint32_t { Normal, Busy, Hand, IBeam, Cross, SizeAll };
 
 enum class Alignment : std::uint8_t { Left, Centre, Right };
 
+// How a list scrolls. Program (the default): the program loads one page of
+// rows at a time, so the list shows exactly the rows given, its vertical
+// scroll bar is the program's thumb, and every request to scroll (keys past
+// the first or last row, page keys, the wheel, the scroll bar) and every
+// character typed on it comes as an event. Self: the list scrolls over
+// every row it was given by itself.
+enum class ListPaging : std::uint8_t { Self, Program };
+
 // Toolbar buttons carry fixed numbers on every window.
 inline constexpr std::int32_t kFirstToolbarButton = 2000;
 inline constexpr std::int32_t kLastToolbarButton = 2012;
@@ -69,6 +77,11 @@ struct ControlProperties {
   std::int32_t selectedRow = 0;  // 0 = none
   std::int32_t thumb = 0;        // 0..100
   bool scrollBar = false;        // the vertical scroll bar is shown
+  ListPaging paging = ListPaging::Program;
+  // The row and column (1-based) of the last mouse click on the list, within
+  // the rows and columns it has; 0 = none.
+  std::int32_t mouseRow = 0;
+  std::int32_t mouseColumn = 0;
   // Keys that raise alert-key events on this control, by slot (index 0 is
   // slot 1); KeyCode::None = empty slot.
   std::array<KeyCode, kAlertSlots> alerts{};

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <utility>
 
-#include "runtime/ui/RuntimeLock.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/ThreadContext.h"
 #include "runtime/ui/Window.h"

@@ -24,6 +24,7 @@ struct EventData {
   std::optional<std::string> text;          // an entry's text
   std::optional<std::int32_t> selectedRow;  // a list's highlighted row (1-based)
   std::optional<std::int32_t> value;        // a check's state, a sheet's tab (1-based)
+  std::optional<std::int32_t> row;          // the list row clicked (1-based)
   std::optional<std::int32_t> column;       // the list column clicked (1-based)
   std::optional<std::int32_t> thumb;        // a list's thumb position 0..100
   std::optional<Point> mouse;               // in dialog units within the window

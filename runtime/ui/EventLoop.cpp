@@ -3,7 +3,7 @@
 #include <cassert>
 #include <chrono>
 
-#include "runtime/ui/RuntimeLock.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
 #include "runtime/ui/Window.h"
 

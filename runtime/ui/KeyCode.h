@@ -36,6 +36,9 @@ enum class KeyCode : std::uint32_t {
   MouseRightUp = 0x1004,
   MouseRightDouble = 0x1005,
   MouseCentre = 0x1006,
+  // A key that typed a character without a code of its own ('.', 'é'); the
+  // character comes with it (LastKeyText).
+  Character = 0x1100,
   // Modifier bits.
   Shift = 0x10000,
   Ctrl = 0x20000,

@@ -24,6 +24,8 @@ enum class Property : std::uint32_t {
   SelectedRow,
   Thumb,
   VisibleItems,  // read only
+  MouseRow,      // lists, read only: the row last clicked
+  MouseColumn,   // lists, read only: the column last clicked
   Maximised,     // windows: 1/0
   Iconised,      // windows: 1/0
   Timer,         // windows: hundredths

@@ -11,10 +11,10 @@
 #include <memory>
 #include <utility>
 
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/system/ThreadSwitch.h"
 #include "runtime/ui/Backend.h"
-#include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
 #include "runtime/ui/Window.h"
 

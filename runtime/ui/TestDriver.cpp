@@ -70,6 +70,20 @@ void TestDriver::PressKey(WindowId window, std::int32_t control, KeyCode key) {
   Post(window, EventCode::AlertKey, control, std::move(data));
 }
 
+void TestDriver::TypeOnList(WindowId window, std::int32_t list, std::string character) {
+  EventData data;
+  data.key = KeyCode::Character;
+  if (character.size() == 1) {
+    const char c = character[0];
+    if (c >= 'a' && c <= 'z') data.key = Letter(static_cast<char>(c - 'a' + 'A'));
+    if (c >= 'A' && c <= 'Z') data.key = Letter(c) | KeyCode::Shift;
+    if (c >= '0' && c <= '9') data.key = Digit(c - '0');
+    if (c == ' ') data.key = KeyCode::Space;
+  }
+  data.keyText = std::move(character);
+  Post(window, EventCode::AlertKey, list, std::move(data));
+}
+
 void TestDriver::Click(WindowId window, std::int32_t control) { Post(window, EventCode::Accepted, control); }
 
 bool TestDriver::WithWindow(WindowId window, const std::function<void(Window&)>& f) {

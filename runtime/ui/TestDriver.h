@@ -16,9 +16,9 @@
 #include <string_view>
 
 #include "runtime/system/Clock.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/ControlProperties.h"
 #include "runtime/ui/Event.h"
-#include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
 #include "runtime/ui/Window.h"
 
@@ -46,7 +46,11 @@ class TestDriver {
   void Type(WindowId window, std::int32_t control, std::string text);    // Accepted with text
   void Choose(WindowId window, std::int32_t control, std::int32_t row);  // NewSelection with row
   void PressKey(WindowId window, std::int32_t control, KeyCode key);     // AlertKey with key
-  void Click(WindowId window, std::int32_t control);                     // Accepted
+  // AlertKey for a character typed on a list (one UTF-8 character), with
+  // the key code a backend gives it: letters and digits theirs, others
+  // KeyCode::Character.
+  void TypeOnList(WindowId window, std::int32_t list, std::string character);
+  void Click(WindowId window, std::int32_t control);  // Accepted
 
   // The model, read or changed under the runtime lock. f gets the window, or
   // is not called when it has closed; returns whether it was called.

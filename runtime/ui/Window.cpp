@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "runtime/system/Clock.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/Backend.h"
-#include "runtime/ui/RuntimeLock.h"
 #include "runtime/ui/ThreadContext.h"
 
 namespace runtime::ui {
@@ -22,6 +22,25 @@ void ApplyQuietly(Control& control, Change change) {
   const bool wasDirty = control.Dirty();
   change(control);
   if (!wasDirty) control.ClearDirty();
+}
+
+// A list's row and column numbers as the backend saw them; the rows may have
+// been reloaded since, so they are held to the rows and columns there are
+// (a list without a source takes the rows as reported).
+void ApplyListCell(Control& list, const EventData& d) {
+  const bool known = list.Source() != nullptr;
+  const std::int32_t rows = list.RowCount();
+  auto row = [known, rows](std::int32_t reported) {
+    if (!known) return reported;
+    return rows == 0 ? 0 : std::clamp(reported, 1, rows);
+  };
+  if (d.selectedRow) list.SetSelectedRow(row(*d.selectedRow));
+  if (d.row || d.column) {
+    const auto columns = static_cast<std::int32_t>(std::max<std::size_t>(list.Properties().columns.size(), 1));
+    const std::int32_t clickedRow = d.row ? row(*d.row) : list.MouseRow();
+    const std::int32_t clickedColumn = d.column ? std::clamp(*d.column, 1, columns) : list.MouseColumn();
+    list.SetMouseCell(clickedRow, clickedColumn);
+  }
 }
 
 }  // namespace
@@ -84,6 +103,7 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
     p.font = d.font;
     p.cursor = d.cursor;
     p.scrollBar = d.scrollBar;
+    p.paging = d.paging;
     p.columns = d.columns;
     window->controls_.emplace(p.number, Control(std::move(p)));
   }
@@ -399,7 +419,11 @@ void Window::Apply(const Event& event) {
     if (control != nullptr) {
       ApplyQuietly(*control, [&](Control& c) {
         if (d.text) c.SetText(*d.text);
-        if (d.selectedRow) c.SetSelectedRow(*d.selectedRow);
+        if (c.Kind() == ControlKind::List) {
+          ApplyListCell(c, d);
+        } else if (d.selectedRow) {
+          c.SetSelectedRow(*d.selectedRow);
+        }
         if (d.value) c.SetValue(*d.value);
         if (d.thumb) c.SetThumb(*d.thumb);
       });

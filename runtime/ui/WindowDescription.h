@@ -32,7 +32,8 @@ struct ControlDescription {
   bool required = false;
   bool disabled = false;
   bool hidden = false;
-  bool scrollBar = false;  // lists: designed with a vertical scroll bar
+  bool scrollBar = false;                   // lists: designed with a vertical scroll bar
+  ListPaging paging = ListPaging::Program;  // lists
   std::vector<ListColumn> columns;
 };
 

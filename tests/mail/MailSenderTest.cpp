@@ -11,8 +11,8 @@
 
 #include "mail/MailSender.h"
 #include "runtime/platform/GlobalMemory.h"
+#include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/HeadlessMessageBoxes.h"
-#include "runtime/ui/RuntimeLock.h"
 
 namespace marlinden {
 namespace {
@@ -48,7 +48,7 @@ std::vector<Entry> Read(MemoryHandle handle) {
 std::uint32_t StandIn(MailParameterBlock* block) {
   ++seen.calls;
   seen.block = *block;
-  seen.lockHeld = runtime::ui::RuntimeLock::HeldByThisThread();
+  seen.lockHeld = runtime::RuntimeLock::HeldByThisThread();
   seen.to = Read<RecipientEntry>(block->TOADR);
   seen.attachments = Read<AttachmentEntry>(block->ATTACHMENTS);
   if (block->MESSAGETEXTHANDLE != 0) {
@@ -107,9 +107,9 @@ TEST_F(MailSenderTest, FillsTheBlockFieldByFieldAndCallsWithoutTheRuntimeLock) {
   sender.OEMTOANSI = 1;
   sender.SENDMAILCALLBACK = 0x1234;
   {
-    runtime::ui::LockedSection locked;
+    runtime::LockedSection locked;
     EXPECT_EQ(sender.Send(), MailSent);
-    EXPECT_TRUE(runtime::ui::RuntimeLock::HeldByThisThread()) << "taken again after the call";
+    EXPECT_TRUE(runtime::RuntimeLock::HeldByThisThread()) << "taken again after the call";
   }
   ASSERT_EQ(seen.calls, 1);
   EXPECT_FALSE(seen.lockHeld);

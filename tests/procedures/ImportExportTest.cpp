@@ -413,7 +413,7 @@ TEST_F(ImportExportTest, ExportRunsOnAThreadOfItsOwnWhileTheCallerGoesOn) {
   ASSERT_TRUE(driver.WaitIdle(1));
   std::int32_t thread = 0;
   {
-    runtime::ui::LockedSection locked;
+    runtime::LockedSection locked;
     thread = exportThread;
   }
   ASSERT_GT(thread, 1);

@@ -163,7 +163,7 @@ class ProcessManagerTest : public runtime::ui::testing::WindowFixture<> {
     ASSERT_TRUE(driver.WaitIdle(1));
     WindowId done = runtime::ui::kNoWindow;
     {
-      runtime::ui::LockedSection locked;
+      runtime::LockedSection locked;
       done = doneWindow;
     }
     ASSERT_NE(done, runtime::ui::kNoWindow);
@@ -180,12 +180,12 @@ class ProcessManagerTest : public runtime::ui::testing::WindowFixture<> {
 
   std::int32_t Processed() {
     std::int32_t n = 0;
-    runtime::ui::LockedSection locked;
+    runtime::LockedSection locked;
     if (window != nullptr) n = window->PROCESS->RECORDSPROCESSED;
     return n;
   }
   std::int32_t PerCycle() {
-    runtime::ui::LockedSection locked;
+    runtime::LockedSection locked;
     return window != nullptr ? window->RECORDSPERCYCLE : 0;
   }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "runtime/system/Clock.h"
@@ -224,6 +226,88 @@ TEST_F(WindowEventLoopTest, ModelChangesAreShownWhenTheLoopWaits) {
   EXPECT_EQ(backend.ShownControl(id, 1)->properties.text, "pushed");
   EXPECT_EQ(backend.ShownControl(id, 1)->properties.alerts[4], KeyCode::Down);
   EXPECT_EQ(backend.Shown(id)->title, "new title");
+  driver.Post(id, EventCode::CloseWindow);
+  program->WaitForEnd();
+}
+
+TEST_F(WindowEventLoopTest, ListCellsFromTheBackendAreHeldToTheRowsAndColumnsThereAre) {
+  struct Rows : ListSource {
+    std::size_t count = 3;
+    std::size_t RowCount() const override { return count; }
+    ListRow Row(std::size_t row) const override { return {ListCell{std::to_string(row), {}}}; }
+  } rows;
+  auto form = Form("cells", 1);
+  ControlDescription list;
+  list.kind = ControlKind::List;
+  list.rect = {0, 0, 100, 60};
+  list.paging = ListPaging::Program;
+  list.columns = {ListColumn{}, ListColumn{}};
+  form.controls.push_back(list);  // control 3
+  struct Cell {
+    std::int32_t selected, mouseRow, mouseColumn;
+  };
+  std::vector<Cell> cells;
+  RunForm(form, [&](Window& w, const Event& e) {
+    Control* c = w.Find(3);
+    if (e.code == EventCode::OpenWindow) c->SetListSource(&rows);
+    if (e.control == 3) {
+      cells.push_back({c->SelectedRow(), static_cast<std::int32_t>(c->Get(Property::MouseRow).AsInteger()),
+                       static_cast<std::int32_t>(c->Get(Property::MouseColumn).AsInteger())});
+      if (e.code == EventCode::ScrollDown) rows.count = 0;  // a reload found nothing
+    }
+    if (e.code == EventCode::CloseWindow) c->SetListSource(nullptr);
+    return LoopAction::CarryOn;
+  });
+  ASSERT_EQ(backend.ShownControl(id, 3)->properties.paging, ListPaging::Program);
+  auto post = [&](EventCode code, std::optional<std::int32_t> selected, std::optional<std::int32_t> row,
+                  std::optional<std::int32_t> column) {
+    EventData data;
+    data.selectedRow = selected;
+    data.row = row;
+    data.column = column;
+    driver.Post(id, code, 3, data);
+  };
+  post(EventCode::NewSelection, 2, 2, 1);   // as shown
+  post(EventCode::NewSelection, 7, 9, 5);   // posted before a reload to fewer rows
+  post(EventCode::AlertKey, {}, 0, -4);     // nonsense below the first
+  post(EventCode::AlertKey, {}, {}, 2);     // only a column: the row stays
+  post(EventCode::ScrollDown, {}, {}, {});  // empties the list
+  post(EventCode::NewSelection, 2, 2, 2);   // a selection on an empty list
+  ASSERT_TRUE(driver.WaitIdle(1));
+  const std::vector<std::array<std::int32_t, 3>> expected{{2, 2, 1}, {3, 3, 2}, {3, 1, 1},
+                                                          {3, 1, 2}, {3, 1, 2}, {0, 0, 2}};
+  ASSERT_EQ(cells.size(), expected.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ((std::array{cells[i].selected, cells[i].mouseRow, cells[i].mouseColumn}), expected[i]) << "event " << i;
+  }
+  driver.Post(id, EventCode::CloseWindow);
+  program->WaitForEnd();
+}
+
+TEST_F(WindowEventLoopTest, TheLastKeysCharacterComesWithItAndGoesWithTheNextKey) {
+  std::vector<std::pair<KeyCode, std::string>> keys;
+  RunForm(Form("typing", 1), [&](Window&, const Event& e) {
+    if (e.code == EventCode::AlertKey) {
+      keys.emplace_back(LastKeyCode(), LastKeyText());
+      if (LastKeyText() == "x") SetLastKeyCode(KeyCode::Down);
+    }
+    if (e.code == EventCode::Accepted) keys.emplace_back(LastKeyCode(), LastKeyText());
+    return LoopAction::CarryOn;
+  });
+  driver.TypeOnList(id, 1, "\xC3\xA9");  // é
+  driver.TypeOnList(id, 1, "q");
+  driver.Click(id, 2);  // no key: the last one stays
+  driver.PressKey(id, 1, KeyCode::Delete);
+  driver.TypeOnList(id, 1, "x");  // the program sets a key of its own
+  driver.Click(id, 2);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  const std::vector<std::pair<KeyCode, std::string>> expected{{KeyCode::Character, "\xC3\xA9"},
+                                                              {Letter('Q'), "q"},
+                                                              {Letter('Q'), "q"},
+                                                              {KeyCode::Delete, ""},
+                                                              {Letter('X'), "x"},
+                                                              {KeyCode::Down, ""}};
+  EXPECT_EQ(keys, expected);
   driver.Post(id, EventCode::CloseWindow);
   program->WaitForEnd();
 }

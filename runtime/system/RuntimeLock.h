@@ -6,7 +6,7 @@
 // read or change the window model. The GUI thread never takes it.
 #pragma once
 
-namespace runtime::ui {
+namespace runtime {
 
 class RuntimeLock {
  public:
@@ -43,4 +43,4 @@ class LockedSection {
   bool acquired_ = false;
 };
 
-}  // namespace runtime::ui
+}  // namespace runtime

@@ -1,11 +1,11 @@
-#include "runtime/ui/RuntimeLock.h"
+#include "runtime/system/RuntimeLock.h"
 
 #include <cassert>
 #include <mutex>
 
 #include "runtime/system/ThreadSwitch.h"
 
-namespace runtime::ui {
+namespace runtime {
 
 namespace {
 std::mutex lock;
@@ -43,4 +43,4 @@ LockedSection::~LockedSection() {
   if (acquired_) RuntimeLock::Release();
 }
 
-}  // namespace runtime::ui
+}  // namespace runtime
