@@ -147,6 +147,7 @@ std::uint8_t BrowseManager::Ask(std::uint8_t request) {
 }
 
 std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
+  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0)) return EditInList(request);
   std::uint8_t response = ResponseCancelled;
   if (request == RequestDelete && RecordsInList() != 0) {
     PRIMARY->SaveLinkValues();
@@ -247,6 +248,9 @@ std::uint8_t BrowseManager::TakeKey() {
   if (RecordsInList() != 0) {
     KeyCode action = key;
     if (key == KeyCode::MouseLeftDouble) {
+      // The column clicked, for a change edited in place.
+      const runtime::ui::Event* event = runtime::ui::CurrentEvent();
+      clickedColumn_ = event != nullptr && event->data.column ? *event->data.column : 0;
       if (SELECTING) {
         if (!post(SELECTCONTROL)) return 0;
         action = KeyCode::None;

@@ -89,6 +89,8 @@ void BrowseManager::Kill() {
   if (POPUP != nullptr) POPUP->Kill();
   POPUP.reset();
   TOOLBARITEM.reset();
+  EDITLIST.clear();
+  ownedEdits_.clear();
   if (QUERY != nullptr) QUERY->Kill();
   if (runtime::ui::Control* list = List()) list->SetListSource(nullptr);
 }

@@ -10,7 +10,8 @@
 //
 // Set-up, by the procedure: Init, AddSortOrder (+ AddLocator, AddResetField)
 // for each order, AddField for each list column in column order, the button
-// fields, then the window's SetAlerts. In-place editing overrides AskRecord.
+// fields, then the window's SetAlerts. Without an update procedure, inserts
+// and changes are edited in place in the list (BrowseEditInPlace.cpp).
 //
 // Thread: the window's runtime thread, holding the runtime lock.
 #pragma once
@@ -27,8 +28,10 @@
 #include "errors/Severity.h"
 #include "runtime/ui/Control.h"
 #include "runtime/ui/EventCode.h"
+#include "runtime/ui/EventLoop.h"
 #include "runtime/views/View.h"
 #include "window/BrowseQueue.h"
+#include "window/EditInPlace.h"
 #include "window/IncrementalLocator.h"
 #include "window/PopupManager.h"
 #include "window/QueryManager.h"
@@ -56,6 +59,9 @@ inline constexpr std::size_t kCtrlEnterAlertSlot = 253;
 inline constexpr std::size_t kDeleteAlertSlot = 254;
 inline constexpr std::size_t kInsertAlertSlot = 255;
 
+// The text colour of a list column that cannot be edited while its row is.
+inline constexpr runtime::ui::Colour kGreyTextColour = 0x808080;
+
 class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrowse {
  public:
   struct SortOrder : ViewManager::SortOrder {
@@ -65,6 +71,12 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
     std::unique_ptr<FieldPairs> RESETS;
     std::vector<std::unique_ptr<OwnedValue>> RESETCOPIES;
     StepManager* THUMB = nullptr;  // borrowed; Kill kills it
+  };
+  // One list column of the in-place edit.
+  struct EditColumn {
+    std::int32_t FIELD = 0;          // list column, from 1
+    std::uint8_t FREEUP = 0;         // the browse owns CONTROL
+    EditInPlace* CONTROL = nullptr;  // nullptr: the column is not editable
   };
 
   // listQueue, view, window and primary are borrowed and must outlive Kill.
@@ -86,6 +98,11 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // The query (borrowed; Kill kills it) gets one field per list column that
   // shows a file field. Requires: the window is open.
   void AddQuery(QueryManager& query);
+  // The edit object of list column (from 1) for in-place editing, replacing
+  // any it had: borrowed (it must outlive Kill), owned, or nullptr to make
+  // the column not editable.
+  void AddEditControl(EditInPlace* control, std::int32_t column);
+  void AddEditControl(std::unique_ptr<EditInPlace> control, std::int32_t column);
 
   // The rows in the list (0 also sets CURRENTCHOICE to 0); tells the
   // current locator whether there are any.
@@ -98,6 +115,9 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // the window on a fatal read.
   Severity Next() override;
   Severity Previous() override;
+  // For an in-place insert an auto-number is reserved without asking: one
+  // that collides with a left-over record is given at insert instead.
+  Severity PrimeRecord(bool keepBuffer) override;
 
   // --- BrowseItem -------------------------------------------------------------------
   void Kill() override;
@@ -118,8 +138,8 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // toolbar navigation; returns the last response. VcrRequest is 0 after it.
   virtual std::uint8_t Ask(std::uint8_t request);
   // The in-place edit of the highlighted row, used when there is no update
-  // procedure. This base deletes with confirmation and leaves inserts and
-  // changes to the in-place editor that overrides it.
+  // procedure: a delete asks for confirmation, an insert or change edits the
+  // row in the list until the user ends it.
   virtual std::uint8_t AskRecord(std::uint8_t request);
   virtual void Fetch(std::uint8_t direction);
   virtual void ResetFromAsk(std::uint8_t& request, std::uint8_t& response);
@@ -153,6 +173,7 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   std::int32_t CURRENTCHOICE = 0;
   runtime::ui::EventCode CURRENTEVENT = runtime::ui::EventCode::None;
   std::int32_t DELETECONTROL = 0;
+  std::vector<EditColumn> EDITLIST;  // in column order
   std::uint8_t ENTERACTION = 0;
   std::unique_ptr<FieldPairs> FIELDS;  // left: file fields, right: list-queue fields
   std::uint8_t FILELOADED = 0;
@@ -214,8 +235,43 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // refuses is reported and the order keeps the filter it had.
   void ApplyQuery(const std::string& filter);
 
+  // --- In-place editing (BrowseEditInPlace.cpp) ---------------------------------
+  struct EditSession {
+    std::uint8_t request = 0;
+    std::uint8_t response = 0;
+    std::int32_t active = 0;                                           // the column whose control is placed, 0 = none
+    bool stays = false;                                                // the last row end kept the row in editing
+    bool discarded = false;                                            // the new row was taken out of the list
+    std::vector<bool> editable;                                        // by column - 1
+    std::vector<runtime::ui::Colour> colours;                          // each column's colour before the edit
+    runtime::ui::EventCode remembered = runtime::ui::EventCode::None;  // to post again
+    std::int32_t rememberedControl = 0;
+  };
+  std::uint8_t EditInList(std::uint8_t request);
+  // Creates the default objects and readies every column for the edited row.
+  void StartEditColumns();
+  void EndEditColumns();
+  EditInPlace* EditObject(std::int32_t column);
+  // The nearest editable column from `from`, searching forward or backward
+  // and turning back at either end; 0 when there is none.
+  std::int32_t FindEditColumn(std::int32_t from, bool forward);
+  void SelectEditColumn(bool forward);
+  void CommitEditColumn();
+  runtime::ui::LoopAction TakeEditEvent(const runtime::ui::Event& event);
+  runtime::ui::LoopAction TakeEditAction(std::uint8_t action);
+  runtime::ui::LoopAction TakeEditListEvent(const runtime::ui::Event& event);
+  // Ends the row by option (save, discard or ask); true when it stays in
+  // editing.
+  bool EndRow(std::uint8_t option);
+  bool SaveRow();
+  Severity InsertRow();
+  void DiscardNewRow();
+
   bool killed_ = false;
-  bool popupFilled_ = false;  // SetAlerts added the buttons' menu entries
+  bool popupFilled_ = false;        // SetAlerts added the buttons' menu entries
+  std::int32_t clickedColumn_ = 0;  // the column of the last double click
+  EditSession edit_;
+  std::vector<std::unique_ptr<EditInPlace>> ownedEdits_;
 };
 
 }  // namespace marlinden

@@ -27,5 +27,7 @@ inline constexpr std::uint8_t ResponseCancelled = 2;
 extern std::uint8_t RequestCode;
 extern std::uint8_t ResponseCode;
 extern std::int32_t VcrRequest;
+// The list column being edited in place (from 1).
+extern std::int32_t CurrentEditColumn;
 
 }  // namespace marlinden
