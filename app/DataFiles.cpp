@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "app/BookmarkFileManager.h"
+
 namespace marlinden {
 
 using runtime::FieldType;
@@ -84,6 +86,7 @@ runtime::DataFile& BookmarkImportFile() {
 }
 
 void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors) {
+  AddBookmarkMessages(errors);
   manager.Init(BookmarkStore(), errors);
   manager.FILENAMEVALUE = "Marlinden";
   ApplyCommonSettings(manager);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "app/Globals.h"
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/system/RuntimeError.h"
 #include "runtime/ui/MessageBox.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -129,6 +132,39 @@ class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
     std::string favorite;
     driver.WithWindow(id, [&](runtime::ui::Window&) { favorite = ReadFavorite(); });
     return favorite;
+  }
+
+  // The edit control placed over a cell of the list; 0 when none.
+  std::int32_t Editor() {
+    std::int32_t editor = 0;
+    driver.WithWindow(id, [&](runtime::ui::Window& w) {
+      for (std::int32_t number : w.ControlNumbers()) {
+        const runtime::ui::Control* c = w.Find(number);
+        if (c->Properties().placement.list == MainList && !c->Hidden()) editor = number;
+      }
+    });
+    return editor;
+  }
+  // Types text into the cell being edited and presses key there.
+  void Press(runtime::ui::KeyCode key, std::optional<std::string> text = std::nullopt) {
+    const std::int32_t editor = Editor();
+    ASSERT_NE(editor, 0) << "no cell is being edited";
+    runtime::ui::EventData data;
+    data.key = key;
+    data.text = std::move(text);
+    Post(EventCode::AlertKey, editor, std::move(data));
+  }
+  // Every stored bookmark's address, read under the runtime lock.
+  Urls Stored() {
+    Urls urls;
+    driver.WithWindow(id, [&](runtime::ui::Window&) {
+      auto other = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+      ASSERT_EQ(other->Open(0x42), runtime::NoError);
+      ASSERT_EQ(other->SetOrder(WebNameKey), runtime::NoError);
+      while (other->Next() == runtime::NoError) urls.emplace_back(other->Record().Field(WebUrl).ClippedText());
+      (void)other->Close();
+    });
+    return urls;
   }
 
   testing_support::TempCurrentDirectory cwd;
@@ -249,6 +285,42 @@ TEST_F(MainWindowTest, SetUrlToFavoriteMovesTheHighlightAtOnceAndAnEmptyListKeep
   Click(MainFavoriteButton);
   Click(MainGoToPageButton);
   EXPECT_EQ(StoredFavorite(), "ftp://files.example/") << "an empty list changes nothing";
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, BookmarksAreInsertedChangedAndDeletedInPlaceAndABlankAddressIsNotSaved) {
+  using runtime::ui::KeyCode;
+  StartProgram();
+  Click(MainInsertButton);
+  ASSERT_NE(Editor(), 0) << "Insert opens a row in the list, no form";
+  Press(KeyCode::Tab, "http://new.example/");
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "A new one");
+  EXPECT_EQ(Editor(), 0);
+  EXPECT_EQ(Column(), Urls{"http://new.example/"});
+  EXPECT_EQ(Column(1), Urls{"A new one"});
+
+  // A blank address: the message, and the row stays in editing.
+  Click(MainInsertButton);
+  Press(KeyCode::Tab, "");
+  backend.MessageBoxes().Script({runtime::ui::ButtonYes, runtime::ui::ButtonOk});
+  Press(KeyCode::Enter, "no address");
+  EXPECT_NE(Editor(), 0) << "the row is still being edited";
+  EXPECT_EQ(backend.MessageBoxRequests().back().caption, "Web Address Required");
+  Press(KeyCode::Esc);
+  EXPECT_EQ(Editor(), 0);
+  EXPECT_EQ(Stored(), Urls{"http://new.example/"}) << "nothing blank was stored";
+
+  ChooseRow(1);
+  Click(MainChangeButton);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "http://changed.example/");
+  EXPECT_EQ(Stored(), Urls{"http://changed.example/"});
+
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Click(MainDeleteButton);
+  EXPECT_TRUE(Stored().empty());
+  EXPECT_TRUE(Column().empty());
   CloseWith(MainCloseButton);
 }
 
