@@ -17,6 +17,9 @@
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/platform/ChildProcess.h"
+#include "runtime/platform/DesktopPrograms.h"
+#include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/MessageBox.h"
 #include "support/WindowTestFixture.h"
@@ -321,6 +324,97 @@ TEST_F(MainWindowTest, BookmarksAreInsertedChangedAndDeletedInPlaceAndABlankAddr
   Click(MainDeleteButton);
   EXPECT_TRUE(Stored().empty());
   EXPECT_TRUE(Column().empty());
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, GoToWebPageOpensTheHighlightedAddressAndThePopupPostsItsButtons) {
+  const std::string tools = cwd.Dir().File("tools");
+  std::filesystem::create_directories(tools);
+  runtime::platform::DesktopPrograms programs;
+  programs.opener = tools + "/opener";
+  std::ofstream(programs.opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << tools << "/opened'\n";
+  std::filesystem::permissions(programs.opener, std::filesystem::perms::owner_all);
+  runtime::platform::ScopedDesktopPrograms scoped(programs);
+
+  StartProgram(kMixed);
+  ChooseRow(3);
+  Click(MainGoToPageButton);
+  Click(MainGoToPageMenu);
+  // The list's popup menu: "Go to highlighted web page" posts the button.
+  ChooseRow(4);
+  const auto names = std::vector<std::string>{"Go to highlighted web page", "Set URL to favorite", "Print URL list",
+                                              "Import bookmark file",       "Sendx an email",      "Exit"};
+  auto rightClick = [this] {
+    runtime::ui::EventData data;
+    data.key = runtime::ui::KeyCode::MouseRightDown;
+    driver.Post(id, EventCode::AlertKey, MainList, std::move(data));
+  };
+  backend.ScriptPopupChoice(0);
+  rightClick();
+  ASSERT_TRUE(driver.WaitIdle(1));
+  const auto popups = backend.PopupRequests();
+  ASSERT_EQ(popups.size(), 1U);
+  Urls texts;
+  for (const auto& item : popups[0].items) {
+    if (item.kind == runtime::ui::MenuItemKind::Item) texts.push_back(item.text);
+  }
+  ASSERT_GE(texts.size(), names.size());
+  const auto first = static_cast<std::int32_t>(texts.size() - names.size());
+  EXPECT_EQ(Urls(texts.begin() + first, texts.end()), names);
+  backend.ScriptPopupChoice(first + 1);  // "Go to highlighted web page"
+  rightClick();
+  ASSERT_TRUE(driver.WaitIdle(1));
+  backend.ScriptPopupChoice(static_cast<std::int32_t>(texts.size()));  // "Exit"
+  rightClick();
+  WaitForEnd();
+  ASSERT_TRUE(runtime::platform::WaitForStartedPrograms(10s));
+  std::ifstream in(tools + "/opened");
+  Urls opened;
+  for (std::string line; std::getline(in, line);) opened.push_back(line);
+  EXPECT_EQ(opened, (Urls{"http://b.example/", "http://b.example/", "HTTPS://c.example/"}));
+}
+
+TEST_F(MainWindowTest, ABookmarkFileThatIsNotOneIsReportedAndLeftAlone) {
+  std::ofstream("MARLINDEN.db") << "these are not bookmarks";
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+  std::vector<std::string> halts;
+  const runtime::HaltHandler previous =
+      runtime::SetHaltHandler([&halts](int, std::string_view text) { halts.emplace_back(text); });
+  Start([this] {
+    RunProgram([this] {
+      MainBookmarkWindow();
+      response = ResponseCode;
+    });
+  });
+  WaitForEnd();
+  runtime::SetHaltHandler(previous);
+  EXPECT_EQ(halts, std::vector<std::string>{"File Access Error"}) << "the program ends";
+  EXPECT_EQ(backend.WindowsCreated(), 0) << "no window over a file that is not open";
+  ASSERT_FALSE(backend.MessageBoxRequests().empty());
+  std::ifstream in("MARLINDEN.db");
+  std::string content;
+  std::getline(in, content);
+  EXPECT_EQ(content, "these are not bookmarks");
+}
+
+TEST_F(MainWindowTest, EachQueryStartsFromAnEmptyForm) {
+  StartProgram(kMixed);
+  driver.Click(id, MainQueryButton);
+  WindowId example = driver.WaitForWindow(1);
+  ASSERT_NE(example, id);
+  driver.Type(example, 2, "*b.example");
+  ASSERT_TRUE(driver.WaitIdle(1));
+  driver.Click(example, kQueryOk);
+  ASSERT_TRUE(driver.WaitForClose(example));
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Column(), Urls{"http://b.example/"});
+
+  driver.Click(id, MainQueryButton);
+  example = driver.WaitForWindow(1);
+  EXPECT_EQ(driver.Text(example, 2), "") << "the last query's value is not kept";
+  driver.Click(example, kQueryCancel);
+  ASSERT_TRUE(driver.WaitForClose(example));
+  ASSERT_TRUE(driver.WaitIdle(1));
   CloseWith(MainCloseButton);
 }
 
