@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "runtime/qt/QtBackend.h"
+#include "runtime/qt/SessionEnd.h"
 #include "runtime/ui/Program.h"
 
 namespace runtime::qt {
@@ -14,6 +15,7 @@ int RunQtProgram(int& argc, char** argv, std::function<void()> mainProcedure) {
   // The runtime closes windows; Qt must not quit when the last one goes.
   QApplication::setQuitOnLastWindowClosed(false);
   QtBackend backend;
+  SessionEnd sessionEnd(backend);
   {
     ui::Program program(backend);
     // Called on the last runtime thread; the quit is queued to the GUI

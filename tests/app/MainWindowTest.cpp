@@ -87,10 +87,11 @@ class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
     driver.Click(id, control);
     WaitForEnd();
   }
-  // A new program run on the same backend, over a fresh bookmark file.
-  void NewProgram() {
+  // A new program run on the same backend, over a fresh bookmark file
+  // unless told to keep it.
+  void NewProgram(bool keepFile = false) {
     program.reset();
-    std::filesystem::remove("MARLINDEN.db");
+    if (!keepFile) std::filesystem::remove("MARLINDEN.db");
     program = std::make_unique<runtime::ui::Program>(backend);
   }
 
@@ -415,6 +416,29 @@ TEST_F(MainWindowTest, EachQueryStartsFromAnEmptyForm) {
   driver.Click(example, kQueryCancel);
   ASSERT_TRUE(driver.WaitForClose(example));
   ASSERT_TRUE(driver.WaitIdle(1));
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, TheSessionsEndDuringAnEditClosesTheOrdinaryWayAndTheFileOpensCleanlyAfterwards) {
+  StartProgram(kMixed);
+  Click(MainInsertButton);
+  ASSERT_NE(Editor(), 0);
+  backend.MessageBoxes().Script(runtime::ui::ButtonNo);  // "Save Record?" at the close
+  driver.Post(id, EventCode::CloseDown);
+  WaitForEnd();
+  EXPECT_TRUE(std::filesystem::exists(kWindowIniFile)) << "the window closed through Kill";
+
+  NewProgram(true);
+  Start([this] {
+    RunProgram([this] {
+      ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
+      MainBookmarkWindow();
+      (void)BookmarkStoreRelations->Close();
+    });
+  });
+  id = driver.WaitForWindow(1);
+  ASSERT_NE(id, runtime::ui::kNoWindow);
+  EXPECT_EQ(Stored().size(), kMixed.size()) << "the reserved row of the cut-off insert is gone";
   CloseWith(MainCloseButton);
 }
 
