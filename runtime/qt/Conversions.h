@@ -26,6 +26,11 @@ Qt::CursorShape ToCursorShape(ui::Cursor cursor);
 ui::KeyCode ToKeyCode(const QKeyEvent& event);
 // The icon in file, or a null icon when there is none or it does not load.
 QIcon LoadIcon(const std::string& file);
+// The program's own drawing of an icon named like file, as a resource the
+// program builds in: ":/icons/" + the name's stem in lower case + ".svg"
+// ("Web2.ico" -> ":/icons/web2.svg"). LoadIcon uses it when no such file
+// exists.
+QString IconResource(const std::string& file);
 // The width a picture such as "@s20" or "@n-9.2" gives an entry, 0 if none.
 int PictureWidth(const std::string& picture);
 
