@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -251,6 +252,8 @@ void QtWindow::ShowControl(QtControl& control) {
       tabs->setTabEnabled(index, p.enabled);
       tabs->setTabVisible(index, !p.hidden);
       tabs->setTabToolTip(index, ToQString(p.tip));
+      // An invalid colour (none) gives the tab back the style's own.
+      tabs->tabBar()->setTabTextColor(index, ToQColor(p.textColour).value_or(QColor()));
     }
   }
   QWidget* widget = control.Widget();
