@@ -71,9 +71,23 @@ find_main() {
   window=$(xdotool search --onlyvisible --name '^Marlinden' 2>/dev/null | head -1)
   [ -n "$window" ]
 }
+# The topmost viewable top-level window (a dialog or menu over the main one).
+topmost() {
+  local id
+  for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
+    if xwininfo -id "$id" 2>/dev/null | grep -q "IsViewable" &&
+      [ "$(xwininfo -id "$id" | awk '/Width:/ {print $2}')" -gt 10 ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+# Saves the topmost window. Each window is taken on its own: without a
+# window manager the screen's copy of a newly mapped window stays black.
 shot() {
   sleep 1.5  # let it finish drawing
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1"
+  xwd -id "$(topmost)" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1"
   echo "$out/$1"
 }
 click() {  # x y [button], in the main window's pixels
@@ -104,11 +118,11 @@ click 30 37
 click 45 322  # Query (clicks: without a window manager no window has the keyboard)
 shot 6-query.png
 query=$(xdotool search --onlyvisible --name 'Example' | head -1)
-[ -n "$query" ] && xdotool key --window "$query" Escape
+[ -n "$query" ] && xdotool mousemove --window "$query" 355 86 click 1  # Cancel
 sleep 0.5
 click 100 80 3
 shot 7-popup.png
-xdotool key Escape
+click 600 200  # away from the menu closes it
 sleep 0.5
 click 532 8  # About
 shot 8-about.png
