@@ -103,6 +103,12 @@ ui::KeyCode ToKeyCode(const QKeyEvent& event) {
   return base | modifiers;
 }
 
+bool IsSystemUiFace(const std::string& name) {
+  const QString face = ToQString(name).trimmed().toLower();
+  return face == QStringLiteral("ms sans serif") || face == QStringLiteral("ms shell dlg") ||
+         face == QStringLiteral("ms shell dlg 2") || face == QStringLiteral("microsoft sans serif");
+}
+
 QString IconResource(const std::string& file) {
   const QString stem = QFileInfo(ToQString(file)).completeBaseName().toLower();
   return stem.isEmpty() ? QString() : QStringLiteral(":/icons/") + stem + QStringLiteral(".svg");

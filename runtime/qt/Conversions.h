@@ -31,6 +31,10 @@ QIcon LoadIcon(const std::string& file);
 // ("Web2.ico" -> ":/icons/web2.svg"). LoadIcon uses it when no such file
 // exists.
 QString IconResource(const std::string& file);
+// Whether a described font is the old desktop's dialog face ("MS Sans
+// Serif", "MS Shell Dlg", "Microsoft Sans Serif", any letter case), which
+// stands for the desktop's own UI font.
+bool IsSystemUiFace(const std::string& name);
 // The width a picture such as "@s20" or "@n-9.2" gives an entry, 0 if none.
 int PictureWidth(const std::string& picture);
 

@@ -26,7 +26,7 @@ bool IsMenuKind(ControlKind kind) { return kind == ControlKind::Menu || kind == 
 
 QFont FontOf(const ui::WindowFont& font) {
   QFont result = QGuiApplication::font();
-  if (!font.name.empty()) result.setFamily(ToQString(font.name));
+  if (!font.name.empty() && !IsSystemUiFace(font.name)) result.setFamily(ToQString(font.name));
   if (font.points > 0) result.setPointSize(font.points);
   return result;
 }

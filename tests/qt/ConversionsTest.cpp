@@ -36,5 +36,12 @@ TEST(ConversionsTest, IconsAreLookedUpByTheirNamesStemInLowerCase) {
   EXPECT_TRUE(LoadIcon("NoSuchIcon.ico").isNull());
 }
 
+TEST(ConversionsTest, TheOldDialogFacesStandForTheDesktopsUiFont) {
+  for (const char* face : {"MS Sans Serif", "ms sans serif", "MS Shell Dlg", "Microsoft Sans Serif"}) {
+    EXPECT_TRUE(IsSystemUiFace(face)) << face;
+  }
+  for (const char* face : {"Comic Sans MS", "DejaVu Sans", ""}) EXPECT_FALSE(IsSystemUiFace(face)) << face;
+}
+
 }  // namespace
 }  // namespace runtime::qt
