@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/BookmarkFileManager.h"
 #include "app/DataFolder.h"
 #include "runtime/files/ThreadedFile.h"
 
@@ -93,6 +94,7 @@ runtime::DataFile& BookmarkImportFile() {
 }
 
 void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors) {
+  AddBookmarkMessages(errors);
   manager.Init(BookmarkStore(), errors);
   manager.FILENAMEVALUE = "Marlinden";
   ApplyCommonSettings(manager);

@@ -1,17 +1,45 @@
-// The folder the program's data files and INI files live in: the current
-// directory at start-up, fixed once then. Every data file and INI file name
-// is resolved against it when used, so a file dialog that changes the
-// process's current directory (while the runtime lock is released, so
-// another thread may be opening a file) never moves a data file.
-// Call under the runtime lock.
+// The data folder both programs keep their files in, and the names resolved
+// against it.
+//
+// Where it is: a folder given on the command line, else $MARLINDEN_DATA,
+// else $XDG_DATA_HOME/marlinden, else ~/.local/share/marlinden. At start it
+// is created when missing and made the current directory, since the data
+// files live in the current directory (DataFolder, EnterDataFolder: before
+// start-up, on the process's first thread).
+//
+// Start-up then fixes the current directory as the folder every data file
+// and INI file name is resolved against when used, so a file dialog that
+// changes the process's current directory (while the runtime lock is
+// released, so another thread may be opening a file) never moves a data
+// file (FixDataFolder, DataFolderPath: under the runtime lock).
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace marlinden {
 
-// Start-up: the current directory becomes the data folder.
+inline constexpr const char* kDataVariable = "MARLINDEN_DATA";
+
+// The folder to use; nothing when none can be named (no option, no
+// variables and no home folder). An empty option counts as none; a relative
+// $XDG_DATA_HOME is ignored, as the convention says.
+std::optional<std::filesystem::path> DataFolder(const std::optional<std::string>& option = std::nullopt);
+
+// Creates folder (and its parents) when missing and makes it the current
+// directory; the error when either fails (the current directory is then
+// unchanged).
+[[nodiscard]] std::error_code EnterDataFolder(const std::filesystem::path& folder);
+
+// The message for a data folder that cannot be used, worded as the file
+// manager words a file it cannot create; folder nothing: none was named.
+inline constexpr const char* kDataFolderErrorTitle = "File Creation Error";
+std::string DataFolderError(const std::optional<std::filesystem::path>& folder, std::error_code error);
+
+// Start-up: the current directory becomes the folder names resolve against.
 void FixDataFolder();
 // Shutdown: names are left as they are again until the next start-up.
 void ForgetDataFolder();

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/BookmarkFileManager.h"
 #include "app/DataFiles.h"
 #include "app/DataFolder.h"
 #include "app/Globals.h"
@@ -17,27 +18,36 @@ struct ManagedFile {
   runtime::DataFile& (*file)();
   FileManager*& managerReference;
   RelationManager*& relationsReference;
-  FileManager manager;
+  FileManager& manager;
   RelationManager relations;
 };
 
 // In the order of start-up and shutdown. Lives for the process, so a
 // reference handed out during a run stays valid memory after it.
 std::array<ManagedFile, 4>& Files() {
+  static BookmarkFileManager bookmarks;
+  static FileManager mailSettings;
+  static FileManager exports;
+  static FileManager imports;
   static std::array<ManagedFile, 4> files{{
-      {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, {}, {}},
-      {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations, {}, {}},
+      {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks, {}},
+      {InitMailSettingsStoreManager,
+       MailSettingsStore,
+       MailSettingsStoreManager,
+       MailSettingsStoreRelations,
+       mailSettings,
+       {}},
       {InitBookmarkExportFileManager,
        BookmarkExportFile,
        BookmarkExportFileManager,
        BookmarkExportFileRelations,
-       {},
+       exports,
        {}},
       {InitBookmarkImportFileManager,
        BookmarkImportFile,
        BookmarkImportFileManager,
        BookmarkImportFileRelations,
-       {},
+       imports,
        {}},
   }};
   return files;

@@ -10,6 +10,11 @@
 //    bare Qt program showing one empty QWidget. Each is measured in a child
 //    process (this program, exec'ed with --startup-child) that is handed the
 //    start time and exits when the window is shown; the median of 7 runs.
+//  startup_main_1m: the same for the program itself - start-up and the main
+//    bookmark window - over a data folder holding 1,000,000 bookmarks
+//    (MARLINDEN_BENCH_BOOKMARKS to change; the file is made once and kept in
+//    bench_data/ of the current directory); the baseline is the same start
+//    over an empty bookmark file. Opening must not read the collection.
 //
 // Prints "NAME VALUE UNIT" and, with a baseline, "ratio R" (ours / baseline).
 // Qt runs offscreen unless QT_QPA_PLATFORM says otherwise.
@@ -30,7 +35,13 @@
 #include <string>
 #include <vector>
 
+#include "app/DataFiles.h"
+#include "app/StartUp.h"
+#include "procedures/MainWindow.h"
+#include "runtime/files/DataFile.h"
 #include "runtime/qt/QtBackend.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
@@ -229,6 +240,11 @@ int StartupChild(const std::string& mode, std::int64_t startNanos) {
   }
   runtime::qt::QtBackend backend;
   Program program(backend);
+  if (mode.rfind("program:", 0) == 0) {
+    if (::chdir(mode.c_str() + 8) != 0) return 1;
+    if (!program.Start([] { (void)marlinden::RunProgram(marlinden::MainBookmarkWindow); })) return 1;
+    return QApplication::exec();
+  }
   if (!program.Start([] {
         auto window = Window::Open(MainLikeWindow());
         RunEventLoop(*window, [](const Event&) { return LoopAction::CarryOn; });
@@ -266,6 +282,36 @@ double StartupSeconds(const char* self, const char* mode) {
   return runs[runs.size() / 2];
 }
 
+// A data folder whose bookmark file holds records bookmarks (made once).
+std::string BookmarkFolder(std::size_t records) {
+  const std::string folder = "bench_data/startup" + std::to_string(records);
+  const std::string marker = folder + "/complete";
+  if (::access(marker.c_str(), F_OK) == 0) return folder;
+  (void)std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str());
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), folder + "/MARLINDEN");
+  if (file->Create() != runtime::NoError ||
+      file->Open(runtime::AccessReadWrite | runtime::ShareDenyNone) != runtime::NoError) {
+    return {};
+  }
+  std::fprintf(stderr, "event_loop: storing %zu bookmarks\n", records);
+  for (std::size_t added = 0; added < records;) {
+    if (file->BeginTransaction(5) != runtime::NoError) return {};
+    for (std::size_t end = std::min(records, added + 10000); added < end;) {
+      file->ClearBuffer();
+      file->Record().Field("WEB:NUM").SetInteger(static_cast<std::int64_t>(++added));
+      file->Record().Field("WEB:URL").SetText("https://www.site-" + std::to_string(added) + ".example/");
+      file->Record().Field("WEB:DESCRIPTION").SetText("Page " + std::to_string(added));
+      if (file->Add() != runtime::NoError) return {};
+    }
+    if (file->Commit() != runtime::NoError) return {};
+  }
+  (void)file->Close();
+  std::FILE* done = std::fopen(marker.c_str(), "w");
+  if (done == nullptr) return {};
+  std::fclose(done);
+  return folder;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -296,5 +342,22 @@ int main(int argc, char** argv) {
   }
   std::printf("startup_qt %.1f ms ratio %.2f\n", ourStart * 1e3, ourStart / bareStart);
   std::printf("startup_qt_baseline %.1f ms\n", bareStart * 1e3);
+
+  const char* count = std::getenv("MARLINDEN_BENCH_BOOKMARKS");
+  const std::size_t records = count != nullptr ? std::strtoull(count, nullptr, 10) : 1000000;
+  const std::string full = BookmarkFolder(records);
+  const std::string empty = BookmarkFolder(0);
+  if (full.empty() || empty.empty()) {
+    std::fprintf(stderr, "could not make the bookmark files\n");
+    return 1;
+  }
+  const double emptyStart = StartupSeconds("/proc/self/exe", ("program:" + empty).c_str());
+  const double fullStart = StartupSeconds("/proc/self/exe", ("program:" + full).c_str());
+  if (emptyStart <= 0 || fullStart <= 0) {
+    std::fprintf(stderr, "a program start failed\n");
+    return 1;
+  }
+  std::printf("startup_main_%zu %.1f ms ratio %.2f\n", records, fullStart * 1e3, fullStart / emptyStart);
+  std::printf("startup_main_empty %.1f ms\n", emptyStart * 1e3);
   return 0;
 }

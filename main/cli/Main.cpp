@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/DataFolder.h"
 #include "app/StartUp.h"
 #include "main/cli/CliCommand.h"
-#include "main/cli/DataFolder.h"
 #include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 
@@ -103,7 +103,10 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "marlinden-cli: no data folder: give --data or set " << kDataVariable << "\n";
     return kExitCannotCreate;
   }
-  if (!EnterDataFolder(*folder, std::cerr)) return kExitCannotCreate;
+  if (const std::error_code error = EnterDataFolder(*folder)) {
+    std::cerr << "marlinden-cli: cannot use the data folder " << folder->string() << ": " << error.message() << "\n";
+    return kExitCannotCreate;
+  }
   return RunCommand(*command);
 }
 

@@ -103,10 +103,22 @@ ui::KeyCode ToKeyCode(const QKeyEvent& event) {
   return base | modifiers;
 }
 
+bool IsSystemUiFace(const std::string& name) {
+  const QString face = ToQString(name).trimmed().toLower();
+  return face == QStringLiteral("ms sans serif") || face == QStringLiteral("ms shell dlg") ||
+         face == QStringLiteral("ms shell dlg 2") || face == QStringLiteral("microsoft sans serif");
+}
+
+QString IconResource(const std::string& file) {
+  const QString stem = QFileInfo(ToQString(file)).completeBaseName().toLower();
+  return stem.isEmpty() ? QString() : QStringLiteral(":/icons/") + stem + QStringLiteral(".svg");
+}
+
 QIcon LoadIcon(const std::string& file) {
   if (file.empty()) return {};
-  const QString path = ToQString(file);
-  if (!QFileInfo::exists(path)) return {};
+  QString path = ToQString(file);
+  if (!QFileInfo::exists(path)) path = IconResource(file);
+  if (path.isEmpty() || !QFileInfo::exists(path)) return {};
   QIcon icon(path);
   return icon.availableSizes().isEmpty() && icon.pixmap(16, 16).isNull() ? QIcon() : icon;
 }

@@ -26,6 +26,15 @@ Qt::CursorShape ToCursorShape(ui::Cursor cursor);
 ui::KeyCode ToKeyCode(const QKeyEvent& event);
 // The icon in file, or a null icon when there is none or it does not load.
 QIcon LoadIcon(const std::string& file);
+// The program's own drawing of an icon named like file, as a resource the
+// program builds in: ":/icons/" + the name's stem in lower case + ".svg"
+// ("Web2.ico" -> ":/icons/web2.svg"). LoadIcon uses it when no such file
+// exists.
+QString IconResource(const std::string& file);
+// Whether a described font is the old desktop's dialog face ("MS Sans
+// Serif", "MS Shell Dlg", "Microsoft Sans Serif", any letter case), which
+// stands for the desktop's own UI font.
+bool IsSystemUiFace(const std::string& name);
 // The width a picture such as "@s20" or "@n-9.2" gives an entry, 0 if none.
 int PictureWidth(const std::string& picture);
 

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -29,7 +30,7 @@ bool IsMenuKind(ControlKind kind) { return kind == ControlKind::Menu || kind == 
 
 QFont FontOf(const ui::WindowFont& font) {
   QFont result = QGuiApplication::font();
-  if (!font.name.empty()) result.setFamily(ToQString(font.name));
+  if (!font.name.empty() && !IsSystemUiFace(font.name)) result.setFamily(ToQString(font.name));
   if (font.points > 0) result.setPointSize(font.points);
   return result;
 }
@@ -260,6 +261,8 @@ void QtWindow::ShowControl(QtControl& control) {
       tabs->setTabEnabled(index, p.enabled);
       tabs->setTabVisible(index, !p.hidden);
       tabs->setTabToolTip(index, ToQString(p.tip));
+      // An invalid colour (none) gives the tab back the style's own.
+      tabs->tabBar()->setTabTextColor(index, ToQColor(p.textColour).value_or(QColor()));
     }
   }
   QWidget* widget = control.Widget();

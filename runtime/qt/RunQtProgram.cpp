@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "runtime/qt/QtBackend.h"
+#include "runtime/qt/SessionEnd.h"
 #include "runtime/system/Halt.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -19,6 +20,7 @@ int RunQtProgram(int& argc, char** argv, std::function<void()> mainProcedure) {
   // The runtime closes windows; Qt must not quit when the last one goes.
   QApplication::setQuitOnLastWindowClosed(false);
   QtBackend backend;
+  SessionEnd sessionEnd(backend);
   {
     ui::Program program(backend);
     // Called on the last runtime thread; the quit is queued to the GUI

@@ -27,6 +27,19 @@ class BackendMessageBoxes final : public MessageBoxService {
   std::uint32_t Show(const MessageBoxRequest& request) override { return AskMessage(request); }
 };
 
+// Shows request at (a zero coordinate: at the mouse); 0 unless the answer
+// names a choosable item.
+std::int32_t ShowPopupMenu(PopupMenuRequest request, Point at) {
+  request.window = FlushWindows();
+  if (at.x != 0 && at.y != 0) request.at = at;
+  std::int32_t choice = 0;
+  {
+    UnlockedSection unlocked;
+    choice = CurrentBackend().ShowPopupMenu(request);
+  }
+  return choice >= 1 && choice <= ChoosableItems(request.items) ? choice : 0;
+}
+
 }  // namespace
 
 std::uint32_t AskMessage(const MessageBoxRequest& request) {
@@ -37,16 +50,21 @@ std::uint32_t AskMessage(const MessageBoxRequest& request) {
 
 std::int32_t PopupMenu(std::string_view text, Point at) {
   PopupMenuRequest request;
-  request.window = FlushWindows();
   request.text = std::string(text);
   request.items = ParsePopupMenu(text);
-  if (at.x != 0 && at.y != 0) request.at = at;
-  std::int32_t choice = 0;
-  {
-    UnlockedSection unlocked;
-    choice = CurrentBackend().ShowPopupMenu(request);
+  return ShowPopupMenu(std::move(request), at);
+}
+
+std::int32_t PopupMenu(std::vector<PopupMenuItem> items, Point at) {
+  PopupMenuRequest request;
+  std::int32_t number = 0;
+  for (PopupMenuItem& item : items) {
+    item.number = item.kind == MenuItemKind::Item ? ++number : 0;
+    if (!request.text.empty()) request.text += '|';
+    request.text += item.text;
   }
-  return choice >= 1 && choice <= ChoosableItems(request.items) ? choice : 0;
+  request.items = std::move(items);
+  return ShowPopupMenu(std::move(request), at);
 }
 
 std::string FileDialog(FileDialogMode mode, std::string_view title, std::string_view initialPath,

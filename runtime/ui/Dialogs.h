@@ -15,6 +15,7 @@
 #include "runtime/ui/Cursor.h"
 #include "runtime/ui/DialogRequests.h"
 #include "runtime/ui/MessageBox.h"
+#include "runtime/ui/PopupMenuText.h"
 
 namespace runtime::ui {
 
@@ -25,6 +26,10 @@ std::uint32_t AskMessage(const MessageBoxRequest& request);
 // returns the chosen item's number, 0 when dismissed. An answer that names
 // no choosable item is taken as dismissed.
 std::int32_t PopupMenu(std::string_view text, Point at = {});
+// The same for a menu built as data: item texts are shown literally, so no
+// text can add, remove or shift an item. Choosable items are numbered here
+// 1, 2, ... in order, whatever numbers they carried.
+std::int32_t PopupMenu(std::vector<PopupMenuItem> items, Point at = {});
 // Returns the chosen path, empty when cancelled. masks: "desc|pattern|...".
 std::string FileDialog(FileDialogMode mode, std::string_view title, std::string_view initialPath,
                        std::string_view masks, std::uint32_t flags);

@@ -98,6 +98,25 @@ TEST_F(QtControlsTest, SwitchingTabsArrivesAsNewSelectionOnTheSheetAndShowsThatT
   CloseWindows();
 }
 
+TEST_F(QtControlsTest, ATabsTextColourIsShownInTheWindowsOrderAndNoneGivesTheStylesBack) {
+  Start([&] {
+    RunWindow(SheetWithList(), [](ui::Window& w, const ui::Event& e) {
+      if (e.code == ui::EventCode::OpenWindow) {
+        w.Find(2)->SetColours(0xFF0000, ui::kNoColour);  // blue in the Windows order
+        w.Display();
+      }
+      return ui::LoopAction::CarryOn;
+    });
+  });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  auto* sheet = qobject_cast<QTabWidget*>(window->ControlWidget(1));
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return sheet->tabBar()->tabTextColor(0) == QColor(0, 0, 255); }));
+  EXPECT_FALSE(sheet->tabBar()->tabTextColor(1).isValid()) << "a tab without a colour keeps the style's";
+  CloseWindows();
+}
+
 TEST(ListModelTest, PassesTheModelTesterThroughEveryChangeOfShape) {
   ListModel model;
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);

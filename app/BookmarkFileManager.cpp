@@ -1,0 +1,42 @@
+#include "app/BookmarkFileManager.h"
+
+#include <array>
+#include <string_view>
+
+#include "app/DataFiles.h"
+
+namespace marlinden {
+namespace {
+
+constexpr std::string_view kBlankUrlTitle = "Web Address Required";
+constexpr std::string_view kBlankUrlText = "A bookmark needs its web address (URL).";
+
+// The message as a packed block of one row (see ErrorManager::AddMessages).
+constexpr auto kBlankUrlBlock = [] {
+  std::array<std::uint8_t, 2 + 3 + 1 + kBlankUrlTitle.size() + 1 + kBlankUrlText.size()> block{};
+  std::size_t n = 0;
+  block[n++] = 1;
+  block[n++] = 0;
+  block[n++] = kMsgBlankUrl & 0xFF;
+  block[n++] = kMsgBlankUrl >> 8;
+  block[n++] = SeverityNotify;
+  block[n++] = static_cast<std::uint8_t>(kBlankUrlTitle.size());
+  for (char c : kBlankUrlTitle) block[n++] = static_cast<std::uint8_t>(c);
+  block[n++] = static_cast<std::uint8_t>(kBlankUrlText.size());
+  for (char c : kBlankUrlText) block[n++] = static_cast<std::uint8_t>(c);
+  return block;
+}();
+
+}  // namespace
+
+void AddBookmarkMessages(ErrorManager& errors) { errors.AddMessages(kBlankUrlBlock); }
+
+Severity BookmarkFileManager::ValidateField(std::size_t fieldNumber) {
+  if (fieldNumber == WebUrl && FILE->Record().Field(WebUrl).ClippedText().empty()) {
+    if (ERRORS != nullptr) (void)ERRORS->Raise(kMsgBlankUrl);
+    return SeverityNotify;
+  }
+  return FileManager::ValidateField(fieldNumber);
+}
+
+}  // namespace marlinden

@@ -1,0 +1,27 @@
+// The bookmark file's manager: a bookmark is only stored with an address.
+// A blank one is refused with a message, so the row being edited stays open
+// (and never collides with the blank record an insert reserves in advance).
+// Call under the runtime lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "data/FileManager.h"
+#include "errors/ErrorManager.h"
+
+namespace marlinden {
+
+// The message of a blank address, added to the error manager by
+// InitBookmarkStoreManager.
+inline constexpr std::uint16_t kMsgBlankUrl = 1001;
+
+// Adds the bookmark file's own messages to errors.
+void AddBookmarkMessages(ErrorManager& errors);
+
+class BookmarkFileManager : public FileManager {
+ public:
+  Severity ValidateField(std::size_t fieldNumber) override;
+};
+
+}  // namespace marlinden

@@ -1,0 +1,458 @@
+#include "procedures/MainWindow.h"
+
+#include <utility>
+
+#include "app/Addresses.h"
+#include "app/DataFiles.h"
+#include "app/Favorite.h"
+#include "app/Globals.h"
+#include "procedures/AboutWindow.h"
+#include "runtime/platform/OpenPage.h"
+#include "runtime/ui/Dialogs.h"
+#include "runtime/ui/RuntimeThread.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+
+using runtime::ui::Colour;
+using runtime::ui::ControlDescription;
+using runtime::ui::ControlKind;
+using runtime::ui::EventCode;
+using runtime::ui::kNoColour;
+
+namespace {
+
+constexpr const char* kHttpFilter = "(UPPER(sub(web:url,1,3)) = 'HTT')";
+constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
+// In-place editing: save on Enter, Tab, arrows and focus loss without asking.
+constexpr std::uint8_t kArrowAction = 24;
+
+runtime::RecordLayout RowLayout() {
+  using runtime::FieldType;
+  return runtime::RecordLayout::Builder("Row", "ROW")
+      .String("URL", kUrlWidth)
+      .Field("URLFG", FieldType::Int32)
+      .Field("URLBG", FieldType::Int32)
+      .Field("URLSFG", FieldType::Int32)
+      .Field("URLSBG", FieldType::Int32)
+      .String("DESCRIPTION", 250)
+      .Field("DESCFG", FieldType::Int32)
+      .Field("DESCBG", FieldType::Int32)
+      .Field("DESCSFG", FieldType::Int32)
+      .Field("DESCSBG", FieldType::Int32)
+      .Build();
+}
+constexpr std::size_t kRowUrl = 1;
+constexpr std::size_t kRowUrlColours = 2;
+constexpr std::size_t kRowDescription = 6;
+constexpr std::size_t kRowDescriptionColours = 7;
+
+runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
+  runtime::ui::ListColumn column;
+  column.header = std::move(header);
+  column.width = width;
+  column.indent = 2;
+  column.resizable = true;
+  column.cellColours = true;
+  return column;
+}
+
+runtime::FieldRef WebUrlField() { return BookmarkStore().Record().Field(WebUrl); }
+runtime::FieldRef WebDescriptionField() { return BookmarkStore().Record().Field(WebDescription); }
+
+}  // namespace
+
+runtime::ui::WindowDescription MainWindowDescription() {
+  runtime::ui::WindowDescription d;
+  d.name = "Main";
+  d.title = kMainTitle;
+  d.icon = kMainIcon;
+  d.rect = {0, 0, 372, 214};
+  d.frame = runtime::ui::Frame::Resizable;
+  d.font = {"MS Sans Serif", 8};
+  auto add = [&d](ControlKind kind, std::string text, runtime::ui::Rect rect, std::int32_t parent = -1) {
+    ControlDescription c;
+    c.kind = kind;
+    c.text = std::move(text);
+    c.rect = rect;
+    c.parentIndex = parent;
+    d.controls.push_back(std::move(c));
+    return static_cast<std::int32_t>(d.controls.size()) - 1;
+  };
+  for (const char* item :
+       {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks", "&Send An Email", "&About"}) {
+    add(ControlKind::MenuItem, item, {});
+  }
+  const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
+  d.controls[sheet].value = 1;
+  for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
+  const std::int32_t list = add(ControlKind::List, "Browsing Records", {10, 22, 352, 146});
+  d.controls[list].scrollBar = true;
+  d.controls[list].columns = {Column("URL", 196), Column("Description", 141)};
+
+  struct Button {
+    const char* text;
+    const char* icon;
+    runtime::ui::Rect rect;
+  };
+  const Button buttons[] = {
+      {"&Query", "Zoom.ico", {4, 180, 44, 14}},         {"Close", "Exit2.ico", {324, 196, 44, 14}},
+      {"Set URL to Favorite", "", {52, 180, 74, 14}},   {"&Insert", "Insert.ico", {176, 180, 44, 14}},
+      {"&Change", "Edit.ico", {224, 180, 44, 14}},      {"&Delete", "Delete.ico", {272, 180, 44, 14}},
+      {"Go To Web Page", "Web2.ico", {4, 196, 74, 14}},
+  };
+  for (const Button& b : buttons) d.controls[add(ControlKind::Button, b.text, b.rect)].icon = b.icon;
+  return d;
+}
+
+std::string MainTitle(const std::string& favorite) {
+  return favorite.empty() ? std::string(kMainTitle) : kFavoriteTitle + favorite;
+}
+
+std::vector<runtime::ui::PopupMenuItem> TrayMenu(const std::string& favorite) {
+  std::vector<runtime::ui::PopupMenuItem> items;
+  auto add = [&items](std::string text, bool enabled = true) {
+    if (!items.empty()) items.push_back({.kind = runtime::ui::MenuItemKind::Separator});
+    runtime::ui::PopupMenuItem item;
+    item.text = std::move(text);
+    item.enabled = enabled;
+    items.push_back(std::move(item));
+  };
+  add("Brackwell Web Page");
+  add("Yahoo Search");
+  add(favorite, !favorite.empty());
+  add("Print Your Web Pages");
+  add("Restore Marlinden");
+  add("Send An Email");
+  add("Exit Marlinden");
+  return items;
+}
+
+// --- The list --------------------------------------------------------------------------------
+
+void MainBrowse::ResetSort(std::uint8_t force) {
+  main_.ReadFavorite();
+  std::size_t order = OrderByUrl;
+  if (const runtime::ui::Window* window = Win()) {
+    switch (window->Find(MainSheet)->Value()) {
+      case 2:
+        order = OrderByDescription;
+        break;
+      case 3:
+        order = OrderHttp;
+        break;
+      case 4:
+        order = OrderFtp;
+        break;
+      default:
+        break;
+    }
+  }
+  (void)SetSort(order, force);
+}
+
+void MainBrowse::SetQueueRecord() {
+  BrowseManager::SetQueueRecord();
+  // A blank favourite would match every blank address (a new row).
+  const std::string& favorite = main_.Favorite();
+  const Colour text = !favorite.empty() && WebUrlField().ClippedText() == favorite ? kFavoriteColour : kNoColour;
+  for (std::size_t first : {kRowUrlColours, kRowDescriptionColours}) {
+    LISTQUEUE->Field(first).SetInteger(text);
+    for (std::size_t n = first + 1; n < first + 4; ++n) LISTQUEUE->Field(n).SetInteger(kNoColour);
+  }
+}
+
+Severity MainQuery::Ask(bool keepValues) {
+  ClearLimits();
+  return QueryManager::Ask(keepValues);
+}
+
+// --- The window ------------------------------------------------------------------------------
+
+MainWindow::MainWindow() : queue(RowLayout(), {{kRowUrl, kRowUrlColours}, {kRowDescription, kRowDescriptionColours}}) {}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::ReadFavorite() { favorite_ = marlinden::ReadFavorite(); }
+
+void MainWindow::SetTitle() {
+  if (runtime::ui::Window* window = GetWindow()) window->SetTitle(MainTitle(marlinden::ReadFavorite()));
+}
+
+Severity MainWindow::Init() {
+  REQUEST = RequestCode;
+  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
+  FIRSTFIELD = MainList;
+  VCRREQUEST = &VcrRequest;
+  ERRORS = &GlobalErrors;
+  AddItem(toolbar);
+  RequestCode = RequestNone;
+  ResponseCode = ResponseNone;
+  AddItem(MainCloseButton, ResponseCancelled);
+  AddItem(MainExitMenu, ResponseCancelled);
+
+  if (const Severity opened = BookmarkStoreRelations->Open(); opened != SeverityOk) return opened;
+  filesOpened_ = true;
+  ReadFavorite();
+  view_ = std::make_unique<runtime::View>(BookmarkStore());
+
+  runtime::ui::Window& window = OpenWindow(MainWindowDescription());
+  OPENED = 1;
+  browse.Init(MainList, queue, *view_, *this, *BookmarkStoreRelations);
+  window.SetIcon(kMainIcon);
+  SetTitle();
+  query.Init(queryWindow);
+
+  struct Order {
+    std::size_t key;
+    StepManager* step;
+    runtime::FieldRef locatorField;
+    const char* filter;
+  };
+  const Order orders[] = {
+      {WebDescKey, nullptr, WebDescriptionField(), nullptr},
+      {WebNameKey, nullptr, WebUrlField(), kHttpFilter},
+      {WebNameKey, nullptr, WebUrlField(), kFtpFilter},
+      {WebNameKey, &step, WebUrlField(), nullptr},
+  };
+  step.Init(1, LookupComputed);
+  for (std::size_t i = 0; i < 4; ++i) {
+    (void)browse.AddSortOrder(orders[i].step, orders[i].key);
+    locators[i].Init(0, orders[i].locatorField, 1, &browse);
+    browse.AddLocator(locators[i]);
+    if (orders[i].filter != nullptr) browse.SetStandardFilter(orders[i].filter);
+  }
+  browse.AddField(queue.Field(kRowUrl), WebUrlField());
+  browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
+
+  resizer.Init(window, 1, true, false);
+  AddItem(resizer);
+  GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
+  resizer.Resize();
+
+  browse.QUERYCONTROL = MainQueryButton;
+  browse.AddQuery(query);
+  browse.ARROWACTION = kArrowAction;
+  browse.INSERTCONTROL = MainInsertButton;
+  browse.CHANGECONTROL = MainChangeButton;
+  browse.DELETECONTROL = MainDeleteButton;
+  browse.ASKPROCEDURE = 0;
+  browse.AddToolbarTarget(toolbar);
+  SetAlerts();
+
+  struct PopupEntry {
+    const char* text;
+    std::int32_t control;
+  };
+  const PopupEntry entries[] = {
+      {"Go to highlighted web page", MainGoToPageButton},
+      {"Set URL to favorite", MainFavoriteButton},
+      {"Print URL list", MainPrintMenu},
+      {"Import bookmark file", MainImportMenu},
+      {"Sendx an email", MainEmailMenu},
+      {"Exit", MainCloseButton},
+  };
+  for (const PopupEntry& entry : entries) {
+    (void)browse.POPUP->AddItemEvent(browse.POPUP->AddItem(entry.text), EventCode::Accepted, entry.control);
+  }
+  HighlightTab();
+  return SeverityOk;
+}
+
+Severity MainWindow::Kill() {
+  if (const Severity result = WindowManager::Kill(); result != SeverityOk) return result;
+  if (filesOpened_) {
+    (void)BookmarkStoreRelations->Close();
+    filesOpened_ = false;
+  }
+  if (iconPresent_ && runtime::ui::DeleteTrayIcon(kTrayIconId)) iconPresent_ = false;
+  if (runtime::ui::Window* window = GetWindow(); window != nullptr && OPENED) {
+    (void)GlobalIni.SaveWindow(kMainIniSection, *window, runtime::ui::Frame::Resizable);
+  }
+  CloseWindow();
+  view_.reset();
+  return SeverityOk;
+}
+
+bool MainWindow::RereadCurrent() {
+  Update();
+  if (browse.RecordsInList() == 0 || BookmarkStoreManager->TryFetch(WebNameKey) != SeverityOk) {
+    BookmarkStore().Record().Clear();
+    return false;
+  }
+  return true;
+}
+
+void MainWindow::GoToPage() {
+  // An empty list opens nothing (the opener refuses an empty address).
+  if (RereadCurrent()) runtime::platform::OpenPage(WebUrlField().ClippedText());
+}
+
+void MainWindow::SetFavorite() {
+  // Without a record the user's favourite is kept, not erased.
+  if (!RereadCurrent()) return;
+  (void)WriteFavorite(WebUrlField().ClippedText());
+  ReadFavorite();
+  runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
+  Reset(1);
+  SetTitle();
+}
+
+void MainWindow::NotAvailableYet() {
+  runtime::ui::MessageBoxRequest request;
+  request.caption = kMainTitle;
+  request.text = kNotAvailableYet;
+  request.icon = runtime::ui::Icon::Asterisk;
+  (void)runtime::ui::AskMessage(request);
+}
+
+Severity MainWindow::TakeAccepted() {
+  const std::int32_t control = ThisEvent().control;
+  switch (control) {
+    case MainGoToPageMenu:
+    case MainGoToPageButton:
+      GoToPage();
+      break;
+    case MainImportMenu:
+      NotAvailableYet();
+      Reset(1);
+      break;
+    case MainFavoriteButton:
+      SetFavorite();
+      break;
+    default:
+      break;
+  }
+  const Severity result = WindowManager::TakeAccepted();
+  switch (control) {
+    case MainPrintMenu:
+    case MainExportMenu:
+    case MainEmailMenu:
+      Update();
+      NotAvailableYet();
+      Reset(0);
+      break;
+    case MainAboutMenu:
+      Update();
+      About();
+      Reset(0);
+      break;
+    default:
+      break;
+  }
+  return result;
+}
+
+// --- Tab highlighting ------------------------------------------------------------------------
+
+void MainWindow::HighlightTab() {
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  if (highlightedTab_ != 0) {
+    if (runtime::ui::Control* tab = window->Find(highlightedTab_)) {
+      tab->SetColours(savedTabText_, savedTabBackground_);
+    }
+  }
+  highlightedTab_ = MainUrlTab + window->Find(MainSheet)->Value() - 1;
+  runtime::ui::Control* tab = window->Find(highlightedTab_);
+  if (tab == nullptr) {
+    highlightedTab_ = 0;
+    return;
+  }
+  savedTabText_ = tab->Properties().textColour;
+  savedTabBackground_ = tab->Properties().backgroundColour;
+  tab->SetColours(kTabHighlightColour, kNoColour);
+}
+
+Severity MainWindow::TakeNewSelection() {
+  const Severity result = WindowManager::TakeNewSelection();
+  if (ThisEvent().control == MainSheet) HighlightTab();
+  return result;
+}
+
+// --- The tray --------------------------------------------------------------------------------
+
+void MainWindow::AddTrayIcon() {
+  runtime::ui::TrayIconRequest request;
+  request.id = kTrayIconId;
+  request.icon = kMainIcon;
+  request.tip = kTrayTip;
+  request.leftClick = kTrayLeftClick;
+  request.rightClick = kTrayRightClick;
+  request.leftDoubleClick = kTrayLeftDoubleClick;
+  request.rightDoubleClick = kTrayRightDoubleClick;
+  if (!runtime::ui::AddTrayIcon(request)) return;  // stays minimised in the ordinary way
+  if (runtime::ui::Window* window = GetWindow()) window->Hide();
+  iconPresent_ = true;
+}
+
+void MainWindow::RestoreFromTray() {
+  if (!iconPresent_) return;
+  if (runtime::ui::Window* window = GetWindow()) window->Post(kTrayRestore);
+  if (runtime::ui::DeleteTrayIcon(kTrayIconId)) {
+    iconPresent_ = false;
+  } else {
+    AddTrayIcon();
+  }
+}
+
+void MainWindow::ExitFromTray() {
+  if (iconPresent_ && runtime::ui::DeleteTrayIcon(kTrayIconId)) iconPresent_ = false;
+  if (runtime::ui::Window* window = GetWindow()) window->Post(EventCode::CloseWindow);
+}
+
+void MainWindow::TrayMenuChoice() {
+  const runtime::ui::Point at = ThisEvent().data.mouse.value_or(runtime::ui::Point{});
+  switch (runtime::ui::PopupMenu(TrayMenu(marlinden::ReadFavorite()), at)) {
+    case TrayMakerPage:
+      runtime::platform::OpenPage(kMakerHomePage);
+      break;
+    case TraySearchPortal:
+      runtime::platform::OpenPage(kSearchPortal);
+      break;
+    case TrayFavorite:
+      runtime::platform::OpenPage(marlinden::ReadFavorite());
+      SetTitle();
+      break;
+    case TrayPrint:
+    case TrayEmail:
+      NotAvailableYet();
+      break;
+    case TrayRestore:
+      RestoreFromTray();
+      break;
+    case TrayExit:
+      ExitFromTray();
+      break;
+    default:
+      break;
+  }
+}
+
+Severity MainWindow::TakeWindowEvent() {
+  const Severity result = WindowManager::TakeWindowEvent();
+  const EventCode code = ThisEvent().code;
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return result;
+  if (code == EventCode::Iconised && !iconPresent_) {
+    AddTrayIcon();
+  } else if (code == kTrayRestore) {
+    window->Unhide();
+    window->SetState(runtime::ui::WindowState::Normal);
+    SelectFirstField();
+  } else if (code == kTrayLeftClick || code == kTrayLeftDoubleClick) {
+    // The restore request is handled after the menu, in posting order.
+    RestoreFromTray();
+    if (code == kTrayLeftClick) TrayMenuChoice();
+  } else if (code == kTrayRightClick) {
+    TrayMenuChoice();
+  }
+  return result;
+}
+
+void MainBookmarkWindow() {
+  MainWindow window;
+  ResponseCode = window.Run();
+}
+
+}  // namespace marlinden

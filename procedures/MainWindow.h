@@ -1,0 +1,167 @@
+// The main bookmark window: the program's one top-level procedure. It lists
+// the bookmarks in four tabs (by address, by description, web addresses
+// only, FTP addresses only), edits them in place, shows the favourite page
+// in red and in the title, opens pages in the desktop's browser, starts the
+// other procedures, and hides in the tray while minimised.
+//
+// Thread: runtime thread 1, holding the runtime lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "errors/Severity.h"
+#include "runtime/ui/EventCode.h"
+#include "runtime/ui/ListSource.h"
+#include "runtime/ui/PopupMenuText.h"
+#include "runtime/ui/WindowDescription.h"
+#include "runtime/views/View.h"
+#include "window/BrowseManager.h"
+#include "window/BrowseQueue.h"
+#include "window/IncrementalLocator.h"
+#include "window/QueryManager.h"
+#include "window/QueryWindow.h"
+#include "window/Resizer.h"
+#include "window/StringStep.h"
+#include "window/ToolbarManager.h"
+#include "window/WindowManager.h"
+
+namespace marlinden {
+
+// The window's controls, numbered in declaration order.
+enum MainControl : std::int32_t {
+  MainExitMenu = 1,
+  MainGoToPageMenu,
+  MainPrintMenu,
+  MainImportMenu,
+  MainExportMenu,
+  MainEmailMenu,
+  MainAboutMenu,
+  MainSheet,
+  MainUrlTab,
+  MainDescriptionTab,
+  MainHttpTab,
+  MainFtpTab,
+  MainList,
+  MainQueryButton,
+  MainCloseButton,
+  MainFavoriteButton,
+  MainInsertButton,
+  MainChangeButton,
+  MainDeleteButton,
+  MainGoToPageButton,
+};
+
+// The sort orders, in the order they are added.
+enum MainOrder : std::size_t { OrderByDescription = 1, OrderHttp, OrderFtp, OrderByUrl };
+
+inline constexpr const char* kMainTitle = "Marlinden";
+inline constexpr const char* kFavoriteTitle = "Marlinden     Favorite Web Page ";
+inline constexpr const char* kMainIcon = "Web2.ico";
+inline constexpr const char* kMainIniSection = "Main";
+inline constexpr const char* kNotAvailableYet = "This command is not available yet.";
+inline constexpr runtime::ui::Colour kFavoriteColour = 0x0000FF;      // red
+inline constexpr runtime::ui::Colour kTabHighlightColour = 0xFF0000;  // blue
+
+// The program's own events: the tray's clicks and the restore request.
+inline constexpr runtime::ui::EventCode kTrayLeftClick = runtime::ui::ProgramEvent(1);
+inline constexpr runtime::ui::EventCode kTrayRightClick = runtime::ui::ProgramEvent(2);
+inline constexpr runtime::ui::EventCode kTrayLeftDoubleClick = runtime::ui::ProgramEvent(3);
+inline constexpr runtime::ui::EventCode kTrayRightDoubleClick = runtime::ui::ProgramEvent(4);
+inline constexpr runtime::ui::EventCode kTrayRestore = runtime::ui::ProgramEvent(5);
+inline constexpr std::uint32_t kTrayIconId = 100;
+inline constexpr const char* kTrayTip = "Marlinden";
+
+// The tray menu's items, numbered as the user's choice comes back.
+enum TrayItem : std::int32_t {
+  TrayMakerPage = 1,
+  TraySearchPortal,
+  TrayFavorite,
+  TrayPrint,
+  TrayRestore,
+  TrayEmail,
+  TrayExit,
+};
+
+runtime::ui::WindowDescription MainWindowDescription();
+
+// The title for a favourite (empty: none).
+std::string MainTitle(const std::string& favorite);
+
+// The seven items of the tray menu, separators between them. The favourite
+// is shown as it stands; with none its item is blank and disabled.
+std::vector<runtime::ui::PopupMenuItem> TrayMenu(const std::string& favorite);
+
+class MainWindow;
+
+// The list of bookmarks: chooses the order by the selected tab and shows the
+// favourite's rows in red.
+class MainBrowse : public BrowseManager {
+ public:
+  explicit MainBrowse(MainWindow& window) : main_(window) {}
+  void ResetSort(std::uint8_t force) override;
+  void SetQueueRecord() override;
+
+ private:
+  MainWindow& main_;
+};
+
+// A query whose form starts empty each time.
+class MainQuery : public QueryManager {
+ public:
+  Severity Ask(bool keepValues) override;
+};
+
+class MainWindow : public WindowManager {
+ public:
+  MainWindow();
+  ~MainWindow() override;
+
+  Severity Init() override;
+  Severity Kill() override;
+  Severity TakeAccepted() override;
+  Severity TakeWindowEvent() override;
+  Severity TakeNewSelection() override;
+
+  // Re-reads the favourite from its file.
+  void ReadFavorite();
+  const std::string& Favorite() const { return favorite_; }
+
+  BrowseQueue queue;
+  MainBrowse browse{*this};
+  MainQuery query;
+  QueryWindow queryWindow;
+  ToolbarManager toolbar;
+  StringStep step;
+  IncrementalLocator locators[4];
+  Resizer resizer;
+
+ private:
+  void SetTitle();
+  // Re-reads the highlighted record by its address (the buffer is cleared
+  // when that fails); true when it was found.
+  bool RereadCurrent();
+  void GoToPage();
+  void SetFavorite();
+  void NotAvailableYet();
+  void HighlightTab();
+  void AddTrayIcon();
+  void RestoreFromTray();
+  void ExitFromTray();
+  void TrayMenuChoice();
+
+  std::unique_ptr<runtime::View> view_;
+  std::string favorite_;
+  bool filesOpened_ = false;
+  bool iconPresent_ = false;
+  std::int32_t highlightedTab_ = 0;
+  runtime::ui::Colour savedTabText_ = runtime::ui::kNoColour;
+  runtime::ui::Colour savedTabBackground_ = runtime::ui::kNoColour;
+};
+
+// The main procedure: runs the window; leaves its result in ResponseCode.
+void MainBookmarkWindow();
+
+}  // namespace marlinden

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Screenshots of the main bookmark window for a person to look at: starts the
+# program under Xvfb in a fresh data folder and saves, in OUTPUT_DIR,
+#   1-empty.png        the empty main window
+#   2-bookmarks.png    three bookmarks, one of them the favourite (red, title)
+#   3-description.png  4-http.png  5-ftp.png   the other tabs
+#   6-query.png        the query window
+#   7-popup.png        the list's popup menu
+#   8-about.png        the About window
+# The bookmarks are stored with sqlite3 while the program is not running.
+#
+# Usage: tools/main_window_shots.sh OUTPUT_DIR [PROGRAM]
+# Needs: xvfb, x11-utils, x11-apps, netpbm, xdotool, sqlite3.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+[ $# -ge 1 ] || { echo "usage: $0 OUTPUT_DIR [PROGRAM]" >&2; exit 2; }
+out=$(realpath -m "$1")
+program=$(realpath "${2:-build/main/marlinden}")
+mkdir -p "$out"
+data=$(mktemp -d)
+
+display=""
+for n in $(seq 90 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+    display=":$n"
+    break
+  fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+
+xvfb_pid=""
+app_pid=""
+stop_program() {
+  if [ -n "$app_pid" ]; then
+    kill -TERM "$app_pid" 2>/dev/null || true  # closes down the ordinary way
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+  fi
+}
+cleanup() {
+  stop_program
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$data"
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+
+wait_for() {
+  for _ in $(seq 100); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+wait_for xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
+
+# Starts the program and waits for its main window.
+window=""
+start_program() {
+  MARLINDEN_DATA="$data" QT_QPA_PLATFORM=xcb "$program" 2>/dev/null &
+  app_pid=$!
+  wait_for find_main || { echo "the main window never appeared" >&2; exit 1; }
+  sleep 0.5
+}
+find_main() {
+  window=$(xdotool search --onlyvisible --name '^Marlinden' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
+# The topmost viewable top-level window (a dialog or menu over the main one).
+topmost() {
+  local id
+  for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
+    if xwininfo -id "$id" 2>/dev/null | grep -q "IsViewable" &&
+      [ "$(xwininfo -id "$id" | awk '/Width:/ {print $2}')" -gt 10 ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+# Saves the topmost window. Each window is taken on its own: without a
+# window manager the screen's copy of a newly mapped window stays black.
+shot() {
+  sleep 1.5  # let it finish drawing
+  xwd -id "$(topmost)" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1"
+  echo "$out/$1"
+}
+click() {  # x y [button], in the main window's pixels
+  xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"
+}
+
+start_program
+shot 1-empty.png
+stop_program
+
+sqlite3 "$data/MARLINDEN.db" <<'SQL'
+INSERT INTO records(version, f1, f2, f3, f4) VALUES
+  (1, 1, 'https://www.debian.org/', 'Debian', 0),
+  (1, 2, 'ftp://ftp.example.org/pub/', 'Example FTP archive', 0),
+  (1, 3, 'https://en.wikipedia.org/', 'Wikipedia, the free encyclopedia', 0);
+SQL
+printf '[Favorite]\nMyFavorite=https://www.debian.org/\n' > "$data/Marlimden.ini"
+
+start_program
+shot 2-bookmarks.png
+click 97 37
+shot 3-description.png
+click 164 37
+shot 4-http.png
+click 207 37
+shot 5-ftp.png
+click 30 37
+click 45 322  # Query (clicks: without a window manager no window has the keyboard)
+shot 6-query.png
+query=$(xdotool search --onlyvisible --name 'Example' | head -1)
+[ -n "$query" ] && xdotool mousemove --window "$query" 355 86 click 1  # Cancel
+sleep 0.5
+click 100 80 3
+shot 7-popup.png
+click 600 200  # away from the menu closes it
+sleep 0.5
+click 532 8  # About
+shot 8-about.png
