@@ -54,7 +54,7 @@ runtime::RecordLayout MailSettingsLayout() {
 }
 
 runtime::RecordLayout ExportLayout() {
-  return runtime::RecordLayout::Builder("BookmarkExportFile", "EXP").String("BOOKMARK", 255).Build();
+  return runtime::RecordLayout::Builder("BookmarkExportFile", "EXP").String("BOOKMARK", kExportLineWidth).Build();
 }
 
 runtime::RecordLayout ImportLayout() {

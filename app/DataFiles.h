@@ -37,8 +37,12 @@ enum MailSettingsField : std::size_t {
 enum MailSettingsMemo : std::size_t { EmaMessage = 1 };
 inline constexpr std::uint32_t kMailSettingsRecordSize = 1325;
 
-// --- The transfer files: one 255-character line per record -------------------
+// --- The transfer files: one line per record ----------------------------------
+// The import reads each whole line (RecordText); its record keeps 255 bytes.
+// An export record holds a whole line: the longest bookmark line, with every
+// character of the address and description escaped, stays below this width.
 enum TransferField : std::size_t { ExpBookmark = 1, HtmBookmark = 1 };
+inline constexpr std::uint32_t kExportLineWidth = 4096;
 
 runtime::RecordLayout BookmarkLayout();
 runtime::RecordLayout MailSettingsLayout();

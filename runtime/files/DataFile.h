@@ -104,6 +104,10 @@ class DataFile {
   virtual std::int32_t GetAt(std::string_view position) = 0;
   // Re-reads the record at position (made with any order).
   virtual std::int32_t Reget(std::string_view position) = 0;
+  // The record last read as the file holds it: for the line drivers the
+  // line as far as the driver keeps it (BASIC keeps the whole line, however
+  // long), for the others the record's bytes. Valid until the next read.
+  virtual std::string_view RecordText() const { return record_.View(); }
   // The next read skips memo fields (they read as empty).
   void SkipMemosOnNextRead() { skipMemos_ = true; }
 

@@ -32,7 +32,7 @@ struct FieldCase {
 TEST(DataFilesLayoutTest, FieldsLieBackToBackAtTheirOffsets) {
   EXPECT_EQ(BookmarkLayout().RecordSize(), 510u);
   EXPECT_EQ(MailSettingsLayout().RecordSize(), 1325u);
-  EXPECT_EQ(ExportLayout().RecordSize(), 255u);
+  EXPECT_EQ(ExportLayout().RecordSize(), kExportLineWidth);
   EXPECT_EQ(ImportLayout().RecordSize(), 255u);
   const std::vector<FieldCase> cases = {
       {BookmarkLayout(), WebNum, "WEB:NUM", FieldType::Int32, 0, 4},
@@ -45,7 +45,7 @@ TEST(DataFilesLayoutTest, FieldsLieBackToBackAtTheirOffsets) {
       {MailSettingsLayout(), EmaReceiverName, "EMA:RECEIVERNAME", FieldType::String, 765, 255},
       {MailSettingsLayout(), EmaSmtp, "EMA:SMTP", FieldType::String, 1020, 255},
       {MailSettingsLayout(), EmaSubject, "EMA:SUBJECT", FieldType::String, 1275, 50},
-      {ExportLayout(), ExpBookmark, "EXP:BOOKMARK", FieldType::String, 0, 255},
+      {ExportLayout(), ExpBookmark, "EXP:BOOKMARK", FieldType::String, 0, kExportLineWidth},
       {ImportLayout(), HtmBookmark, "HTM:BOOKMARK", FieldType::String, 0, 255},
   };
   for (const FieldCase& c : cases) {

@@ -22,7 +22,8 @@ class AsciiFile final : public TextLineFile {
 
   void LoadRecord(std::string_view text) override { Record().Assign(CutToWidth(text, Record().Size())); }
 
-  std::string FormatRecord() override { return std::string(Clip(AsSingleLine(Record().View()))); }
+  // Clipped first, so a wide record costs what its text costs.
+  std::string FormatRecord() override { return std::string(Clip(AsSingleLine(Clip(Record().View())))); }
 };
 
 }  // namespace

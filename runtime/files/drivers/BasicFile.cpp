@@ -8,6 +8,8 @@
 // Add writes the fields comma-separated: numbers plain, text without its
 // trailing spaces, quoted (quotes doubled) when it holds a comma or a quote;
 // the last field is written as it stands, since that is how it reads back.
+#include <limits>
+
 #include "runtime/files/drivers/Drivers.h"
 #include "runtime/files/drivers/TextLineFile.h"
 #include "runtime/text/FixedText.h"
@@ -60,10 +62,10 @@ class BasicFile final : public TextLineFile {
       : TextLineFile(Driver::Basic, std::move(layout), std::move(diskName)) {}
 
  private:
-  // Fields before the last may be quoted and so longer than their width;
-  // lines beyond this are cut (the record could not hold them anyway).
-  static constexpr std::size_t kLongestLine = 1024 * 1024;
-  std::size_t BytesKept() const override { return kLongestLine; }
+  // The whole line: fields before the last may be quoted and so longer than
+  // their width, and a reader of RecordText() gets the line as it stands
+  // (a bookmark line carries its icon's data, whole files come on one line).
+  std::size_t BytesKept() const override { return std::numeric_limits<std::size_t>::max(); }
 
   void LoadRecord(std::string_view line) override {
     RecordBuffer& record = Record();

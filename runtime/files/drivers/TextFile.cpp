@@ -226,6 +226,7 @@ std::int32_t TextFile::ReadInto(std::int64_t offset) {
   Extent record;
   if (const std::int32_t error = ReadRecordAt(offset, record)) return error;
   LoadRecord(record.text);
+  currentText_ = std::move(record.text);
   currentStart_ = record.start;
   currentLength_ = record.length;
   nextOffset_ = record.end;
@@ -364,6 +365,7 @@ int TextFile::WriteAt(std::int64_t offset, std::string_view bytes) {
 void TextFile::ForgetCurrent() {
   currentStart_ = kNone;
   currentLength_ = 0;
+  currentText_.clear();
 }
 
 std::string EncodeTextPosition(std::int64_t offset) {

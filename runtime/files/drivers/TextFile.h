@@ -38,6 +38,7 @@ class TextFile : public DataFile {
   std::int32_t Get(std::size_t key) final;
   std::int32_t GetAt(std::string_view position) final;
   std::int32_t Reget(std::string_view position) final;
+  std::string_view RecordText() const final { return currentText_; }
 
   std::int32_t Hold() final;
   std::int32_t Release() final;
@@ -117,6 +118,7 @@ class TextFile : public DataFile {
   // The current record (kNone when there is none) and its stored length.
   std::int64_t currentStart_ = kNone;
   std::int64_t currentLength_ = 0;
+  std::string currentText_;  // what the driver kept of the current record's text
   // Where Next starts reading and where the record Previous reads ends
   // (kEnd: at the end of the file).
   std::int64_t nextOffset_ = 0;

@@ -1,0 +1,160 @@
+// The import (with its clean-up) and the export through the real
+// procedures on the headless backend, on generated browser files of 10,000
+// and 100,000 links, against their floors in the same run:
+//   import: one pass reading the file, extracting and decoding address and
+//           title, inserting the distinct ones into a fresh SQLite table with
+//           the same indexes in one transaction;
+//   export: writing the same lines with buffered output.
+// Prints `NAME VALUE UNIT ratio R` (R = ours / floor; for memory, the peak
+// over the 100 MiB budget).
+//
+// Usage: import_export GENERATOR.py
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/DataFiles.h"
+#include "app/StartUp.h"
+#include "procedures/BookmarkHtml.h"
+#include "procedures/ExportProcess.h"
+#include "procedures/ImportProcess.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/ui/HeadlessBackend.h"
+#include "runtime/ui/Program.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// Runs body as the program's main procedure in the current directory.
+void RunHeadless(const std::function<void()>& body) {
+  runtime::ui::HeadlessBackend backend;
+  backend.MessageBoxes().OnUnscripted([](const runtime::ui::MessageBoxRequest& request) {
+    std::cerr << request.caption << ": " << request.text << "\n";
+  });
+  runtime::ui::Program program(backend);
+  if (!program.Start([&] { (void)marlinden::RunProgram(body); })) std::exit(1);
+  program.WaitForEnd();
+}
+
+void Exec(sqlite3* db, const char* sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+    std::cerr << "sqlite: " << (error ? error : "?") << "\n";
+    std::exit(1);
+  }
+}
+
+// The import's floor: read, extract, decode, insert the distinct ones.
+double ImportFloor(const std::string& html, const std::string& database) {
+  std::filesystem::remove(database);
+  const auto start = Clock::now();
+  sqlite3* db = nullptr;
+  sqlite3_open(database.c_str(), &db);
+  Exec(db,
+       "PRAGMA journal_mode=WAL;"
+       "CREATE TABLE records(id INTEGER PRIMARY KEY, num INTEGER, url TEXT, description TEXT, notefield INTEGER,"
+       " notes TEXT);"
+       "CREATE UNIQUE INDEX numkey ON records(num);"
+       "CREATE UNIQUE INDEX namekey ON records(url COLLATE NOCASE);"
+       "CREATE INDEX desckey ON records(description COLLATE NOCASE);"
+       "BEGIN;");
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO records(num, url, description, notefield, notes) VALUES(?,?,?,0,'')",
+                     -1, &insert, nullptr);
+  std::ifstream in(html, std::ios::binary);
+  std::string line;
+  std::int64_t number = 0;
+  marlinden::BookmarkLink link;
+  while (std::getline(in, line)) {
+    std::size_t at = 0;
+    while (marlinden::NextAnchor(line, at, link)) {
+      sqlite3_bind_int64(insert, 1, ++number);
+      const std::string_view url = runtime::CutToWidth(link.url, 255);
+      const std::string_view description = runtime::CutToWidth(link.description, 250);
+      sqlite3_bind_text(insert, 2, url.data(), static_cast<int>(url.size()), SQLITE_STATIC);
+      sqlite3_bind_text(insert, 3, description.data(), static_cast<int>(description.size()), SQLITE_STATIC);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+  }
+  sqlite3_finalize(insert);
+  Exec(db, "COMMIT;");
+  sqlite3_close(db);
+  return Seconds(start);
+}
+
+// The export's floor: the same lines through a buffered stream.
+double ExportFloor(const std::string& exported, const std::string& target) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(exported, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+  }
+  const auto start = Clock::now();
+  {
+    std::ofstream out(target, std::ios::binary);
+    for (const std::string& line : lines) out << line << '\n';
+  }
+  return Seconds(start);
+}
+
+void Print(const std::string& name, double value, const char* unit, double ratio) {
+  std::printf("%s %.3f %s ratio %.2f\n", name.c_str(), value, unit, ratio);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: import_export GENERATOR.py\n";
+    return 2;
+  }
+  const std::filesystem::path work =
+      std::filesystem::temp_directory_path() / ("import_export." + std::to_string(::getpid()));
+  std::filesystem::create_directories(work);
+  for (const int links : {10'000, 100'000}) {
+    const std::string tag = links == 10'000 ? "10k" : "100k";
+    const std::filesystem::path folder = work / tag;
+    std::filesystem::create_directories(folder);
+    const std::string html = (folder / "bookmarks.html").string();
+    const std::string command =
+        "python3 " + std::string(argv[1]) + " " + std::to_string(links) + " -o " + html + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return 1;
+    std::filesystem::current_path(folder);
+
+    const double floor = ImportFloor(html, (folder / "floor.db").string());
+    auto start = Clock::now();
+    RunHeadless([&] {
+      marlinden::TransferFileName.Set(html);
+      marlinden::ImportProcess();
+    });
+    const double import = Seconds(start);
+    Print("import_" + tag, import, "s", import / floor);
+
+    const std::string exported = (folder / "exported.htm").string();
+    start = Clock::now();
+    RunHeadless([&] { marlinden::ExportProcess(exported); });
+    const double exportTime = Seconds(start);
+    Print("export_" + tag, exportTime, "s", exportTime / ExportFloor(exported, (folder / "floor.htm").string()));
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double mebibytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  Print("import_export_mem_100k", mebibytes, "MiB", mebibytes / 100.0);
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  std::filesystem::remove_all(work);
+  return 0;
+}

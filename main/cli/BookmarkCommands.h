@@ -1,0 +1,20 @@
+// marlinden-cli's bookmark commands: import (then the clean-up), export,
+// list and count, running the window program's procedures on the headless
+// backend in the data folder.
+#pragma once
+
+#include <memory>
+
+#include "main/cli/CliCommand.h"
+
+namespace marlinden::cli {
+
+// Exit status of an export whose file could not be written.
+inline constexpr int kExitIoError = 74;
+
+std::unique_ptr<CliCommand> MakeImportCommand();
+std::unique_ptr<CliCommand> MakeExportCommand();
+std::unique_ptr<CliCommand> MakeListCommand();
+std::unique_ptr<CliCommand> MakeCountCommand();
+
+}  // namespace marlinden::cli

@@ -1,0 +1,26 @@
+#include <array>
+
+#include "main/cli/BookmarkCommands.h"
+#include "main/cli/CliCommand.h"
+#include "main/cli/MailCommand.h"
+
+namespace marlinden::cli {
+
+std::span<const CommandEntry> Commands() {
+  static constexpr std::array commands{
+      CommandEntry{"import", "FILE [--yes]",
+                   "import a browser's bookmark file, then remove what is neither a web nor an FTP address",
+                   &MakeImportCommand},
+      CommandEntry{"export", "FILE [--yes]", "write every bookmark into a bookmark file browsers import",
+                   &MakeExportCommand},
+      CommandEntry{"list", "", "one bookmark a line: address, a tab, description, in address order", &MakeListCommand},
+      CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
+      CommandEntry{"mail",
+                   "--server HOST[:PORT] --from ADDR --to ADDR [--to-name NAME] [--subject TEXT] [--body-file FILE] "
+                   "[--attach FILE]",
+                   "send one e-mail, with an attached file if given", &MakeMailCommand},
+  };
+  return commands;
+}
+
+}  // namespace marlinden::cli

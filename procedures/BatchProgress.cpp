@@ -1,0 +1,86 @@
+#include "procedures/BatchProgress.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/DataFiles.h"
+#include "runtime/files/Transaction.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/ui/Dialogs.h"
+
+namespace marlinden {
+
+using runtime::ui::ControlDescription;
+using runtime::ui::ControlKind;
+
+namespace {
+
+// Seconds a batch waits for another station's write lock on the bookmarks.
+constexpr int kLockWaitSeconds = 5;
+
+ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
+  ControlDescription control;
+  control.kind = kind;
+  control.text = std::move(text);
+  control.rect = rect;
+  return control;
+}
+
+}  // namespace
+
+runtime::ui::WindowDescription ProgressWindowDescription(std::string name) {
+  runtime::ui::WindowDescription d;
+  d.name = std::move(name);
+  d.title = "Progress...";
+  d.rect = {0, 0, 140, 62};
+  d.font = {"MS Sans Serif", 8};
+  d.timerHundredths = 1;
+  d.controls = {
+      Control(ControlKind::String, "", {4, 4, 132, 10}),
+      Control(ControlKind::Progress, "", {4, 16, 132, 12}),
+      Control(ControlKind::String, "0% Completed", {4, 30, 132, 10}),
+      Control(ControlKind::Button, "Cancel", {48, 44, 45, 14}),
+  };
+  return d;
+}
+
+BatchProgressListener BatchProgressListen;
+
+void TellBatchProgress(std::string_view line, int percent) {
+  if (BatchProgressListen) BatchProgressListen(line, percent);
+}
+
+void ShowFileProblem(std::string_view caption, std::string_view text) {
+  runtime::ui::MessageBoxRequest request;
+  request.caption = std::string(caption);
+  request.text = std::string(text);
+  request.icon = runtime::ui::Icon::Exclamation;
+  (void)runtime::ui::AskMessage(request);
+}
+
+std::string ImportFileProblem(std::string_view path) {
+  const std::string name(path);
+  if (name.empty()) return "No bookmark file has been named.";
+  struct stat info {};
+  if (::stat(name.c_str(), &info) != 0) return "The file " + name + " does not exist.";
+  if (S_ISDIR(info.st_mode)) return name + " is a folder, not a bookmark file.";
+  if (::access(name.c_str(), R_OK) != 0) return "The file " + name + " cannot be read.";
+  return {};
+}
+
+BatchTransaction::BatchTransaction() {
+  if (runtime::EnlistInTransaction(BookmarkStore()) != runtime::NoError) return;
+  active_ = runtime::BeginTransaction(kLockWaitSeconds) == runtime::NoError;
+}
+
+BatchTransaction::~BatchTransaction() {
+  if (active_) (void)runtime::RollbackTransaction();
+}
+
+bool BatchTransaction::Commit() {
+  if (!active_) return true;
+  active_ = false;
+  return runtime::CommitTransaction() == runtime::NoError;
+}
+
+}  // namespace marlinden

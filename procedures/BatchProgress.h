@@ -1,0 +1,58 @@
+// What the three batch procedures (import, clean-up, export) share: their
+// progress window, a transaction per timer event's batch on the bookmark
+// file, and the plain messages they give about the files they are handed.
+// Thread: the procedure's runtime thread, holding the runtime lock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/ui/WindowDescription.h"
+
+namespace marlinden {
+
+// The progress window's controls, numbered in declaration order.
+enum ProgressControl : std::int32_t {
+  ProgressTextLine = 1,
+  ProgressBar,
+  ProgressPercent,  // the percentage text
+  ProgressCancel,
+};
+
+// A progress window named name (its INI section), title "Progress...".
+runtime::ui::WindowDescription ProgressWindowDescription(std::string name);
+
+// Told of every change of a batch's whole percentage, with the progress
+// window's text line (the command-line companion draws a bar from it).
+// Empty when nobody listens. Guarded by the runtime lock.
+using BatchProgressListener = std::function<void(std::string_view line, int percent)>;
+extern BatchProgressListener BatchProgressListen;
+void TellBatchProgress(std::string_view line, int percent);
+
+// Shows a message the user must acknowledge (OK), with a warning icon.
+void ShowFileProblem(std::string_view caption, std::string_view text);
+
+// Why path cannot be read as an import file ("" when it can).
+std::string ImportFileProblem(std::string_view path);
+
+// Holds one transaction on the bookmark file for a timer event's batch:
+// begun when made (work goes on without one when another station keeps
+// the file locked), committed by Commit. A batch cut short by a crash is
+// rolled back as a whole, so the file always holds whole batches.
+class BatchTransaction {
+ public:
+  BatchTransaction();
+  ~BatchTransaction();
+  BatchTransaction(const BatchTransaction&) = delete;
+  BatchTransaction& operator=(const BatchTransaction&) = delete;
+
+  // False when the batch could not be committed (it was rolled back).
+  [[nodiscard]] bool Commit();
+
+ private:
+  bool active_ = false;
+};
+
+}  // namespace marlinden

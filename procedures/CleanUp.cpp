@@ -1,0 +1,106 @@
+#include "procedures/CleanUp.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "procedures/BatchProgress.h"
+#include "procedures/ImportProcess.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/ui/EventCode.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+
+namespace {
+
+constexpr const char* kSection = "CleanUp";
+
+}  // namespace
+
+bool KeepsAddress(std::string_view url) {
+  const std::string prefix = runtime::UpperAscii(url.substr(0, 3));
+  return prefix == "HTT" || prefix == "FTP";
+}
+
+void CleanUpProcess::UpdateDisplay() {
+  ProcessManager::UpdateDisplay();
+  TellBatchProgress("Clean Up Import", PERCENTILE != nullptr ? *PERCENTILE : 0);
+}
+
+Severity CleanUpProcess::TakeRecord() {
+  const Severity result = ProcessManager::TakeRecord();
+  runtime::DataFile& store = BookmarkStore();
+  // Deleted straight in the file: the next read goes on after it. A failed
+  // delete leaves the record, and the run goes on.
+  if (!KeepsAddress(store.Record().Field(WebUrl).ClippedText()) && store.Delete() == runtime::NoError) {
+    ++LastImportFigures.removed;
+  }
+  return result;
+}
+
+Severity CleanUpWindow::Init() {
+  REQUEST = RequestCode;
+  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
+  FIRSTFIELD = 1;
+  VCRREQUEST = &VcrRequest;
+  ERRORS = &GlobalErrors;
+  RequestCode = RequestNone;
+  ResponseCode = ResponseNone;
+  if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
+  filesOpen_ = true;
+  (void)BookmarkStoreManager->UseFile();
+
+  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kSection));
+  OPENED = 1;
+  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
+
+  const std::int64_t estimate = BookmarkStore().Bytes() / kBookmarkRecordSize;
+  view_ = std::make_unique<runtime::View>(BookmarkStore());
+  process_.Init(*view_, *BookmarkStoreRelations, ProgressPercent,
+                static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
+  process_.PROGRESSBAR = ProgressBar;
+  process_.AddSortOrder(0);
+  window.SetTitle("Processing Records");
+  window.SetText(ProgressPercent, "0% Completed");
+  window.SetText(ProgressTextLine, "Clean Up Import");
+  ReportManager::Init(process_);
+  AddItem(ProgressCancel, ResponseCancelled);
+  (void)BookmarkStore().SendOption("QUICKSCAN=on");
+  SetAlerts();
+  return SeverityOk;
+}
+
+Severity CleanUpWindow::TakeWindowEvent() {
+  if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
+  BatchTransaction batch;
+  const Severity result = ReportManager::TakeWindowEvent();
+  if (!batch.Commit()) {
+    ShowFileProblem("Clean Up Import", "The last deletions could not be saved: " + runtime::LastError().text + ".");
+    RESPONSE = ResponseCancelled;
+    return SeverityFatal;
+  }
+  return result;
+}
+
+Severity CleanUpWindow::Kill() {
+  if (const Severity result = ReportManager::Kill(); result != SeverityOk) return result;
+  view_.reset();
+  if (filesOpen_) {
+    (void)BookmarkStoreRelations->Close();
+    filesOpen_ = false;
+  }
+  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
+  CloseWindow();
+  return SeverityOk;
+}
+
+void CleanUp() {
+  CleanUpWindow window;
+  ResponseCode = window.Run();
+}
+
+}  // namespace marlinden

@@ -1,0 +1,71 @@
+// The e-mail form: one message, with at most one attached file, to the mail
+// server of the user's choice. The mail host and the sender come back from
+// the last use (the mail settings file holds one record); everything else
+// starts empty. OK sends through a MailSender while a "Sending Email . . ."
+// window shows, tells the result in a message box, stores the settings and
+// closes the form; Cancel closes it without storing anything. Runs on the
+// calling runtime thread, holding the runtime lock (released while the mail
+// is handed over).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "errors/Severity.h"
+#include "runtime/ui/WindowDescription.h"
+#include "window/FileSelector.h"
+#include "window/WindowManager.h"
+
+namespace marlinden {
+
+// The form's controls, numbered in declaration order (the screen shows host,
+// sender, receiver, attachment, subject, message from the top).
+enum EmailControl : std::int32_t {
+  EmailReceiver = 1,
+  EmailHost,
+  EmailSender,
+  EmailAttachmentButton,
+  EmailAttachment,
+  EmailSubject,
+  EmailMessage,
+  EmailOkButton,
+  EmailCancelButton,
+};
+
+inline constexpr const char* kEmailIniSection = "emailscreen";
+inline constexpr const char* kEmailMailer = "Marlinden";
+inline constexpr const char* kMailSentText = "Mail Send OK!";
+inline constexpr const char* kMailFailedText = "Error sending E-Mail!|";
+inline constexpr const char* kMailBoxCaption = "Internet Mail";
+inline constexpr const char* kAttachmentTooLongText =
+    "The path of the chosen file is longer than 250 characters, so the file cannot be attached.";
+inline constexpr std::size_t kAttachmentWidth = 250;
+inline constexpr std::size_t kEmailMessageWidth = 1000;
+inline constexpr std::uint8_t kEmailAttachmentType = 8;
+inline constexpr std::uint8_t kEmailMessageType = 6;
+
+runtime::ui::WindowDescription EmailWindowDescription();
+runtime::ui::WindowDescription SendingEmailWindowDescription();
+
+class EmailWindow : public WindowManager {
+ public:
+  Severity Init() override;
+  Severity Kill() override;
+  Severity TakeAccepted() override;
+
+ private:
+  void ChooseAttachment();
+  // Copies the entries into the settings record (each cut to its field).
+  void StoreControls();
+  void SendMail();
+  void StoreSettings();
+
+  FileSelector selector_;
+  bool filesOpened_ = false;
+  bool hasRecord_ = false;  // the settings file held a record when the form opened
+};
+
+// The e-mail procedure: runs the form; leaves its result in ResponseCode.
+void Email();
+
+}  // namespace marlinden

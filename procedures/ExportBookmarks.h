@@ -1,0 +1,56 @@
+// The export's "Save As" window: the user names the bookmark HTML file
+// (typed, or chosen in the save dialog) and starts the export, which writes
+// to the path named at that moment. Runs on a runtime thread of its own
+// (StartExportBookmarks), so the main window stays usable; holds the
+// runtime lock while it runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "errors/Severity.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/ui/WindowDescription.h"
+#include "window/WindowManager.h"
+
+namespace marlinden {
+
+enum ExportControl : std::int32_t {
+  ExportPrompt = 1,
+  ExportEntry,
+  ExportOk,
+  ExportCancel,
+  ExportLookup,
+};
+
+// The save dialog's saved current directory and chosen name; blank until
+// the dialog is first used. Guarded by the runtime lock.
+extern runtime::FixedText<250> ExportSavedDirectory;
+extern runtime::FixedText<250> ExportChosenName;
+
+runtime::ui::WindowDescription ExportWindowDescription();
+
+// The name the lookup makes of the dialog's answer: the path as chosen (its
+// letter case kept), with ".HTM" appended unless ".HTM" occurs in it in any
+// letter case; empty when nothing but ".HTM" would remain.
+std::string ExportFileName(std::string_view chosen);
+
+class ExportBookmarksWindow : public WindowManager {
+ public:
+  Severity Init() override;
+  Severity Kill() override;
+  Severity TakeAccepted() override;
+
+ private:
+  void LookUp();
+};
+
+// The export procedure (the "Save As" window); leaves its result in
+// ResponseCode.
+void ExportBookmarks();
+
+// Starts ExportBookmarks on a new runtime thread; returns its thread number
+// (0 when it could not start).
+std::int32_t StartExportBookmarks();
+
+}  // namespace marlinden

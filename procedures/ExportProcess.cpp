@@ -1,0 +1,202 @@
+#include "procedures/ExportProcess.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/DataFiles.h"
+#include "app/Favorite.h"
+#include "app/Globals.h"
+#include "procedures/BatchProgress.h"
+#include "procedures/BookmarkHtml.h"
+#include "runtime/system/RuntimeError.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+
+namespace {
+
+constexpr const char* kExportCaption = "Export Bookmarks";
+constexpr const char* kSection = "exportme";
+
+// Guarded by the runtime lock.
+bool exportRunning = false;
+
+std::filesystem::path Canonical(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+  return error ? path.lexically_normal() : canonical;
+}
+
+// The files the program keeps in its data folder.
+std::vector<std::filesystem::path> OwnFiles() {
+  std::vector<std::filesystem::path> files;
+  for (const std::string& store : {BookmarkStore().DiskName(), MailSettingsStore().DiskName()}) {
+    for (const char* suffix : {".db", ".db-wal", ".db-shm", ".db-journal"}) files.emplace_back(store + suffix);
+  }
+  files.emplace_back(kWindowIniFile);
+  files.emplace_back(kFavoriteIniFile);
+  return files;
+}
+
+}  // namespace
+
+std::int64_t LastExportLines = 0;
+bool LastExportFailed = false;
+
+bool ExportRunning() { return exportRunning; }
+
+std::string ExportTemporaryPath(const std::string& target) { return target + ".marlinden-export"; }
+
+std::string ExportTargetProblem(const std::string& target) {
+  if (target.empty()) return "No file name has been given for the export.";
+  std::error_code error;
+  const std::filesystem::path path(target);
+  if (std::filesystem::is_directory(path, error)) return target + " is a folder: name a file to export to.";
+  const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
+  if (!std::filesystem::is_directory(folder, error)) return "The folder " + folder.string() + " does not exist.";
+  // The new file is written beside the target first.
+  if (::access(folder.c_str(), W_OK) != 0) return "The folder " + folder.string() + " cannot be written to.";
+  const std::filesystem::path canonical = Canonical(path);
+  for (const std::filesystem::path& own : OwnFiles()) {
+    if (Canonical(own) == canonical) return target + " is one of the program's own files and is not overwritten.";
+  }
+  return {};
+}
+
+// --- The line process -------------------------------------------------------------
+
+bool ExportLineProcess::Write(const std::string& line) {
+  BookmarkExportFile().Record().Field(ExpBookmark).SetText(line);
+  if (BookmarkExportFileManager->Insert() == SeverityOk) return true;
+  FAILED = true;
+  return false;
+}
+
+void ExportLineProcess::UpdateDisplay() {
+  ProcessManager::UpdateDisplay();
+  TellBatchProgress("Exporting Bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
+}
+
+Severity ExportLineProcess::TakeRecord() {
+  const Severity result = ProcessManager::TakeRecord();
+  runtime::RecordBuffer& web = BookmarkStore().Record();
+  if (!Write(ExportLine(web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText()))) {
+    return SeverityFatal;
+  }
+  ++WRITTEN;
+  return result;
+}
+
+// --- The progress window ----------------------------------------------------------
+
+void ExportProgressWindow::UseTemporaryFile() {
+  shownName_.Set(target_);
+  BookmarkExportFileManager->FILENAME = &shownName_;
+  BookmarkExportFile().SetDiskNameSource([this] { return temporary_; });
+}
+
+void ExportProgressWindow::UseTransferFileName() {
+  BookmarkExportFileManager->FILENAME = &TransferFileName;
+  BookmarkExportFile().SetDiskNameSource([] { return TransferFileName.Clipped(); });
+}
+
+Severity ExportProgressWindow::Init() {
+  REQUEST = RequestCode;
+  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
+  FIRSTFIELD = 1;
+  VCRREQUEST = &VcrRequest;
+  ERRORS = &GlobalErrors;
+  RequestCode = RequestNone;
+  ResponseCode = ResponseNone;
+  if (exportRunning) {
+    ShowFileProblem(kExportCaption, "An export is running already; wait until it has finished.");
+    return SeverityNotify;
+  }
+  if (const std::string problem = ExportTargetProblem(target_); !problem.empty()) {
+    ShowFileProblem(kExportCaption, problem);
+    return SeverityNotify;
+  }
+  exportRunning = running_ = true;
+  temporary_ = ExportTemporaryPath(target_);
+  UseTemporaryFile();
+  (void)BookmarkExportFile().Remove();  // a temporary file a crash left behind
+
+  if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
+  if (BookmarkExportFileRelations->Open() != SeverityOk) {
+    (void)BookmarkStoreRelations->Close();
+    return SeverityNotify;
+  }
+  filesOpen_ = true;
+  if (BookmarkExportFileManager->UseFile() != SeverityOk) process_.FAILED = true;
+  for (const char* line : kExportHeader) {
+    if (!process_.FAILED) (void)process_.Write(line);
+  }
+
+  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kSection));
+  OPENED = 1;
+  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
+  if (process_.FAILED) return SeverityNotify;
+
+  (void)BookmarkStoreManager->UseFile();
+  const std::int64_t estimate = BookmarkStore().Bytes() / kBookmarkRecordSize;
+  view_ = std::make_unique<runtime::View>(BookmarkStore());
+  process_.Init(*view_, *BookmarkStoreRelations, ProgressPercent,
+                static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
+  process_.PROGRESSBAR = ProgressBar;
+  process_.AddSortOrder(0);
+  window.SetTitle("Processing Records");
+  window.SetText(ProgressPercent, "0% Completed");
+  window.SetText(ProgressTextLine, "Exporting Bookmarks");
+  ReportManager::Init(process_);
+  AddItem(ProgressCancel, ResponseCancelled);
+  (void)BookmarkStore().SendOption("QUICKSCAN=on");
+  SetAlerts();
+  return SeverityOk;
+}
+
+void ExportProgressWindow::Finish() {
+  if (filesOpen_) {
+    // A cancelled run still ends with the closing line: a well-formed file.
+    if (!process_.FAILED) (void)process_.Write(kExportFooter);
+    (void)BookmarkStoreRelations->Close();
+    (void)BookmarkExportFileRelations->Close();
+    filesOpen_ = false;
+  }
+  if (running_) {
+    if (!process_.FAILED && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+      process_.FAILED = true;
+      ShowFileProblem(kExportCaption, "The export could not replace " + target_ + ".");
+    }
+    if (process_.FAILED) {
+      (void)BookmarkExportFile().Remove();
+      RESPONSE = ResponseCancelled;
+    }
+    UseTransferFileName();
+    exportRunning = running_ = false;
+    LastExportLines = process_.WRITTEN;
+    LastExportFailed = process_.FAILED;
+  }
+}
+
+Severity ExportProgressWindow::Kill() {
+  const Severity base = ReportManager::Kill();
+  if (base != SeverityOk && PROCESS != nullptr) return base;
+  view_.reset();
+  Finish();
+  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
+  CloseWindow();
+  return SeverityOk;
+}
+
+void ExportProcess(const std::string& target) {
+  LastExportLines = 0;
+  LastExportFailed = true;  // until a run has finished
+  ExportProgressWindow window(target);
+  ResponseCode = window.Run();
+}
+
+}  // namespace marlinden

@@ -1,0 +1,78 @@
+// The export's batch process: writes every bookmark into a bookmark HTML
+// file that browsers import (escaped, UTF-8, one whole line per bookmark).
+// The lines go to a temporary file beside the target, which replaces the
+// target only when the run ends without a write failure (a cancelled run
+// still gives a well-formed file); after a failure the previous file stays
+// as it was. The target is the path handed over when the user pressed
+// "OK", never what TransferFileName holds later. One export runs at a time.
+// Thread: the export's runtime thread, holding the runtime lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "errors/Severity.h"
+#include "process/ProcessManager.h"
+#include "process/ReportManager.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/views/View.h"
+
+namespace marlinden {
+
+// Why target may not be written by the export ("" when it may): empty, a
+// folder, in a folder that does not exist, or one of the program's own
+// data or INI files.
+std::string ExportTargetProblem(const std::string& target);
+
+// The temporary file an export to target writes first.
+std::string ExportTemporaryPath(const std::string& target);
+
+class ExportLineProcess : public ProcessManager {
+ public:
+  Severity TakeRecord() override;
+  void UpdateDisplay() override;
+  // Appends line to the export file; false (reported) when it failed.
+  bool Write(const std::string& line);
+
+  bool FAILED = false;       // a write failed: the target is not replaced
+  std::int64_t WRITTEN = 0;  // bookmark lines written
+};
+
+class ExportProgressWindow : public ReportManager {
+ public:
+  explicit ExportProgressWindow(std::string target) : target_(std::move(target)) {}
+  Severity Init() override;
+  Severity Kill() override;
+
+ private:
+  // Points the export file at the temporary file (and its messages at the
+  // target) for this run, and back at TransferFileName afterwards.
+  void UseTemporaryFile();
+  void UseTransferFileName();
+  // Ends the run: the temporary file replaces the target, or is removed.
+  void Finish();
+
+  const std::string target_;
+  std::string temporary_;
+  runtime::FixedText<255> shownName_;
+  ExportLineProcess process_;
+  std::unique_ptr<runtime::View> view_;
+  std::uint8_t percentile_ = 0;
+  bool filesOpen_ = false;
+  bool running_ = false;  // this window holds the one-export-at-a-time mark
+};
+
+// The export process procedure for target; leaves its result in
+// ResponseCode.
+void ExportProcess(const std::string& target);
+
+// Bookmark lines the last export wrote, and whether it failed (the target
+// was then left as it was). Guarded by the runtime lock.
+extern std::int64_t LastExportLines;
+extern bool LastExportFailed;
+
+// Whether an export is running (on any thread).
+bool ExportRunning();
+
+}  // namespace marlinden

@@ -1,0 +1,111 @@
+#include "procedures/ImportBookmarks.h"
+
+#include <string>
+
+#include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "procedures/BatchProgress.h"
+#include "procedures/ImportProcess.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+
+using runtime::ui::ControlDescription;
+using runtime::ui::ControlKind;
+
+namespace {
+
+constexpr const char* kSection = "importbookmarks";
+
+ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
+  ControlDescription control;
+  control.kind = kind;
+  control.text = std::move(text);
+  control.rect = rect;
+  return control;
+}
+
+}  // namespace
+
+runtime::ui::WindowDescription ImportWindowDescription() {
+  runtime::ui::WindowDescription d;
+  d.name = kSection;
+  d.title = "Import Bookmarks";
+  d.rect = {0, 0, 220, 50};
+  d.font = {"MS Sans Serif", 8};
+  ControlDescription entry = Control(ControlKind::Entry, "", {60, 6, 136, 10});
+  entry.picture = "@s255";
+  ControlDescription lookup = Control(ControlKind::Button, "", {200, 5, 14, 12});
+  lookup.icon = "Open.ico";
+  lookup.tip = "Select A file To Import";
+  d.controls = {
+      Control(ControlKind::Prompt, "Bookmark File:", {4, 6, 54, 10}),
+      entry,
+      lookup,
+      Control(ControlKind::Button, "OK", {110, 30, 45, 14}),
+      Control(ControlKind::Button, "Cancel", {160, 30, 45, 14}),
+  };
+  return d;
+}
+
+Severity ImportBookmarksWindow::Init() {
+  REQUEST = RequestCode;
+  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
+  FIRSTFIELD = ImportPrompt;
+  VCRREQUEST = &VcrRequest;
+  ERRORS = &GlobalErrors;
+  RequestCode = RequestNone;
+  ResponseCode = ResponseNone;
+  runtime::ui::Window& window = OpenWindow(ImportWindowDescription());
+  OPENED = 1;
+  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
+  window.SetText(ImportEntry, TransferFileName.Clipped());
+  selector_.Init();
+  selector_.FLAGS |= SelectorLongNames;
+  // What browsers write, in either letter case.
+  selector_.SetMask("HTML files", "*.htm;*.html;*.HTM;*.HTML");
+  selector_.AddMask("All Files", "*.*");
+  SetAlerts();
+  return SeverityOk;
+}
+
+Severity ImportBookmarksWindow::TakeAccepted() {
+  const std::int32_t control = ThisEvent().control;
+  runtime::ui::Window* window = GetWindow();
+  if (window != nullptr && control == ImportEntry) TransferFileName.Set(window->Text(ImportEntry));
+  if (window != nullptr && control == ImportOk) {
+    TransferFileName.Set(window->Text(ImportEntry));
+    if (const std::string problem = ImportFileProblem(TransferFileName.Clipped()); !problem.empty()) {
+      ShowFileProblem("Import Bookmarks", problem);
+      window->Select(ImportEntry);
+      return SeverityNotify;
+    }
+    window->Post(runtime::ui::EventCode::CloseWindow);
+    ImportProcess();
+    RESPONSE = ResponseCode;
+  } else if (window != nullptr && control == ImportCancel) {
+    window->Post(runtime::ui::EventCode::CloseWindow);
+  }
+  const Severity result = WindowManager::TakeAccepted();
+  if (window != nullptr && control == ImportLookup) {
+    Update();
+    TransferFileName.Set(selector_.Ask(KeepDirectory::Yes));
+    window->SetText(ImportEntry, TransferFileName.Clipped());
+    window->Display();
+  }
+  return result;
+}
+
+Severity ImportBookmarksWindow::Kill() {
+  if (const Severity result = WindowManager::Kill(); result != SeverityOk) return result;
+  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
+  CloseWindow();
+  return SeverityOk;
+}
+
+void ImportBookmarks() {
+  ImportBookmarksWindow window;
+  ResponseCode = window.Run();
+}
+
+}  // namespace marlinden

@@ -1,0 +1,378 @@
+// The import, clean-up and export procedures end to end on the headless
+// backend, with real files in a temporary data folder: realistic browser
+// files from the generator, every kind of bad input, cancelling half-way
+// and the round trip export -> import.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AppTestSupport.h"
+#include "app/DataFiles.h"
+#include "app/StartUp.h"
+#include "procedures/BatchProgress.h"
+#include "procedures/CleanUp.h"
+#include "procedures/ExportProcess.h"
+#include "procedures/ImportProcess.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/system/Clock.h"
+#include "runtime/text/FixedText.h"
+#include "runtime/ui/EventLoop.h"
+#include "support/WindowTestFixture.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+namespace {
+
+using namespace std::chrono_literals;
+using Store = std::map<std::string, std::string>;  // URL -> description
+
+// The runtime's monotonic time moves only while a timer event is handled
+// (a step per look) and when the test advances it: each timer event then
+// takes a small batch, and the test decides when the next one comes.
+class BatchClock final : public runtime::TimeSource {
+ public:
+  std::int64_t LocalMicros() const override { return Read(); }
+  std::int64_t SteadyMicros() const override { return Read(); }
+  void Advance(std::int64_t micros) { now_ += micros; }
+
+ private:
+  std::int64_t Read() const {
+    const runtime::ui::Event* event = runtime::ui::CurrentEvent();
+    if (event != nullptr && event->code == runtime::ui::EventCode::Timer) now_ += kStepMicros;
+    return now_.load();
+  }
+  static constexpr std::int64_t kStepMicros = 300'000;
+  // Behind the system's monotonic clock, so a window timer set by this clock
+  // is due at once when the test hands time back to the system's.
+  mutable std::atomic<std::int64_t> now_{0};
+};
+
+class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
+ protected:
+  // Runs body as the program's main procedure and waits for its end.
+  void RunMain(const std::function<void()>& body) {
+    Start([body] { RunProgram(body); });
+    ASSERT_TRUE(program->WaitForEnd(60s));
+    NewProgram();
+  }
+  void NewProgram() {
+    program.reset();
+    program = std::make_unique<runtime::ui::Program>(backend);
+  }
+
+  ImportFigures Import(const std::string& path) {
+    ImportFigures figures;
+    RunMain([&] {
+      TransferFileName.Set(path);
+      ImportProcess();
+      figures = LastImportFigures;
+    });
+    return figures;
+  }
+
+  std::uint8_t Export(const std::string& target) {
+    std::uint8_t response = 0;
+    RunMain([&] {
+      ExportProcess(target);
+      response = ResponseCode;
+    });
+    return response;
+  }
+
+  // Every bookmark, read through a station of its own.
+  Store ReadStore() {
+    Store store;
+    auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+    if (file->Open(runtime::AccessRead | runtime::ShareDenyNone) != 0) return store;
+    (void)file->SetOrder(0);
+    while (file->Next() == 0) {
+      const auto url = std::string(file->Record().Field(WebUrl).ClippedText());
+      EXPECT_EQ(store.count(url), 0u) << "twice: " << url;
+      store[url] = std::string(file->Record().Field(WebDescription).ClippedText());
+    }
+    (void)file->Close();
+    return store;
+  }
+
+  // One timer event of window: the clock moves on, and an event of no
+  // meaning wakes the window's loop, which then finds its timer due.
+  void Tick(BatchClock& clock, runtime::ui::WindowId window) {
+    clock.Advance(10'000);
+    driver.Post(window, runtime::ui::ProgramEvent(1));
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
+
+  std::string Path(const std::string& name) const { return cwd.Dir().File(name); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+
+  // A generated browser file of n links and the figures it must give.
+  std::map<std::string, long> Generate(const std::string& name, int n) {
+    const std::string stats = Path(name + ".stats");
+    const std::string command = std::string("python3 ") + MARLINDEN_BOOKMARK_GENERATOR + " " + std::to_string(n) +
+                                " -o " + Path(name) + " --stats " + stats + " 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(stats);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::map<std::string, long> figures;
+    for (const char* key : {"links", "lines", "distinct_urls_nocase", "long_lines"}) {
+      const std::string json = text.str();
+      const std::size_t at = json.find(std::string("\"") + key + "\": ");
+      if (at != std::string::npos) figures[key] = std::stol(json.substr(at + std::string(key).size() + 4));
+    }
+    return figures;
+  }
+
+  std::string ReadFile(const std::string& name) {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  testing_support::TempCurrentDirectory cwd;
+};
+
+TEST_F(ImportExportTest, ImportOfABrowserFileGivesTheGeneratorsFigures) {
+  auto expected = Generate("bookmarks.html", 3000);
+  ASSERT_GT(expected["long_lines"], 0);
+  const ImportFigures figures = Import(Path("bookmarks.html"));
+  EXPECT_EQ(figures.lines, expected["lines"]);
+  EXPECT_EQ(figures.links, expected["links"]);
+  EXPECT_EQ(figures.added, expected["distinct_urls_nocase"]);
+  EXPECT_EQ(figures.added + figures.skipped, figures.links);
+  EXPECT_GT(figures.removed, 0);
+  const Store store = ReadStore();
+  EXPECT_EQ(static_cast<std::int64_t>(store.size()), figures.added - figures.removed);
+  for (const auto& [url, description] : store) EXPECT_TRUE(KeepsAddress(url)) << url;
+  // A second import finds every web and FTP address stored already; only
+  // what the clean-up removed comes (and goes) again.
+  const ImportFigures again = Import(Path("bookmarks.html"));
+  EXPECT_EQ(again.added, figures.removed);
+  EXPECT_EQ(again.removed, figures.removed);
+  EXPECT_EQ(ReadStore().size(), store.size());
+}
+
+TEST_F(ImportExportTest, ImportReadsRealWorldLineShapes) {
+  Write(
+      "quirks.htm",
+      "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<TITLE>Bookmarks</TITLE>\r\n<H1>Bookmarks</H1>\r\n"
+      "<DL><p>\r\n<DT><H3>Folder &amp; more</H3>\r\n"
+      "<DT><A ADD_DATE=\"1\" href=\"https://a.example/?x=1&amp;y=2\" ICON=\"data:" +
+          std::string(5000, 'Q') +
+          "\">Caf\xC3\xA9 &lt;b&gt; it&#39;s</a>\r\n"
+          "<dt><a href='HTTPS://A.EXAMPLE/?X=1&amp;Y=2'>same, other case</a><DT><A HREF=\"ftp://f.example/\">F</A>\r\n"
+          "<DT><A HREF=\"mailto:x@y.example\">mail</A>\r\n<DD>just a description\r\n"
+          "<DT><A HREF=\"https://long.example/" +
+          std::string(300, 'p') + "\">" + std::string(240, 'd') +
+          "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC</A>\r\n</DL><p>\r\n");
+  const ImportFigures figures = Import(Path("quirks.htm"));
+  EXPECT_EQ(figures.links, 5);
+  EXPECT_EQ(figures.skipped, 1);
+  EXPECT_EQ(figures.removed, 1);
+  const Store store = ReadStore();
+  const std::string longUrl = "https://long.example/" + std::string(234, 'p');  // cut to 255 bytes
+  // 240 + three whole euro signs fit in 250 bytes; the fourth is left out.
+  const std::string longTitle = std::string(240, 'd') + "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";
+  EXPECT_EQ(
+      store,
+      (Store{{"https://a.example/?x=1&y=2", "Caf\xC3\xA9 <b> it's"}, {"ftp://f.example/", "F"}, {longUrl, longTitle}}));
+}
+
+TEST_F(ImportExportTest, BadInputImportsNothingAndNeverEndsTheProgram) {
+  // One bookmark that must stay as it is.
+  Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
+  ASSERT_EQ(Import(Path("one.htm")).added, 1);
+  std::filesystem::create_directory(Path("folder.htm"));
+  std::string binary;
+  for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919 + 13) % 256);
+  Write("empty.htm", "");
+  Write("nolinks.htm", "<TITLE>Bookmarks</TITLE>\n<H1>Nothing</H1>\n<DL><p>\n</DL><p>\n");
+  Write("binary.bin", binary);
+  Write("nul.htm", std::string("<DT>\0\0\0<A\0HREF=\"x\">\0</A>\n\0\0\n", 24));
+  Write("badutf8.htm", "\xFF\xFE<DT>\xC3(\xA0\xA1 header\n");
+  const struct {
+    std::string name;
+    int boxes;  // messages the user is shown
+    std::string caption;
+  } cases[] = {
+      {"empty.htm", 1, "No Records"}, {"nolinks.htm", 0, ""},
+      {"binary.bin", 0, ""},          {"nul.htm", 0, ""},
+      {"badutf8.htm", 0, ""},         {"missing.htm", 1, "Import Bookmarks"},
+      {"", 1, "Import Bookmarks"},    {"folder.htm", 1, "Import Bookmarks"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    backend.MessageBoxes().Reset();
+    for (int i = 0; i < c.boxes; ++i) backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+    const ImportFigures figures = Import(c.name.empty() ? "" : Path(c.name));
+    EXPECT_EQ(figures.added, 0);
+    const auto boxes = backend.MessageBoxRequests();
+    ASSERT_EQ(static_cast<int>(boxes.size()), c.boxes);
+    if (c.boxes > 0) EXPECT_EQ(boxes[0].caption, c.caption);
+    EXPECT_EQ(ReadStore(), (Store{{"https://kept.example/", "Kept"}}));
+  }
+  EXPECT_FALSE(std::filesystem::exists(Path("missing.htm")));
+}
+
+TEST_F(ImportExportTest, AFiftyMegabyteFileOnOneLineGivesEveryLink) {
+  {
+    std::ofstream out(Path("oneline.htm"), std::ios::binary);
+    const std::string icon(50'000, 'A');
+    for (int i = 0; i < 1000; ++i) {
+      out << "<DT><A HREF=\"https://one.example/" << i << "\" ICON=\"data:image/png;base64," << icon << "\">Link " << i
+          << "</A>";
+    }
+  }
+  ASSERT_GT(std::filesystem::file_size(Path("oneline.htm")), 50'000'000u);
+  const ImportFigures figures = Import(Path("oneline.htm"));
+  EXPECT_EQ(figures.lines, 1);
+  EXPECT_EQ(figures.added, 1000);
+  const Store store = ReadStore();
+  EXPECT_EQ(store.size(), 1000u);
+  EXPECT_EQ(store.at("https://one.example/999"), "Link 999");
+}
+
+TEST_F(ImportExportTest, CancelHalfWayKeepsWhatWasImported) {
+  BatchClock clock;
+  auto timeSource = std::make_unique<runtime::ScopedTimeSource>(clock);
+  {
+    std::ofstream out(Path("many.htm"), std::ios::binary);
+    for (int i = 0; i < 3 * kLinksPerTurn; ++i) out << "<DT><A HREF=\"http://m.example/" << i << "\">M</A>";
+  }
+  ImportFigures figures;
+  Start([&] {
+    RunProgram([&] {
+      TransferFileName.Set(Path("many.htm"));
+      ImportProcess();
+      figures = LastImportFigures;
+    });
+  });
+  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  Tick(clock, progress);
+  driver.Click(progress, ProgressCancel);
+  ASSERT_TRUE(driver.WaitForClose(progress));
+  timeSource.reset();  // the clean-up that follows runs on the system's clock
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  NewProgram();
+  EXPECT_EQ(figures.added, kLinksPerTurn);
+  EXPECT_EQ(ReadStore().size(), static_cast<std::size_t>(kLinksPerTurn));
+}
+
+TEST_F(ImportExportTest, ExportThenImportIntoAnEmptyFolderGivesEveryBookmarkBack) {
+  Generate("source.html", 1500);
+  (void)Import(Path("source.html"));
+  const Store original = ReadStore();
+  ASSERT_GT(original.size(), 1000u);
+  EXPECT_EQ(Export(Path("Exported.HTM")), ResponseCompleted);
+  const std::string text = ReadFile("Exported.HTM");
+  EXPECT_EQ(text.rfind("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META", 0), 0u);
+  EXPECT_TRUE(text.ends_with("\n</DL><p>\n"));
+  EXPECT_FALSE(std::filesystem::exists(ExportTemporaryPath(Path("Exported.HTM"))));
+
+  testing_support::TempCurrentDirectory other;
+  std::filesystem::copy_file(cwd.Dir().File("Exported.HTM"), other.Dir().File("Exported.HTM"));
+  const ImportFigures figures = Import(other.Dir().File("Exported.HTM"));
+  EXPECT_EQ(figures.removed, 0);
+  EXPECT_EQ(ReadStore(), original);
+}
+
+TEST_F(ImportExportTest, ExportOfAnEmptyFileWritesHeaderAndClosingLine) {
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);  // "No Records"
+  EXPECT_EQ(Export(Path("empty.htm")), ResponseCancelled);
+  EXPECT_EQ(ReadFile("empty.htm"),
+            "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+            "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+            "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n</DL><p>\n");
+}
+
+TEST_F(ImportExportTest, ExportRefusesBadTargetsAndKeepsThePreviousFile) {
+  Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
+  (void)Import(Path("one.htm"));
+  std::filesystem::create_directory(Path("locked"));
+  Write("locked/previous.htm", "previous contents\n");
+  std::filesystem::permissions(Path("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const bool privileged = ::access(Path("locked").c_str(), W_OK) == 0;
+  struct Case {
+    std::string target;
+    int boxes;
+  };
+  std::vector<Case> cases = {
+      {"", 1},
+      {Path("no-such-folder/x.htm"), 1},
+      {Path("locked"), 1},
+      {Path("MARLINDEN.db"), 1},
+      {Path("marlinden.INI"), 1},
+  };
+  if (!privileged) cases.push_back({Path("locked/previous.htm"), 1});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    backend.MessageBoxes().Reset();
+    for (int i = 0; i < c.boxes; ++i) backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+    EXPECT_EQ(Export(c.target), ResponseCancelled);
+    EXPECT_EQ(static_cast<int>(backend.MessageBoxRequests().size()), c.boxes);
+  }
+  EXPECT_EQ(ReadFile("locked/previous.htm"), "previous contents\n");
+  EXPECT_EQ(ReadStore(), (Store{{"https://kept.example/", "Kept"}}));
+  std::filesystem::permissions(Path("locked"), std::filesystem::perms::owner_all);
+}
+
+TEST_F(ImportExportTest, CancelledExportIsWellFormedAndReplacesTheTarget) {
+  std::string links;
+  for (int i = 0; i < 200; ++i) links += "<DT><A HREF=\"https://c.example/" + std::to_string(i) + "\">C</A>\n";
+  Write("links.htm", links);
+  (void)Import(Path("links.htm"));
+  Write("out.htm", "previous contents\n");
+  BatchClock clock;
+  runtime::ScopedTimeSource timeSource(clock);
+  Start([&] { RunProgram([&] { ExportProcess(Path("out.htm")); }); });
+  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  Tick(clock, progress);
+  Tick(clock, progress);
+  EXPECT_EQ(ReadFile("out.htm"), "previous contents\n");  // replaced only at the end
+  driver.Click(progress, ProgressCancel);
+  ASSERT_TRUE(program->WaitForEnd(10s));
+  NewProgram();
+  const std::string text = ReadFile("out.htm");
+  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  EXPECT_GT(lines, 6u);
+  EXPECT_LT(lines, 206u);
+  EXPECT_TRUE(text.ends_with("</A>\n</DL><p>\n"));
+}
+
+TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunCompletesIt) {
+  auto expected = Generate("big.html", 30000);
+  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + Path("big.html") + " 20";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
+  const Store partial = ReadStore();
+  EXPECT_GT(partial.size(), 0u);
+  EXPECT_LT(static_cast<long>(partial.size()), expected["distinct_urls_nocase"]);
+  for (const auto& [url, description] : partial) EXPECT_FALSE(url.empty());
+
+  const ImportFigures figures = Import(Path("big.html"));
+  EXPECT_EQ(static_cast<long>(partial.size()) + figures.added, expected["distinct_urls_nocase"]);
+  const Store store = ReadStore();
+  EXPECT_EQ(static_cast<std::int64_t>(store.size()), expected["distinct_urls_nocase"] - figures.removed);
+  std::set<std::string> folded;
+  for (const auto& [url, description] : store) folded.insert(runtime::UpperAscii(url));
+  EXPECT_EQ(folded.size(), store.size());
+}
+
+}  // namespace
+}  // namespace marlinden
