@@ -2,7 +2,7 @@
 packages=(cmake ninja-build g++ pkg-config clang-format libsqlite3-dev sqlite3 libgtest-dev googletest python3
           qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
           libcurl4-openssl-dev python3-aiosmtpd openssl
-          xvfb x11-utils x11-apps netpbm)
+          xvfb x11-utils x11-apps netpbm poppler-utils)
 
 install_missing_packages() {
   local missing=()
