@@ -22,6 +22,8 @@ class PageSink {
   [[nodiscard]] virtual bool TakePage(const PageImage& page) = 0;
   // Ends the job; false when the job failed (nothing may count as printed).
   [[nodiscard]] virtual bool End() = 0;
+  // Drops a begun job: nothing of it is printed.
+  virtual void Abort() = 0;
 };
 
 }  // namespace runtime

@@ -148,4 +148,13 @@ bool Report::Close() {
   return ok;
 }
 
+void Report::Discard() {
+  if (directJob_) printer_->Abort();
+  directJob_ = false;
+  pageOpen_ = false;
+  sendList_ = false;
+  open_ = false;
+  page_ = PageImage{};
+}
+
 }  // namespace runtime

@@ -44,6 +44,9 @@ class Report {
   // Ends a non-empty page, prints what was marked or generated; false when
   // printing failed. Does not empty the list.
   [[nodiscard]] bool Close();
+  // Closes without printing anything: the current page and a job begun on
+  // the printer are dropped.
+  void Discard();
 
   std::int32_t PageNumber() const { return pageNumber_; }
   // Pages the printer accepted in a job that ended well.

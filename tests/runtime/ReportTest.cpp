@@ -34,11 +34,13 @@ class RecordingPrinter : public runtime::PageSink {
     return true;
   }
   bool End() override { return !failEnd; }
+  void Abort() override { ++aborted; }
 
   bool makesCopies = false;
   bool failBegin = false;
   bool failEnd = false;
   int jobs = 0;
+  int aborted = 0;
   std::int32_t jobCopies = 0;
   std::vector<std::vector<std::string>> pages;
 };
@@ -127,6 +129,17 @@ TEST(ReportTest, DirectPagesGoToThePrinterAsTheyAreMade) {
   EXPECT_EQ(printer.pages.size(), 2u);
   EXPECT_EQ(printer.jobCopies, 2);
   EXPECT_EQ(report.PagesPrinted(), 2);
+}
+
+TEST(ReportTest, ADiscardedReportPrintsNothing) {
+  RecordingPrinter printer;
+  Report report(SmallLayout(), &printer);
+  report.Open();
+  for (int i = 1; i <= 4; ++i) ASSERT_TRUE(report.PrintBand(0, Line(i)));
+  report.Discard();
+  EXPECT_EQ(printer.aborted, 1);
+  EXPECT_FALSE(report.IsOpen());
+  EXPECT_EQ(report.PagesPrinted(), 0);
 }
 
 TEST(ReportTest, CopiesAreMadeOnceByThePrinterOrByRepeatingPages) {
