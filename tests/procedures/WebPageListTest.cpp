@@ -16,7 +16,9 @@
 #include "procedures/WebPageList.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/reports/PageImage.h"
+#include "runtime/system/Clock.h"
 #include "runtime/text/FixedText.h"
+#include "runtime/ui/KeyCode.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -26,6 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using runtime::PageImage;
 using runtime::ui::ButtonCancel;
+using runtime::ui::ButtonIgnore;
 using runtime::ui::ButtonNo;
 using runtime::ui::ButtonOk;
 using runtime::ui::ButtonYes;
@@ -185,6 +188,86 @@ TEST_F(WebPageListTest, WithoutTheQuestionTheRunPrintsToTheNamedPdf) {
   ASSERT_EQ(prints.size(), 1u);
   EXPECT_EQ(prints[0].pdfFile, "out.pdf");
   EXPECT_EQ(Body(backend.printed), Expected(urls));
+}
+
+// A run driven step by step on a frozen clock: each Tick is one timer event
+// of the progress window; the user's Cancel (or Esc) comes between events.
+TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
+  enum class Input { Click, Esc };
+  struct Case {
+    const char* name;
+    std::uint32_t previewAnswer;  // Yes: preview, No: print
+    int ticksBefore;              // timer events before the cancel
+    Input input;
+    std::vector<std::uint32_t> answers;  // to "are you sure", then to the partial question
+    int ticksAfter;                      // timer events after the answers
+    std::uint8_t response;
+    int previewedLines;  // detail lines previewed; -1: no preview
+  };
+  const std::vector<Case> cases = {
+      {"esc before any page", ButtonYes, 0, Input::Esc, {ButtonYes}, 0, ResponseCancelled, -1},
+      {"cancel before any page, print", ButtonNo, 0, Input::Click, {ButtonYes}, 0, ResponseCancelled, -1},
+      {"cancel answered no", ButtonYes, 1, Input::Click, {ButtonNo}, 1, ResponseCompleted, 28},
+      {"partial preview", ButtonYes, 1, Input::Click, {ButtonYes, ButtonYes}, 0, ResponseCompleted, 25},
+      {"partial preview by esc", ButtonYes, 1, Input::Esc, {ButtonYes, ButtonYes}, 0, ResponseCompleted, 25},
+      {"no partial preview", ButtonYes, 1, Input::Click, {ButtonYes, ButtonNo}, 0, ResponseCancelled, -1},
+      // Withdrawn: one record per timer event from then on, 3 left.
+      {"withdrawn", ButtonYes, 1, Input::Click, {ButtonYes, ButtonIgnore}, 3, ResponseCompleted, 28},
+      {"cancelled print with pages", ButtonNo, 1, Input::Click, {ButtonYes}, 0, ResponseCancelled, -1},
+  };
+  const std::vector<std::string> urls = Store(28);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    backend.previewed.clear();
+    backend.printed.clear();
+    backend.MessageBoxes().Reset();
+    backend.MessageBoxes().Script(c.previewAnswer);
+    for (std::uint32_t answer : c.answers) backend.MessageBoxes().Script(answer);
+    if (c.previewedLines >= 0) backend.ScriptPreviewAnswer(PreviewAnswer::Cancel);
+    runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 7), 14 * 360000 + 5 * 6000);
+    runtime::ScopedTimeSource time(clock);
+    std::uint8_t response = 0;
+    Start([&] { RunProgram([&] { response = WebPageList(); }); });
+    const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+    ASSERT_NE(progress, runtime::ui::kNoWindow);
+    for (int i = 0; i < c.ticksBefore; ++i) {
+      driver.AdvanceClock(clock, 1);
+      ASSERT_TRUE(driver.WaitIdle(1));
+    }
+    if (c.input == Input::Esc) {
+      driver.PressKey(progress, 0, runtime::ui::KeyCode::Esc);
+    } else {
+      driver.Click(progress, ReportCancel);
+    }
+    // The run goes on only when it has timer events left to take.
+    if (c.ticksAfter == 0) {
+      ASSERT_TRUE(driver.WaitForClose(progress));
+    } else {
+      ASSERT_TRUE(driver.WaitIdle(1));
+    }
+    for (int i = 0; i < c.ticksAfter; ++i) {
+      driver.AdvanceClock(clock, 1);
+      if (i + 1 < c.ticksAfter) {
+        ASSERT_TRUE(driver.WaitIdle(1));
+        EXPECT_TRUE(driver.WithWindow(progress, [](runtime::ui::Window&) {}));  // still running
+      }
+    }
+    ASSERT_TRUE(driver.WaitForClose(progress));
+    ASSERT_TRUE(program->WaitForEnd(30s));
+    program.reset();
+    program = std::make_unique<runtime::ui::Program>(backend);
+    EXPECT_EQ(response, c.response);
+    EXPECT_EQ(backend.MessageBoxes().Unanswered(), 0u);
+    EXPECT_EQ(backend.Unanswered(), 0u);
+    EXPECT_TRUE(backend.printed.empty());
+    if (c.previewedLines < 0) {
+      EXPECT_TRUE(backend.previewed.empty());
+    } else {
+      const std::vector<std::string> lines(urls.begin(), urls.begin() + c.previewedLines);
+      EXPECT_EQ(Body(backend.previewed), Expected(lines));
+      EXPECT_EQ(backend.previewed.at(0).Texts().at(1), "Run: 12/7/26  2:05 PM");
+    }
+  }
 }
 
 }  // namespace
