@@ -140,7 +140,7 @@ std::uint8_t WebPageList(const WebPageListOptions& options, bool* printFailed) {
   runtime::DataFile& file = BookmarkStore();
   const bool openedHere = OpenOrRecoverFile(file, true, false, 0, true) == runtime::NoError;
   const std::int64_t toProcess = file.Records();
-  std::int32_t perEvent = kRecordsPerEvent;
+  std::int32_t perEvent = options.recordsPerEvent > 0 ? options.recordsPerEvent : kRecordsPerEvent;
   std::int64_t processed = 0;
   int percent = 0;
   int shownPercent = -1;

@@ -21,6 +21,9 @@ struct WebPageListOptions {
   std::string pdfFile;      // print to this PDF file instead of a printer
   std::string printerName;  // print on this printer (empty: the system's choice)
   std::int32_t copies = 1;
+  // Records per timer event. 25 keeps the progress window responsive; a run
+  // without a user to answer (the command line) may take more at a time.
+  std::int32_t recordsPerEvent = 25;
 };
 
 // The progress window's controls, numbered in declaration order.

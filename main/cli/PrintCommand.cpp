@@ -10,6 +10,7 @@ namespace marlinden::cli {
 namespace {
 
 constexpr int kExitNotPrinted = 1;
+constexpr std::int32_t kRecordsPerEvent = 2000;
 
 class PrintCommand : public CliCommand {
  public:
@@ -40,6 +41,8 @@ class PrintCommand : public CliCommand {
       }
     }
     options_.askPreview = false;
+    // No window to keep responsive: bigger batches, fewer timer waits.
+    options_.recordsPerEvent = kRecordsPerEvent;
     PrepareForPrinting();
     return kExitOk;
   }
