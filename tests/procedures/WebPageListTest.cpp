@@ -190,6 +190,31 @@ TEST_F(WebPageListTest, WithoutTheQuestionTheRunPrintsToTheNamedPdf) {
   EXPECT_EQ(Body(backend.printed), Expected(urls));
 }
 
+TEST_F(WebPageListTest, TwentySixBookmarksTakeTwoTimerEventsOf25And1) {
+  const std::vector<std::string> urls = Store(26);
+  backend.MessageBoxes().Script(ButtonYes);
+  backend.ScriptPreviewAnswer(PreviewAnswer::Cancel);
+  runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 7), 9 * 360000);
+  runtime::ScopedTimeSource time(clock);
+  std::uint8_t response = 0;
+  Start([&] { RunProgram([&] { response = WebPageList(); }); });
+  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  EXPECT_EQ(driver.Text(progress, ReportPercentText), "  3% Completed");  // the first record read
+  driver.AdvanceClock(clock, 1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(progress, ReportPercentText), "100% Completed");  // 26 read, 25 printed
+  EXPECT_TRUE(backend.previewed.empty());
+  driver.AdvanceClock(clock, 1);
+  ASSERT_TRUE(driver.WaitForClose(progress));
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  program.reset();
+  program = std::make_unique<runtime::ui::Program>(backend);
+  EXPECT_EQ(response, ResponseCompleted);
+  ASSERT_EQ(backend.previewed.size(), 1u);
+  EXPECT_EQ(Body(backend.previewed), Expected(urls));
+  EXPECT_EQ(backend.previewed[0].Texts().at(1), "Run: 12/7/26  9:00 AM");
+}
+
 // A run driven step by step on a frozen clock: each Tick is one timer event
 // of the progress window; the user's Cancel (or Esc) comes between events.
 TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
