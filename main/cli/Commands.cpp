@@ -3,6 +3,7 @@
 #include "main/cli/BookmarkCommands.h"
 #include "main/cli/CliCommand.h"
 #include "main/cli/MailCommand.h"
+#include "main/cli/PrintCommand.h"
 
 namespace marlinden::cli {
 
@@ -19,6 +20,9 @@ std::span<const CommandEntry> Commands() {
                    "--server HOST[:PORT] --from ADDR --to ADDR [--to-name NAME] [--subject TEXT] [--body-file FILE] "
                    "[--attach FILE]",
                    "send one e-mail, with an attached file if given", &MakeMailCommand},
+      CommandEntry{"print", "[--pdf FILE] [--printer NAME] [--copies N]",
+                   "print the Web Page List (every address in address order) to a PDF file or a printer",
+                   &MakePrintCommand},
   };
   return commands;
 }

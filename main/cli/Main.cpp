@@ -10,6 +10,7 @@
 #include "app/DataFolder.h"
 #include "app/StartUp.h"
 #include "main/cli/CliCommand.h"
+#include "main/cli/PrintingBackend.h"
 #include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 
@@ -44,7 +45,7 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 // Runs command on the headless backend's thread 1 after start-up.
 int RunCommand(CliCommand& command) {
-  runtime::ui::HeadlessBackend backend;
+  PrintingBackend backend;
   backend.OnUnscripted([](std::string_view kind, std::string_view what) {
     std::cerr << "marlinden-cli: " << kind << ": " << what << "\n";
   });

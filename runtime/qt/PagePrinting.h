@@ -1,8 +1,10 @@
-// Report pages on paper and on screen: the page-image files of a report,
-// each an image Qt can read (one page per file, scaled to the printer's
-// page), printed on the system's default printer or shown in a preview
-// window whose Print button answers "print". A page that cannot be read is
-// printed as a line naming the file, so a missing page is never silent.
+// Report pages on paper and on screen: the vector page-image files of a
+// report, drawn one at a time by the page renderer, printed through Qt's
+// print support (CUPS printers or a PDF file) or shown in a preview window
+// with zoom, fit-to-width and page navigation whose Print button opens the
+// system's print dialog; the printer chosen there prints the report. With no
+// printer installed the user is told so and offered a PDF file. A page that
+// cannot be read fails the print, so a missing page is never silent.
 // Thread: the GUI thread.
 #pragma once
 
@@ -16,12 +18,15 @@
 
 namespace runtime::qt {
 
-// Draws the pages on printer, one per sheet; false when a page could not be
-// read or the printer refused.
-bool PaintPages(const std::vector<std::string>& pages, QPrinter& printer);
-// True when every page was handed to the default printer; false without one.
-bool PrintPages(const ui::PrintRequest& request);
-// Replies Print when the user chose to print, Cancel otherwise.
+// Draws the pages on printer, one per sheet, making copies copies: by the
+// printer when it supports copies, else by drawing the pages again. False
+// when a page could not be read or the printer refused.
+bool PaintPages(const std::vector<std::string>& pages, QPrinter& printer, int copies = 1, bool collate = false);
+// True when every page was printed or written; false otherwise (no printer
+// and no PDF file chosen, a page unreadable, the printer refused).
+bool PrintPages(const ui::PrintRequest& request, QWidget* parent);
+// Replies Print when the user chose a printer in the print dialog, Cancel
+// otherwise.
 void StartPreview(const ui::PreviewRequest& request, QWidget* parent, ModalQuestions& questions,
                   ModalQuestions::Reply<ui::PreviewAnswer> reply);
 

@@ -124,7 +124,8 @@ ui::PreviewAnswer QtBackend::ShowPreview(const ui::PreviewRequest& request) {
 }
 
 bool QtBackend::Print(const ui::PrintRequest& request) {
-  return CallOnGuiThread([&] { return PrintPages(request); });
+  const std::int32_t thread = AskingThread();
+  return CallOnGuiThread([&] { return PrintPages(request, ParentFor(ui::kNoWindow, thread)); });
 }
 
 bool QtBackend::AddTrayIcon(const ui::TrayIconRequest& request) {

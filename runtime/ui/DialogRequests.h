@@ -59,10 +59,17 @@ struct PreviewRequest {
   std::vector<std::string> pages;  // page-image files, in order
 };
 
+// Page-image files printed on the printer the user chose in the preview,
+// else the named printer, else the default printer; or written to a PDF
+// file. The copies are made once, by the printer when it can, else by
+// sending the pages again (collated: whole sets).
 struct PrintRequest {
   std::string title;
   std::vector<std::string> pages;
   std::uint32_t copies = 1;
+  bool collate = false;
+  std::string printerName;  // empty: the printer chosen in the preview, else the default
+  std::string pdfFile;      // non-empty: write a PDF file instead of printing
 };
 
 enum class BeepKind : std::uint8_t { Default, Warning, Error, Question };
