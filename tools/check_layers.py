@@ -24,7 +24,8 @@ LAYERS = [
     "runtime/expressions",  # the filter language
     "runtime/views",        # views over data files
     "runtime/ini",          # INI files
-    "runtime/platform",     # shell, browser, sounds, the program file
+    "runtime/platform",     # shell, browser, sounds, the program file, memory blocks
+    "runtime/reports",      # report layouts, pages and the page-image list
     "runtime/ui",           # window model, events, threads, headless backend
     "runtime/qt",           # the Qt backend
     "errors",
