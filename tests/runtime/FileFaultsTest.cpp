@@ -1,5 +1,5 @@
-// Failed file-system calls under the text drivers, INI files, lock files and
-// directory listing: each failure reaches the caller as the runtime's code
+// Failed file-system calls under the data-file drivers, INI files, lock files
+// and directory listing: each failure reaches the caller as the runtime's code
 // with the system's own code and text, and no file is left half-written.
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include "runtime/system/FaultyFileSystem.h"
 #include "runtime/system/FileLocks.h"
 #include "runtime/system/RuntimeError.h"
+#include "support/BookmarkLayout.h"
 #include "support/ScopedFileSystem.h"
 #include "support/TempDir.h"
 
@@ -296,6 +297,52 @@ TEST_F(FaultTest, DirectoryListingReportsWhyItFailed) {
   EXPECT_EQ(ListDirectory(pattern, entries), NoError);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "a.htm");
+}
+
+// --- Keyed files' create ---------------------------------------------------------
+
+// A keyed file is built under a temporary name, flushed to disk and renamed
+// into place: when any of that fails the create reports it and leaves no
+// file, so the next create starts afresh.
+TEST_F(FaultTest, KeyedCreateThatDoesNotReachTheDiskLeavesNothingBehind) {
+  struct Case {
+    const char* what;
+    FileCall call;
+    int error;
+    std::int32_t code;
+  };
+  const Case cases[] = {
+      {"temporary file refused", FileCall::Open, EACCES, AccessDenied},
+      {"temporary file not closed", FileCall::Close, EIO, DriverFailure},
+      {"flush to disk failed", FileCall::Sync, EIO, DriverFailure},
+      {"rename on a full disk", FileCall::Rename, ENOSPC, DriverFailure},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = dir_.File("MARLINDEN");
+    auto file = DataFile::Make(Driver::Keyed, testing_support::BookmarkLayout(), name);
+    faulty_.Fail(c.call, c.error);
+    EXPECT_EQ(file->Create(), c.code);
+    EXPECT_EQ(LastError().driverCode, std::to_string(c.error));
+    EXPECT_EQ(FilesIn(dir_.Path()), 0u) << "neither the file nor its temporary is left";
+    faulty_.Heal();
+    ASSERT_EQ(file->Create(), NoError) << LastError().driverText;
+    ASSERT_EQ(file->Open(kReadWrite), NoError) << LastError().driverText;
+    EXPECT_EQ(file->Records(), 0);
+    ASSERT_EQ(file->Close(), NoError);
+    ASSERT_EQ(file->Remove(), NoError);
+  }
+}
+
+TEST_F(FaultTest, KeyedOpenReportsAHeaderItCannotRead) {
+  const std::string name = dir_.File("MARLINDEN");
+  auto file = DataFile::Make(Driver::Keyed, testing_support::BookmarkLayout(), name);
+  ASSERT_EQ(file->Create(), NoError);
+  faulty_.Fail(FileCall::Read, EIO, 0, FaultRepeat::Always);
+  EXPECT_EQ(file->Open(kReadWrite), DriverFailure);
+  EXPECT_EQ(LastError().driverCode, std::to_string(EIO));
+  faulty_.Heal();
+  EXPECT_EQ(file->Open(kReadWrite), NoError) << "the file was never touched";
 }
 
 }  // namespace

@@ -8,16 +8,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/TempDir.h"
 
@@ -99,6 +103,28 @@ TYPED_TEST(TextFileTest, ReadsForwardAndBackwardWhatWasAdded) {
   while (file->Previous() == NoError) backward.push_back(this->Text(*file));
   EXPECT_EQ(LastErrorCode(), NoRecord);
   EXPECT_EQ(backward, (std::vector<std::string>{"gamma", "beta", "alpha"}));
+}
+
+// Waiting for another station to let go runs on the runtime clock (the
+// runtime lock is released meanwhile), so the test drives the time.
+TYPED_TEST(TextFileTest, RecoverWaitsOnTheRuntimeClockForAStationToLetGo) {
+  auto holder = this->Filled({"alpha"});
+  ASSERT_EQ(holder->Close(), NoError);
+  ASSERT_EQ(holder->Open(AccessReadWrite | ShareDenyAll), NoError);
+  TestClock clock(0, 0);
+  ScopedTimeSource scoped(clock);
+  auto file = this->Make();
+  ASSERT_EQ(file->SendOption("Recover=5"), NoError);
+  std::atomic<std::int32_t> opened = -1;
+  std::thread opener([&] { opened = file->Open(kReadWrite); });
+  ASSERT_TRUE(clock.WaitForSleeper(std::chrono::seconds(10))) << "the open waits for the other station";
+  clock.AdvanceMicros(2'000'000);
+  ASSERT_TRUE(clock.WaitForSleeper(std::chrono::seconds(10))) << "still waiting after 2 of 5 seconds";
+  ASSERT_EQ(holder->Close(), NoError);
+  clock.AdvanceMicros(100'000);
+  opener.join();
+  EXPECT_EQ(opened, NoError);
+  EXPECT_EQ(this->ReadAll(*file), (std::vector<std::string>{"alpha"}));
 }
 
 TYPED_TEST(TextFileTest, PositionsTakeTheReaderBackToARecord) {

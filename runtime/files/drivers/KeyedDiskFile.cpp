@@ -1,14 +1,12 @@
 #include "runtime/files/drivers/KeyedDiskFile.h"
 
-#include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "runtime/files/drivers/KeyedSqlite.h"
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -21,8 +19,8 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  FileInfo info;
+  return CurrentFileSystem().Stat(path, LinkHandling::NoFollow, info) == 0;
 }
 
 std::int32_t ErrnoError(int error, const std::string& what) {
@@ -55,34 +53,42 @@ std::uint32_t BigEndian32(const unsigned char* at) {
 bool KeyedDiskFile::Exists() const { return PathExists(path_); }
 
 std::int32_t KeyedDiskFile::CheckExisting(bool forWrite) const {
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) != 0) {
-    const int error = errno;
+  FileSystem& files = CurrentFileSystem();
+  FileInfo info;
+  if (const int error = files.Stat(path_, LinkHandling::Follow, info)) {
     if (error == ENOENT) {
-      struct stat dir {};
-      if (::stat(DirectoryOf(path_).c_str(), &dir) == 0 && S_ISDIR(dir.st_mode)) return SetError(FileNotFound);
+      FileInfo dir;
+      if (files.Stat(DirectoryOf(path_), LinkHandling::Follow, dir) == 0 && dir.IsDirectory()) {
+        return SetError(FileNotFound);
+      }
       return SetError(PathNotFound);
     }
     return ErrnoError(error, path_);
   }
-  if (!S_ISREG(info.st_mode)) return SetError(AccessDenied, "", path_ + " is not a regular file");
+  if (!info.IsRegular()) return SetError(AccessDenied, "", path_ + " is not a regular file");
   // Write access needs the file and its directory (for the write-ahead log).
-  if (forWrite && (::access(path_.c_str(), W_OK) != 0 || ::access(DirectoryOf(path_).c_str(), W_OK) != 0)) {
-    return ErrnoError(errno, path_);
+  if (forWrite) {
+    int error = files.CheckWritable(path_);
+    if (error == 0) error = files.CheckWritable(DirectoryOf(path_));
+    if (error != 0) return ErrnoError(error, path_);
   }
   return SetError(NoError);
 }
 
 std::int32_t KeyedDiskFile::CheckHeader(bool& shorterThanHeader) const {
   shorterThanHeader = false;
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ErrnoError(errno, path_);
+  FileSystem& files = CurrentFileSystem();
+  int fd = -1;
+  if (const int error = files.Open(path_, FileAccess::Read, FileCreation::Existing, fd))
+    return ErrnoError(error, path_);
   unsigned char header[100];
-  const ssize_t got = ::pread(fd, header, sizeof header, 0);
-  struct stat info {};
-  const bool statted = ::fstat(fd, &info) == 0;
-  ::close(fd);
-  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0) {
+  std::size_t got = 0;
+  const int readError = ReadFully(fd, 0, reinterpret_cast<char*>(header), sizeof header, got);
+  FileInfo info;
+  const bool statted = files.StatOpen(fd, info) == 0;
+  (void)files.Close(fd);  // read only: nothing to lose
+  if (readError != 0) return ErrnoError(readError, path_);
+  if (got != sizeof header || std::memcmp(header, "SQLite format 3", 16) != 0) {
     return SetError(DriverFailure, std::to_string(SQLITE_NOTADB), "file is not a database");
   }
   if (header[18] != 2 || header[19] != 2) {
@@ -93,13 +99,13 @@ std::int32_t KeyedDiskFile::CheckHeader(bool& shorterThanHeader) const {
   const std::uint32_t pageSize = header[16] == 0 && header[17] == 1 ? 65536u : (header[16] << 8u) | header[17];
   const std::uint32_t pages = BigEndian32(header + 28);
   shorterThanHeader = statted && pages != 0 && BigEndian32(header + 24) == BigEndian32(header + 92) &&
-                      static_cast<std::uint64_t>(info.st_size) < std::uint64_t{pages} * pageSize;
+                      static_cast<std::uint64_t>(info.size) < std::uint64_t{pages} * pageSize;
   return SetError(NoError);
 }
 
 std::string KeyedDiskFile::OpenName(bool writable, int& flags) const {
   flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE | (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-  if (!writable && ::access(DirectoryOf(path_).c_str(), W_OK) != 0 && !PathExists(path_ + "-wal")) {
+  if (!writable && CurrentFileSystem().CheckWritable(DirectoryOf(path_)) != 0 && !PathExists(path_ + "-wal")) {
     flags |= SQLITE_OPEN_URI;
     return ImmutableUri(path_);
   }
@@ -109,13 +115,17 @@ std::string KeyedDiskFile::OpenName(bool writable, int& flags) const {
 std::int32_t KeyedDiskFile::Create(const KeyedSchema& schema) const {
   const std::string& path = path_;
   if (Exists()) return SetError(AccessDenied, "", path + " already exists");
+  FileSystem& files = CurrentFileSystem();
   std::string temporary = path + "-new-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return ErrnoError(errno, path);
-  ::close(fd);
-  auto discard = [&temporary] {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((temporary + suffix).c_str());
+  int fd = -1;
+  if (const int error = files.CreateUnique(temporary, fd)) return ErrnoError(error, path);
+  auto discard = [&files, &temporary] {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) (void)files.Unlink(temporary + suffix);
   };
+  if (const int error = files.Close(fd)) {
+    discard();
+    return ErrnoError(error, path);
+  }
   {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(temporary.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
@@ -156,27 +166,24 @@ std::int32_t KeyedDiskFile::Create(const KeyedSchema& schema) const {
       return SqliteError(nullptr, closed);
     }
   }
-  const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-  if (sync >= 0) {
-    (void)::fsync(sync);
-    ::close(sync);
+  // The new file is on disk before its name is: a crash never leaves an
+  // empty or partial file under the real name.
+  int sync = -1;
+  int error = files.Open(temporary, FileAccess::Read, FileCreation::Existing, sync);
+  if (error == 0) {
+    error = files.Sync(sync);
+    const int closed = files.Close(sync);
+    if (error == 0) error = closed;
   }
   // Into place without replacing a file another station created meanwhile.
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) {
-      discard();
-      return ErrnoError(error, path);
-    }
-    const int linked = ::link(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
+  if (error == 0) error = files.RenameNoReplace(temporary, path);
+  if (error != 0) {
     discard();
-    if (linked != 0) return ErrnoError(linked, path);
+    return ErrnoError(error, path);
   }
-  const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
+  // The file is whole under its name; a failed sync of the folder only puts
+  // the name at risk in a power cut, as with the INI files.
+  (void)files.SyncDirectory(DirectoryOf(path));
   return SetError(NoError);
 }
 
@@ -186,16 +193,19 @@ KeyedDiskFile::Companions KeyedDiskFile::CompanionsPresent() const {
 
 void KeyedDiskFile::RemoveEmptyCompanions(Companions before) const {
   const std::string wal = path_ + "-wal";
-  struct stat info {};
-  if (::stat(wal.c_str(), &info) == 0 && info.st_size != 0) return;
-  if (!before.wal) ::unlink(wal.c_str());
-  if (!before.shm) ::unlink((path_ + "-shm").c_str());
+  FileSystem& files = CurrentFileSystem();
+  FileInfo info;
+  if (files.Stat(wal, LinkHandling::Follow, info) == 0 && info.size != 0) return;
+  if (!before.wal) (void)files.Unlink(wal);
+  if (!before.shm) (void)files.Unlink(path_ + "-shm");
 }
 
 std::int32_t KeyedDiskFile::Remove(const std::string& lockPath) const {
-  if (::unlink(path_.c_str()) != 0) return ErrnoError(errno, path_);
-  for (const char* suffix : {"-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
-  ::unlink(lockPath.c_str());
+  FileSystem& files = CurrentFileSystem();
+  if (const int error = files.Unlink(path_)) return ErrnoError(error, path_);
+  // The companions may well be absent.
+  for (const char* suffix : {"-wal", "-shm"}) (void)files.Unlink(path_ + suffix);
+  (void)files.Unlink(lockPath);
   return SetError(NoError);
 }
 

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/system/Wait.h"
 
 namespace runtime {
 
@@ -47,16 +47,16 @@ bool WantsExclusiveUse(std::uint8_t mode) {
 }
 
 // Takes the station's share lock, waiting up to waitSeconds for a
-// conflicting station to let go.
+// conflicting station to let go (through the wait service: the runtime lock
+// is released meanwhile and the time is the runtime clock's).
 bool LockForSharing(int fd, std::uint8_t mode, int waitSeconds) {
   const LockKind kind = WantsExclusiveUse(mode) ? LockKind::Exclusive : LockKind::Shared;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+  const WaitDeadline deadline{std::chrono::seconds(waitSeconds)};
   for (;;) {
     const int error = CurrentFileSystem().LockWhole(fd, kind);
     if (error == 0) return true;
     if (error != EWOULDBLOCK) return false;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!WaitPauseBefore(deadline, std::chrono::milliseconds(50))) return false;
   }
 }
 
