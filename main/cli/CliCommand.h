@@ -17,6 +17,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 64;         // wrong arguments
 inline constexpr int kExitNoInput = 66;       // a named input file cannot be read
 inline constexpr int kExitCannotCreate = 73;  // the data folder cannot be made or entered
+inline constexpr int kExitSoftware = 70;      // the runtime could not start, or a fatal message ended the run
 
 class CliCommand {
  public:

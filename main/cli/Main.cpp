@@ -11,8 +11,10 @@
 #include "app/StartUp.h"
 #include "main/cli/CliCommand.h"
 #include "main/cli/PrintingBackend.h"
+#include "runtime/system/Halt.h"
 #include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
+#include "runtime/ui/RuntimeThread.h"
 
 namespace marlinden::cli {
 namespace {
@@ -52,13 +54,20 @@ int RunCommand(CliCommand& command) {
   backend.MessageBoxes().OnUnscripted([](const runtime::ui::MessageBoxRequest& request) {
     std::cerr << "marlinden-cli: " << (request.caption.empty() ? "" : request.caption + ": ") << request.text << "\n";
   });
+  // A fatal message ends the run in order (other threads closed down, the
+  // files closed) and, unlike the window program, with a failure status.
+  const runtime::HaltHandler previous = runtime::SetHaltHandler([](int exitCode, std::string_view text) {
+    if (!text.empty()) std::cerr << "marlinden-cli: " << text << "\n";
+    runtime::ui::HaltProgram(exitCode == 0 ? kExitSoftware : exitCode);
+  });
   int status = kExitOk;
   runtime::ui::Program program(backend);
   if (!program.Start([&] { (void)RunProgram([&] { status = command.Execute(std::cout, std::cerr); }); })) {
     std::cerr << "marlinden-cli: cannot start the runtime\n";
-    return 70;
+    return kExitSoftware;
   }
   program.WaitForEnd();
+  runtime::SetHaltHandler(previous);
   return status;
 }
 
