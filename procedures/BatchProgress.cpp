@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/DataFiles.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
@@ -81,6 +84,21 @@ bool BatchTransaction::Commit() {
   if (!active_) return true;
   active_ = false;
   return runtime::CommitTransaction() == runtime::NoError;
+}
+
+std::unique_ptr<runtime::View> StartBatch(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
+                                          std::int64_t recordSize, std::uint8_t& percentile,
+                                          runtime::ui::Window& window, std::string_view line) {
+  const std::int64_t estimate = file.Bytes() / recordSize;
+  auto view = std::make_unique<runtime::View>(file);
+  process.Init(*view, relations, ProgressPercent,
+               static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile);
+  process.PROGRESSBAR = ProgressBar;
+  process.AddSortOrder(0);
+  window.SetTitle("Processing Records");
+  window.SetText(ProgressPercent, "0% Completed");
+  window.SetText(ProgressTextLine, std::string(line));
+  return view;
 }
 
 }  // namespace marlinden

@@ -6,10 +6,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "process/ProcessManager.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/ui/Window.h"
 #include "runtime/ui/WindowDescription.h"
+#include "runtime/views/View.h"
 
 namespace marlinden {
 
@@ -23,6 +28,14 @@ enum ProgressControl : std::int32_t {
 
 // A progress window named name (its INI section), title "Progress...".
 runtime::ui::WindowDescription ProgressWindowDescription(std::string name);
+
+// Sets process up over file in record order for the open progress window:
+// the record count estimated from the file's size in bytes, the bar, the
+// title and the texts, line on the text line. Returns the view the process
+// reads; the window keeps it while the process runs.
+std::unique_ptr<runtime::View> StartBatch(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
+                                          std::int64_t recordSize, std::uint8_t& percentile,
+                                          runtime::ui::Window& window, std::string_view line);
 
 // Told of every change of a batch's whole percentage, with the progress
 // window's text line (the command-line companion draws a bar from it).

@@ -1,6 +1,5 @@
 #include "procedures/CleanUp.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -58,15 +57,8 @@ Severity CleanUpWindow::Init() {
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
 
-  const std::int64_t estimate = BookmarkStore().Bytes() / kBookmarkRecordSize;
-  view_ = std::make_unique<runtime::View>(BookmarkStore());
-  process_.Init(*view_, *BookmarkStoreRelations, ProgressPercent,
-                static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
-  process_.PROGRESSBAR = ProgressBar;
-  process_.AddSortOrder(0);
-  window.SetTitle("Processing Records");
-  window.SetText(ProgressPercent, "0% Completed");
-  window.SetText(ProgressTextLine, "Clean Up Import");
+  view_ = StartBatch(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, percentile_, window,
+                     "Clean Up Import");
   ReportManager::Init(process_);
   AddItem(ProgressCancel, ResponseCancelled);
   (void)BookmarkStore().SendOption("QUICKSCAN=on");

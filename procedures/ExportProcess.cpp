@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -142,15 +141,8 @@ Severity ExportProgressWindow::Init() {
   if (process_.FAILED) return SeverityNotify;
 
   (void)BookmarkStoreManager->UseFile();
-  const std::int64_t estimate = BookmarkStore().Bytes() / kBookmarkRecordSize;
-  view_ = std::make_unique<runtime::View>(BookmarkStore());
-  process_.Init(*view_, *BookmarkStoreRelations, ProgressPercent,
-                static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
-  process_.PROGRESSBAR = ProgressBar;
-  process_.AddSortOrder(0);
-  window.SetTitle("Processing Records");
-  window.SetText(ProgressPercent, "0% Completed");
-  window.SetText(ProgressTextLine, "Exporting Bookmarks");
+  view_ = StartBatch(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, percentile_, window,
+                     "Exporting Bookmarks");
   ReportManager::Init(process_);
   AddItem(ProgressCancel, ResponseCancelled);
   (void)BookmarkStore().SendOption("QUICKSCAN=on");

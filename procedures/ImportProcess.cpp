@@ -1,6 +1,5 @@
 #include "procedures/ImportProcess.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -102,15 +101,7 @@ Severity ImportProgressWindow::Init() {
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
 
-  const std::int64_t estimate = BookmarkImportFile().Bytes() / 255;
-  view_ = std::make_unique<runtime::View>(BookmarkImportFile());
-  process_.Init(*view_, *BookmarkImportFileRelations, ProgressPercent,
-                static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
-  process_.PROGRESSBAR = ProgressBar;
-  process_.AddSortOrder(0);
-  window.SetTitle("Processing Records");
-  window.SetText(ProgressPercent, "0% Completed");
-  window.SetText(ProgressTextLine, "");
+  view_ = StartBatch(process_, BookmarkImportFile(), *BookmarkImportFileRelations, 255, percentile_, window, "");
   ReportManager::Init(process_);
   AddItem(ProgressCancel, ResponseCancelled);
   (void)BookmarkImportFile().SendOption("QUICKSCAN=on");

@@ -232,7 +232,9 @@ TEST_F(ImportExportTest, BadInputImportsNothingAndNeverEndsTheProgram) {
     EXPECT_EQ(figures.added, 0);
     const auto boxes = backend.MessageBoxRequests();
     ASSERT_EQ(static_cast<int>(boxes.size()), c.boxes);
-    if (c.boxes > 0) EXPECT_EQ(boxes[0].caption, c.caption);
+    if (c.boxes > 0) {
+      EXPECT_EQ(boxes[0].caption, c.caption);
+    }
     EXPECT_EQ(ReadStore(), (Store{{"https://kept.example/", "Kept"}}));
   }
   EXPECT_FALSE(std::filesystem::exists(Path("missing.htm")));
