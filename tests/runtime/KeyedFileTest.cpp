@@ -8,6 +8,7 @@
 #include <random>
 
 #include "tests/runtime/KeyedTestSupport.h"
+#include "tests/runtime/SqliteHookVfs.h"
 
 namespace runtime::testing {
 namespace {
@@ -303,6 +304,35 @@ TEST_F(KeyedFileTest, TransactionsCommitAndRollBack) {
   ASSERT_EQ(file->Commit(), NoError);
   EXPECT_EQ(other->BeginTransaction(0), NoError);
   EXPECT_EQ(other->Rollback(), NoError);
+}
+
+// The disk fills half-way through a batch: the batch is refused as a whole
+// and the file keeps every record committed before it, whole.
+TEST_F(KeyedFileTest, FullDiskHalfWayThroughABatchKeepsWhatWasCommitted) {
+  SqliteHookVfs vfs;
+  auto file = NewFile();
+  for (std::int64_t n = 1; n <= 10; ++n) {
+    ASSERT_EQ(Add(*file, {n, "http://kept/" + std::to_string(n), "kept"}), NoError);
+  }
+  vfs.FailWritesAfter(3);
+  std::int32_t failure = NoError;
+  if (file->BeginTransaction(1) == NoError) {
+    for (std::int64_t n = 11; n <= 400 && failure == NoError; ++n) {
+      failure = Add(*file, {n, "http://lost/" + std::to_string(n) + std::string(200, 'x'), "lost"});
+    }
+    if (failure == NoError) failure = file->Commit();
+    if (failure != NoError) (void)file->Rollback();
+  } else {
+    failure = LastErrorCode();
+  }
+  EXPECT_NE(failure, NoError) << "the full disk is reported";
+  vfs.Heal();
+  ASSERT_EQ(file->Close(), NoError);
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError) << LastError().driverText;
+  Nums expected;
+  for (std::int64_t n = 1; n <= 10; ++n) expected.push_back(n);
+  EXPECT_EQ(ReadAll(*file, kNumKey), expected);
+  ASSERT_EQ(Add(*file, {11, "http://after/", "after"}), NoError) << "the file takes writes again";
 }
 
 TEST_F(KeyedFileTest, ReadOnlyOpenRefusesWrites) {

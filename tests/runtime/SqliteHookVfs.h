@@ -1,12 +1,13 @@
 // An SQLite VFS for tests that passes every call to the default VFS and
 // lets a test watch two moments: a connection going to sleep in its busy
 // wait (another connection has the lock it wants), and a write to a main
-// database file. Installed as the default VFS while it lives, so the keyed
-// driver's connections use it; one at a time.
+// database file; and fill the disk: every write after a chosen number fails. Installed as the default VFS while it
+// lives, so the keyed driver's connections use it; one at a time.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -39,6 +40,10 @@ class SqliteHookVfs {
 
   void OnMainWrite(WriteHook hook) { onWrite_ = std::move(hook); }
   void OnSleep(SleepHook hook) { onSleep_ = std::move(hook); }
+  // After `after` more writes (to any file: database, log) succeed, every
+  // write answers SQLITE_FULL, as on a full disk, until Heal.
+  void FailWritesAfter(int after) { writesLeft_ = after; }
+  void Heal() { writesLeft_ = -1; }
 
  private:
   struct File {
@@ -86,6 +91,12 @@ class SqliteHookVfs {
       return Real(f)->pMethods->xRead(Real(f), data, size, offset);
     };
     methods_.xWrite = [](sqlite3_file* f, const void* data, int size, sqlite3_int64 offset) {
+      std::atomic<int>& left = Of(f)->owner->writesLeft_;
+      int now = left.load();
+      while (now >= 0) {
+        if (now == 0) return SQLITE_FULL;
+        if (left.compare_exchange_weak(now, now - 1)) break;
+      }
       const int rc = Real(f)->pMethods->xWrite(Real(f), data, size, offset);
       if (Of(f)->mainDb && Of(f)->owner->onWrite_) Of(f)->owner->onWrite_(Real(f), offset, data, size);
       return rc;
@@ -136,6 +147,7 @@ class SqliteHookVfs {
   sqlite3_io_methods methods_;
   WriteHook onWrite_;
   SleepHook onSleep_;
+  std::atomic<int> writesLeft_{-1};  // -1: writes are not failed
 };
 
 }  // namespace runtime::testing
