@@ -14,4 +14,7 @@ RelationManager* BookmarkExportFileRelations = nullptr;
 FileManager* BookmarkImportFileManager = nullptr;
 RelationManager* BookmarkImportFileRelations = nullptr;
 
+runtime::FixedText<250> ExportSavedDirectory;
+runtime::FixedText<250> ExportChosenName;
+
 }  // namespace marlinden

@@ -11,6 +11,7 @@
 #include "data/FileManager.h"
 #include "data/RelationManager.h"
 #include "errors/ErrorManager.h"
+#include "runtime/text/FixedText.h"
 #include "window/IniManager.h"
 
 namespace marlinden {
@@ -28,5 +29,10 @@ extern FileManager* BookmarkExportFileManager;
 extern RelationManager* BookmarkExportFileRelations;
 extern FileManager* BookmarkImportFileManager;
 extern RelationManager* BookmarkImportFileRelations;
+
+// The export window's save dialog: the current directory saved around it and
+// the name last chosen there; start-up clears both.
+extern runtime::FixedText<250> ExportSavedDirectory;
+extern runtime::FixedText<250> ExportChosenName;
 
 }  // namespace marlinden

@@ -57,6 +57,8 @@ bool started = false;
 
 void ClearGlobals() {
   TransferFileName.Clear();
+  ExportSavedDirectory.Clear();
+  ExportChosenName.Clear();
   RequestCode = RequestNone;
   ResponseCode = ResponseNone;
   VcrRequest = 0;

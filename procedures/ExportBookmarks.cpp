@@ -14,9 +14,6 @@ namespace marlinden {
 using runtime::ui::ControlDescription;
 using runtime::ui::ControlKind;
 
-runtime::FixedText<250> ExportSavedDirectory;
-runtime::FixedText<250> ExportChosenName;
-
 namespace {
 
 constexpr const char* kSection = "exportit";

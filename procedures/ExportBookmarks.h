@@ -9,7 +9,6 @@
 #include <string>
 
 #include "errors/Severity.h"
-#include "runtime/text/FixedText.h"
 #include "runtime/ui/WindowDescription.h"
 #include "window/WindowManager.h"
 
@@ -22,11 +21,6 @@ enum ExportControl : std::int32_t {
   ExportCancel,
   ExportLookup,
 };
-
-// The save dialog's saved current directory and chosen name; blank until
-// the dialog is first used. Guarded by the runtime lock.
-extern runtime::FixedText<250> ExportSavedDirectory;
-extern runtime::FixedText<250> ExportChosenName;
 
 runtime::ui::WindowDescription ExportWindowDescription();
 

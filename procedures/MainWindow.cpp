@@ -7,6 +7,10 @@
 #include "app/Favorite.h"
 #include "app/Globals.h"
 #include "procedures/AboutWindow.h"
+#include "procedures/EmailWindow.h"
+#include "procedures/ExportBookmarks.h"
+#include "procedures/ImportBookmarks.h"
+#include "procedures/WebPageList.h"
 #include "runtime/platform/OpenPage.h"
 #include "runtime/ui/Dialogs.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -26,6 +30,7 @@ constexpr const char* kHttpFilter = "(UPPER(sub(web:url,1,3)) = 'HTT')";
 constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
+constexpr std::uint32_t kEmailStackBytes = 25000;
 
 runtime::RecordLayout RowLayout() {
   using runtime::FieldType;
@@ -298,13 +303,7 @@ void MainWindow::SetFavorite() {
   SetTitle();
 }
 
-void MainWindow::NotAvailableYet() {
-  runtime::ui::MessageBoxRequest request;
-  request.caption = kMainTitle;
-  request.text = kNotAvailableYet;
-  request.icon = runtime::ui::Icon::Asterisk;
-  (void)runtime::ui::AskMessage(request);
-}
+void MainWindow::StartEmail() { (void)runtime::ui::StartThread(Email, kEmailStackBytes); }
 
 Severity MainWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
@@ -314,7 +313,8 @@ Severity MainWindow::TakeAccepted() {
       GoToPage();
       break;
     case MainImportMenu:
-      NotAvailableYet();
+      // Modal here; the forced reset reloads the list with the new rows.
+      ImportBookmarks();
       Reset(1);
       break;
     case MainFavoriteButton:
@@ -326,10 +326,18 @@ Severity MainWindow::TakeAccepted() {
   const Severity result = WindowManager::TakeAccepted();
   switch (control) {
     case MainPrintMenu:
+      Update();
+      (void)WebPageList();
+      Reset(0);
+      break;
     case MainExportMenu:
+      Update();
+      (void)StartExportBookmarks();
+      Reset(0);
+      break;
     case MainEmailMenu:
       Update();
-      NotAvailableYet();
+      StartEmail();
       Reset(0);
       break;
     case MainAboutMenu:
@@ -415,8 +423,10 @@ void MainWindow::TrayMenuChoice() {
       SetTitle();
       break;
     case TrayPrint:
+      (void)WebPageList();
+      break;
     case TrayEmail:
-      NotAvailableYet();
+      StartEmail();
       break;
     case TrayRestore:
       RestoreFromTray();

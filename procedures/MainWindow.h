@@ -61,7 +61,6 @@ inline constexpr const char* kMainTitle = "Marlinden";
 inline constexpr const char* kFavoriteTitle = "Marlinden     Favorite Web Page ";
 inline constexpr const char* kMainIcon = "Web2.ico";
 inline constexpr const char* kMainIniSection = "Main";
-inline constexpr const char* kNotAvailableYet = "This command is not available yet.";
 inline constexpr runtime::ui::Colour kFavoriteColour = 0x0000FF;      // red
 inline constexpr runtime::ui::Colour kTabHighlightColour = 0xFF0000;  // blue
 
@@ -145,7 +144,8 @@ class MainWindow : public WindowManager {
   bool RereadCurrent();
   void GoToPage();
   void SetFavorite();
-  void NotAvailableYet();
+  // Starts the e-mail form on a runtime thread of its own.
+  void StartEmail();
   void HighlightTab();
   void AddTrayIcon();
   void RestoreFromTray();

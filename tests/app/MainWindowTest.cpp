@@ -15,6 +15,9 @@
 #include "app/Favorite.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
+#include "procedures/EmailWindow.h"
+#include "procedures/ExportBookmarks.h"
+#include "procedures/ImportBookmarks.h"
 #include "procedures/MainWindow.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/platform/ChildProcess.h"
@@ -124,9 +127,10 @@ class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
     });
     return red;
   }
-  std::string Title() {
+  std::string Title(WindowId window = runtime::ui::kNoWindow) {
     std::string title;
-    driver.WithWindow(id, [&](runtime::ui::Window& w) { title = w.Title(); });
+    driver.WithWindow(window == runtime::ui::kNoWindow ? id : window,
+                      [&](runtime::ui::Window& w) { title = w.Title(); });
     return title;
   }
   void WriteFavoriteByHand(const std::string& url) {
@@ -442,15 +446,58 @@ TEST_F(MainWindowTest, TheSessionsEndDuringAnEditClosesTheOrdinaryWayAndTheFileO
   CloseWith(MainCloseButton);
 }
 
-TEST_F(MainWindowTest, CommandsStillToComeSayTheyAreNotAvailable) {
-  StartProgram();
-  for (std::int32_t control : {MainPrintMenu, MainImportMenu, MainExportMenu, MainEmailMenu}) {
-    backend.MessageBoxes().Script(runtime::ui::ButtonOk);
-    Click(control);
-  }
+TEST_F(MainWindowTest, ImportRunsModallyHereAndTheListShowsTheNewRowsAtOnce) {
+  std::ofstream("new.htm") << "<DL><p>\n<DT><A HREF=\"http://new.example/\">New</A>\n"
+                              "<DT><A HREF=\"ftp://new.example/\">Files</A>\n</DL><p>\n";
+  StartProgram({{"http://b.example/", "Bravo"}});
+  driver.Click(id, MainImportMenu);
+  const WindowId import = driver.WaitForWindow(1);
+  ASSERT_NE(import, id) << "the import window opens on the main window's thread";
+  EXPECT_EQ(Title(import), "Import Bookmarks");
+  driver.Type(import, ImportEntry, (std::filesystem::current_path() / "new.htm").string());
+  driver.Click(import, ImportOk);
+  ASSERT_TRUE(driver.WaitForClose(import));
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Column(), (Urls{"ftp://new.example/", "http://b.example/", "http://new.example/"}));
+  EXPECT_TRUE(backend.MessageBoxRequests().empty());
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, ExportAndEmailRunOnThreadsOfTheirOwnWhileTheMainWindowGoesOn) {
+  StartProgram(kMixed);
+  Click(MainExportMenu);
+  const WindowId saveAs = driver.WaitForWindow(2);
+  EXPECT_EQ(Title(saveAs), "Save As");
+  ChooseTab(4);
+  EXPECT_EQ(Column(), Urls{"ftp://files.example/"}) << "the main window still handles events";
+
+  // The menu's e-mail item and the tray's each start a form of their own.
+  Click(MainEmailMenu);
+  const WindowId menuEmail = driver.WaitForWindow(3);
+  backend.ScriptPopupChoice(TrayEmail);
+  Post(kTrayRightClick);
+  const WindowId trayEmail = driver.WaitForWindow(4);
+  for (WindowId email : {menuEmail, trayEmail}) EXPECT_EQ(Title(email), "Send An Email");
+  ChooseTab(1);
+  EXPECT_EQ(Column().size(), kMixed.size());
+
+  driver.Click(saveAs, ExportCancel);
+  driver.Click(menuEmail, EmailCancelButton);
+  driver.Click(trayEmail, EmailCancelButton);
+  for (std::int32_t thread : {2, 3, 4}) EXPECT_TRUE(driver.WaitForThreadEnd(thread));
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, PrintFromTheMenuAndTheTrayAsksItsPreviewQuestionHere) {
+  StartProgram(kMixed);
+  backend.MessageBoxes().Script(runtime::ui::ButtonCancel);
+  Click(MainPrintMenu);
+  backend.MessageBoxes().Script(runtime::ui::ButtonCancel);
+  backend.ScriptPopupChoice(TrayPrint);
+  Post(kTrayRightClick);
   const auto requests = backend.MessageBoxRequests();
-  ASSERT_EQ(requests.size(), 4U);
-  for (const auto& request : requests) EXPECT_EQ(request.text, kNotAvailableYet);
+  ASSERT_EQ(requests.size(), 2U);
+  for (const auto& request : requests) EXPECT_EQ(request.text, "Do you wish to PREVIEW this Report?");
   CloseWith(MainCloseButton);
 }
 

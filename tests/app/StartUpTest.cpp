@@ -82,6 +82,8 @@ TEST_F(StartUpTest, ShutdownKillsEveryManagerClosesTheFilesAndNullsTheReferences
 
 TEST_F(StartUpTest, StartUpClearsTheGlobalsAndRecordBuffers) {
   TransferFileName.Set("/tmp/old.htm");
+  ExportSavedDirectory.Set("/tmp/old");
+  ExportChosenName.Set("/tmp/old/saved.htm");
   RequestCode = RequestChange;
   ResponseCode = ResponseCompleted;
   VcrRequest = 2003;
@@ -90,6 +92,8 @@ TEST_F(StartUpTest, StartUpClearsTheGlobalsAndRecordBuffers) {
 
   ASSERT_EQ(StartUp(runtime::kInterfaceVersion), StartUpResult::Started);
   EXPECT_EQ(TransferFileName.Clipped(), "");
+  EXPECT_EQ(ExportSavedDirectory.Padded(), std::string(250, ' '));
+  EXPECT_EQ(ExportChosenName.Padded(), std::string(250, ' '));
   EXPECT_EQ(RequestCode, RequestNone);
   EXPECT_EQ(ResponseCode, ResponseNone);
   EXPECT_EQ(VcrRequest, 0);
