@@ -109,6 +109,21 @@ bool IsSystemUiFace(const std::string& name) {
          face == QStringLiteral("ms shell dlg 2") || face == QStringLiteral("microsoft sans serif");
 }
 
+QFont ControlFont(const QFont& inherited, const std::string& face) {
+  QFont font = inherited;
+  if (face.empty() || IsSystemUiFace(face)) return font;
+  const QString name = ToQString(face).trimmed();
+  const QString lower = name.toLower();
+  if (lower.startsWith(QStringLiteral("comic")) || lower.contains(QStringLiteral("script"))) {
+    // Casual faces a Debian desktop may have, then fontconfig's own choice.
+    font.setFamilies({name, QStringLiteral("Comic Neue"), QStringLiteral("URW Chancery L"), QStringLiteral("Z003")});
+    font.setStyleHint(QFont::Cursive);
+  } else {
+    font.setFamilies({name});
+  }
+  return font;
+}
+
 QString IconResource(const std::string& file) {
   const QString stem = QFileInfo(ToQString(file)).completeBaseName().toLower();
   return stem.isEmpty() ? QString() : QStringLiteral(":/icons/") + stem + QStringLiteral(".svg");

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QCursor>
+#include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QString>
@@ -35,6 +36,11 @@ QString IconResource(const std::string& file);
 // Serif", "MS Shell Dlg", "Microsoft Sans Serif", any letter case), which
 // stands for the desktop's own UI font.
 bool IsSystemUiFace(const std::string& name);
+// The font a control's described face gives on this desktop: the window's
+// (inherited) for no face or an old dialog face; otherwise that face, and
+// where the desktop lacks it a font of the same kind (a handwriting face
+// such as "Comic Sans MS" falls back to a decorative one).
+QFont ControlFont(const QFont& inherited, const std::string& face);
 // The width a picture such as "@s20" or "@n-9.2" gives an entry, 0 if none.
 int PictureWidth(const std::string& picture);
 

@@ -28,6 +28,15 @@ void QtControl::Show(const ui::ControlView& view, const DialogUnits& units) {
   if (widget_ == nullptr) return;
   const QSignalBlocker blocker(widget_);
   const QSignalBlocker keyBlocker(KeyWidget());
+  if (view.properties.font != fontShown_) {
+    // An empty font lets the widget take its window's again.
+    widget_->setFont(
+        view.properties.font.empty()
+            ? QFont()
+            : ControlFont(widget_->parentWidget() != nullptr ? widget_->parentWidget()->font() : widget_->font(),
+                          view.properties.font));
+    fontShown_ = view.properties.font;
+  }
   ShowContents(view, units);
 }
 

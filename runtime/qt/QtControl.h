@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "runtime/qt/DialogUnits.h"
 #include "runtime/ui/Event.h"
@@ -56,6 +57,7 @@ class QtControl : public QObject {
   QPointer<QWidget> widget_;
   InputSink sink_;
   ui::ControlView view_;
+  std::string fontShown_;  // the described face the widget shows
 };
 
 // The control for view's kind, with its widget made a child of parent.

@@ -43,5 +43,17 @@ TEST(ConversionsTest, TheOldDialogFacesStandForTheDesktopsUiFont) {
   for (const char* face : {"Comic Sans MS", "DejaVu Sans", ""}) EXPECT_FALSE(IsSystemUiFace(face)) << face;
 }
 
+TEST(ConversionsTest, ControlFacesMapToTheDesktopsFonts) {
+  QFont window(QStringLiteral("DejaVu Sans"), 9);
+  EXPECT_EQ(ControlFont(window, ""), window);
+  EXPECT_EQ(ControlFont(window, "MS Sans Serif"), window) << "the old dialog face is the window's";
+  const QFont title = ControlFont(window, "Comic Sans MS");
+  EXPECT_EQ(title.families().value(0), QStringLiteral("Comic Sans MS"));
+  EXPECT_GT(title.families().size(), 1) << "with decorative fallbacks";
+  EXPECT_EQ(title.styleHint(), QFont::Cursive);
+  EXPECT_EQ(title.pointSize(), 9) << "the size stays the window's";
+  EXPECT_EQ(ControlFont(window, "DejaVu Serif").families(), QStringList{QStringLiteral("DejaVu Serif")});
+}
+
 }  // namespace
 }  // namespace runtime::qt
