@@ -21,6 +21,7 @@
 #include "mail/MailEncoding.h"
 #include "mail/MailMessage.h"
 #include "runtime/text/FixedText.h"
+#include "runtime/ui/RuntimeThread.h"
 
 namespace marlinden {
 
@@ -148,6 +149,8 @@ struct Session {
   std::uint32_t* bytesProcessed = nullptr;
   std::uint32_t* bytesTotal = nullptr;
   std::uint8_t* userCancel = nullptr;
+  // The calling runtime thread's close-down: the program is ending.
+  const std::atomic<bool>* closingDown = nullptr;
   bool cancelled = false;
   bool stalled = false;
   bool readFailed = false;
@@ -164,6 +167,7 @@ struct Session {
 
   bool CancelRequested() {
     if (userCancel != nullptr && std::atomic_ref<std::uint8_t>(*userCancel).load() != 0) cancelled = true;
+    if (closingDown != nullptr && closingDown->load()) cancelled = true;
     return cancelled;
   }
 
@@ -372,6 +376,7 @@ std::uint32_t SmtpSendMail(MailParameterBlock* block) {
   session.bytesProcessed = block->BYTESPROCESSED;
   session.bytesTotal = block->BYTESTOTAL;
   session.userCancel = block->USERCANCEL;
+  session.closingDown = &runtime::ui::CloseDownFlag();
   if (session.bytesTotal != nullptr) {
     std::atomic_ref<std::uint32_t>(*session.bytesTotal).store(Clamp32(static_cast<curl_off_t>(message->Size())));
   }

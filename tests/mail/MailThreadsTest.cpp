@@ -1,6 +1,6 @@
 // A send that the server leaves hanging: the runtime's other threads go on
 // handling events meanwhile, the progress fields show the whole message
-// handed over, and the cancel flag ends the send.
+// handed over, and the cancel flag, or the program ending, ends the send.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -80,6 +80,44 @@ TEST_F(MailThreadsTest, OtherThreadsGoOnDuringASlowSendAndTheCancelFlagEndsIt) {
   ASSERT_TRUE(driver.WaitForThreadEnd(2));
   EXPECT_EQ(result.load(), MailUserCancel);
   driver.Post(main, EventCode::CloseWindow);
+}
+
+// The program ends while thread 2 waits on a stalled server: the close-down
+// cancels the send, so the program's shutdown does not wait for the stall.
+TEST_F(MailThreadsTest, TheProgramEndingCancelsAStalledSend) {
+  mail_testing::ServerOptions stall;
+  stall.stall = true;
+  mail_testing::SmtpTestServer server(dir.Path() / "server", stall);
+  ASSERT_TRUE(server.Ready());
+
+  std::atomic<std::uint32_t> result{255};
+  std::atomic<bool> others = false;
+  Start([&] {
+    StartThread(
+        [&] {
+          MailSender sender;
+          sender.Init();
+          sender.SetMailHost(server.Address());
+          sender.SetFrom("me@example.org");
+          sender.AddRecipient("you@example.org");
+          sender.SetMessageText("hello", 6);
+          result = sender.Send();
+          sender.Kill();
+        },
+        25000);
+    auto window = Window::Open(fixture::Form("main"));
+    RunEventLoop(*window, [&](const Event& e) {
+      if (e.code != EventCode::Accepted) return LoopAction::CarryOn;
+      others = CloseDownOtherThreads();
+      return LoopAction::Break;
+    });
+  });
+  const WindowId main = driver.WaitForWindow(1);
+  ASSERT_EQ(server.NextLine(), "stalled");
+  driver.Click(main, 1);
+  ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(60)));
+  EXPECT_TRUE(others.load());
+  EXPECT_EQ(result.load(), MailUserCancel);
 }
 
 }  // namespace
