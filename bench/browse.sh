@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the browse list benchmark (Release) and runs it on 1,000, 10,000
-# and 1,000,000 realistic bookmarks from the shared bookmark generator (made
+# and 1,000,000 realistic bookmarks from the bookmark generator (made
 # up ones when it is not there). The data files are created on the first
 # run and kept in the data directory for later runs.
 # Usage: browse.sh [data directory]
@@ -8,7 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BUILD_DIR:-$here/../build-view-rel}
 data=${1:-$build/browse_data}
-generator=$here/../../shared/tools/gen_bookmarks.py
+generator=$here/gen_bookmarks.py
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$here/.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi

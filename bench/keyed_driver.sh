@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Runs the keyed driver benchmark on realistic bookmarks made by the shared
+# Runs the keyed driver benchmark on realistic bookmarks made by the
 # bookmark generator when it is there, else on made-up addresses.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BUILD_DIR:-$here/../build}
 records=${1:-100000}
-generator=$here/../../shared/tools/gen_bookmarks.py
+generator=$here/gen_bookmarks.py
 input=-
 if [ -f "$generator" ]; then
   input=$(mktemp --suffix=.html)
