@@ -74,6 +74,9 @@ class LinkTextControl : public QtControl {
   Clickable<QLabel>* label_;
 };
 
+// Pixels a picture is drawn at before it is scaled to its control.
+constexpr int kPictureSide = 96;
+
 class ImageControl : public QtControl {
  public:
   ImageControl(QLabel* label, InputSink sink) : QtControl(label, std::move(sink)), label_(label) {
@@ -84,9 +87,9 @@ class ImageControl : public QtControl {
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
     if (view.properties.icon == shown_) return;
     shown_ = view.properties.icon;
-    QPixmap pixmap;
-    if (!shown_.empty()) pixmap.load(ToQString(shown_));
-    label_->setPixmap(pixmap);
+    // The picture file, else the program's own drawing of that name.
+    const QIcon icon = LoadIcon(shown_);
+    label_->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(QSize(kPictureSide, kPictureSide)));
     const ui::Rect& r = view.properties.rect;
     label_->setScaledContents(r.width > 0 && r.height > 0);
   }

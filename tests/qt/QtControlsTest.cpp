@@ -1,5 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QImage>
+#include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -7,6 +9,7 @@
 #include "qt/QtFixture.h"
 #include "runtime/qt/ListControl.h"
 #include "runtime/ui/Control.h"
+#include "support/TempDir.h"
 
 namespace runtime::qt {
 namespace {
@@ -60,6 +63,34 @@ class QtControlsTest : public testing::QtFixture {
     });
   }
 };
+
+// A picture control shows its picture file, and nothing (never a broken
+// image) for a name with neither a file nor a drawing of the program's.
+TEST_F(QtControlsTest, APictureShowsItsFileAndAMissingOneShowsNothing) {
+  testing_support::TempDir dir;
+  const std::string file = dir.File("letter.png");
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(QString::fromStdString(file)));
+  ui::WindowDescription d;
+  d.name = "pictures";
+  d.rect = {0, 0, 120, 60};
+  ui::ControlDescription shown = Control(ControlKind::Image, "", {10, 10, 40, 40});
+  shown.icon = file;
+  ui::ControlDescription missing = Control(ControlKind::Image, "", {60, 10, 40, 40});
+  missing.icon = "NoSuchPicture.gif";
+  d.controls = {shown, missing};
+  Start([&] { RunWindow(d); });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  auto* picture = qobject_cast<QLabel*>(window->ControlWidget(1));
+  auto* none = qobject_cast<QLabel*>(window->ControlWidget(2));
+  ASSERT_NE(picture, nullptr);
+  ASSERT_NE(none, nullptr);
+  EXPECT_FALSE(picture->pixmap().isNull());
+  EXPECT_TRUE(none->pixmap().isNull());
+  CloseWindows();
+}
 
 TEST_F(QtControlsTest, ClickingAListRowArrivesAsNewSelectionWithTheRow) {
   Start([&] { RunSheetWithList(); });
