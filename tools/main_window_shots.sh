@@ -7,6 +7,8 @@
 #   6-query.png        the query window
 #   7-popup.png        the list's popup menu
 #   8-about.png        the About window
+#   9-email.png  10-import.png  11-export.png   the e-mail form, the import
+#                      and the export windows
 # The bookmarks are stored with sqlite3 while the program is not running.
 #
 # Usage: tools/main_window_shots.sh OUTPUT_DIR [PROGRAM]
@@ -126,3 +128,11 @@ click 600 200  # away from the menu closes it
 sleep 0.5
 click 532 8  # About
 shot 8-about.png
+stop_program
+# Each from a fresh start: a menu command's window stands over the main one.
+for command in "465 9-email.png" "240 10-import.png" "357 11-export.png"; do
+  start_program
+  click "${command% *}" 8
+  shot "${command#* }"
+  stop_program
+done
