@@ -20,18 +20,6 @@ namespace marlinden {
 using runtime::ui::ControlDescription;
 using runtime::ui::ControlKind;
 
-namespace {
-
-ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
-  ControlDescription control;
-  control.kind = kind;
-  control.text = std::move(text);
-  control.rect = rect;
-  return control;
-}
-
-}  // namespace
-
 runtime::ui::WindowDescription AboutWindowDescription() {
   runtime::ui::WindowDescription d;
   d.name = "About";
@@ -39,27 +27,28 @@ runtime::ui::WindowDescription AboutWindowDescription() {
   d.rect = {0, 0, 220, 150};
   d.font = {"MS Sans Serif", 8};
 
-  ControlDescription title = Control(ControlKind::Prompt, "Marlinden", {10, 8, 120, 16});
+  ControlDescription title = runtime::ui::DescribeControl(ControlKind::Prompt, "Marlinden", {10, 8, 120, 16});
   title.font = "Comic Sans MS";
-  ControlDescription maker = Control(ControlKind::Button, "Go To Brackwell Web Page", {110, 126, 100, 16});
+  ControlDescription maker =
+      runtime::ui::DescribeControl(ControlKind::Button, "Go To Brackwell Web Page", {110, 126, 100, 16});
   maker.icon = "Web2.ico";
-  ControlDescription date = Control(ControlKind::String, "", {60, 30, 60, 10});
+  ControlDescription date = runtime::ui::DescribeControl(ControlKind::String, "", {60, 30, 60, 10});
   date.picture = "@d1.";
-  ControlDescription link = Control(ControlKind::LinkText, kMakerHomePage, {60, 66, 150, 10});
+  ControlDescription link = runtime::ui::DescribeControl(ControlKind::LinkText, kMakerHomePage, {60, 66, 150, 10});
   link.cursor = runtime::ui::Cursor::Hand;
 
   d.controls = {
-      Control(ControlKind::Button, "OK", {10, 126, 45, 16}),
+      runtime::ui::DescribeControl(ControlKind::Button, "OK", {10, 126, 45, 16}),
       maker,
       title,
-      Control(ControlKind::Prompt, "Build", {10, 30, 45, 10}),
-      Control(ControlKind::String, "Ver 3.0", {150, 12, 60, 10}),
+      runtime::ui::DescribeControl(ControlKind::Prompt, "Build", {10, 30, 45, 10}),
+      runtime::ui::DescribeControl(ControlKind::String, "Ver 3.0", {150, 12, 60, 10}),
       date,
-      Control(ControlKind::String, "Written by:", {10, 48, 45, 10}),
-      Control(ControlKind::String, "Brackwell", {60, 48, 100, 10}),
+      runtime::ui::DescribeControl(ControlKind::String, "Written by:", {10, 48, 45, 10}),
+      runtime::ui::DescribeControl(ControlKind::String, "Brackwell", {60, 48, 100, 10}),
       link,
-      Control(ControlKind::Prompt, "Default Web Browser", {10, 90, 90, 10}),
-      Control(ControlKind::String, "", {110, 90, 100, 10}),
+      runtime::ui::DescribeControl(ControlKind::Prompt, "Default Web Browser", {10, 90, 90, 10}),
+      runtime::ui::DescribeControl(ControlKind::String, "", {110, 90, 100, 10}),
   };
   return d;
 }

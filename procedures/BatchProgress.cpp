@@ -10,6 +10,7 @@
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Dialogs.h"
+#include "window/Globals.h"
 
 namespace marlinden {
 
@@ -21,14 +22,6 @@ namespace {
 // Seconds a batch waits for another station's write lock on the bookmarks.
 constexpr int kLockWaitSeconds = 5;
 
-ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
-  ControlDescription control;
-  control.kind = kind;
-  control.text = std::move(text);
-  control.rect = rect;
-  return control;
-}
-
 }  // namespace
 
 runtime::ui::WindowDescription ProgressWindowDescription(std::string name) {
@@ -39,10 +32,10 @@ runtime::ui::WindowDescription ProgressWindowDescription(std::string name) {
   d.font = {"MS Sans Serif", 8};
   d.timerHundredths = 1;
   d.controls = {
-      Control(ControlKind::String, "", {4, 4, 132, 10}),
-      Control(ControlKind::Progress, "", {4, 16, 132, 12}),
-      Control(ControlKind::String, "0% Completed", {4, 30, 132, 10}),
-      Control(ControlKind::Button, "Cancel", {48, 44, 45, 14}),
+      runtime::ui::DescribeControl(ControlKind::String, "", {4, 4, 132, 10}),
+      runtime::ui::DescribeControl(ControlKind::Progress, "", {4, 16, 132, 12}),
+      runtime::ui::DescribeControl(ControlKind::String, "0% Completed", {4, 30, 132, 10}),
+      runtime::ui::DescribeControl(ControlKind::Button, "Cancel", {48, 44, 45, 14}),
   };
   return d;
 }
@@ -99,6 +92,16 @@ std::unique_ptr<runtime::View> StartBatch(ProcessManager& process, runtime::Data
   window.SetText(ProgressPercent, "0% Completed");
   window.SetText(ProgressTextLine, std::string(line));
   return view;
+}
+
+Severity TakeBatchInTransaction(const std::function<Severity()>& take, std::string_view caption,
+                                std::string_view failure, std::string_view after, std::uint8_t& response) {
+  BatchTransaction batch;
+  const Severity result = take();
+  if (batch.Commit()) return result;
+  ShowFileProblem(caption, std::string(failure) + runtime::LastError().text + std::string(after));
+  response = ResponseCancelled;
+  return SeverityFatal;
 }
 
 }  // namespace marlinden

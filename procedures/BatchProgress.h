@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "errors/Severity.h"
 #include "process/ProcessManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/ui/Window.h"
@@ -49,6 +50,13 @@ void ShowFileProblem(std::string_view caption, std::string_view text);
 
 // Why path cannot be read as an import file ("" when it can).
 std::string ImportFileProblem(std::string_view path);
+
+// Runs a timer event's batch (take) inside one transaction on the bookmark
+// file. When the batch cannot be committed the user is told (caption, and
+// failure followed by the runtime's reason and then after), response becomes
+// ResponseCancelled and the result SeverityFatal, which ends the window.
+Severity TakeBatchInTransaction(const std::function<Severity()>& take, std::string_view caption,
+                                std::string_view failure, std::string_view after, std::uint8_t& response);
 
 // Holds one transaction on the bookmark file for a timer event's batch:
 // begun when made (work goes on without one when another station keeps

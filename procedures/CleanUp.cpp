@@ -68,14 +68,8 @@ Severity CleanUpWindow::Init() {
 
 Severity CleanUpWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  BatchTransaction batch;
-  const Severity result = ReportManager::TakeWindowEvent();
-  if (!batch.Commit()) {
-    ShowFileProblem("Clean Up Import", "The last deletions could not be saved: " + runtime::LastError().text + ".");
-    RESPONSE = ResponseCancelled;
-    return SeverityFatal;
-  }
-  return result;
+  return TakeBatchInTransaction([this] { return ReportManager::TakeWindowEvent(); }, "Clean Up Import",
+                                "The last deletions could not be saved: ", ".", RESPONSE);
 }
 
 Severity CleanUpWindow::Kill() {

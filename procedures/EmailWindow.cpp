@@ -17,10 +17,7 @@ using runtime::ui::ControlKind;
 namespace {
 
 ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect, std::string picture = {}) {
-  ControlDescription control;
-  control.kind = kind;
-  control.text = std::move(text);
-  control.rect = rect;
+  ControlDescription control = runtime::ui::DescribeControl(kind, std::move(text), rect);
   control.picture = std::move(picture);
   return control;
 }

@@ -19,14 +19,6 @@ namespace {
 constexpr const char* kSection = "exportit";
 constexpr std::uint32_t kThreadStackBytes = 25000;
 
-ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
-  ControlDescription control;
-  control.kind = kind;
-  control.text = std::move(text);
-  control.rect = rect;
-  return control;
-}
-
 }  // namespace
 
 runtime::ui::WindowDescription ExportWindowDescription() {
@@ -35,15 +27,15 @@ runtime::ui::WindowDescription ExportWindowDescription() {
   d.title = "Save As";
   d.rect = {0, 0, 220, 50};
   d.font = {"MS Sans Serif", 8};
-  ControlDescription entry = Control(ControlKind::Entry, "", {52, 6, 144, 10});
+  ControlDescription entry = runtime::ui::DescribeControl(ControlKind::Entry, "", {52, 6, 144, 10});
   entry.picture = "@s255";
-  ControlDescription lookup = Control(ControlKind::Button, "", {200, 5, 14, 12});
+  ControlDescription lookup = runtime::ui::DescribeControl(ControlKind::Button, "", {200, 5, 14, 12});
   lookup.icon = "Save.ico";
   d.controls = {
-      Control(ControlKind::Prompt, "Save File As", {4, 6, 46, 10}),
+      runtime::ui::DescribeControl(ControlKind::Prompt, "Save File As", {4, 6, 46, 10}),
       entry,
-      Control(ControlKind::Button, "OK", {110, 30, 45, 14}),
-      Control(ControlKind::Button, "Cancel", {160, 30, 45, 14}),
+      runtime::ui::DescribeControl(ControlKind::Button, "OK", {110, 30, 45, 14}),
+      runtime::ui::DescribeControl(ControlKind::Button, "Cancel", {160, 30, 45, 14}),
       lookup,
   };
   return d;

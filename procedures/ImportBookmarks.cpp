@@ -17,14 +17,6 @@ namespace {
 
 constexpr const char* kSection = "importbookmarks";
 
-ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect rect) {
-  ControlDescription control;
-  control.kind = kind;
-  control.text = std::move(text);
-  control.rect = rect;
-  return control;
-}
-
 }  // namespace
 
 runtime::ui::WindowDescription ImportWindowDescription() {
@@ -33,17 +25,17 @@ runtime::ui::WindowDescription ImportWindowDescription() {
   d.title = "Import Bookmarks";
   d.rect = {0, 0, 220, 50};
   d.font = {"MS Sans Serif", 8};
-  ControlDescription entry = Control(ControlKind::Entry, "", {60, 6, 136, 10});
+  ControlDescription entry = runtime::ui::DescribeControl(ControlKind::Entry, "", {60, 6, 136, 10});
   entry.picture = "@s255";
-  ControlDescription lookup = Control(ControlKind::Button, "", {200, 5, 14, 12});
+  ControlDescription lookup = runtime::ui::DescribeControl(ControlKind::Button, "", {200, 5, 14, 12});
   lookup.icon = "Open.ico";
   lookup.tip = "Select A file To Import";
   d.controls = {
-      Control(ControlKind::Prompt, "Bookmark File:", {4, 6, 54, 10}),
+      runtime::ui::DescribeControl(ControlKind::Prompt, "Bookmark File:", {4, 6, 54, 10}),
       entry,
       lookup,
-      Control(ControlKind::Button, "OK", {110, 30, 45, 14}),
-      Control(ControlKind::Button, "Cancel", {160, 30, 45, 14}),
+      runtime::ui::DescribeControl(ControlKind::Button, "OK", {110, 30, 45, 14}),
+      runtime::ui::DescribeControl(ControlKind::Button, "Cancel", {160, 30, 45, 14}),
   };
   return d;
 }

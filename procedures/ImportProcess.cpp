@@ -111,15 +111,9 @@ Severity ImportProgressWindow::Init() {
 
 Severity ImportProgressWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  BatchTransaction batch;
-  const Severity result = ReportManager::TakeWindowEvent();
-  if (!batch.Commit()) {
-    ShowFileProblem(kImportCaption, "The bookmarks of the last batch could not be saved: " + runtime::LastError().text +
-                                        ". Import the file again to complete it.");
-    RESPONSE = ResponseCancelled;
-    return SeverityFatal;
-  }
-  return result;
+  return TakeBatchInTransaction(
+      [this] { return ReportManager::TakeWindowEvent(); }, kImportCaption,
+      "The bookmarks of the last batch could not be saved: ", ". Import the file again to complete it.", RESPONSE);
 }
 
 Severity ImportProgressWindow::Kill() {

@@ -76,10 +76,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   d.frame = runtime::ui::Frame::Resizable;
   d.font = {"MS Sans Serif", 8};
   auto add = [&d](ControlKind kind, std::string text, runtime::ui::Rect rect, std::int32_t parent = -1) {
-    ControlDescription c;
-    c.kind = kind;
-    c.text = std::move(text);
-    c.rect = rect;
+    ControlDescription c = runtime::ui::DescribeControl(kind, std::move(text), rect);
     c.parentIndex = parent;
     d.controls.push_back(std::move(c));
     return static_cast<std::int32_t>(d.controls.size()) - 1;
@@ -117,7 +114,11 @@ std::string MainTitle(const std::string& favorite) {
 std::vector<runtime::ui::PopupMenuItem> TrayMenu(const std::string& favorite) {
   std::vector<runtime::ui::PopupMenuItem> items;
   auto add = [&items](std::string text, bool enabled = true) {
-    if (!items.empty()) items.push_back({.kind = runtime::ui::MenuItemKind::Separator});
+    if (!items.empty()) {
+      runtime::ui::PopupMenuItem separator;
+      separator.kind = runtime::ui::MenuItemKind::Separator;
+      items.push_back(std::move(separator));
+    }
     runtime::ui::PopupMenuItem item;
     item.text = std::move(text);
     item.enabled = enabled;

@@ -57,13 +57,7 @@ runtime::ui::WindowDescription ProgressDescription() {
   d.rect = {0, 0, 142, 66};
   d.font = {"MS Sans Serif", 8};
   d.timerHundredths = 1;
-  auto control = [](ControlKind kind, std::string text, runtime::ui::Rect rect) {
-    ControlDescription c;
-    c.kind = kind;
-    c.text = std::move(text);
-    c.rect = rect;
-    return c;
-  };
+  const auto control = runtime::ui::DescribeControl;
   d.controls = {
       control(ControlKind::String, "", {4, 2, 132, 10}),        control(ControlKind::Progress, "", {4, 14, 132, 12}),
       control(ControlKind::String, "", {4, 28, 132, 10}),       control(ControlKind::String, "", {4, 38, 132, 10}),

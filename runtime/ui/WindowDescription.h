@@ -37,6 +37,16 @@ struct ControlDescription {
   std::vector<ListColumn> columns;
 };
 
+// A control of kind with its text and place; every other field as declared
+// above (numbered by position, in the window, no picture).
+inline ControlDescription DescribeControl(ControlKind kind, std::string text, Rect rect) {
+  ControlDescription control;
+  control.kind = kind;
+  control.text = std::move(text);
+  control.rect = rect;
+  return control;
+}
+
 enum class Frame : std::uint8_t { Fixed, Resizable };
 enum class WindowState : std::uint8_t { Normal, Maximised, Iconised };
 
