@@ -153,6 +153,35 @@ std::size_t DecodeReference(std::string_view text, std::size_t at, std::string& 
   return 0;
 }
 
+// Appends text to out with each of the characters in special replaced by
+// its entity; runs without one are copied whole.
+void AppendEscaped(std::string& out, std::string_view text, std::string_view special) {
+  std::size_t from = 0;
+  for (std::size_t at = text.find_first_of(special); at != std::string_view::npos;
+       at = text.find_first_of(special, from)) {
+    out.append(text.substr(from, at - from));
+    switch (text[at]) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+    }
+    from = at + 1;
+  }
+  out.append(text.substr(from));
+}
+
+constexpr std::string_view kTitleSpecials = "&<>";
+constexpr std::string_view kAddressSpecials = "&\"";
+
 }  // namespace
 
 bool NextAnchor(std::string_view line, std::size_t& at, BookmarkLink& link) {
@@ -219,42 +248,25 @@ std::string DecodeHtmlText(std::string_view text) {
 
 std::string EscapeTitle(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  AppendEscaped(out, text, kTitleSpecials);
   return out;
 }
 
 std::string EscapeAddress(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else {
-      out += c;
-    }
-  }
+  AppendEscaped(out, text, kAddressSpecials);
   return out;
 }
 
 std::string ExportLine(std::string_view url, std::string_view description) {
-  return "<DT><A HREF=\"" + EscapeAddress(url) + "\">" + EscapeTitle(description) + "</A>";
+  std::string line;
+  line.reserve(url.size() + description.size() + 32);
+  line += "<DT><A HREF=\"";
+  AppendEscaped(line, url, kAddressSpecials);
+  line += "\">";
+  AppendEscaped(line, description, kTitleSpecials);
+  line += "</A>";
+  return line;
 }
 
 }  // namespace marlinden

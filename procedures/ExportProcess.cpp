@@ -131,6 +131,9 @@ Severity ExportProgressWindow::Init() {
   }
   filesOpen_ = true;
   if (BookmarkExportFileManager->UseFile() != SeverityOk) process_.FAILED = true;
+  // The lines are written a block at a time; the end of the run says
+  // whether they all reached the disk.
+  (void)BookmarkExportFile().SendOption("QUICKSCAN=on");
   for (const char* line : kExportHeader) {
     if (!process_.FAILED) (void)process_.Write(line);
   }
@@ -154,6 +157,11 @@ void ExportProgressWindow::Finish() {
   if (filesOpen_) {
     // A cancelled run still ends with the closing line: a well-formed file.
     if (!process_.FAILED) (void)process_.Write(kExportFooter);
+    if (BookmarkExportFile().SendOption("QUICKSCAN=off") != runtime::NoError && !process_.FAILED) {
+      process_.FAILED = true;
+      ShowFileProblem(kExportCaption,
+                      "The export could not be written to " + target_ + ": " + runtime::LastError().driverText + ".");
+    }
     (void)BookmarkStoreRelations->Close();
     (void)BookmarkExportFileRelations->Close();
     filesOpen_ = false;

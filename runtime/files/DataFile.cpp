@@ -57,11 +57,13 @@ std::int32_t DataFile::SendOption(std::string_view option) {
     const std::string flag = UpperAscii(value);
     if (flag != "ON" && flag != "OFF") return SetError(BadParameter);
     quickScan_ = flag == "ON";
-    return SetError(NoError);
+    return QuickScanChanged();
   }
   return DriverOption(name, value);
 }
 
 std::int32_t DataFile::DriverOption(std::string_view, std::string_view) { return SetError(BadParameter); }
+
+std::int32_t DataFile::QuickScanChanged() { return SetError(NoError); }
 
 }  // namespace runtime

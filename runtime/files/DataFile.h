@@ -77,7 +77,10 @@ class DataFile {
   [[nodiscard]] virtual std::int32_t Close() = 0;
   [[nodiscard]] virtual std::int32_t BuildKeys() = 0;
   // Driver option texts: "Recover=N" (wait up to N seconds for a lock at the
-  // next open), "QUICKSCAN=on", "QUICKSCAN=off". Unknown options: BadParameter.
+  // next open), "QUICKSCAN=on", "QUICKSCAN=off" (a sequential batch starts
+  // or ends: drivers may read and write in larger blocks meanwhile; the
+  // result of "off" says whether what the batch wrote reached the disk).
+  // Unknown options: BadParameter.
   [[nodiscard]] std::int32_t SendOption(std::string_view option);
   // Deletes the file from disk; the file must be closed.
   [[nodiscard]] virtual std::int32_t Remove() = 0;
@@ -157,6 +160,8 @@ class DataFile {
 
   // Driver hook for options the base does not know; BadParameter by default.
   [[nodiscard]] virtual std::int32_t DriverOption(std::string_view name, std::string_view value);
+  // Driver hook run after quickScan_ changed; NoError by default.
+  [[nodiscard]] virtual std::int32_t QuickScanChanged();
 
   // Takes the skip-memo request for the read now starting.
   bool TakeSkipMemos() { return std::exchange(skipMemos_, false); }

@@ -1,12 +1,25 @@
 #include "runtime/text/FixedText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace runtime {
 
 std::string_view Clip(std::string_view text) {
+  // Fields are often wide and mostly padding: skip spaces 32 bytes at a
+  // time, then eight, then one.
+  constexpr std::uint64_t kEightSpaces = 0x2020202020202020ULL;
   std::size_t end = text.size();
+  auto notSpaces = [&text](std::size_t at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + at, 8);
+    return word ^ kEightSpaces;
+  };
+  while (end >= 32 && (notSpaces(end - 32) | notSpaces(end - 24) | notSpaces(end - 16) | notSpaces(end - 8)) == 0) {
+    end -= 32;
+  }
+  while (end >= 8 && notSpaces(end - 8) == 0) end -= 8;
   while (end > 0 && text[end - 1] == ' ') --end;
   return text.substr(0, end);
 }

@@ -186,6 +186,60 @@ TYPED_TEST(TextFileFaultTest, DiskFillingHalfWayThroughABatchKeepsEveryWholeReco
   EXPECT_EQ(this->ReadAll(*file), this->Records(4));
 }
 
+// During a quick scan appends reach the file a block at a time: reading,
+// the scan's end and the close write them first; a block that fails is
+// taken back whole and reported, and the records before the scan stay.
+TYPED_TEST(TextFileFaultTest, QuickScanHoldsAppendsAndTakesBackABlockThatFails) {
+  auto file = this->Filled(2);
+  const std::string before = ReadRaw(this->path_);
+  ASSERT_EQ(file->SendOption("QUICKSCAN=on"), NoError);
+  for (int i = 3; i <= 5; ++i) EXPECT_EQ(this->Add(*file, i), NoError);
+  EXPECT_EQ(ReadRaw(this->path_), before);            // held
+  EXPECT_EQ(this->ReadAll(*file), this->Records(5));  // a read writes them first
+  EXPECT_EQ(this->Add(*file, 6), NoError);
+  EXPECT_EQ(file->SendOption("QUICKSCAN=off"), NoError);
+  EXPECT_EQ(this->ReadAll(*file), this->Records(6));
+
+  struct Case {
+    const char* what;
+    FileCall call;
+    int error;
+    std::function<std::int32_t(DataFile&)> end;
+  };
+  const Case cases[] = {
+      {"the scan's end cannot write", FileCall::Write, ENOSPC,
+       [](DataFile& f) { return f.SendOption("QUICKSCAN=off"); }},
+      {"the scan's end cannot flush to disk", FileCall::Sync, EIO,
+       [](DataFile& f) { return f.SendOption("QUICKSCAN=off"); }},
+      {"the close cannot write", FileCall::Write, EIO, [](DataFile& f) { return f.Close(); }},
+      {"a full block cannot be written", FileCall::Write, ENOSPC,
+       [](DataFile& f) -> std::int32_t {
+         // Adds until the block is full and its write fails.
+         for (int i = 0; i < 100'000; ++i) {
+           if (const std::int32_t code = TestFixture::Add(f, 7)) return code;
+         }
+         return NoError;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!file->IsOpen()) {
+      ASSERT_EQ(file->Open(kReadWrite), NoError);
+    }
+    const std::string start = ReadRaw(this->path_);
+    ASSERT_EQ(file->SendOption("QUICKSCAN=on"), NoError);
+    EXPECT_EQ(this->Add(*file, 7), NoError);
+    this->faulty_.Fail(c.call, c.error);
+    EXPECT_EQ(c.end(*file), DriverFailure);
+    EXPECT_TRUE(FailedWith(DriverFailure, c.error));
+    this->faulty_.Heal();
+    if (c.call == FileCall::Write) {
+      EXPECT_EQ(ReadRaw(this->path_), start);
+    }
+    (void)file->SendOption("QUICKSCAN=off");
+  }
+}
+
 // --- INI files -----------------------------------------------------------------
 
 class IniFileFaultTest : public FaultTest {

@@ -83,6 +83,15 @@ TEST(FixedTextTest, PadsAndClips) {
   EXPECT_EQ(FixedText<4>("x").Padded(), "x   ");
   EXPECT_EQ(FixedText<4>(" x ").Clipped(), " x");
   EXPECT_EQ(Clip("   "), "");
+  // Wide padding is skipped in blocks: every length of text and padding
+  // around the block size clips to the text.
+  for (std::size_t text = 0; text <= 17; ++text) {
+    for (std::size_t padding = 0; padding <= 17; ++padding) {
+      const std::string value = std::string(text, 'x') + std::string(padding, ' ');
+      EXPECT_EQ(Clip(value).size(), text) << text << " + " << padding;
+    }
+  }
+  EXPECT_EQ(Clip("a        b" + std::string(4096, ' ')), "a        b");
   EXPECT_EQ(UpperAscii("http://Ex\xC3\xA9"), "HTTP://EX\xC3\xA9");
 }
 

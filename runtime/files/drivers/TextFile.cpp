@@ -66,7 +66,9 @@ TextFile::TextFile(Driver driver, RecordLayout layout, std::string diskName)
     : DataFile(driver, std::move(layout), std::move(diskName)) {}
 
 TextFile::~TextFile() {
-  if (fd_ >= 0) (void)CurrentFileSystem().Close(fd_);
+  if (fd_ < 0) return;
+  (void)WriteHeldAppends();
+  (void)CurrentFileSystem().Close(fd_);
 }
 
 std::int32_t TextFile::SystemFailure(int error) {
@@ -126,6 +128,7 @@ std::int32_t TextFile::Create() {
 
 std::int32_t TextFile::Close() {
   if (!open_) return SetError(FileNotOpen);
+  const std::int32_t written = WriteHeldAppends();
   reader_.Attach(-1);
   FileSystem& files = CurrentFileSystem();
   // What was written must be on the disk before the close reports success.
@@ -134,6 +137,7 @@ std::int32_t TextFile::Close() {
   fd_ = -1;
   open_ = false;
   ForgetCurrent();
+  if (written != NoError) return written;  // its error is set already
   if (synced != 0 || closed != 0) return SystemFailure(synced != 0 ? synced : closed);
   return SetError(NoError);
 }
@@ -167,6 +171,7 @@ std::int32_t TextFile::SetOrderAtPosition(std::size_t key, std::string_view posi
   if (const std::int32_t error = CheckOpen()) return error;
   std::int64_t offset = 0;
   if (!DecodeTextPosition(position, offset)) return SetError(BadParameter);
+  if (const std::int32_t error = WriteHeldAppends()) return error;
   std::int64_t size = 0;
   if (const std::int32_t error = FileSize(size)) return error;
   if (offset < size) {
@@ -184,11 +189,13 @@ std::int32_t TextFile::SetOrderAtPosition(std::size_t key, std::string_view posi
 
 std::int32_t TextFile::Next() {
   if (const std::int32_t error = CheckReadable()) return error;
+  if (const std::int32_t error = WriteHeldAppends()) return error;
   return ReadInto(nextOffset_);
 }
 
 std::int32_t TextFile::Previous() {
   if (const std::int32_t error = CheckReadable()) return error;
+  if (const std::int32_t error = WriteHeldAppends()) return error;
   std::int64_t end = previousEnd_;
   if (end == kEnd) {
     if (const std::int32_t error = FileSize(end)) return error;
@@ -218,6 +225,7 @@ std::int32_t TextFile::Reget(std::string_view position) {
 std::int32_t TextFile::ReadAtPosition(std::string_view position) {
   std::int64_t offset = 0;
   if (!DecodeTextPosition(position, offset)) return SetError(BadParameter);
+  if (const std::int32_t error = WriteHeldAppends()) return error;
   std::int64_t size = 0;
   if (const std::int32_t error = FileSize(size)) return error;
   if (offset >= size) return SetError(RecordNotFound);
@@ -255,18 +263,28 @@ std::int32_t TextFile::Rollback() { return SetError(Unsupported); }
 std::int32_t TextFile::Add() {
   if (const std::int32_t error = CheckWritable()) return error;
   std::string separator;
-  if (const std::int32_t error = SeparatorBeforeAppend(separator)) return error;
-  const std::string text = FormatRecord();
   std::int64_t size = 0;
-  if (const std::int32_t error = FileSize(size)) return error;
-  const std::string bytes = separator + text + std::string(Terminator());
-  reader_.Invalidate();
-  if (const int error = WriteAt(size, bytes)) {
+  if (heldAppends_.empty()) {
+    if (const std::int32_t error = SeparatorBeforeAppend(separator)) return error;
+    if (const std::int32_t error = FileSize(size)) return error;
+  } else {
+    // The held records end with a whole record: no separator is needed.
+    size = heldStart_ + static_cast<std::int64_t>(heldAppends_.size());
+  }
+  const std::string text = FormatRecord();
+  if (quickScan_) {
+    if (heldAppends_.empty()) heldStart_ = size;
+    heldAppends_.append(separator).append(text).append(Terminator());
+    if (heldAppends_.size() >= kHeldAppendLimit) {
+      if (const std::int32_t error = WriteHeldAppends()) return error;
+    }
+  } else if (const int error = WriteAt(size, separator + text + std::string(Terminator()))) {
     // Take back whatever part of the record reached the file, so a failed
     // add never leaves half a record behind; the earlier records are untouched.
     (void)CurrentFileSystem().Truncate(fd_, size);
     return SystemFailure(error);
   }
+  reader_.Invalidate();
   // The separator completed the last record; a reader that stood at its
   // end now stands after it.
   if (nextOffset_ == size) nextOffset_ += static_cast<std::int64_t>(separator.size());
@@ -278,6 +296,7 @@ std::int32_t TextFile::Add() {
 std::int32_t TextFile::Put() {
   if (const std::int32_t error = CheckWritable()) return error;
   if (currentStart_ == kNone) return SetError(NoRecord);
+  if (const std::int32_t error = WriteHeldAppends()) return error;
   const std::string text = FormatRecord();
   if (static_cast<std::int64_t>(text.size()) != currentLength_) return SetError(Unsupported);
   std::int64_t size = 0;
@@ -307,7 +326,7 @@ bool TextFile::Duplicate(std::size_t) {
 // --- Properties -------------------------------------------------------------------
 
 std::int64_t TextFile::Records() {
-  if (CheckOpen() != NoError) return 0;
+  if (CheckOpen() != NoError || WriteHeldAppends() != NoError) return 0;
   std::int64_t count = 0;
   if (CountRecords(count) != NoError) return 0;
   SetError(NoError);
@@ -317,7 +336,7 @@ std::int64_t TextFile::Records() {
 std::int64_t TextFile::Bytes() {
   std::int64_t size = 0;
   if (open_) {
-    if (FileSize(size) != NoError) return 0;
+    if (WriteHeldAppends() != NoError || FileSize(size) != NoError) return 0;
     SetError(NoError);
     return size;
   }
@@ -367,6 +386,27 @@ std::int32_t TextFile::FileSize(std::int64_t& size) const {
 }
 
 int TextFile::WriteAt(std::int64_t offset, std::string_view bytes) { return WriteFully(fd_, offset, bytes); }
+
+std::int32_t TextFile::WriteHeldAppends() {
+  if (heldAppends_.empty()) return NoError;
+  const std::string held = std::exchange(heldAppends_, {});
+  reader_.Invalidate();
+  if (const int error = WriteAt(heldStart_, held)) {
+    (void)CurrentFileSystem().Truncate(fd_, heldStart_);
+    return SystemFailure(error);
+  }
+  return NoError;
+}
+
+std::int32_t TextFile::QuickScanChanged() {
+  if (quickScan_ || !open_) return SetError(NoError);
+  if (const std::int32_t error = WriteHeldAppends()) return error;
+  // The batch's records must be on the disk before its end reports success.
+  if ((mode_ & 0x0F) != AccessRead) {
+    if (const int error = CurrentFileSystem().Sync(fd_)) return SystemFailure(error);
+  }
+  return SetError(NoError);
+}
 
 void TextFile::ForgetCurrent() {
   currentStart_ = kNone;

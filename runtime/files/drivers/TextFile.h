@@ -4,6 +4,12 @@
 // record's byte offset. A driver supplies how records are framed in the file
 // and how one moves between the file and the record buffer.
 //
+// During a quick scan ("QUICKSCAN=on") appended records are held in memory
+// and written a block at a time: before anything else reads or measures the
+// file, when the block is full, when the quick scan ends and at the close. A
+// block that fails to reach the file is taken back whole and the call that
+// wrote it reports the failure.
+//
 // Text files have no keys, memos, holds, watches or transactions: those
 // operations answer Unsupported, and Delete too (records cannot be removed
 // from the middle of a text file without rewriting it). Used under the
@@ -60,6 +66,8 @@ class TextFile : public DataFile {
   [[nodiscard]] std::int32_t Rollback() final;
 
  protected:
+  [[nodiscard]] std::int32_t QuickScanChanged() final;
+
   TextFile(Driver driver, RecordLayout layout, std::string diskName);
 
   // One record as found in the file: its bytes run from start to end (the
@@ -104,6 +112,7 @@ class TextFile : public DataFile {
  private:
   static constexpr std::int64_t kNone = -1;
   static constexpr std::int64_t kEnd = -2;  // Previous starts from the end of the file
+  static constexpr std::size_t kHeldAppendLimit = 64 * 1024;
 
   [[nodiscard]] std::int32_t ReadInto(std::int64_t offset);
   [[nodiscard]] std::int32_t ReadAtPosition(std::string_view position);
@@ -112,6 +121,9 @@ class TextFile : public DataFile {
   [[nodiscard]] std::int32_t CheckWritable() const;
   // Writes all of bytes at offset; 0 or the errno of the failed write.
   int WriteAt(std::int64_t offset, std::string_view bytes);
+  // Writes the held appends; on failure the file is cut back to where they
+  // were to start.
+  [[nodiscard]] std::int32_t WriteHeldAppends();
   void ForgetCurrent();
 
   int fd_ = -1;
@@ -124,6 +136,9 @@ class TextFile : public DataFile {
   // (kEnd: at the end of the file).
   std::int64_t nextOffset_ = 0;
   std::int64_t previousEnd_ = kEnd;
+  // Appends held during a quick scan, to be written at heldStart_.
+  std::string heldAppends_;
+  std::int64_t heldStart_ = 0;
 };
 
 // Positions of the text drivers: the record's byte offset, 8 bytes
