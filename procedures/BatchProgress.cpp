@@ -1,13 +1,11 @@
 #include "procedures/BatchProgress.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 
 #include "app/DataFiles.h"
 #include "runtime/files/Transaction.h"
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Dialogs.h"
 #include "window/Globals.h"
@@ -57,10 +55,16 @@ void ShowFileProblem(std::string_view caption, std::string_view text) {
 std::string ImportFileProblem(std::string_view path) {
   const std::string name(path);
   if (name.empty()) return "No bookmark file has been named.";
-  struct stat info {};
-  if (::stat(name.c_str(), &info) != 0) return "The file " + name + " does not exist.";
-  if (S_ISDIR(info.st_mode)) return name + " is a folder, not a bookmark file.";
-  if (::access(name.c_str(), R_OK) != 0) return "The file " + name + " cannot be read.";
+  runtime::FileSystem& files = runtime::CurrentFileSystem();
+  runtime::FileInfo info;
+  if (files.Stat(name, runtime::LinkHandling::Follow, info) != 0) return "The file " + name + " does not exist.";
+  if (info.IsDirectory()) return name + " is a folder, not a bookmark file.";
+  // Readable is what an open for reading says, whoever the caller is.
+  int fd = -1;
+  if (files.Open(name, runtime::FileAccess::Read, runtime::FileCreation::Existing, fd) != 0) {
+    return "The file " + name + " cannot be read.";
+  }
+  (void)files.Close(fd);
   return {};
 }
 

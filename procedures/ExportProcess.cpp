@@ -1,8 +1,6 @@
 #include "procedures/ExportProcess.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +9,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
+#include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 #include "window/Globals.h"
 
@@ -52,14 +51,19 @@ std::string ExportTemporaryPath(const std::string& target) { return target + ".m
 
 std::string ExportTargetProblem(const std::string& target) {
   if (target.empty()) return "No file name has been given for the export.";
+  runtime::FileSystem& files = runtime::CurrentFileSystem();
+  runtime::FileInfo info;
+  if (files.Stat(target, runtime::LinkHandling::Follow, info) == 0 && info.IsDirectory()) {
+    return target + " is a folder: name a file to export to.";
+  }
   std::error_code error;
-  const std::filesystem::path path(target);
-  if (std::filesystem::is_directory(path, error)) return target + " is a folder: name a file to export to.";
-  const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
-  if (!std::filesystem::is_directory(folder, error)) return "The folder " + folder.string() + " does not exist.";
+  const std::filesystem::path folder = std::filesystem::absolute(target, error).parent_path();
+  if (files.Stat(folder.string(), runtime::LinkHandling::Follow, info) != 0 || !info.IsDirectory()) {
+    return "The folder " + folder.string() + " does not exist.";
+  }
   // The new file is written beside the target first.
-  if (::access(folder.c_str(), W_OK) != 0) return "The folder " + folder.string() + " cannot be written to.";
-  const std::filesystem::path canonical = Canonical(path);
+  if (files.CheckWritable(folder.string()) != 0) return "The folder " + folder.string() + " cannot be written to.";
+  const std::filesystem::path canonical = Canonical(target);
   for (const std::filesystem::path& own : OwnFiles()) {
     if (Canonical(own) == canonical) return target + " is one of the program's own files and is not overwritten.";
   }
@@ -167,9 +171,16 @@ void ExportProgressWindow::Finish() {
     filesOpen_ = false;
   }
   if (running_) {
-    if (!process_.FAILED && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-      process_.FAILED = true;
-      ShowFileProblem(kExportCaption, "The export could not replace " + target_ + ".");
+    if (!process_.FAILED) {
+      runtime::FileSystem& files = runtime::CurrentFileSystem();
+      if (const int error = files.Rename(temporary_, target_)) {
+        process_.FAILED = true;
+        ShowFileProblem(kExportCaption, "The export could not replace " + target_ + ": " + std::strerror(error) + ".");
+      } else {
+        // The new name must survive a crash too.
+        std::error_code ignored;
+        (void)files.SyncDirectory(std::filesystem::absolute(target_, ignored).parent_path().string());
+      }
     }
     if (process_.FAILED) {
       (void)BookmarkExportFile().Remove();

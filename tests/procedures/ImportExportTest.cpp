@@ -29,8 +29,10 @@
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
+#include "runtime/system/FaultyFileSystem.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
+#include "support/ScopedFileSystem.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -363,6 +365,54 @@ TEST_F(ImportExportTest, CancelledExportIsWellFormedAndReplacesTheTarget) {
   EXPECT_GT(lines, 6u);
   EXPECT_LT(lines, 206u);
   EXPECT_TRUE(text.ends_with("</A>\n</DL><p>\n"));
+}
+
+// A disk that fills or fails while the export writes: the run ends with a
+// message, the file that was there stays as it was and the new one is gone.
+TEST_F(ImportExportTest, FailedWritesEndTheExportAndKeepThePreviousFile) {
+  std::string links;
+  for (int i = 0; i < 2000; ++i) links += "<DT><A HREF=\"https://c.example/" + std::to_string(i) + "\">C</A>\n";
+  Write("links.htm", links);
+  (void)Import(Path("links.htm"));
+  struct Case {
+    const char* what;
+    runtime::FileCall call;
+    int error;
+    int after;
+    runtime::FaultRepeat repeat;
+    std::string message;  // the start of the first message's text
+  };
+  const std::string target = Path("out.htm");
+  const Case cases[] = {
+      {"the disk fills half-way", runtime::FileCall::Write, ENOSPC, 0, runtime::FaultRepeat::Always,
+       "An error was experienced during the creation of a record. Error: No space left on device"},
+      {"the closing lines cannot be written", runtime::FileCall::Write, ENOSPC, 1, runtime::FaultRepeat::Once,
+       "The export could not be written to " + target + ": No space left on device."},
+      {"the lines do not reach the disk", runtime::FileCall::Sync, EIO, 0, runtime::FaultRepeat::Once,
+       "The export could not be written to " + target + ": Input/output error."},
+      {"the new file cannot replace the old", runtime::FileCall::Rename, EIO, 0, runtime::FaultRepeat::Once,
+       "The export could not replace " + target + ": Input/output error."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("out.htm", "previous contents\n");
+    backend.MessageBoxes().Reset();
+    backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+    runtime::FaultyFileSystem faulty;
+    {
+      testing_support::ScopedFileSystem use(faulty);
+      faulty.Fail(c.call, c.error, c.after, c.repeat);
+      EXPECT_EQ(Export(target), ResponseCancelled);
+    }
+    EXPECT_TRUE(LastExportFailed);
+    ASSERT_GE(backend.MessageBoxRequests().size(), 1u);
+    EXPECT_TRUE(backend.MessageBoxRequests()[0].text.starts_with(c.message)) << backend.MessageBoxRequests()[0].text;
+    EXPECT_EQ(ReadFile("out.htm"), "previous contents\n");
+    EXPECT_FALSE(std::filesystem::exists(ExportTemporaryPath(target)));
+  }
+  backend.MessageBoxes().Reset();
+  EXPECT_EQ(Export(target), ResponseCompleted);
+  EXPECT_EQ(LastExportLines, 2000);
 }
 
 TEST_F(ImportExportTest, ImportWindowLetsTheUserCorrectABadName) {
