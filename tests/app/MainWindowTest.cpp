@@ -3,10 +3,13 @@
 // and in the title, the commands, the tray and its menu.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,9 +25,11 @@
 #include "runtime/files/DataFile.h"
 #include "runtime/platform/ChildProcess.h"
 #include "runtime/platform/DesktopPrograms.h"
+#include "runtime/system/Clock.h"
 #include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/MessageBox.h"
+#include "support/BatchClock.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -485,6 +490,76 @@ TEST_F(MainWindowTest, ExportAndEmailRunOnThreadsOfTheirOwnWhileTheMainWindowGoe
   driver.Click(menuEmail, EmailCancelButton);
   driver.Click(trayEmail, EmailCancelButton);
   for (std::int32_t thread : {2, 3, 4}) EXPECT_TRUE(driver.WaitForThreadEnd(thread));
+  CloseWith(MainCloseButton);
+}
+
+// The export takes its batches on its own thread, one timer event at a
+// time, while a row of the main window is changed in place between them.
+TEST_F(MainWindowTest, AnExportRunningWhileARowIsEditedInPlaceKeepsTheEditAndExportsEveryRecord) {
+  using runtime::ui::KeyCode;
+  testing_support::BatchClock clock;
+  auto time = std::make_unique<runtime::ScopedTimeSource>(clock);
+  std::vector<Bookmark> bookmarks;
+  std::set<std::string> urls;
+  for (int i = 0; i < 300; ++i) {
+    char url[40];
+    std::snprintf(url, sizeof url, "http://site%03d.example/", i);
+    bookmarks.push_back({url, "Site " + std::to_string(i)});
+    urls.insert(url);
+  }
+  StartProgram(bookmarks);
+  Click(MainExportMenu);
+  const WindowId saveAs = driver.WaitForWindow(2);
+  driver.Type(saveAs, ExportEntry, cwd.Dir().File("exported.htm"));
+  driver.Click(saveAs, ExportOk);
+  const WindowId progress = driver.WaitForWindow(2);
+  ASSERT_NE(progress, saveAs);
+  auto tick = [&] {
+    clock.Advance(10'000);
+    driver.Post(progress, runtime::ui::ProgramEvent(1));
+    ASSERT_TRUE(driver.WaitIdle(2));
+  };
+  tick();
+
+  const std::string typedUrl = "http://edited.example/\xC3\xBC";
+  const std::string typedDescription = "Edited \xE2\x80\x94 while exporting";
+  ChooseRow(1);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab, typedUrl);
+  tick();
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, typedDescription);
+  EXPECT_EQ(Editor(), 0);
+  tick();
+  ASSERT_TRUE(driver.WithWindow(progress, [](runtime::ui::Window&) {})) << "the export is still running";
+
+  // Back on the system's clock the export runs to its end by itself.
+  time.reset();
+  ASSERT_TRUE(driver.WaitForThreadEnd(2));
+
+  // Stored exactly as typed, in place of the row's old values.
+  Urls stored = Stored();
+  EXPECT_EQ(stored.size(), 300u);
+  EXPECT_EQ(std::count(stored.begin(), stored.end(), typedUrl), 1);
+  EXPECT_EQ(std::count(stored.begin(), stored.end(), "http://site000.example/"), 0);
+  EXPECT_EQ(Column(1)[0], typedDescription);
+  // Every record exported once, the edited one as it stood when its turn came.
+  std::ifstream in("exported.htm");
+  std::string line;
+  std::set<std::string> exported;
+  int links = 0;
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find("HREF=\"");
+    if (at == std::string::npos) continue;
+    ++links;
+    exported.insert(line.substr(at + 6, line.find('"', at + 6) - at - 6));
+  }
+  EXPECT_EQ(links, 300);
+  if (exported.count(typedUrl) == 1) {
+    urls.erase("http://site000.example/");
+    urls.insert(typedUrl);
+  }
+  EXPECT_EQ(exported, urls);
   CloseWith(MainCloseButton);
 }
 

@@ -32,6 +32,7 @@
 #include "runtime/system/FaultyFileSystem.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
+#include "support/BatchClock.h"
 #include "support/ScopedFileSystem.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -41,33 +42,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Store = std::map<std::string, std::string>;  // URL -> description
-
-// The runtime's monotonic time moves only while a timer event is handled
-// (a step per look) and when the test advances it: each timer event then
-// takes a small batch, and the test decides when the next one comes.
-class BatchClock final : public runtime::TimeSource {
- public:
-  std::int64_t LocalMicros() const override { return Read(); }
-  std::int64_t SteadyMicros() const override { return Read(); }
-  void Advance(std::int64_t micros) { now_ += micros; }
-  // A wait (another station's lock) passes at once: the time jumps to its end.
-  void SleepUntil(std::int64_t steadyMicros) override {
-    std::int64_t now = now_.load();
-    while (now < steadyMicros && !now_.compare_exchange_weak(now, steadyMicros)) {
-    }
-  }
-
- private:
-  std::int64_t Read() const {
-    const runtime::ui::Event* event = runtime::ui::CurrentEvent();
-    if (event != nullptr && event->code == runtime::ui::EventCode::Timer) now_ += kStepMicros;
-    return now_.load();
-  }
-  static constexpr std::int64_t kStepMicros = 300'000;
-  // Behind the system's monotonic clock, so a window timer set by this clock
-  // is due at once when the test hands time back to the system's.
-  mutable std::atomic<std::int64_t> now_{0};
-};
 
 class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
  protected:
@@ -118,7 +92,7 @@ class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
 
   // One timer event of window: the clock moves on, and an event of no
   // meaning wakes the window's loop, which then finds its timer due.
-  void Tick(BatchClock& clock, runtime::ui::WindowId window) {
+  void Tick(testing_support::BatchClock& clock, runtime::ui::WindowId window) {
     clock.Advance(10'000);
     driver.Post(window, runtime::ui::ProgramEvent(1));
     ASSERT_TRUE(driver.WaitIdle(1));
@@ -261,7 +235,7 @@ TEST_F(ImportExportTest, AFiftyMegabyteFileOnOneLineGivesEveryLink) {
 }
 
 TEST_F(ImportExportTest, CancelHalfWayKeepsWhatWasImported) {
-  BatchClock clock;
+  testing_support::BatchClock clock;
   auto timeSource = std::make_unique<runtime::ScopedTimeSource>(clock);
   {
     std::ofstream out(Path("many.htm"), std::ios::binary);
@@ -350,7 +324,7 @@ TEST_F(ImportExportTest, CancelledExportIsWellFormedAndReplacesTheTarget) {
   Write("links.htm", links);
   (void)Import(Path("links.htm"));
   Write("out.htm", "previous contents\n");
-  BatchClock clock;
+  testing_support::BatchClock clock;
   runtime::ScopedTimeSource timeSource(clock);
   Start([&] { RunProgram([&] { ExportProcess(Path("out.htm")); }); });
   const runtime::ui::WindowId progress = driver.WaitForWindow(1);
