@@ -148,23 +148,38 @@ TEST_F(KeyedFileTest, DeletingTheRecordJustReadKeepsTheSequence) {
 }
 
 TEST_F(KeyedFileTest, SequentialDeletesAcrossReadAheadBatches) {
-  auto file = NewFile();
-  for (int i = 1; i <= 300; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), "same"}), NoError);
-  // Every other record is deleted while reading in key order.
-  ASSERT_EQ(file->SetOrder(kDescKey), NoError);
-  int read = 0;
-  while (file->Next() == NoError) {
-    ++read;
-    if (Num(*file) % 2 == 0) {
-      ASSERT_EQ(file->Delete(), NoError);
+  // Every other record is deleted while reading in key order, outside any
+  // transaction and in transactions committed every few records.
+  for (const int recordsPerTransaction : {0, 7}) {
+    SCOPED_TRACE(recordsPerTransaction);
+    auto file = NewFile(BookmarkLayout(), "SEQ" + std::to_string(recordsPerTransaction));
+    for (int i = 1; i <= 300; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), "same"}), NoError);
+    ASSERT_EQ(file->SetOrder(kDescKey), NoError);
+    const bool inTransactions = recordsPerTransaction > 0;
+    if (inTransactions) {
+      ASSERT_EQ(file->BeginTransaction(1), NoError);
     }
+    int read = 0;
+    while (file->Next() == NoError) {
+      ++read;
+      if (Num(*file) % 2 == 0) {
+        ASSERT_EQ(file->Delete(), NoError);
+      }
+      if (inTransactions && read % recordsPerTransaction == 0) {
+        ASSERT_EQ(file->Commit(), NoError);
+        ASSERT_EQ(file->BeginTransaction(1), NoError);
+      }
+    }
+    if (inTransactions) {
+      ASSERT_EQ(file->Commit(), NoError);
+    }
+    EXPECT_EQ(read, 300);
+    EXPECT_EQ(file->Records(), 150);
+    const Nums odd = ReadAll(*file, kDescKey);
+    ASSERT_EQ(odd.size(), 150u);
+    EXPECT_EQ(odd.front(), 1);
+    EXPECT_EQ(odd.back(), 299);
   }
-  EXPECT_EQ(read, 300);
-  EXPECT_EQ(file->Records(), 150);
-  const Nums odd = ReadAll(*file, kDescKey);
-  ASSERT_EQ(odd.size(), 150u);
-  EXPECT_EQ(odd.front(), 1);
-  EXPECT_EQ(odd.back(), 299);
 }
 
 TEST_F(KeyedFileTest, UniqueCaseInsensitiveKey) {

@@ -735,8 +735,8 @@ std::int32_t KeyedFile::DeleteCurrent() {
   sqlite3_stmt* statement = Statement(kDelete);
   if (statement == nullptr) return LastErrorCode();
   // The read position stays on the deleted record's values, so the next
-  // read goes on with the record that followed it.
-  Reposition();
+  // read goes on with the record that followed it; the records read ahead
+  // all follow it and stay as they were.
   StatementReset reset(statement);
   sqlite3_bind_int64(statement, 1, current_.rowid);
   const int rc = sqlite3_step(statement);
@@ -814,7 +814,7 @@ std::int32_t KeyedFile::BeginTransaction(int lockWaitSeconds) {
 std::int32_t KeyedFile::Commit() {
   if (!open_) return SetError(FileNotOpen);
   if (!inTransaction_) return SetError(BadParameter, "", "no transaction is active");
-  Reposition();
+  // What was read ahead inside the transaction is what the commit keeps.
   if (SqliteExec(db_.get(), "COMMIT") != NoError) return LastErrorCode();
   inTransaction_ = false;
   return SetError(NoError);
