@@ -153,34 +153,38 @@ std::size_t DecodeReference(std::string_view text, std::size_t at, std::string& 
   return 0;
 }
 
-// Appends text to out with each of the characters in special replaced by
-// its entity; runs without one are copied whole.
-void AppendEscaped(std::string& out, std::string_view text, std::string_view special) {
+enum class Escaping : std::uint8_t { Title, Address };
+
+// Appends text to out with the characters that would end or break a title
+// (& < >) or an address (& ") replaced by their entities; runs without one
+// are copied whole.
+void AppendEscaped(std::string& out, std::string_view text, Escaping escaping) {
+  const bool title = escaping == Escaping::Title;
   std::size_t from = 0;
-  for (std::size_t at = text.find_first_of(special); at != std::string_view::npos;
-       at = text.find_first_of(special, from)) {
-    out.append(text.substr(from, at - from));
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char* entity = nullptr;
     switch (text[at]) {
       case '&':
-        out += "&amp;";
+        entity = "&amp;";
         break;
       case '<':
-        out += "&lt;";
+        if (title) entity = "&lt;";
         break;
       case '>':
-        out += "&gt;";
+        if (title) entity = "&gt;";
         break;
       case '"':
-        out += "&quot;";
+        if (!title) entity = "&quot;";
+        break;
+      default:
         break;
     }
+    if (entity == nullptr) continue;
+    out.append(text.substr(from, at - from)).append(entity);
     from = at + 1;
   }
   out.append(text.substr(from));
 }
-
-constexpr std::string_view kTitleSpecials = "&<>";
-constexpr std::string_view kAddressSpecials = "&\"";
 
 }  // namespace
 
@@ -248,13 +252,13 @@ std::string DecodeHtmlText(std::string_view text) {
 
 std::string EscapeTitle(std::string_view text) {
   std::string out;
-  AppendEscaped(out, text, kTitleSpecials);
+  AppendEscaped(out, text, Escaping::Title);
   return out;
 }
 
 std::string EscapeAddress(std::string_view text) {
   std::string out;
-  AppendEscaped(out, text, kAddressSpecials);
+  AppendEscaped(out, text, Escaping::Address);
   return out;
 }
 
@@ -262,9 +266,9 @@ std::string ExportLine(std::string_view url, std::string_view description) {
   std::string line;
   line.reserve(url.size() + description.size() + 32);
   line += "<DT><A HREF=\"";
-  AppendEscaped(line, url, kAddressSpecials);
+  AppendEscaped(line, url, Escaping::Address);
   line += "\">";
-  AppendEscaped(line, description, kTitleSpecials);
+  AppendEscaped(line, description, Escaping::Title);
   line += "</A>";
   return line;
 }
