@@ -1,5 +1,6 @@
 #include "process/ReportRun.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "process/LegacyMessages.h"
@@ -58,6 +59,9 @@ void ReportRun::OpenReportForOutput() {
   if (!opened) {
     report_.Open();
     opened = true;
+    // Opening a report hands the printer the copies the report asks for, so
+    // the copies asked of the run survive the check below.
+    PrinterCopies = std::max(report_.copies, 1);
   }
   if (PrinterCopies != report_.copies) report_.copies = PrinterCopies;
   savedCopies = report_.copies;
