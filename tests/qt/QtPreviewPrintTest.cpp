@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
@@ -22,6 +23,8 @@
 #include "procedures/WebPageList.h"
 #include "qt/QtFixture.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/reports/PageImageList.h"
+#include "runtime/ui/Dialogs.h"
 #include "window/Globals.h"
 
 namespace runtime::qt {
@@ -148,6 +151,30 @@ TEST_F(QtPreviewPrintTest, ThePreviewsPrintButtonWritesTheWholeReportToThePdfCho
   ASSERT_NE(total, std::string::npos) << "the total stands after the last address";
   EXPECT_NE(text.find("60", total), std::string::npos);
   EXPECT_EQ(text.find("Total Number", total + 1), std::string::npos) << "one total";
+}
+
+TEST_F(QtPreviewPrintTest, APreviewOpensAtTheZoomAskedOrFittedToItsWidth) {
+  PageImageList list;
+  PageImage page;
+  page.runs.push_back({{}, {500, 500, 3000, 200}, TextAlign::Left, true, "zoomed"});
+  ASSERT_TRUE(list.Add(page));
+  Start([&] {
+    for (const std::int16_t zoom : {150, 0}) (void)ui::Preview("Print Preview", list.Names(), zoom);
+  });
+  for (const bool custom : {true, false}) {
+    QDialog* preview = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (preview = Shown<QDialog>("PrintPreview")) != nullptr; }));
+    auto* pages = preview->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(pages, nullptr);
+    if (custom) {
+      EXPECT_EQ(pages->zoomMode(), QPrintPreviewWidget::CustomZoom);
+      EXPECT_DOUBLE_EQ(pages->zoomFactor(), 1.5);
+    } else {
+      EXPECT_EQ(pages->zoomMode(), QPrintPreviewWidget::FitToWidth);
+    }
+    preview->findChild<QPushButton*>(QStringLiteral("close"))->click();
+    ASSERT_TRUE(PumpUntil([&] { return Shown<QDialog>("PrintPreview") != preview; }));
+  }
 }
 
 }  // namespace
