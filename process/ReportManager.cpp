@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "errors/MessageIds.h"
+#include "process/ReportRun.h"
 #include "runtime/system/Clock.h"
 #include "runtime/ui/Cursor.h"
 #include "runtime/ui/EventCode.h"
@@ -13,8 +14,14 @@ using runtime::ui::EventCode;
 
 std::int64_t ReportManager::Now() { return runtime::CurrentTimeSource().SteadyMicros() / 10'000; }
 
-void ReportManager::Init(ProcessManager& process) {
+void ReportManager::Init(ProcessManager& process, runtime::Report* report, PrintPreview* preview) {
   PROCESS = &process;
+  REPORT = report;
+  PREVIEW = preview;
+  if (PREVIEW != nullptr) {
+    PREVIEWQUEUE = std::make_unique<runtime::PageImageList>();
+    PREVIEW->Init(*PREVIEWQUEUE);
+  }
   PROCESS->WINDOW = GetWindow();
   RECORDSPERCYCLE = 1;
   TIMESLICE = 100;
@@ -40,8 +47,12 @@ Severity ReportManager::OpenReport() {
   DEFEROPENREPORT = 0;
   if (result != SeverityOk) {
     TakeNoRecords();
-  } else {
-    OPENFAILED = 0;
+    return result;
+  }
+  OPENFAILED = 0;
+  if (REPORT != nullptr) {
+    if (!REPORT->IsOpen()) REPORT->Open();
+    if (PREVIEW != nullptr) REPORT->DirectTo(PREVIEWQUEUE.get());
   }
   return result;
 }
@@ -63,7 +74,20 @@ void ReportManager::TakeNoRecords() {
   OPENFAILED = 1;
 }
 
-void ReportManager::EndReport() {}
+void ReportManager::EndReport() {
+  if (PREVIEW == nullptr || REPORT == nullptr || RESPONSE != ResponseCompleted) return;
+  (void)REPORT->EndPage();
+  if (SKIPPREVIEW || PREVIEW->Display(ZOOM)) {
+    REPORT->SendListToPrinter();
+    // The marked pages are printed from the queue, so before it is emptied.
+    CloseReport();
+  }
+  PREVIEWQUEUE->Clear();
+}
+
+void ReportManager::CloseReport() {
+  if (REPORT != nullptr && REPORT->IsOpen() && !REPORT->Close()) TellPrintFailed();
+}
 
 Severity ReportManager::TakeWindowEvent() {
   if (ThisEvent().code != EventCode::Timer) return WindowManager::TakeWindowEvent();
@@ -120,11 +144,19 @@ Severity ReportManager::TakeCloseEvent() {
     if (runtime::ui::Window* window = GetWindow()) window->Hide();
   }
   EndReport();
+  CloseReport();
+  // After a cancel too, no page image outlives the run.
+  if (PREVIEWQUEUE != nullptr) PREVIEWQUEUE->Clear();
   return SeverityOk;
 }
 
 Severity ReportManager::Kill() {
   if (DEAD || PROCESS == nullptr) return SeverityNotify;
+  // The report outlives the queue: it must not keep writing into it.
+  if (REPORT != nullptr && PREVIEWQUEUE != nullptr && REPORT->Directed() == PREVIEWQUEUE.get())
+    REPORT->DirectTo(nullptr);
+  PREVIEWQUEUE.reset();
+  if (PREVIEW != nullptr) PREVIEW->Kill();
   PROCESS->Kill();
   return WindowManager::Kill();
 }

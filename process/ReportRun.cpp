@@ -1,5 +1,6 @@
 #include "process/ReportRun.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "process/LegacyMessages.h"
@@ -38,6 +39,12 @@ std::uint8_t PRINTPREVIEW(runtime::PageImageList& list, std::int16_t, runtime::R
 
 void HANDLECOPIES(runtime::PageImageList& list, std::int32_t copies) { list.copies = copies < 1 ? 1 : copies; }
 
+void TellPrintFailed() {
+  AskBarredMessage("Print Error", "The report could not be printed.",
+                   static_cast<std::uint32_t>(runtime::ui::Icon::Exclamation), runtime::ui::ButtonOk,
+                   runtime::ui::ButtonOk);
+}
+
 bool ReportRun::NeedsList() const {
   return (report_.copies > 1 && SUPPORTED(kCopiesProperty) != 1) || report_.collate || pageOfPages;
 }
@@ -52,6 +59,9 @@ void ReportRun::OpenReportForOutput() {
   if (!opened) {
     report_.Open();
     opened = true;
+    // Opening a report hands the printer the copies the report asks for, so
+    // the copies asked of the run survive the check below.
+    PrinterCopies = std::max(report_.copies, 1);
   }
   if (PrinterCopies != report_.copies) report_.copies = PrinterCopies;
   savedCopies = report_.copies;
@@ -107,7 +117,7 @@ void ReportRun::FinishReport(bool escPressed) {
 void ReportRun::CloseReport() {
   if (report_.IsOpen() && !report_.Close()) {
     printFailed = true;
-    Note("Print Error", "The report could not be printed.");
+    TellPrintFailed();
   }
   list_.Clear();
 }

@@ -30,6 +30,8 @@ std::uint8_t PRINTPREVIEW(runtime::PageImageList& list, std::int16_t zoom, runti
                           std::string_view iniName);
 // Prepares the list so printing it yields copies copies.
 void HANDLECOPIES(runtime::PageImageList& list, std::int32_t copies);
+// Tells the user that a report could not be printed.
+void TellPrintFailed();
 
 class ReportRun {
  public:

@@ -156,7 +156,12 @@ void StartPreview(const ui::PreviewRequest& request, QWidget* parent, ModalQuest
 
   layout->addLayout(bar);
   layout->addWidget(preview, 1);
-  preview->fitToWidth();
+  if (request.zoom > 0) {
+    preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
+    preview->setZoomFactor(request.zoom / 100.0);
+  } else {
+    preview->fitToWidth();
+  }
   dialog->resize(760, 900);
   QObject::connect(dialog, &QDialog::finished, dialog, [reply, printer](int result) {
     delete printer;

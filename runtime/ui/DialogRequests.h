@@ -57,6 +57,7 @@ struct PreviewRequest {
   WindowId window = kNoWindow;
   std::string title;
   std::vector<std::string> pages;  // page-image files, in order
+  std::int16_t zoom = 0;           // percent of the page's real size; 0: fitted to the window's width
 };
 
 // Page-image files printed on the printer the user chose in the preview,

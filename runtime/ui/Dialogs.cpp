@@ -81,8 +81,9 @@ std::string FileDialog(FileDialogMode mode, std::string_view title, std::string_
   return CurrentBackend().ShowFileDialog(request);
 }
 
-PreviewAnswer Preview(std::string_view title, std::vector<std::string> pages) {
+PreviewAnswer Preview(std::string_view title, std::vector<std::string> pages, std::int16_t zoom) {
   PreviewRequest request;
+  request.zoom = zoom;
   request.window = FlushWindows();
   request.title = std::string(title);
   request.pages = std::move(pages);

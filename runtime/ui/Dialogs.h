@@ -33,7 +33,8 @@ std::int32_t PopupMenu(std::vector<PopupMenuItem> items, Point at = {});
 // Returns the chosen path, empty when cancelled. masks: "desc|pattern|...".
 std::string FileDialog(FileDialogMode mode, std::string_view title, std::string_view initialPath,
                        std::string_view masks, std::uint32_t flags);
-PreviewAnswer Preview(std::string_view title, std::vector<std::string> pages);
+// zoom: percent of the pages' real size, 0 for the preview's fit to width.
+PreviewAnswer Preview(std::string_view title, std::vector<std::string> pages, std::int16_t zoom = 0);
 bool Print(const PrintRequest& request);
 void SetCursor(Cursor cursor);
 void Beep(BeepKind kind = BeepKind::Default);

@@ -78,6 +78,30 @@ TEST_F(CliPrintTest, APdfHoldsTheWholeListWithHeadersPageNumbersAndTotal) {
   EXPECT_NE(text.find("130", total), std::string::npos);
 }
 
+TEST_F(CliPrintTest, CopiesAreMadeOnceEachAndNeverDoubled) {
+  std::ofstream html(dir.File("in.htm"));
+  for (int i = 0; i < 60; ++i) html << "<DT><A HREF=\"https://copy" << i << ".example/\">" << i << "</A>\n";
+  html.close();
+  ASSERT_EQ(Cli("import " + dir.File("in.htm")), 0);
+  for (const int copies : {1, 2, 3}) {
+    const std::string pdf = dir.File("copies" + std::to_string(copies) + ".pdf");
+    ASSERT_EQ(Cli("print --copies " + std::to_string(copies) + " --pdf " + pdf), 0) << Err();
+    std::string text;
+    ASSERT_EQ(Run("pdftotext -layout " + pdf + " -", &text), 0);
+    std::vector<std::string> sheets;
+    std::istringstream in(text);
+    for (std::string sheet; std::getline(in, sheet, '\f');) sheets.push_back(sheet);
+    if (!sheets.empty() && sheets.back().find_first_not_of(" \n") == std::string::npos) sheets.pop_back();
+    // Two pages of addresses; a PDF file makes no copies itself, so each
+    // page is written copies times in a row (not collated).
+    ASSERT_EQ(sheets.size(), 2u * copies) << copies;
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      const std::size_t page = i / copies + 1;
+      EXPECT_NE(sheets[i].find("Page: " + std::to_string(page)), std::string::npos) << copies << " sheet " << i;
+    }
+  }
+}
+
 TEST_F(CliPrintTest, AnEmptyCollectionIsNothingToPrint) {
   EXPECT_NE(Cli("print --pdf " + dir.File("empty.pdf")), 0);
   EXPECT_NE(Err().find("Nothing to Print."), std::string::npos) << Err();

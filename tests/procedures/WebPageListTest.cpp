@@ -187,6 +187,7 @@ TEST_F(WebPageListTest, WithoutTheQuestionTheRunPrintsToTheNamedPdf) {
   const auto prints = backend.PrintRequests();
   ASSERT_EQ(prints.size(), 1u);
   EXPECT_EQ(prints[0].pdfFile, "out.pdf");
+  EXPECT_EQ(prints[0].copies, 2u) << "the copies asked are the printer's to make";
   EXPECT_EQ(Body(backend.printed), Expected(urls));
 }
 
