@@ -2,20 +2,17 @@
 // summary, count, list in address order, export, and the exit statuses of
 // bad files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = testing_support::CommandResult;
 
 class CliBookmarksTest : public ::testing::Test {
  protected:
@@ -23,14 +20,7 @@ class CliBookmarksTest : public ::testing::Test {
   Result Cli(const std::string& args) {
     const std::string command =
         std::string(MARLINDEN_CLI) + " --data " + dir.File("data") + " " + args + " 2>" + dir.File("err");
-    Result result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return testing_support::RunCommand(command);
   }
 
   testing_support::TempDir dir;

@@ -1,7 +1,6 @@
 // marlinden-cli print as a user runs it: the PDF it writes is read back with
 // pdftotext; an empty collection is refused.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -16,14 +16,9 @@ namespace {
 class CliPrintTest : public ::testing::Test {
  protected:
   int Run(const std::string& command, std::string* out = nullptr) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t n = 0;
-    std::string text;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    const int status = ::pclose(pipe);
-    if (out != nullptr) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing_support::CommandResult result = testing_support::RunCommand(command);
+    if (out != nullptr) *out = std::move(result.out);
+    return result.status;
   }
   int Cli(const std::string& args, std::string* out = nullptr) {
     return Run(std::string(MARLINDEN_CLI) + " --data " + dir.File("data") + " " + args + " 2>" + dir.File("err"), out);

@@ -16,6 +16,7 @@
 #include "data/RelationManager.h"
 #include "errors/ErrorManager.h"
 #include "process/ProcessManager.h"
+#include "process/ProgressWindowForTests.h"
 #include "process/ReportManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
@@ -27,29 +28,12 @@
 namespace marlinden {
 namespace {
 
-using runtime::ui::ControlDescription;
-using runtime::ui::ControlKind;
 using runtime::ui::WindowId;
 
-constexpr std::int32_t kBar = 2;
-constexpr std::int32_t kPercent = 3;
-constexpr std::int32_t kCancel = 4;
-constexpr std::int32_t kTimer = 10;  // hundredths between batches
-
-runtime::ui::WindowDescription ProgressWindow() {
-  runtime::ui::WindowDescription d;
-  d.name = "progress";
-  d.title = "Progress...";
-  d.rect = {0, 0, 150, 60};
-  d.timerHundredths = kTimer;
-  for (ControlKind kind : {ControlKind::String, ControlKind::Progress, ControlKind::String, ControlKind::Button}) {
-    ControlDescription c;
-    c.kind = kind;
-    d.controls.push_back(c);
-  }
-  d.controls[kCancel - 1].text = "Cancel";
-  return d;
-}
+constexpr std::int32_t kBar = progress_test::kProgressBar;
+constexpr std::int32_t kPercent = progress_test::kProgressPercent;
+constexpr std::int32_t kCancel = progress_test::kProgressCancel;
+constexpr std::int32_t kTimer = progress_test::kProgressTimer;
 
 // Takes each line, costing the test clock `cost` hundredths; a script may
 // answer differently for chosen calls.
@@ -82,7 +66,7 @@ class Progress : public ReportManager {
     ERRORS = &errors_;
     if (relation_.Open() != SeverityOk) return SeverityNotify;
     filesOpen_ = true;
-    OpenWindow(ProgressWindow());
+    OpenWindow(progress_test::ProgressWindow("Progress..."));
     OPENED = 1;
     view_ = std::make_unique<runtime::View>(*relation_.ME->FILE);
     process_.Init(*view_, relation_, kPercent, estimate_, &percentile);

@@ -16,6 +16,7 @@
 #include "errors/ErrorManager.h"
 #include "process/PrintPreview.h"
 #include "process/ProcessManager.h"
+#include "process/ProgressWindowForTests.h"
 #include "process/ReportManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/reports/PageSink.h"
@@ -30,28 +31,11 @@ namespace marlinden {
 namespace {
 
 using runtime::ReportLayout;
-using runtime::ui::ControlDescription;
-using runtime::ui::ControlKind;
 using runtime::ui::PreviewAnswer;
 using runtime::ui::WindowId;
 
-constexpr std::int32_t kCancel = 4;
-constexpr std::int32_t kTimer = 10;
-
-runtime::ui::WindowDescription ProgressWindow() {
-  runtime::ui::WindowDescription d;
-  d.name = "progress";
-  d.title = "Generating Report";
-  d.rect = {0, 0, 150, 60};
-  d.timerHundredths = kTimer;
-  for (ControlKind kind : {ControlKind::String, ControlKind::Progress, ControlKind::String, ControlKind::Button}) {
-    ControlDescription c;
-    c.kind = kind;
-    d.controls.push_back(c);
-  }
-  d.controls[kCancel - 1].text = "Cancel";
-  return d;
-}
+constexpr std::int32_t kCancel = progress_test::kProgressCancel;
+constexpr std::int32_t kTimer = progress_test::kProgressTimer;
 
 // Four lines a page under a header with the page number.
 ReportLayout Layout() {
@@ -127,7 +111,7 @@ class ReportWindow : public ReportManager {
     FIRSTFIELD = 1;
     ERRORS = &errors_;
     if (relation_.Open() != SeverityOk) return SeverityNotify;
-    OpenWindow(ProgressWindow());
+    OpenWindow(progress_test::ProgressWindow("Generating Report"));
     OPENED = 1;
     view_ = std::make_unique<runtime::View>(*relation_.ME->FILE);
     process_.Init(*view_, relation_, 3, 0, nullptr);

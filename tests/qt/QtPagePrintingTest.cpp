@@ -9,6 +9,7 @@
 #include "runtime/qt/PageRenderer.h"
 #include "runtime/reports/PageImageList.h"
 #include "runtime/reports/Report.h"
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -18,16 +19,7 @@ using runtime::PageImageList;
 using runtime::Report;
 using runtime::ReportLayout;
 
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  ::pclose(pipe);
-  return out;
-}
+using testing_support::CommandOutput;
 
 ReportLayout Layout() {
   ReportLayout layout;
@@ -64,7 +56,7 @@ TEST(QtPagePrintingTest, APdfHoldsEveryPageWithItsTextAndMakesCopiesOnce) {
     request.collate = true;
     request.pdfFile = dir.File("out" + std::to_string(copies) + ".pdf");
     ASSERT_TRUE(runtime::qt::PrintPages(request, nullptr));
-    const std::string text = Output("pdftotext -layout '" + request.pdfFile + "' -");
+    const std::string text = CommandOutput("pdftotext -layout '" + request.pdfFile + "' -");
     std::size_t sheets = 0;
     for (char c : text) sheets += c == '\f';
     EXPECT_EQ(sheets, 2u * static_cast<std::size_t>(copies)) << text;

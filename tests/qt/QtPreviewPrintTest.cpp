@@ -25,21 +25,13 @@
 #include "runtime/files/DataFile.h"
 #include "runtime/reports/PageImageList.h"
 #include "runtime/ui/Dialogs.h"
+#include "support/CommandOutput.h"
 #include "window/Globals.h"
 
 namespace runtime::qt {
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  ::pclose(pipe);
-  return out;
-}
+using testing_support::CommandOutput;
 
 template <typename T>
 T* Shown(const char* objectName = nullptr) {
@@ -122,7 +114,7 @@ TEST_F(QtPreviewPrintTest, ThePreviewsPrintButtonWritesTheWholeReportToThePdfCho
   EXPECT_EQ(response, marlinden::ResponseCompleted);
 
   ASSERT_TRUE(std::filesystem::exists(pdf));
-  const std::string text = Output("pdftotext -layout '" + pdf + "' -");
+  const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' -");
   std::vector<std::string> pages;
   for (std::size_t start = 0, end = 0; (end = text.find('\f', start)) != std::string::npos; start = end + 1)
     pages.push_back(text.substr(start, end - start));
