@@ -22,8 +22,15 @@ class AsciiFile final : public TextLineFile {
 
   void LoadRecord(std::string_view text) override { Record().Assign(CutToWidth(text, Record().Size())); }
 
-  // Clipped first, so a wide record costs what its text costs.
-  std::string FormatRecord() override { return std::string(Clip(AsSingleLine(Clip(Record().View())))); }
+  // Clipped first, so a wide record costs what its text costs; a text
+  // without line ends (nearly every one) is taken as it stands.
+  std::string FormatRecord() override {
+    const std::string_view text = Clip(Record().View());
+    if (text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos) {
+      return std::string(text);
+    }
+    return std::string(Clip(AsSingleLine(text)));
+  }
 };
 
 }  // namespace
