@@ -12,10 +12,12 @@ std::int32_t LastErrorCode() { return current.code; }
 std::int32_t SetError(std::int32_t code) { return SetError(code, {}, {}); }
 
 std::int32_t SetError(std::int32_t code, std::string_view driverCode, std::string_view driverText) {
+  // Assigned in place: every data-file call sets the error, and the
+  // strings keep their room from one call to the next.
   current.code = code;
-  current.text = std::string(ErrorTextFor(code));
-  current.driverCode = std::string(driverCode);
-  current.driverText = std::string(driverText);
+  current.text.assign(ErrorTextFor(code));
+  current.driverCode.assign(driverCode);
+  current.driverText.assign(driverText);
   return code;
 }
 
