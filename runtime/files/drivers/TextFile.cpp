@@ -389,9 +389,10 @@ int TextFile::WriteAt(std::int64_t offset, std::string_view bytes) { return Writ
 
 std::int32_t TextFile::WriteHeldAppends() {
   if (heldAppends_.empty()) return NoError;
-  const std::string held = std::exchange(heldAppends_, {});
   reader_.Invalidate();
-  if (const int error = WriteAt(heldStart_, held)) {
+  const int error = WriteAt(heldStart_, heldAppends_);
+  heldAppends_.clear();  // its room is kept for the next block
+  if (error != 0) {
     (void)CurrentFileSystem().Truncate(fd_, heldStart_);
     return SystemFailure(error);
   }
