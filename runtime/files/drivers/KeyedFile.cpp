@@ -19,7 +19,7 @@ constexpr std::size_t kQuickScanBatch = 512;
 // for a browse, whose rows in a large file each sit on a table page of
 // their own: a small cache holds the indexes' upper levels and keeps the
 // memory of a program over a large file close to that over a small one.
-constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-512";
+constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-1024";
 constexpr int kMaxDoublings = 6;  // kFirstBatch << kMaxDoublings reaches kQuickScanBatch
 constexpr std::size_t kPositionRowid = sizeof(std::int64_t);
 
