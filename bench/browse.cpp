@@ -3,10 +3,13 @@
 // bookmarks. Figures: the time to the first full page (the window opening
 // over the file), one page down, one row down at the end of a page, a
 // locator jump of two typed letters, and a thumb drag to 50 (the step table
-// of the address order); each the median of several runs, printed for the
-// largest file with the ratio to 10,000 bookmarks, in CPU time (the cost must not grow
-// with the collection). Then the peak memory of a run on the largest file
-// with the ratio to 1,000 bookmarks. Output: "NAME VALUE UNIT ratio R".
+// of the address order); each the median of several repetitions in a run,
+// printed for the largest file with the ratio to 10,000 bookmarks, in CPU
+// time (the cost must not grow with the collection). Then the peak memory of
+// a run on the largest file with the ratio to 1,000 bookmarks. The report
+// runs the three files in turn five times, each run in a child process of
+// its own, and takes the median of each figure over the five.
+// Output: "NAME VALUE UNIT ratio R".
 //
 // Usage:
 //   browse create DISKNAME RECORDS < bookmarks.html   builds a data file
@@ -58,6 +61,7 @@ constexpr std::int32_t kList = 1;
 constexpr int kVisibleRows = 20;
 constexpr int kRepeats = 31;
 constexpr int kOpenings = 9;
+constexpr int kRounds = 5;
 constexpr std::size_t kBatch = 10000;
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -318,15 +322,23 @@ std::map<std::string, double> RunChild(const std::string& diskName) {
   return figures;
 }
 
+// The median of each figure over kRounds runs of the three files in turn,
+// so that a change of load on a shared machine falls on every file alike.
 void Report(const std::string& small, const std::string& medium, const std::string& large) {
-  const auto s = RunChild(small);
-  const auto m = RunChild(medium);
-  const auto l = RunChild(large);
-  for (const char* name : {"first_page", "page_down", "row_down_at_page_end", "locate_two_letters", "thumb_drag_50"}) {
-    std::printf("browse_%s_1M %.3f ms ratio %.2f\n", name, l.at(name) * 1000, l.at(name) / m.at(name));
+  const std::string* files[] = {&small, &medium, &large};
+  std::map<std::string, std::vector<double>> runs[std::size(files)];
+  for (int round = 0; round < kRounds; ++round) {
+    for (std::size_t f = 0; f < std::size(files); ++f) {
+      for (const auto& [name, value] : RunChild(*files[f])) runs[f][name].push_back(value);
+    }
   }
-  std::printf("browse_peak_memory_1M %.0f kB ratio %.2f\n", l.at("peak_memory"),
-              l.at("peak_memory") / s.at("peak_memory"));
+  auto s = [&runs](const char* name) { return Median(runs[0].at(name)); };
+  auto m = [&runs](const char* name) { return Median(runs[1].at(name)); };
+  auto l = [&runs](const char* name) { return Median(runs[2].at(name)); };
+  for (const char* name : {"first_page", "page_down", "row_down_at_page_end", "locate_two_letters", "thumb_drag_50"}) {
+    std::printf("browse_%s_1M %.3f ms ratio %.2f\n", name, l(name) * 1000, l(name) / m(name));
+  }
+  std::printf("browse_peak_memory_1M %.0f kB ratio %.2f\n", l("peak_memory"), l("peak_memory") / s("peak_memory"));
 }
 
 }  // namespace

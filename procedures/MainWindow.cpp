@@ -232,6 +232,7 @@ Severity MainWindow::Init() {
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
   resizer.Init(window, 1, true, false);
+  resizer.AUTOTRANSPARENT = true;
   AddItem(resizer);
   GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
   resizer.Resize();

@@ -12,7 +12,10 @@ using runtime::ui::Rect;
 
 namespace {
 
+constexpr std::int32_t kString = 1;
+constexpr std::int32_t kImage = 2;
 constexpr std::int32_t kButton = 9;
+constexpr std::int32_t kPrompt = 10;
 constexpr std::int32_t kMenu = 19;
 constexpr std::int32_t kMenuItem = 20;
 constexpr std::int32_t kTab = 38;
@@ -106,9 +109,9 @@ std::int32_t ResizeKindCode(ControlKind kind) {
   switch (kind) {
     case ControlKind::String:
     case ControlKind::LinkText:
-      return 1;
+      return kString;
     case ControlKind::Image:
-      return 2;
+      return kImage;
     case ControlKind::Region:
       return 3;
     case ControlKind::Line:
@@ -120,7 +123,7 @@ std::int32_t ResizeKindCode(ControlKind kind) {
     case ControlKind::Button:
       return kButton;
     case ControlKind::Prompt:
-      return 10;
+      return kPrompt;
     case ControlKind::Option:
       return 11;
     case ControlKind::Check:
@@ -151,7 +154,7 @@ std::int32_t ResizeKindCode(ControlKind kind) {
   return 0;
 }
 
-void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool setMinimum, bool) {
+void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool setMinimum, bool setMaximum) {
   window_ = &window;
   CONTROLQUEUE = std::make_unique<runtime::Queue<ControlEntry>>();
   RESIZELIST = std::make_unique<runtime::Queue<ResizeEntry>>();
@@ -160,6 +163,7 @@ void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool s
   SnapShot();
   if (APPSTRATEGY == 2) SetParentControls();
   if (setMinimum) window.SetMinimumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
+  if (setMaximum) window.SetMaximumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
   DEFERMOVES = true;
 }
 
@@ -192,7 +196,7 @@ void Resizer::SnapShot() {
       continue;
     }
     const std::int32_t code = ResizeKindCode(control->Kind());
-    if (code < 1 || code > 127 || code == kMenu || code == kMenuItem || code == kTab) continue;
+    if (control->NoResize() || code < 1 || code > 127 || code == kMenu || code == kMenuItem || code == kTab) continue;
     const Strategies strategies = DefaultStrategies(APPSTRATEGY, code);
     ControlEntry entry;
     entry.ID = number;
@@ -305,11 +309,21 @@ void Resizer::SortByPriority(Rect now) {
   }
 }
 
+void Resizer::MakeStaticsTransparent() {
+  for (const std::int32_t number : window_->ControlNumbers()) {
+    runtime::ui::Control* control = window_->Find(number);
+    if (control->Transparent()) continue;
+    const std::int32_t code = ResizeKindCode(control->Kind());
+    if (code == kString || code == kImage || code == kPrompt) control->SetTransparent(true);
+  }
+}
+
 void Resizer::Resize() {
   if (window_ == nullptr || !CONTROLQUEUE || !RESIZELIST) return;
   RESIZELIST->Free();
   const Rect now = window_->Position();
   if (CONTROLQUEUE->Empty() || (now.width == PREVIOUSWIN.width && now.height == PREVIOUSWIN.height)) return;
+  if (AUTOTRANSPARENT && !RESIZECALLED) MakeStaticsTransparent();
   // Minimised: nothing to lay out, and the next resize starts from the last.
   if (now.width <= 0 || now.height <= 0) return;
   if (now.width == ORIGWIN.RECT.width && now.height == ORIGWIN.RECT.height) {

@@ -77,8 +77,8 @@ class Resizer : public ResizerItem {
 
   // window is borrowed and must stay open until Kill. Makes the window
   // resizable, takes the snapshot, links parents under strategy 2, and with
-  // setMinimum the snapshot size becomes the window's minimum. The window
-  // model has no maximum size, so setMaximum asks for nothing.
+  // setMinimum the snapshot size becomes the window's minimum, with
+  // setMaximum its maximum.
   void Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool setMinimum, bool setMaximum);
   void Kill() override;
 
@@ -98,7 +98,9 @@ class Resizer : public ResizerItem {
 
   // --- Fields -------------------------------------------------------------
   std::uint8_t APPSTRATEGY = 0;
-  bool AUTOTRANSPARENT = false;  // the window model has no transparency; kept for callers
+  // The first resize after a snapshot makes static texts, images and
+  // prompts transparent.
+  bool AUTOTRANSPARENT = false;
   WindowState ORIGWIN;
   std::unique_ptr<runtime::Queue<ControlEntry>> CONTROLQUEUE;  // ascending ID
   // The model applies every move of one resize together when the window is
@@ -112,6 +114,7 @@ class Resizer : public ResizerItem {
   ControlEntry* Entry(std::int32_t control);
   void MoveChildren(std::int32_t parent, runtime::ui::Rect parentOld, runtime::ui::Rect parentNew, std::uint32_t depth);
   void SortByPriority(runtime::ui::Rect now);
+  void MakeStaticsTransparent();
   // Makes parent the control's parent unless that would close a loop.
   void Link(ControlEntry& child, std::int32_t parent);
 

@@ -87,7 +87,7 @@ void QtWindow::Update(const ui::WindowView& view) {
     for (auto& [number, control] : controls_) PlaceControl(*control);
   }
   if (view.font != old.font || view.rect != old.rect || view.frame != old.frame || view.minWidth != old.minWidth ||
-      view.minHeight != old.minHeight) {
+      view.minHeight != old.minHeight || view.maxWidth != old.maxWidth || view.maxHeight != old.maxHeight) {
     PlaceFrame();
   }
   if (view.state != old.state || view.hidden != old.hidden) frame_->ShowState(view.state, view.hidden);
@@ -277,6 +277,8 @@ void QtWindow::ShowControl(QtControl& control) {
     widget->setCursor(ToCursorShape(cursor));
   }
   ApplyColours(*widget, p);
+  // A transparent control leaves its background unpainted, whatever its colour.
+  if (p.transparent) widget->setAutoFillBackground(false);
   PlaceControl(control);
 }
 
@@ -374,11 +376,14 @@ void QtWindow::PlaceFrame() {
   QSize limit(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (QScreen* screen = QGuiApplication::primaryScreen()) limit = screen->availableVirtualSize();
   const int top = frame_->ClientTop();
-  const QSize client(std::clamp(rect.width(), 1, std::max(limit.width(), 1)),
-                     std::clamp(rect.height(), 1, std::max(limit.height() - top, 1)));
+  // A maximum size (0: none) also bounds the size the window is given.
+  const QSize maximum(view_.maxWidth > 0 ? std::max(units_.XToPixels(view_.maxWidth), 1) : QWIDGETSIZE_MAX,
+                      view_.maxHeight > 0 ? std::max(units_.YToPixels(view_.maxHeight), 1) : QWIDGETSIZE_MAX);
+  const QSize client(std::clamp(rect.width(), 1, std::max(std::min(limit.width(), maximum.width()), 1)),
+                     std::clamp(rect.height(), 1, std::max(std::min(limit.height() - top, maximum.height()), 1)));
   const QSize minimum(std::min(units_.XToPixels(view_.minWidth), client.width()),
                       std::min(units_.YToPixels(view_.minHeight), client.height()));
-  frame_->Place(QRect(rect.topLeft(), QSize(client.width(), client.height() + top)), view_.frame, minimum);
+  frame_->Place(QRect(rect.topLeft(), QSize(client.width(), client.height() + top)), view_.frame, minimum, maximum);
 }
 
 }  // namespace runtime::qt

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <algorithm>
 
 namespace runtime::qt {
 
@@ -16,13 +17,14 @@ int WindowFrame::ClientTop() const {
   return bar != nullptr && !bar->isHidden() ? bar->sizeHint().height() : 0;
 }
 
-void WindowFrame::Place(const QRect& geometry, ui::Frame frame, QSize minimumClient) {
+void WindowFrame::Place(const QRect& geometry, ui::Frame frame, QSize minimumClient, QSize maximumClient) {
   applying_ = true;
   if (frame == ui::Frame::Fixed) {
     setFixedSize(geometry.size());
   } else {
-    setMinimumSize(minimumClient.width(), minimumClient.height() + ClientTop());
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const int top = ClientTop();
+    setMinimumSize(minimumClient.width(), minimumClient.height() + top);
+    setMaximumSize(maximumClient.width(), std::min(maximumClient.height(), QWIDGETSIZE_MAX - top) + top);
   }
   placed_ = geometry;
   setGeometry(geometry);

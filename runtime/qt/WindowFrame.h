@@ -29,8 +29,8 @@ class WindowFrame : public QMainWindow {
   int ClientTop() const;
   // Places the frame at geometry (the runtime's wish) without reporting it;
   // a fixed frame cannot be resized by the user, a resizable one not below
-  // minimumClient.
-  void Place(const QRect& geometry, ui::Frame frame, QSize minimumClient);
+  // minimumClient and not above maximumClient (QWIDGETSIZE_MAX: no limit).
+  void Place(const QRect& geometry, ui::Frame frame, QSize minimumClient, QSize maximumClient);
   // Shows the state the runtime asks for, without reporting it.
   void ShowState(ui::WindowState state, bool hidden);
   // Called once the frame has been shown the first time.

@@ -86,6 +86,16 @@ void Control::SetColours(Colour text, Colour background) {
   dirty_ = true;
 }
 
+void Control::SetTransparent(bool transparent) {
+  p_.transparent = transparent;
+  dirty_ = true;
+}
+
+void Control::SetNoResize(bool noResize) {
+  p_.noResize = noResize;
+  dirty_ = true;
+}
+
 void Control::SetCursor(Cursor cursor) {
   p_.cursor = cursor;
   dirty_ = true;

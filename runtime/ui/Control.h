@@ -45,6 +45,11 @@ class Control {
   void SetIcon(std::string icon);
   void SetTip(std::string tip);
   void SetColours(Colour text, Colour background);
+  bool Transparent() const { return p_.transparent; }
+  void SetTransparent(bool transparent);
+  // Window resizing leaves the control alone.
+  bool NoResize() const { return p_.noResize; }
+  void SetNoResize(bool noResize);
   void SetCursor(Cursor cursor);
   void SetPicture(std::string picture);
 

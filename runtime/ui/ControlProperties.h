@@ -71,6 +71,11 @@ struct ControlProperties {
   std::string font;  // empty = the window's font
   Colour textColour = kNoColour;
   Colour backgroundColour = kNoColour;
+  // The background is not filled: what lies behind shows through (static
+  // texts, prompts and images over a region or picture).
+  bool transparent = false;
+  // Window resizing leaves the control where and as large as it is.
+  bool noResize = false;
   Cursor cursor = Cursor::Normal;
   // Lists.
   std::vector<ListColumn> columns;

@@ -61,6 +61,8 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
   v.frame = description.frame;
   v.minWidth = ClampExtent(description.minWidth);
   v.minHeight = ClampExtent(description.minHeight);
+  v.maxWidth = ClampExtent(description.maxWidth);
+  v.maxHeight = ClampExtent(description.maxHeight);
   v.state = description.state;
   v.hidden = description.hidden;
   v.font = description.font;
@@ -96,6 +98,8 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
     p.enabled = !d.disabled;
     p.hidden = d.hidden;
     p.required = d.required;
+    p.transparent = d.transparent;
+    p.noResize = d.noResize;
     p.rect = d.rect;
     p.picture = d.picture;
     p.icon = d.icon;
@@ -163,6 +167,12 @@ void Window::SetFrame(Frame frame) {
 void Window::SetMinimumSize(std::int32_t width, std::int32_t height) {
   view_.minWidth = ClampExtent(width);
   view_.minHeight = ClampExtent(height);
+  windowDirty_ = true;
+}
+
+void Window::SetMaximumSize(std::int32_t width, std::int32_t height) {
+  view_.maxWidth = ClampExtent(width);
+  view_.maxHeight = ClampExtent(height);
   windowDirty_ = true;
 }
 

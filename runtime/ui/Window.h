@@ -57,6 +57,8 @@ class Window {
   void SetFrame(Frame frame);
   // The smallest client size the user can give the window; 0 = no limit.
   void SetMinimumSize(std::int32_t width, std::int32_t height);
+  // The largest client size the user can give the window; 0 = no limit.
+  void SetMaximumSize(std::int32_t width, std::int32_t height);
   bool Hidden() const { return view_.hidden; }
   void Hide();
   void Unhide();

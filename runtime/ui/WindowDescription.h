@@ -32,6 +32,8 @@ struct ControlDescription {
   bool required = false;
   bool disabled = false;
   bool hidden = false;
+  bool transparent = false;                 // the background is not filled
+  bool noResize = false;                    // window resizing leaves the control alone
   bool scrollBar = false;                   // lists: designed with a vertical scroll bar
   ListPaging paging = ListPaging::Program;  // lists
   std::vector<ListColumn> columns;
@@ -64,6 +66,8 @@ struct WindowDescription {
   Frame frame = Frame::Fixed;
   std::int32_t minWidth = 0;
   std::int32_t minHeight = 0;
+  std::int32_t maxWidth = 0;  // 0 = no limit
+  std::int32_t maxHeight = 0;
   WindowState state = WindowState::Normal;
   bool hidden = false;  // opens hidden (e.g. a deferred progress window)
   WindowFont font;

@@ -30,6 +30,8 @@ struct WindowView {
   Frame frame = Frame::Fixed;
   std::int32_t minWidth = 0;
   std::int32_t minHeight = 0;
+  std::int32_t maxWidth = 0;  // 0 = no limit
+  std::int32_t maxHeight = 0;
   WindowState state = WindowState::Normal;
   bool hidden = false;
   WindowFont font;

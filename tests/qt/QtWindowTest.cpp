@@ -125,6 +125,36 @@ TEST_F(QtWindowTest, TheCloseButtonAsksTheRuntimeAndARefusedCloseKeepsTheWindow)
   EXPECT_TRUE(PumpUntil([&] { return backend.Find(id) == nullptr; }));
 }
 
+// The model's maximum size bounds the frame (and the size it opens at); a
+// transparent control leaves its background unfilled, colour or not.
+TEST_F(QtWindowTest, AMaximumSizeAndTransparencyReachTheWidgets) {
+  constexpr ui::Colour kYellow = 0x00FFFF;
+  Start([&] {
+    RunWindow(Sample(), [](ui::Window& w, const ui::Event& e) {
+      if (e.code == ui::EventCode::OpenWindow) {
+        w.SetMaximumSize(150, 80);
+        w.Find(1)->SetColours(ui::kNoColour, kYellow);
+        w.Find(1)->SetTransparent(true);
+        w.Find(4)->SetColours(ui::kNoColour, kYellow);
+      }
+      return ui::LoopAction::CarryOn;
+    });
+  });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  WindowFrame* frame = window->Frame();
+  const DialogUnits& units = window->Units();
+  const QSize maximum(units.XToPixels(150), units.YToPixels(80) + frame->ClientTop());
+  // Control 4, the last changed, is filled once the change has arrived.
+  ASSERT_TRUE(PumpUntil([&] {
+    return frame->isVisible() && frame->maximumSize() == maximum && window->ControlWidget(4)->autoFillBackground();
+  }));
+  EXPECT_LE(frame->width(), maximum.width());
+  EXPECT_LE(frame->height(), maximum.height());
+  EXPECT_FALSE(window->ControlWidget(1)->autoFillBackground());
+  CloseWindows();
+}
+
 TEST_F(QtWindowTest, NonsenseGeometryStillOpensWhereTheClampedDescriptionPutsIt) {
   ui::WindowDescription far = Sample();
   far.rect = {-50000, 90000, 0, -20};       // clamped to the coordinate range; natural size

@@ -38,6 +38,10 @@ TEST_F(WindowModelTest, NonsenseDescriptionsOpenClampedWhereTheyPointedAndRefuse
     d.rect = c.given;
     d.controls[0].rect = c.given;
     d.minWidth = -3;
+    d.maxWidth = 90;
+    d.maxHeight = -7;
+    d.controls[0].transparent = true;
+    d.controls[0].noResize = true;
     WindowView shown;
     auto program2 = std::make_unique<Program>(backend);
     ASSERT_TRUE(program2->Start([&] {
@@ -55,6 +59,10 @@ TEST_F(WindowModelTest, NonsenseDescriptionsOpenClampedWhereTheyPointedAndRefuse
     EXPECT_EQ(shown.rect, c.opened);
     EXPECT_EQ(shown.controls.at(0).properties.rect, c.opened);
     EXPECT_EQ(shown.minWidth, 0);
+    EXPECT_EQ(shown.maxWidth, 90);
+    EXPECT_EQ(shown.maxHeight, 0);
+    EXPECT_TRUE(shown.controls.at(0).properties.transparent);
+    EXPECT_TRUE(shown.controls.at(0).properties.noResize);
   }
 }
 

@@ -1,7 +1,7 @@
 // The resizer: every anchor and size rule on one axis pair (a table), then
 // windows resized headless under each application strategy, with parents,
-// restoring, pure moves, minimising, a window not yet shown and the order of
-// moves.
+// restoring, pure moves, minimising, a window not yet shown, the order of
+// moves, exempt controls, automatic transparency and the size limits.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -112,10 +112,14 @@ class ResizerTest : public runtime::ui::testing::WindowFixture<> {
   // with strategy.
   void WithResizer(std::uint8_t strategy, const std::function<void(runtime::ui::Window&, Resizer&)>& body,
                    Rect window = {0, 0, 200, 100}) {
+    WithResizerOver(Layout(window), strategy, false, body);
+  }
+  void WithResizerOver(const runtime::ui::WindowDescription& description, std::uint8_t strategy, bool setMaximum,
+                       const std::function<void(runtime::ui::Window&, Resizer&)>& body) {
     Start([&] {
-      auto w = runtime::ui::Window::Open(Layout(window));
+      auto w = runtime::ui::Window::Open(description);
       Resizer resizer;
-      resizer.Init(*w, strategy, true, false);
+      resizer.Init(*w, strategy, true, setMaximum);
       body(*w, resizer);
       resizer.Kill();
     });
@@ -138,6 +142,8 @@ TEST_F(ResizerTest, StrategyZeroScalesAndComesBackExactly) {
     EXPECT_EQ(shown->frame, runtime::ui::Frame::Resizable);
     EXPECT_EQ(shown->minWidth, 200);
     EXPECT_EQ(shown->minHeight, 100);
+    EXPECT_EQ(shown->maxWidth, 0);
+    EXPECT_EQ(shown->maxHeight, 0);
 
     SizeTo(w, resizer, 400, 100);
     EXPECT_EQ(At(w, kEntry), (Rect{20, 10, 100, 12}));
@@ -235,6 +241,80 @@ TEST_F(ResizerTest, RestoreSnapShotPutsEverythingBack) {
     SizeTo(w, resizer, 800, 100);
     EXPECT_EQ(At(w, kEntry), (Rect{40, 10, 200, 12}));
   });
+}
+
+TEST_F(ResizerTest, SetMaximumMakesTheSnapshotSizeTheLargest) {
+  WithResizerOver(Layout({0, 0, 240, 120}), 0, true, [this](runtime::ui::Window& w, Resizer&) {
+    w.Flush();
+    const auto shown = backend.Shown(w.Id());
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->maxWidth, 240);
+    EXPECT_EQ(shown->maxHeight, 120);
+    EXPECT_EQ(shown->minWidth, 240);
+  });
+}
+
+TEST_F(ResizerTest, ExemptControlsAreNeitherQueuedNorMoved) {
+  runtime::ui::WindowDescription d = Layout();
+  d.controls[kButton - 1].noResize = true;
+  WithResizerOver(d, 2, false, [](runtime::ui::Window& w, Resizer& resizer) {
+    auto queued = [&resizer](std::int32_t c) {
+      return resizer.CONTROLQUEUE->Find([c](const Resizer::ControlEntry& e) { return e.ID == c; }) != nullptr;
+    };
+    EXPECT_FALSE(queued(kButton));
+    EXPECT_TRUE(queued(kEntry));
+    // Marked after the snapshot: a new snapshot only refreshes what is queued.
+    w.Find(kEntry)->SetNoResize(true);
+    resizer.SnapShot();
+    EXPECT_TRUE(queued(kEntry));
+    SizeTo(w, resizer, 400, 150);
+    EXPECT_EQ(At(w, kButton), (Rect{150, 80, 40, 14}));
+    EXPECT_EQ(At(w, kEntry), (Rect{20, 10, 100, 12}));
+    for (const auto& move : *resizer.RESIZELIST) EXPECT_NE(move.CONTROLID, kButton);
+  });
+}
+
+TEST_F(ResizerTest, AutoTransparencyOnTheFirstResizeAfterASnapshot) {
+  using runtime::ui::DescribeControl;
+  runtime::ui::WindowDescription d = Layout();
+  const auto first = static_cast<std::int32_t>(d.controls.size()) + 1;
+  for (const ControlKind kind : {ControlKind::String, ControlKind::LinkText, ControlKind::Image, ControlKind::Prompt,
+                                 ControlKind::Entry, ControlKind::Group, ControlKind::Button}) {
+    d.controls.push_back(DescribeControl(kind, "x", {10, 85, 20, 10}));
+  }
+  const std::vector<bool> statics = {true, true, true, true, false, false, false};
+  Start([&] {
+    for (const bool automatic : {false, true}) {
+      auto w = runtime::ui::Window::Open(d);
+      Resizer resizer;
+      resizer.Init(*w, 0, true, false);
+      resizer.AUTOTRANSPARENT = automatic;
+      auto transparent = [&] {
+        std::vector<bool> shown;
+        for (std::size_t i = 0; i < statics.size(); ++i) {
+          shown.push_back(w->Find(first + static_cast<std::int32_t>(i))->Transparent());
+        }
+        return shown;
+      };
+      const std::vector<bool> none(statics.size(), false);
+      SizeTo(*w, resizer, 200, 100, 30);  // a pure move is no resize
+      EXPECT_EQ(transparent(), none);
+      SizeTo(*w, resizer, 300, 100);
+      EXPECT_EQ(transparent(), automatic ? statics : none) << automatic;
+      w->Flush();
+      EXPECT_EQ(backend.ShownControl(w->Id(), first)->properties.transparent, automatic);
+      // Only the first resize after a snapshot: one made opaque stays so
+      // until the next snapshot.
+      w->Find(first)->SetTransparent(false);
+      SizeTo(*w, resizer, 350, 120);
+      EXPECT_FALSE(w->Find(first)->Transparent());
+      resizer.SnapShot();
+      SizeTo(*w, resizer, 400, 120);
+      EXPECT_EQ(w->Find(first)->Transparent(), automatic);
+      resizer.Kill();
+    }
+  });
+  ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(10)));
 }
 
 // A window manager hands every sized event of its window to its resizer.

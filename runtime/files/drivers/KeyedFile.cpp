@@ -14,6 +14,13 @@ constexpr int kBusyTimeoutMs = 5000;    // ordinary writes wait this long for an
 constexpr std::size_t kFirstBatch = 8;  // after a repositioning, which often reads one row
 constexpr std::size_t kBatch = 64;
 constexpr std::size_t kQuickScanBatch = 512;
+// Every station and runtime thread has its own connection. SQLite's own
+// page cache (2 MB by default) saves little over the system's file cache
+// for a browse, whose rows in a large file each sit on a table page of
+// their own: a small cache holds the indexes' upper levels and keeps the
+// memory of a program over a large file close to that over a small one.
+constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-1024";
+constexpr int kMaxDoublings = 6;  // kFirstBatch << kMaxDoublings reaches kQuickScanBatch
 constexpr std::size_t kPositionRowid = sizeof(std::int64_t);
 
 // Statement slots: fixed ones first, then kPerKey per order (0 = record order).
@@ -90,7 +97,7 @@ std::int32_t KeyedFile::Connect(bool writable, bool keepOnKeysInvalid) {
     return SetError(error.code, error.driverCode, error.driverText);
   }
   if (writable) sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
-  if (SqliteExec(db_.get(), "PRAGMA synchronous=NORMAL") != NoError) {
+  if (SqliteExec(db_.get(), kConnectionPragmas) != NoError) {
     db_.reset();
     return LastErrorCode();
   }
@@ -446,7 +453,12 @@ bool KeyedFile::ComesAfterCursor(ScanDirection direction, std::int64_t rowid, co
 // of records with the cursor's key values (by record number), then the
 // records with later keys: two index ranges that SQLite starts exactly.
 std::int32_t KeyedFile::Fill(ScanDirection direction, bool memos) {
-  const std::size_t limit = !memos ? 1 : fills_ == 0 ? kFirstBatch : quickScan_ ? kQuickScanBatch : kBatch;
+  // Each batch after a repositioning doubles, up to the cap: a page of a
+  // browse (a few dozen rows from a new place) reads few rows past what it
+  // shows, each of them a table page of its own in a large file, while a
+  // long scan soon reads whole batches.
+  const std::size_t cap = quickScan_ ? kQuickScanBatch : kBatch;
+  const std::size_t limit = !memos ? 1 : std::min(cap, kFirstBatch << std::min(fills_, kMaxDoublings));
   const std::size_t recordSize = Layout().RecordSize();
   const std::size_t memoCount = Layout().MemoCount();
   if (batch_.rowids.size() < limit) {
