@@ -231,11 +231,14 @@ Severity MainWindow::Init() {
   browse.AddField(queue.Field(kRowUrl), WebUrlField());
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
-  resizer.Init(window, 1, true, false);
+  resizer.Init(window, 0, true, false);
   resizer.AUTOTRANSPARENT = true;
+  resizer.SetParentControls();
   AddItem(resizer);
   GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
+  // The restored size becomes the reference for the user's resizing.
   resizer.Resize();
+  resizer.SnapShot();
 
   browse.QUERYCONTROL = MainQueryButton;
   browse.AddQuery(query);

@@ -9,6 +9,7 @@
 #   8-about.png        the About window
 #   9-email.png  10-import.png  11-export.png   the e-mail form, the import
 #                      and the export windows
+#   12-larger.png      the main window made larger by the user
 # The bookmarks are stored with sqlite3 while the program is not running.
 #
 # Usage: tools/main_window_shots.sh OUTPUT_DIR [PROGRAM]
@@ -128,6 +129,10 @@ click 600 200  # away from the menu closes it
 sleep 0.5
 click 532 8  # About
 shot 8-about.png
+stop_program
+start_program
+xdotool windowsize "$window" 1000 700  # the user makes the window larger
+shot 12-larger.png
 stop_program
 # Each from a fresh start: a menu command's window stands over the main one.
 for command in "465 9-email.png" "240 10-import.png" "357 11-export.png"; do
