@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/DataFiles.h"
+#include "app/Globals.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
@@ -83,19 +84,34 @@ bool BatchTransaction::Commit() {
   return runtime::CommitTransaction() == runtime::NoError;
 }
 
-std::unique_ptr<runtime::View> StartBatch(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
-                                          std::int64_t recordSize, std::uint8_t& percentile,
-                                          runtime::ui::Window& window, std::string_view line) {
+runtime::ui::Window& BatchProgressWindow::OpenProgressWindow() {
+  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(section_));
+  OPENED = 1;
+  GlobalIni.RestoreWindow(section_, window, runtime::ui::Frame::Fixed);
+  return window;
+}
+
+void BatchProgressWindow::StartBatches(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
+                                       std::int64_t recordSize, std::string_view line) {
   const std::int64_t estimate = file.Bytes() / recordSize;
-  auto view = std::make_unique<runtime::View>(file);
-  process.Init(*view, relations, ProgressPercent,
-               static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile);
+  view_ = std::make_unique<runtime::View>(file);
+  process.Init(*view_, relations, ProgressPercent,
+               static_cast<std::int32_t>(std::min<std::int64_t>(estimate, INT32_MAX)), &percentile_);
   process.PROGRESSBAR = ProgressBar;
   process.AddSortOrder(0);
+  runtime::ui::Window& window = *GetWindow();
   window.SetTitle("Processing Records");
   window.SetText(ProgressPercent, "0% Completed");
   window.SetText(ProgressTextLine, std::string(line));
-  return view;
+  ReportManager::Init(process);
+  AddItem(ProgressCancel, ResponseCancelled);
+  (void)file.SendOption("QUICKSCAN=on");
+  SetAlerts();
+}
+
+void BatchProgressWindow::CloseProgressWindow() {
+  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(section_, *GetWindow(), runtime::ui::Frame::Fixed);
+  CloseWindow();
 }
 
 Severity TakeBatchInTransaction(const std::function<Severity()>& take, std::string_view caption,

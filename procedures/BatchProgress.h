@@ -12,6 +12,7 @@
 
 #include "errors/Severity.h"
 #include "process/ProcessManager.h"
+#include "process/ReportManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/ui/Window.h"
 #include "runtime/ui/WindowDescription.h"
@@ -30,13 +31,31 @@ enum ProgressControl : std::int32_t {
 // A progress window named name (its INI section), title "Progress...".
 runtime::ui::WindowDescription ProgressWindowDescription(std::string name);
 
-// Sets process up over file in record order for the open progress window:
-// the record count estimated from the file's size in bytes, the bar, the
-// title and the texts, line on the text line. Returns the view the process
-// reads; the window keeps it while the process runs.
-std::unique_ptr<runtime::View> StartBatch(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
-                                          std::int64_t recordSize, std::uint8_t& percentile,
-                                          runtime::ui::Window& window, std::string_view line);
+// The progress window of a batch procedure, with what the three share: it
+// opens and closes the window where its INI section keeps it, and sets the
+// procedure's process up to read a file in record order.
+class BatchProgressWindow : public ReportManager {
+ protected:
+  explicit BatchProgressWindow(const char* section) : section_(section) {}
+
+  // Opens the progress window, placed where the INI section keeps it.
+  runtime::ui::Window& OpenProgressWindow();
+  // Sets process up over file in record order: the record count estimated
+  // from the file's size in bytes, the bar, the title and the texts, line on
+  // the text line; then the report manager, the Cancel button, a quick scan
+  // of file and the alerts. view_ holds the view the process reads.
+  void StartBatches(ProcessManager& process, runtime::DataFile& file, RelationManager& relations,
+                    std::int64_t recordSize, std::string_view line);
+  // Saves the window's place in the INI section and closes it.
+  void CloseProgressWindow();
+
+  std::unique_ptr<runtime::View> view_;
+  bool filesOpen_ = false;
+
+ private:
+  const char* const section_;
+  std::uint8_t percentile_ = 0;
+};
 
 // Told of every change of a batch's whole percentage, with the progress
 // window's text line (the command-line companion draws a bar from it).

@@ -41,6 +41,8 @@ Severity CleanUpProcess::TakeRecord() {
   return result;
 }
 
+CleanUpWindow::CleanUpWindow() : BatchProgressWindow(kSection) {}
+
 Severity CleanUpWindow::Init() {
   REQUEST = RequestCode;
   if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
@@ -53,16 +55,8 @@ Severity CleanUpWindow::Init() {
   filesOpen_ = true;
   (void)BookmarkStoreManager->UseFile();
 
-  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kSection));
-  OPENED = 1;
-  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
-
-  view_ = StartBatch(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, percentile_, window,
-                     "Clean Up Import");
-  ReportManager::Init(process_);
-  AddItem(ProgressCancel, ResponseCancelled);
-  (void)BookmarkStore().SendOption("QUICKSCAN=on");
-  SetAlerts();
+  OpenProgressWindow();
+  StartBatches(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, "Clean Up Import");
   return SeverityOk;
 }
 
@@ -79,8 +73,7 @@ Severity CleanUpWindow::Kill() {
     (void)BookmarkStoreRelations->Close();
     filesOpen_ = false;
   }
-  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
-  CloseWindow();
+  CloseProgressWindow();
   return SeverityOk;
 }
 

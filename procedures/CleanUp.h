@@ -6,13 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
 #include "errors/Severity.h"
+#include "procedures/BatchProgress.h"
 #include "process/ProcessManager.h"
-#include "process/ReportManager.h"
-#include "runtime/views/View.h"
 
 namespace marlinden {
 
@@ -26,17 +24,15 @@ class CleanUpProcess : public ProcessManager {
   void UpdateDisplay() override;
 };
 
-class CleanUpWindow : public ReportManager {
+class CleanUpWindow : public BatchProgressWindow {
  public:
+  CleanUpWindow();
   Severity Init() override;
   Severity Kill() override;
   Severity TakeWindowEvent() override;
 
  private:
   CleanUpProcess process_;
-  std::unique_ptr<runtime::View> view_;
-  std::uint8_t percentile_ = 0;
-  bool filesOpen_ = false;
 };
 
 // The clean-up procedure; leaves its result in ResponseCode and counts the

@@ -96,6 +96,9 @@ Severity ExportLineProcess::TakeRecord() {
 
 // --- The progress window ----------------------------------------------------------
 
+ExportProgressWindow::ExportProgressWindow(std::string target)
+    : BatchProgressWindow(kSection), target_(std::move(target)) {}
+
 void ExportProgressWindow::UseTemporaryFile() {
   shownName_.Set(target_);
   BookmarkExportFileManager->FILENAME = &shownName_;
@@ -142,18 +145,11 @@ Severity ExportProgressWindow::Init() {
     if (!process_.FAILED) (void)process_.Write(line);
   }
 
-  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kSection));
-  OPENED = 1;
-  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
+  OpenProgressWindow();
   if (process_.FAILED) return SeverityNotify;
 
   (void)BookmarkStoreManager->UseFile();
-  view_ = StartBatch(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, percentile_, window,
-                     "Exporting Bookmarks");
-  ReportManager::Init(process_);
-  AddItem(ProgressCancel, ResponseCancelled);
-  (void)BookmarkStore().SendOption("QUICKSCAN=on");
-  SetAlerts();
+  StartBatches(process_, BookmarkStore(), *BookmarkStoreRelations, kBookmarkRecordSize, "Exporting Bookmarks");
   return SeverityOk;
 }
 
@@ -198,8 +194,7 @@ Severity ExportProgressWindow::Kill() {
   if (base != SeverityOk && PROCESS != nullptr) return base;
   view_.reset();
   Finish();
-  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
-  CloseWindow();
+  CloseProgressWindow();
   return SeverityOk;
 }
 

@@ -9,14 +9,12 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "errors/Severity.h"
+#include "procedures/BatchProgress.h"
 #include "process/ProcessManager.h"
-#include "process/ReportManager.h"
 #include "runtime/text/FixedText.h"
-#include "runtime/views/View.h"
 
 namespace marlinden {
 
@@ -39,9 +37,9 @@ class ExportLineProcess : public ProcessManager {
   std::int64_t WRITTEN = 0;  // bookmark lines written
 };
 
-class ExportProgressWindow : public ReportManager {
+class ExportProgressWindow : public BatchProgressWindow {
  public:
-  explicit ExportProgressWindow(std::string target) : target_(std::move(target)) {}
+  explicit ExportProgressWindow(std::string target);
   Severity Init() override;
   Severity Kill() override;
 
@@ -57,9 +55,6 @@ class ExportProgressWindow : public ReportManager {
   std::string temporary_;
   runtime::FixedText<255> shownName_;
   ExportLineProcess process_;
-  std::unique_ptr<runtime::View> view_;
-  std::uint8_t percentile_ = 0;
-  bool filesOpen_ = false;
   bool running_ = false;  // this window holds the one-export-at-a-time mark
 };
 

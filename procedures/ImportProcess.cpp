@@ -69,6 +69,8 @@ void ImportLineProcess::AddBookmark() {
 
 // --- The progress window ----------------------------------------------------------
 
+ImportProgressWindow::ImportProgressWindow() : BatchProgressWindow(kSection) {}
+
 Severity ImportProgressWindow::Init() {
   REQUEST = RequestCode;
   if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
@@ -97,15 +99,8 @@ Severity ImportProgressWindow::Init() {
   (void)BookmarkStoreManager->UseFile();
   (void)BookmarkImportFileManager->UseFile();
 
-  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kSection));
-  OPENED = 1;
-  GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
-
-  view_ = StartBatch(process_, BookmarkImportFile(), *BookmarkImportFileRelations, 255, percentile_, window, "");
-  ReportManager::Init(process_);
-  AddItem(ProgressCancel, ResponseCancelled);
-  (void)BookmarkImportFile().SendOption("QUICKSCAN=on");
-  SetAlerts();
+  OpenProgressWindow();
+  StartBatches(process_, BookmarkImportFile(), *BookmarkImportFileRelations, 255, "");
   return SeverityOk;
 }
 
@@ -124,8 +119,7 @@ Severity ImportProgressWindow::Kill() {
     (void)BookmarkImportFileRelations->Close();
     filesOpen_ = false;
   }
-  if (OPENED && GetWindow() != nullptr) (void)GlobalIni.SaveWindow(kSection, *GetWindow(), runtime::ui::Frame::Fixed);
-  CloseWindow();
+  CloseProgressWindow();
   return SeverityOk;
 }
 

@@ -9,12 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "errors/Severity.h"
+#include "procedures/BatchProgress.h"
 #include "process/ProcessManager.h"
-#include "process/ReportManager.h"
-#include "runtime/views/View.h"
 
 namespace marlinden {
 
@@ -44,17 +42,15 @@ class ImportLineProcess : public ProcessManager {
   std::size_t lineAt_ = 0;  // where the current line's next link is looked for
 };
 
-class ImportProgressWindow : public ReportManager {
+class ImportProgressWindow : public BatchProgressWindow {
  public:
+  ImportProgressWindow();
   Severity Init() override;
   Severity Kill() override;
   Severity TakeWindowEvent() override;
 
  private:
   ImportLineProcess process_;
-  std::unique_ptr<runtime::View> view_;
-  std::uint8_t percentile_ = 0;
-  bool filesOpen_ = false;
 };
 
 // The import process procedure; leaves its result in ResponseCode. Runs the
