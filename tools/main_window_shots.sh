@@ -23,14 +23,8 @@ program=$(realpath "${2:-build/main/marlinden}")
 mkdir -p "$out"
 data=$(mktemp -d)
 
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+source tools/xvfb.sh
+display=$(free_display)
 
 xvfb_pid=""
 app_pid=""
@@ -53,13 +47,6 @@ Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 
-wait_for() {
-  for _ in $(seq 100); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 wait_for xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
 
 # Starts the program and waits for its main window.

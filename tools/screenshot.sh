@@ -19,14 +19,8 @@ if [ $# -eq 0 ]; then
   set -- build/sample_window
 fi
 
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+source tools/xvfb.sh
+display=$(free_display)
 
 xvfb_pid=""
 app_pid=""
@@ -39,15 +33,6 @@ trap cleanup EXIT
 
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
-
-# Polls (every 0.1 s, at most 10 s) until the command succeeds.
-wait_for() {
-  for _ in $(seq 100); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
 
