@@ -4,6 +4,7 @@
 
 #include "app/Addresses.h"
 #include "app/Globals.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/platform/DefaultBrowser.h"
 #include "runtime/platform/OpenPage.h"
@@ -62,13 +63,7 @@ std::string FormatBuildDate(std::int32_t date) {
 }
 
 Severity AboutWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = AboutOkButton;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, AboutOkButton); result != SeverityOk) return result;
 
   const std::int32_t buildDate = runtime::platform::ProgramFileDate();
 

@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ImportProcess.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/EventCode.h"
@@ -44,13 +45,7 @@ Severity CleanUpProcess::TakeRecord() {
 CleanUpWindow::CleanUpWindow() : BatchProgressWindow(kSection) {}
 
 Severity CleanUpWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = 1;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
   if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
   filesOpen_ = true;
   (void)BookmarkStoreManager->UseFile();

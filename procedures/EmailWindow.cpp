@@ -5,6 +5,7 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "mail/MailSender.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Dialogs.h"
 #include "window/Globals.h"
@@ -75,13 +76,7 @@ runtime::ui::WindowDescription SendingEmailWindowDescription() {
 }
 
 Severity EmailWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = EmailHost;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, EmailHost); result != SeverityOk) return result;
 
   if (const Severity opened = MailSettingsStoreRelations->Open(); opened != SeverityOk) return opened;
   filesOpened_ = true;

@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ExportProcess.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/system/Directory.h"
 #include "runtime/ui/Dialogs.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -48,13 +49,7 @@ std::string ExportFileName(std::string_view chosen) {
 }
 
 Severity ExportBookmarksWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = ExportPrompt;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, ExportPrompt); result != SeverityOk) return result;
   runtime::ui::Window& window = OpenWindow(ExportWindowDescription());
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);

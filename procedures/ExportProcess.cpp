@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/system/FileSystem.h"
 #include "runtime/system/RuntimeError.h"
 #include "window/Globals.h"
@@ -111,13 +112,7 @@ void ExportProgressWindow::UseTransferFileName() {
 }
 
 Severity ExportProgressWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = 1;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
   if (exportRunning) {
     ShowFileProblem(kExportCaption, "An export is running already; wait until it has finished.");
     return SeverityNotify;

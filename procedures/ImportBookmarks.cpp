@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ImportProcess.h"
+#include "procedures/ProcedureStart.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -41,13 +42,7 @@ runtime::ui::WindowDescription ImportWindowDescription() {
 }
 
 Severity ImportBookmarksWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = ImportPrompt;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, ImportPrompt); result != SeverityOk) return result;
   runtime::ui::Window& window = OpenWindow(ImportWindowDescription());
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);

@@ -8,6 +8,7 @@
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
 #include "procedures/CleanUp.h"
+#include "procedures/ProcedureStart.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/EventCode.h"
 #include "window/Globals.h"
@@ -72,13 +73,7 @@ void ImportLineProcess::AddBookmark() {
 ImportProgressWindow::ImportProgressWindow() : BatchProgressWindow(kSection) {}
 
 Severity ImportProgressWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = 1;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
+  if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
   LastImportFigures = {};
 
   // A missing, empty or unreadable name is told plainly; nothing is opened,

@@ -10,6 +10,7 @@
 #include "procedures/EmailWindow.h"
 #include "procedures/ExportBookmarks.h"
 #include "procedures/ImportBookmarks.h"
+#include "procedures/ProcedureStart.h"
 #include "procedures/WebPageList.h"
 #include "runtime/platform/OpenPage.h"
 #include "runtime/ui/Dialogs.h"
@@ -186,14 +187,8 @@ void MainWindow::SetTitle() {
 }
 
 Severity MainWindow::Init() {
-  REQUEST = RequestCode;
-  if (const Severity result = WindowManager::Init(); result != SeverityOk) return result;
-  FIRSTFIELD = MainList;
-  VCRREQUEST = &VcrRequest;
-  ERRORS = &GlobalErrors;
+  if (const Severity result = StartProcedure(*this, MainList); result != SeverityOk) return result;
   AddItem(toolbar);
-  RequestCode = RequestNone;
-  ResponseCode = ResponseNone;
   AddItem(MainCloseButton, ResponseCancelled);
   AddItem(MainExitMenu, ResponseCancelled);
 

@@ -1,0 +1,20 @@
+// The opening steps every procedure's window manager takes in its Init.
+// Thread: the procedure's runtime thread, holding the runtime lock.
+#pragma once
+
+#include <cstdint>
+
+#include "errors/Severity.h"
+#include "window/WindowManager.h"
+
+namespace marlinden {
+
+// Takes the caller's request into REQUEST, runs the window manager's own
+// Init, then makes firstField the field selected first, routes record
+// navigation through VcrRequest and messages through the program's error
+// manager, and clears RequestCode and ResponseCode for this procedure's
+// callees. Returns the base Init's result; nothing else is done when it
+// fails.
+Severity StartProcedure(WindowManager& manager, std::int32_t firstField);
+
+}  // namespace marlinden
