@@ -228,6 +228,13 @@ Severity FileManager::UpdateRecord(UpdateMode mode) {
     (void)TryReget(position);
     return SeverityNotify;
   }
+  if (code == runtime::RecordNotFound) {
+    // Deleted by another station since it was read (or never read): nothing
+    // is written in its place.
+    SetError(MsgRecordDeletedElsewhere);
+    if (mode != UpdateMode::Quiet) (void)HandleError();
+    return SeverityNotify;
+  }
   SetError(MsgPutError);
   return mode == UpdateMode::Quiet ? SeverityNotify : HandleError();
 }

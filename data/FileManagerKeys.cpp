@@ -13,6 +13,8 @@ constexpr std::size_t kDescriptionWidth = 80;
 constexpr std::size_t kLabelWidth = 1000;
 constexpr std::size_t kOrderTextWidth = 512;
 constexpr int kAutoNumberAttempts = 3;
+// How often the user is asked to try numbering again before it gives up.
+constexpr int kAutoNumberQuestions = 3;
 }  // namespace
 
 void FileManager::AddKey(std::size_t key, std::string_view description, std::uint8_t autoIncComponent) {
@@ -139,16 +141,25 @@ Severity FileManager::NumberRecord(bool raise) {
   if (UseFile() != SeverityOk) return SeverityFatal;
   if (!HASAUTOINC || SetThread().AUTOINCDONE) return SeverityOk;
   int failures = 0;
+  int questions = 0;
   for (;;) {
     for (KeyEntry& entry : KEYS) {
       if (entry.AUTOINC == 0) continue;
       std::int64_t number = 0;
       if (!NextAutoNumber(entry, number)) return raise ? HandleError() : SeverityNotify;
     }
-    if (FILE->Add() == runtime::NoError) break;
+    const std::int32_t added = FILE->Add();
+    if (added == runtime::NoError) break;
+    // A full disk or a read-only file is told once: asking to try again
+    // would only ask again, for ever.
+    if (!runtime::RetryMayMend(added)) {
+      SetError(MsgAutoIncFailed);
+      if (raise) (void)HandleError();
+      return SeverityNotify;
+    }
     if (++failures < kAutoNumberAttempts) continue;
     SetError(MsgAutoIncError);
-    if (raise && HandleError() == SeverityOk) {
+    if (raise && ++questions <= kAutoNumberQuestions && HandleError() == SeverityOk) {
       failures = 0;
       continue;
     }

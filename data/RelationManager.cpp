@@ -18,6 +18,8 @@ constexpr int kLockWaitSeconds = 2;
 // Key components cleared after the linking fields when positioning on the
 // related records.
 constexpr std::size_t kLastKeyComponent = 22;
+// How often the user is asked to try a failed delete again before it gives up.
+constexpr int kRetryQuestions = 3;
 
 bool TakesPart(std::uint8_t mode) { return mode >= RiClear && mode <= RiCascade; }
 
@@ -220,12 +222,13 @@ Severity RelationManager::Update(bool canRecall) {
     RollBack();
     const std::uint16_t message = ME->SetThread().LASTERROR;
     const bool changedElsewhere = message == MsgRecordChanged;
+    const bool deletedElsewhere = message == MsgRecordDeletedElsewhere;
     // A form that can recall the user's values says how (message 7).
     if (changedElsewhere && canRecall) ME->SetThread().LASTERROR = MsgRecordChangedRecall;
     // A record refused by validation was reported by the validation.
-    if (changedElsewhere || message == MsgPutError) (void)ME->HandleError();
+    if (changedElsewhere || deletedElsewhere || message == MsgPutError) (void)ME->HandleError();
     (void)Close(false);
-    return changedElsewhere ? SeverityNotify : SeverityUser;
+    return changedElsewhere || deletedElsewhere ? SeverityNotify : SeverityUser;
   }
   for (RelationEntry& entry : RELATIONS) {
     if (!TakesPart(entry.UPDATEMODE) || entry.FIELDS->EqualLeftBuffer()) continue;
@@ -313,11 +316,11 @@ Severity RelationManager::CascadeUpdate(std::size_t hisKey, BufferedPairs& pairs
 
 Severity RelationManager::Delete(bool ask) {
   if (ask && ME->Raise(MsgConfirmDelete) != SeverityOk) return SeverityNotify;
-  for (;;) {
+  for (int questions = 1;; ++questions) {
     bool retryable = false;
     const Severity result = DeleteOnce(retryable);
     if (result == SeverityOk || !retryable) return result;
-    if (ME->Raise(MsgRetryDelete) != SeverityOk) return result;
+    if (questions > kRetryQuestions || ME->Raise(MsgRetryDelete) != SeverityOk) return result;
   }
 }
 
@@ -331,7 +334,14 @@ Severity RelationManager::DeleteOnce(bool& retryable) {
     return result;
   }
   // Read again inside the transaction: what is deleted is what is stored.
-  (void)ME->TryReget(position);
+  // A record another station deleted meanwhile is told as such, once.
+  if (ME->TryReget(position) != SeverityOk && runtime::LastErrorCode() == runtime::RecordNotFound) {
+    RollBack();
+    (void)Close(false);
+    ME->SetError(MsgRecordDeletedElsewhere);
+    (void)ME->HandleError();
+    return SeverityNotify;
+  }
   for (RelationEntry& entry : RELATIONS) {
     if (!TakesPart(entry.DELETEMODE)) continue;
     result = entry.FILE->CascadeDelete(entry.HISKEY, *entry.FIELDS, entry.DELETEMODE);
@@ -341,12 +351,12 @@ Severity RelationManager::DeleteOnce(bool& retryable) {
       return result;
     }
   }
-  if (ME->FILE->Delete() != runtime::NoError) {
+  if (const std::int32_t deleted = ME->FILE->Delete(); deleted != runtime::NoError) {
     ME->SetError(MsgDeleteError);
     RollBack();
     (void)ME->HandleError();
     result = SeverityNotify;
-    retryable = true;
+    retryable = runtime::RetryMayMend(deleted);
   } else {
     result = CommitFrame();
     retryable = result != SeverityOk;

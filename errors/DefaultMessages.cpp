@@ -1,7 +1,8 @@
-// The built-in message table and its packed block. The table lists the
-// messages by id, one commented row each; the block is built from it at
+// The built-in message tables and their packed blocks. Each table lists its
+// messages by id, one commented row each; a block is built from it at
 // compile time and stores the rows grouped by severity (questions first),
-// ids ascending within a group.
+// ids ascending within a group. The default table holds the framework's
+// classic messages; the further table the ones this program added since.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -124,25 +125,38 @@ constexpr auto kDefaultMessages = std::to_array<DefaultMessage>({
 
 static_assert(kDefaultMessages.size() == 39, "the default table has 39 messages");
 
+constexpr auto kFurtherMessages = std::to_array<DefaultMessage>({
+    // The record a change or delete was meant for was deleted by another station.
+    {MsgRecordDeletedElsewhere, SeverityNotify, "Record Not Found",
+     "This record was deleted by another station. The list will now be shown without it."},
+    // Auto-numbering failed in a way that trying again cannot mend (a full disk, a read-only file).
+    {MsgAutoIncFailed, SeverityNotify, "Auto Increment Error",
+     "Attempts to automatically number this record have failed.  Error: %ErrorText."},
+});
+
 constexpr bool FitsPackedRow(const DefaultMessage& message) {
   return message.title.size() <= 255 && message.text.size() <= 255;
 }
 static_assert(std::all_of(kDefaultMessages.begin(), kDefaultMessages.end(), FitsPackedRow),
               "titles and texts of a packed block are at most 255 bytes");
+static_assert(std::all_of(kFurtherMessages.begin(), kFurtherMessages.end(), FitsPackedRow),
+              "titles and texts of a packed block are at most 255 bytes");
 
-constexpr std::size_t PackedSize() {
+template <std::size_t N>
+constexpr std::size_t PackedSize(const std::array<DefaultMessage, N>& table) {
   std::size_t size = 2;
-  for (const DefaultMessage& message : kDefaultMessages) size += 5 + message.title.size() + message.text.size();
+  for (const DefaultMessage& message : table) size += 5 + message.title.size() + message.text.size();
   return size;
 }
 
-constexpr std::array<std::uint8_t, PackedSize()> Pack() {
-  auto stored = kDefaultMessages;
+template <std::size_t Size, std::size_t N>
+constexpr std::array<std::uint8_t, Size> Pack(const std::array<DefaultMessage, N>& table) {
+  auto stored = table;
   std::sort(stored.begin(), stored.end(), [](const DefaultMessage& a, const DefaultMessage& b) {
     return a.severity != b.severity ? a.severity < b.severity : a.id < b.id;
   });
 
-  std::array<std::uint8_t, PackedSize()> block{};
+  std::array<std::uint8_t, Size> block{};
   std::size_t at = 0;
   auto word = [&](std::size_t value) {
     block[at++] = static_cast<std::uint8_t>(value & 0xFF);
@@ -162,10 +176,12 @@ constexpr std::array<std::uint8_t, PackedSize()> Pack() {
   return block;
 }
 
-constexpr auto kPackedDefaultMessages = Pack();
+constexpr auto kPackedDefaultMessages = Pack<PackedSize(kDefaultMessages)>(kDefaultMessages);
+constexpr auto kPackedFurtherMessages = Pack<PackedSize(kFurtherMessages)>(kFurtherMessages);
 
 }  // namespace
 
 std::span<const std::uint8_t> DefaultMessages() { return kPackedDefaultMessages; }
+std::span<const std::uint8_t> FurtherMessages() { return kPackedFurtherMessages; }
 
 }  // namespace marlinden

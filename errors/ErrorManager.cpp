@@ -83,6 +83,7 @@ void ErrorManager::Init() {
   ERRORS.Free();
   current_ = 0;
   AddMessages(DefaultMessages());
+  AddMessages(FurtherMessages());
 }
 
 void ErrorManager::Kill() {

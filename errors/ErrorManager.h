@@ -16,8 +16,10 @@
 
 namespace marlinden {
 
-// The built-in message block, packed as AddMessages expects it.
+// The built-in message blocks, packed as AddMessages expects them: the
+// framework's default table, and the messages this program added to it.
 std::span<const std::uint8_t> DefaultMessages();
+std::span<const std::uint8_t> FurtherMessages();
 
 class ErrorManager {
  public:
@@ -32,7 +34,7 @@ class ErrorManager {
 
   virtual ~ErrorManager() = default;
 
-  // Creates the message list and loads DefaultMessages.
+  // Creates the message list and loads DefaultMessages and FurtherMessages.
   void Init();
   // Disposes the message list; a second call does nothing.
   void Kill();

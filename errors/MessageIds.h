@@ -45,6 +45,9 @@ enum MessageId : std::uint16_t {
   MsgUpdateIllegal = 38,
   MsgUseClosedFile = 39,
   MsgViewOpenFailed = 40,
+  // Added by this program to the classic table.
+  MsgRecordDeletedElsewhere = 41,
+  MsgAutoIncFailed = 42,
 };
 
 }  // namespace marlinden

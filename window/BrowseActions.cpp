@@ -147,8 +147,15 @@ std::uint8_t BrowseManager::Ask(std::uint8_t request) {
 }
 
 std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
-  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0)) return EditInList(request);
   std::uint8_t response = ResponseCancelled;
+  if (request != RequestInsert && highlightedGone_ && RecordsInList() != 0) {
+    // Another station deleted the highlighted record: nothing is changed or
+    // deleted in its place, and the list is read again without it.
+    (void)PRIMARY->ME->Raise(MsgRecordDeletedElsewhere);
+    ResetFromAsk(request, response);
+    return response;
+  }
+  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0)) return EditInList(request);
   if (request == RequestDelete && RecordsInList() != 0) {
     PRIMARY->SaveLinkValues();
     response = PRIMARY->Delete(true) == SeverityOk ? ResponseCompleted : ResponseCancelled;

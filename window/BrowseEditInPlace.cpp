@@ -102,8 +102,15 @@ std::uint8_t BrowseManager::EditInList(std::uint8_t request) {
     list->SetSelectedRow(row);
     window->Display(LISTCONTROL);
     CurrentEditColumn = 1;
-  } else if (runtime::ui::LastKeyCode() == KeyCode::MouseLeftDouble && clickedColumn_ > 0) {
-    CurrentEditColumn = clickedColumn_;
+  } else {
+    // The row is edited from the record as stored now (read again before the
+    // edit), which another station may have changed since the list was read.
+    FIELDS->AssignLeftToRight();
+    (void)LISTQUEUE->Put(static_cast<std::size_t>(CURRENTCHOICE));
+    window->Display(LISTCONTROL);
+    if (runtime::ui::LastKeyCode() == KeyCode::MouseLeftDouble && clickedColumn_ > 0) {
+      CurrentEditColumn = clickedColumn_;
+    }
   }
   CurrentEditColumn = std::clamp(CurrentEditColumn, 1, std::max(columns, 1));
   StartEditColumns();
@@ -339,7 +346,9 @@ bool BrowseManager::EndRow(std::uint8_t option) {
   } else {
     edit_.response = ResponseCompleted;
     if (!SaveRow()) {
-      edit_.stays = true;
+      // A record another station deleted cannot be saved again: the row
+      // ends, and the list is read again without it.
+      edit_.stays = edit_.request != RequestChange || PRIMARY->ME->SetThread().LASTERROR != MsgRecordDeletedElsewhere;
       edit_.response = ResponseCancelled;
     }
   }

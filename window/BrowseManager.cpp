@@ -202,13 +202,18 @@ void BrowseManager::UpdateBuffer() {
 }
 
 void BrowseManager::UpdateViewRecord() {
+  highlightedGone_ = false;
   if (RecordsInList() == 0) return;
   if (const runtime::ui::Control* list = List()) CURRENTCHOICE = list->SelectedRow();
   if (!LISTQUEUE->Get(static_cast<std::size_t>(Choice()))) return;
   Open();
   (void)VIEW->Watch();
-  // A record another station deleted meanwhile leaves the row's values.
-  if (VIEW->Reget(LISTQUEUE->POSITION) != runtime::NoError) FIELDS->AssignRightToLeft();
+  // A record another station deleted meanwhile leaves the row's values, and
+  // no current record for a change or delete to act on.
+  if (VIEW->Reget(LISTQUEUE->POSITION) != runtime::NoError) {
+    highlightedGone_ = runtime::LastErrorCode() == runtime::RecordNotFound;
+    FIELDS->AssignRightToLeft();
+  }
 }
 
 void BrowseManager::ResetToRow(const std::string& position) {

@@ -268,6 +268,7 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   void DiscardNewRow();
 
   bool killed_ = false;
+  bool highlightedGone_ = false;    // UpdateViewRecord found the row's record deleted
   bool popupFilled_ = false;        // SetAlerts added the buttons' menu entries
   std::int32_t clickedColumn_ = 0;  // the column of the last double click
   EditSession edit_;

@@ -23,6 +23,8 @@ std::int32_t SetError(std::int32_t code, std::string_view driverCode, std::strin
 
 void ClearError() { SetError(NoError); }
 
+bool RetryMayMend(std::int32_t code) { return code == FileLocked || code == RecordHeld || code == DuplicateKey; }
+
 std::string_view ErrorTextFor(std::int32_t code) {
   switch (code) {
     case NoError:

@@ -53,6 +53,11 @@ std::int32_t SetError(std::int32_t code);
 std::int32_t SetError(std::int32_t code, std::string_view driverCode, std::string_view driverText);
 void ClearError();
 
+// Whether trying the failed operation again may succeed: another station
+// held a lock or a record, or took the key value first. A full disk, a
+// read-only file, a refused permission or a damaged file stay as they are.
+bool RetryMayMend(std::int32_t code);
+
 // The runtime's text for a code ("" for 0).
 std::string_view ErrorTextFor(std::int32_t code);
 

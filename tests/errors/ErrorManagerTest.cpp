@@ -432,7 +432,7 @@ TEST_F(ErrorManagerTest, AddedRowShadowsTheDefaultRow) {
 
   EXPECT_EQ(errors.Raise(MsgNoRecords), SeverityOk);
 
-  EXPECT_EQ(errors.Messages().Records(), 40u);
+  EXPECT_EQ(errors.Messages().Records(), 42u) << "the default table, the two further messages and the added row";
   const MessageBoxRequest box = OnlyBox();
   EXPECT_EQ(box.caption, "Nothing To Do");
   EXPECT_EQ(box.text, "Nothing matched web. Try again?");

@@ -175,6 +175,38 @@ TEST_F(KeyedStationTest, PutRefusesToOverwriteAnotherStationsChange) {
   EXPECT_EQ(a->Put(), RecordNotFound);
 }
 
+// A re-read by position that fails never leaves the record read before as
+// the one a put or delete acts on.
+TEST_F(KeyedStationTest, AFailedRereadLeavesNoOtherRecordToWriteOrDelete) {
+  auto a = OpenStation();
+  auto b = OpenStation();
+  ASSERT_EQ(GetNum(*a, 2), NoError);
+  const std::string second = a->Position(0);
+  ASSERT_EQ(GetNum(*b, 2), NoError);
+  ASSERT_EQ(b->Delete(), NoError);
+
+  ASSERT_EQ(GetNum(*a, 1), NoError);
+  EXPECT_EQ(a->Reget(second), RecordNotFound);
+  EXPECT_EQ(a->Delete(), RecordNotFound);
+  a->Record().Field("DESCRIPTION").SetText("not for 1");
+  EXPECT_EQ(a->Put(), RecordNotFound);
+  ASSERT_EQ(GetNum(*b, 1), NoError);
+  EXPECT_EQ(Description(*b), "page 1") << "the record read before was neither changed nor deleted";
+
+  // A record held by another station is the one refused, not the one before.
+  ASSERT_EQ(GetNum(*b, 3), NoError);
+  const std::string third = b->Position(0);
+  ASSERT_EQ(b->Hold(), NoError);
+  ASSERT_EQ(GetNum(*a, 1), NoError);
+  EXPECT_EQ(a->Reget(third), RecordHeld);
+  EXPECT_EQ(a->Delete(), RecordHeld);
+  ASSERT_EQ(b->Release(), NoError);
+  EXPECT_EQ(a->Put(), ChangedByOther) << "a record never read is not written blind";
+  EXPECT_EQ(a->Delete(), NoError) << "the held record, once free, is the one deleted";
+  ASSERT_EQ(GetNum(*b, 1), NoError);
+  EXPECT_EQ(GetNum(*b, 3), RecordNotFound);
+}
+
 TEST_F(KeyedStationTest, SharingModesAndRecover) {
   {
     auto exclusive = OpenStation(AccessReadWrite | ShareDenyAll);

@@ -414,5 +414,98 @@ TEST_F(EditInPlaceTest, AChangeFromAnotherStationIsReportedOnSaveAndNothingIsLos
   EXPECT_EQ(Records()[1].description, "mine") << "saved once the user has seen the message";
 }
 
+// Another station deletes or changes the highlighted bookmark before the
+// user acts on it: the action reaches that bookmark or none.
+class OtherStationTest : public EditInPlaceTest {
+ protected:
+  void OtherDeletes(const std::string& url) {
+    Records();  // opens the other station
+    driver.WithWindow(id, [&](runtime::ui::Window&) {
+      other->Url().SetText(url);
+      ASSERT_EQ(other->files.Fetch(testing_support::NameKey), SeverityOk);
+      ASSERT_EQ(other->file->Delete(), runtime::NoError);
+    });
+  }
+  void OtherDescribes(const std::string& url, const std::string& description) {
+    Records();
+    driver.WithWindow(id, [&](runtime::ui::Window&) {
+      other->Url().SetText(url);
+      ASSERT_EQ(other->files.Fetch(testing_support::NameKey), SeverityOk);
+      other->Description().SetText(description);
+      ASSERT_EQ(other->files.Update(), SeverityOk);
+    });
+  }
+  std::vector<std::string> StoredUrls() {
+    std::vector<std::string> urls;
+    for (const Stored& record : Records()) urls.push_back(record.url);
+    return urls;
+  }
+  void ExpectToldGone() {
+    ASSERT_EQ(Captions(), (std::vector<std::string>{"Record Not Found"}));
+    EXPECT_EQ(backend.MessageBoxRequests()[0].text,
+              "This record was deleted by another station. The list will now be shown without it.");
+  }
+};
+
+TEST_F(OtherStationTest, DeletingARowAnotherStationDeletedDeletesNoOtherBookmark) {
+  Open(3);
+  Post(EventCode::ScrollDown);
+  OtherDeletes(Site(2));
+  backend.MessageBoxes().Script(ButtonOk);
+  driver.Click(id, kDelete);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  ExpectToldGone();
+  EXPECT_EQ(StoredUrls(), (Urls{Site(1), Site(3)})) << "no other bookmark was deleted in its place";
+  EXPECT_EQ(List().urls, (Urls{Site(1), Site(3)})) << "the list was read again";
+}
+
+TEST_F(OtherStationTest, ChangingARowAnotherStationDeletedWritesNothing) {
+  Open(3, SaveOnEveryEnd);
+  Post(EventCode::ScrollDown);
+  OtherDeletes(Site(2));
+  backend.MessageBoxes().Script(ButtonOk);
+  Key(KeyCode::CtrlEnter);
+  ExpectToldGone();
+  EXPECT_EQ(Edit().control, 0) << "no edit starts on a deleted bookmark";
+  EXPECT_EQ(Records(), (std::vector<Stored>{{1, Site(1), "about " + Site(1)}, {3, Site(3), "about " + Site(3)}}));
+  EXPECT_EQ(List().urls, (Urls{Site(1), Site(3)}));
+}
+
+TEST_F(OtherStationTest, ARowDeletedElsewhereDuringItsEditEndsTheEditWithoutWriting) {
+  Open(3, SaveOnEveryEnd);
+  Post(EventCode::ScrollDown);
+  Key(KeyCode::CtrlEnter);
+  OtherDeletes(Site(2));
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(ButtonOk);
+  Press(KeyCode::Enter, "mine");
+  ExpectToldGone();
+  EXPECT_EQ(Edit().control, 0) << "the row ends: it cannot be saved again";
+  EXPECT_EQ(Records(), (std::vector<Stored>{{1, Site(1), "about " + Site(1)}, {3, Site(3), "about " + Site(3)}}));
+  EXPECT_EQ(List().urls, (Urls{Site(1), Site(3)}));
+}
+
+TEST_F(OtherStationTest, AnEditStartsFromTheStoredValuesAndSavesNoStaleColumn) {
+  Open(3, SaveOnEveryEnd);
+  Post(EventCode::ScrollDown);
+  OtherDescribes(Site(2), "theirs");
+  EXPECT_EQ(Cell(2, 1), "about " + Site(2)) << "the list still shows what it read";
+
+  Key(KeyCode::CtrlEnter);
+  EXPECT_EQ(Cell(2, 1), "theirs") << "the edited row shows the stored values";
+  Press(KeyCode::Tab);
+  EXPECT_EQ(Edit().text, "theirs");
+  Press(KeyCode::Enter);
+  EXPECT_TRUE(backend.MessageBoxRequests().empty()) << "nothing changed, nothing saved";
+  EXPECT_EQ(Records()[1].description, "theirs");
+
+  OtherDescribes(Site(2), "theirs again");
+  Key(KeyCode::CtrlEnter);
+  Press(KeyCode::Enter, "http://www.site-002b.example/");
+  EXPECT_TRUE(backend.MessageBoxRequests().empty());
+  EXPECT_EQ(Records()[1], (Stored{2, "http://www.site-002b.example/", "theirs again"}))
+      << "only the column the user changed is written";
+}
+
 }  // namespace
 }  // namespace marlinden::testing

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "runtime/files/drivers/KeyedSqlite.h"
 #include "runtime/system/FileSystem.h"
@@ -21,6 +22,15 @@ std::string DirectoryOf(const std::string& path) {
 bool PathExists(const std::string& path) {
   FileInfo info;
   return CurrentFileSystem().Stat(path, LinkHandling::NoFollow, info) == 0;
+}
+
+// A temporary database is named after the database, this infix and
+// kUniqueLength characters that make the name unique.
+constexpr const char* kCreationInfix = "-new-";
+constexpr std::size_t kUniqueLength = 6;
+
+void RemoveWithJournals(FileSystem& files, const std::string& database) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) (void)files.Unlink(database + suffix);
 }
 
 std::int32_t ErrnoError(int error, const std::string& what) {
@@ -116,16 +126,18 @@ std::int32_t KeyedDiskFile::Create(const KeyedSchema& schema) const {
   const std::string& path = path_;
   if (Exists()) return SetError(AccessDenied, "", path + " already exists");
   FileSystem& files = CurrentFileSystem();
-  std::string temporary = path + "-new-XXXXXX";
+  std::string temporary = path + kCreationInfix + "XXXXXX";
   int fd = -1;
   if (const int error = files.CreateUnique(temporary, fd)) return ErrnoError(error, path);
-  auto discard = [&files, &temporary] {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) (void)files.Unlink(temporary + suffix);
-  };
-  if (const int error = files.Close(fd)) {
-    discard();
-    return ErrnoError(error, path);
-  }
+  // Locked until the creation ends, so another station's open tells this
+  // creation from one a kill abandoned.
+  (void)files.LockWhole(fd, LockKind::Exclusive);
+  struct Unlocker {
+    FileSystem& files;
+    int fd;
+    ~Unlocker() { (void)files.Close(fd); }
+  } unlocker{files, fd};
+  auto discard = [&files, &temporary] { RemoveWithJournals(files, temporary); };
   {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(temporary.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
@@ -185,6 +197,27 @@ std::int32_t KeyedDiskFile::Create(const KeyedSchema& schema) const {
   // the name at risk in a power cut, as with the INI files.
   (void)files.SyncDirectory(DirectoryOf(path));
   return SetError(NoError);
+}
+
+void KeyedDiskFile::RemoveAbandonedCreations() const {
+  FileSystem& files = CurrentFileSystem();
+  const std::string folder = DirectoryOf(path_);
+  const std::string prefix = path_.substr(path_.rfind('/') + 1) + kCreationInfix;
+  std::vector<std::string> names;
+  if (files.ListNames(folder, names) != 0) return;
+  for (const std::string& name : names) {
+    if (!name.starts_with(prefix)) continue;
+    const std::string temporary = folder + "/" + name.substr(0, prefix.size() + kUniqueLength);
+    if (name.size() == prefix.size() + kUniqueLength) {
+      int fd = -1;
+      if (files.Open(temporary, FileAccess::Read, FileCreation::Existing, fd) != 0) continue;
+      // A creation under way holds its lock; a killed one left it free.
+      if (files.LockWhole(fd, LockKind::Exclusive) == 0) RemoveWithJournals(files, temporary);
+      (void)files.Close(fd);
+    } else if (!PathExists(temporary)) {
+      (void)files.Unlink(folder + "/" + name);  // a journal whose file is gone
+    }
+  }
 }
 
 KeyedDiskFile::Companions KeyedDiskFile::CompanionsPresent() const {

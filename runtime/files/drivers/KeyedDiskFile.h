@@ -37,8 +37,12 @@ class KeyedDiskFile {
 
   // Builds the database of schema under a temporary name beside it and
   // links it into place without replacing anything, so a crash leaves no
-  // file or a whole one. AccessDenied when the file exists.
+  // file or a whole one. AccessDenied when the file exists. The temporary
+  // file is locked while it is built.
   [[nodiscard]] std::int32_t Create(const KeyedSchema& schema) const;
+  // Removes what a creation killed half-way left beside the database: its
+  // temporary files that nobody holds locked, and their journals.
+  void RemoveAbandonedCreations() const;
 
   // Whether the -wal and -shm files beside the database exist.
   struct Companions {

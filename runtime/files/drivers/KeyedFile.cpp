@@ -164,6 +164,7 @@ std::int32_t KeyedFile::Open(std::uint8_t mode) {
   if (open_) return SetError(AlreadyOpen);
   const int waitSeconds = std::exchange(recoverSeconds_, 0);
   const bool writable = (mode & 0x0F) != AccessRead;
+  if (writable) Disk().RemoveAbandonedCreations();
   if (CheckDiskFile(writable) != NoError) return LastErrorCode();
   std::unique_ptr<KeyedStation> station;
   if (KeyedStation::Join(LockPath(), mode, waitSeconds, station) != NoError) return LastErrorCode();
@@ -599,7 +600,21 @@ std::int32_t KeyedFile::ReadByRowid(std::string_view position) {
   if (statement == nullptr) return LastErrorCode();
   StatementReset reset(statement);
   sqlite3_bind_int64(statement, 1, DecodeRowid(position));
-  return ReadSingle(statement, !skipMemos);
+  const std::int32_t code = ReadSingle(statement, !skipMemos);
+  // A put or delete that follows a failed read never acts on the record
+  // read before. A record held by another station becomes the current one
+  // unread: a delete or put is refused as held, and a put after the hold
+  // ends as changed, its version being unknown. A record that is gone, or
+  // could not be read, leaves no current record.
+  if (code == RecordHeld) {
+    current_.rowid = DecodeRowid(position);
+    current_.version = 0;
+    held_ = false;
+  } else if (code != NoError) {
+    current_.rowid = 0;
+    held_ = false;
+  }
+  return code;
 }
 
 std::int32_t KeyedFile::GetAt(std::string_view position) {
