@@ -60,6 +60,9 @@ std::string ImportFileProblem(std::string_view path) {
   runtime::FileInfo info;
   if (files.Stat(name, runtime::LinkHandling::Follow, info) != 0) return "The file " + name + " does not exist.";
   if (info.IsDirectory()) return name + " is a folder, not a bookmark file.";
+  // A pipe or a device could block the import or never end it.
+  if (!info.IsRegular()) return name + " is not a regular file, so it is not read as a bookmark file.";
+  if (info.size == 0) return "The file " + name + " holds no bookmarks.";
   // Readable is what an open for reading says, whoever the caller is.
   int fd = -1;
   if (files.Open(name, runtime::FileAccess::Read, runtime::FileCreation::Existing, fd) != 0) {

@@ -67,7 +67,8 @@ void TellBatchProgress(std::string_view line, int percent);
 // Shows a message the user must acknowledge (OK), with a warning icon.
 void ShowFileProblem(std::string_view caption, std::string_view text);
 
-// Why path cannot be read as an import file ("" when it can).
+// Why path cannot be read as an import file ("" when it can): missing,
+// a folder, not a regular file (a pipe, a device), empty, or unreadable.
 std::string ImportFileProblem(std::string_view path);
 
 // Runs a timer event's batch (take) inside one transaction on the bookmark

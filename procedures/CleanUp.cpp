@@ -36,13 +36,15 @@ Severity CleanUpProcess::TakeRecord() {
   runtime::DataFile& store = BookmarkStore();
   // Deleted straight in the file: the next read goes on after it. A failed
   // delete leaves the record, and the run goes on.
-  if (!KeepsAddress(store.Record().Field(WebUrl).ClippedText()) && store.Delete() == runtime::NoError) {
+  runtime::RecordBuffer& web = store.Record();
+  if (web.Field(WebNum).Get().AsInteger() > highestBefore_ && !KeepsAddress(web.Field(WebUrl).ClippedText()) &&
+      store.Delete() == runtime::NoError) {
     ++LastImportFigures.removed;
   }
   return result;
 }
 
-CleanUpWindow::CleanUpWindow() : BatchProgressWindow(kSection) {}
+CleanUpWindow::CleanUpWindow(std::int64_t highestBefore) : BatchProgressWindow(kSection), process_(highestBefore) {}
 
 Severity CleanUpWindow::Init() {
   if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
@@ -72,8 +74,8 @@ Severity CleanUpWindow::Kill() {
   return SeverityOk;
 }
 
-void CleanUp() {
-  CleanUpWindow window;
+void CleanUp(std::int64_t highestBefore) {
+  CleanUpWindow window(highestBefore);
   ResponseCode = window.Run();
 }
 

@@ -7,6 +7,8 @@
 #include "procedures/BatchProgress.h"
 #include "procedures/ImportProcess.h"
 #include "procedures/ProcedureStart.h"
+#include "runtime/ui/Dialogs.h"
+#include "runtime/ui/MessageBox.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -17,6 +19,17 @@ using runtime::ui::ControlKind;
 namespace {
 
 constexpr const char* kSection = "importbookmarks";
+
+// Tells the user what an import that read its file did.
+void ShowImportSummary(const ImportFigures& figures) {
+  if (figures.lines == 0 || figures.noBookmarks) return;
+  runtime::ui::MessageBoxRequest request;
+  request.caption = "Import Bookmarks";
+  request.text = std::string(figures.failure.empty() ? "The import is complete." : "The import stopped early.") +
+                 "\n\n" + ImportSummary(figures);
+  request.icon = figures.failure.empty() ? runtime::ui::Icon::Asterisk : runtime::ui::Icon::Exclamation;
+  (void)runtime::ui::AskMessage(request);
+}
 
 }  // namespace
 
@@ -70,6 +83,7 @@ Severity ImportBookmarksWindow::TakeAccepted() {
     window->Post(runtime::ui::EventCode::CloseWindow);
     ImportProcess();
     RESPONSE = ResponseCode;
+    ShowImportSummary(LastImportFigures);
   } else if (window != nullptr && control == ImportCancel) {
     window->Post(runtime::ui::EventCode::CloseWindow);
   }

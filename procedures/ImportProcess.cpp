@@ -22,6 +22,22 @@ namespace {
 constexpr const char* kImportCaption = "Import Bookmarks";
 constexpr const char* kSection = "importit";
 
+// The runtime's last error as the messages show it: the driver's own text
+// and code for a driver failure, else the runtime's.
+std::string RuntimeErrorText() {
+  const runtime::RuntimeError& error = runtime::LastError();
+  if (error.code == runtime::DriverFailure) return error.driverText + " (" + error.driverCode + ")";
+  return error.text + " (" + std::to_string(error.code) + ")";
+}
+
+// The highest bookmark number stored (0 for none).
+std::int64_t HighestBookmarkNumber() {
+  runtime::DataFile& store = BookmarkStore();
+  store.SkipMemosOnNextRead();
+  if (store.SetOrder(WebNumKey) != runtime::NoError || store.Previous() != runtime::NoError) return 0;
+  return store.Record().Field(WebNum).Get().AsInteger();
+}
+
 }  // namespace
 
 // --- The line process -------------------------------------------------------------
@@ -39,33 +55,57 @@ Severity ImportLineProcess::TakeRecord() {
   int taken = 0;
   while (NextAnchor(line, lineAt_, link)) {
     if (link.url.empty()) continue;
-    runtime::RecordBuffer& web = BookmarkStore().Record();
-    web.Clear();
-    web.Field(WebUrl).SetText(link.url);
-    web.Field(WebDescription).SetText(link.description);
     ++LastImportFigures.links;
-    AddBookmark();
+    if (!AddBookmark(link)) {
+      // The first failure ends the run: what follows would fail alike.
+      FAILED = true;
+      lineAt_ = 0;
+      return SeverityFatal;
+    }
     if (++taken == kLinksPerTurn && lineAt_ < line.size()) return SeverityNotify;
   }
   lineAt_ = 0;
   return result;
 }
 
-void ImportLineProcess::AddBookmark() {
+bool ImportLineProcess::AddBookmark(const BookmarkLink& link) {
+  ImportFigures& figures = LastImportFigures;
+  if (!KeepsAddress(link.url)) {
+    ++figures.notWeb;
+    return true;
+  }
   FileManager& store = *BookmarkStoreManager;
-  const std::string url(store.FILE->Record().Field(WebUrl).ClippedText());
-  const std::string description(store.FILE->Record().Field(WebDescription).ClippedText());
+  runtime::RecordBuffer& web = store.FILE->Record();
+  // A cut address is a broken link: it is left out, never stored cut.
+  if (link.url.size() > web.Field(WebUrl).Bytes().size()) {
+    if (figures.firstTooLong.size() < kTooLongNamed) figures.firstTooLong.push_back(link.url);
+    ++figures.tooLong;
+    return true;
+  }
+  web.Clear();
+  web.Field(WebUrl).SetText(link.url);
   (void)store.TryFetch(WebNameKey);
-  if (runtime::LastErrorCode() != runtime::RecordNotFound) {
-    ++LastImportFigures.skipped;
-    return;
+  const std::int32_t found = runtime::LastErrorCode();
+  if (found == runtime::NoError) {
+    ++figures.skipped;
+    return true;
+  }
+  if (found != runtime::RecordNotFound) {
+    figures.failure = "the bookmarks could not be read: " + RuntimeErrorText();
+    ShowFileProblem(kImportCaption, "The import stopped: " + figures.failure + ".");
+    return false;
   }
   // A miss may leave the buffer anywhere: the record is set up again.
-  runtime::RecordBuffer& web = store.FILE->Record();
   web.Clear();
-  web.Field(WebUrl).SetText(url);
-  web.Field(WebDescription).SetText(description);
-  if (store.Insert() == SeverityOk) ++LastImportFigures.added;
+  web.Field(WebUrl).SetText(link.url);
+  web.Field(WebDescription).SetText(link.description);
+  // The file manager tells the user why an insert failed.
+  if (store.Insert() != SeverityOk) {
+    figures.failure = "a bookmark could not be added: " + RuntimeErrorText();
+    return false;
+  }
+  ++batchAdded_;
+  return true;
 }
 
 // --- The progress window ----------------------------------------------------------
@@ -93,6 +133,13 @@ Severity ImportProgressWindow::Init() {
   // Opened now, so the first batch already runs in a transaction.
   (void)BookmarkStoreManager->UseFile();
   (void)BookmarkImportFileManager->UseFile();
+  if (BookmarkStore().IsReadOnly()) {
+    LastImportFigures.failure = "the bookmark file is open for reading only";
+    ShowFileProblem(kImportCaption, "Nothing was imported: the bookmark file " + BookmarkStore().DiskName() + ".db" +
+                                        " cannot be written to.");
+    return SeverityNotify;
+  }
+  HIGHESTBEFORE = HighestBookmarkNumber();
 
   OpenProgressWindow();
   StartBatches(process_, BookmarkImportFile(), *BookmarkImportFileRelations, 255, "");
@@ -101,9 +148,24 @@ Severity ImportProgressWindow::Init() {
 
 Severity ImportProgressWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  return TakeBatchInTransaction(
-      [this] { return ReportManager::TakeWindowEvent(); }, kImportCaption,
-      "The bookmarks of the last batch could not be saved: ", ". Import the file again to complete it.", RESPONSE);
+  BatchTransaction batch;
+  const Severity result = ReportManager::TakeWindowEvent();
+  if (process_.FAILED) {
+    // The batch that failed is rolled back whole; the batches before it stay.
+    process_.BatchLost();
+    RESPONSE = ResponseCancelled;
+    return SeverityFatal;
+  }
+  if (!batch.Commit()) {
+    process_.BatchLost();
+    LastImportFigures.failure = "the last batch could not be saved: " + RuntimeErrorText();
+    ShowFileProblem(kImportCaption, "The bookmarks of the last batch could not be saved: " + RuntimeErrorText() +
+                                        ". Import the file again to complete it.");
+    RESPONSE = ResponseCancelled;
+    return SeverityFatal;
+  }
+  process_.BatchSaved();
+  return result;
 }
 
 Severity ImportProgressWindow::Kill() {
@@ -121,14 +183,34 @@ Severity ImportProgressWindow::Kill() {
 void ImportProcess() {
   std::uint8_t response = ResponseCancelled;
   bool started = false;
+  std::int64_t highestBefore = 0;
   {
     ImportProgressWindow window;
     response = window.Run();
     started = window.OPENED != 0;
+    highestBefore = window.HIGHESTBEFORE;
   }
-  // The clean-up also follows a cancelled import: what was added stays.
-  if (started) CleanUp();
+  ImportFigures& figures = LastImportFigures;
+  if (started && figures.links == 0 && figures.failure.empty()) {
+    figures.noBookmarks = true;
+    ShowFileProblem(kImportCaption, "The file " + std::string(TransferFileName.Clipped()) + " holds no bookmarks.");
+  }
+  // The clean-up also follows a cancelled import, over what it added.
+  if (started && figures.added > 0) CleanUp(highestBefore);
   ResponseCode = response;
+}
+
+std::string ImportSummary(const ImportFigures& figures) {
+  std::string summary = "lines read: " + std::to_string(figures.lines) + "\n" +
+                        "links read: " + std::to_string(figures.links) + "\n" +
+                        "bookmarks added: " + std::to_string(figures.added) + "\n" +
+                        "skipped, already stored: " + std::to_string(figures.skipped) + "\n" +
+                        "left out, not a web or FTP address: " + std::to_string(figures.notWeb) + "\n" +
+                        "left out, address too long: " + std::to_string(figures.tooLong) + "\n";
+  for (const std::string& url : figures.firstTooLong) summary += "  " + url + "\n";
+  summary += "removed by the clean-up: " + std::to_string(figures.removed) + "\n";
+  if (!figures.failure.empty()) summary += "stopped early: " + figures.failure + "\n";
+  return summary;
 }
 
 }  // namespace marlinden

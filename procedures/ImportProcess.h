@@ -9,22 +9,40 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
+#include "procedures/BookmarkHtml.h"
 #include "process/ProcessManager.h"
 
 namespace marlinden {
 
-// What the last import did, for a summary.
+// What the last import did, for a summary. Every link read lands in one of
+// added, skipped, notWeb and tooLong; added counts only bookmarks whose
+// batch was committed.
 struct ImportFigures {
-  std::int64_t lines = 0;    // lines read
-  std::int64_t links = 0;    // links found on them
-  std::int64_t added = 0;    // bookmarks added
-  std::int64_t skipped = 0;  // links whose address was stored already
-  std::int64_t removed = 0;  // records the clean-up removed
+  std::int64_t lines = 0;                 // lines read
+  std::int64_t links = 0;                 // links found on them
+  std::int64_t added = 0;                 // bookmarks added and saved
+  std::int64_t skipped = 0;               // links whose address was stored already
+  std::int64_t notWeb = 0;                // left out: neither a web nor an FTP address
+  std::int64_t tooLong = 0;               // left out: an address longer than a bookmark holds
+  std::vector<std::string> firstTooLong;  // the first kTooLongNamed of them
+  std::int64_t removed = 0;               // records the clean-up removed
+  std::string failure;                    // why the import stopped early ("" when it did not)
+  bool noBookmarks = false;               // the file held no link at all: nothing was changed
 };
 extern ImportFigures LastImportFigures;
+
+// How many of the addresses left out as too long the summary names.
+inline constexpr std::size_t kTooLongNamed = 3;
+
+// The summary of figures, one "what: count" line each, as the window and
+// the command-line companion show it.
+std::string ImportSummary(const ImportFigures& figures);
 
 // Links taken from one line before the batch yields to the window, so a
 // file written on a single line still repaints and cancels.
@@ -34,12 +52,19 @@ class ImportLineProcess : public ProcessManager {
  public:
   Severity TakeRecord() override;
   void UpdateDisplay() override;
+  // The batch's additions were saved, or rolled back with it.
+  void BatchSaved() { LastImportFigures.added += std::exchange(batchAdded_, 0); }
+  void BatchLost() { batchAdded_ = 0; }
+  // An insert failed: the run ends after this batch, which is rolled back.
+  bool FAILED = false;
 
  private:
-  // Adds the link in the bookmark buffer unless its address is stored.
-  void AddBookmark();
+  // Adds link unless its address is stored or cannot be; false when the
+  // insert failed.
+  bool AddBookmark(const BookmarkLink& link);
 
-  std::size_t lineAt_ = 0;  // where the current line's next link is looked for
+  std::size_t lineAt_ = 0;       // where the current line's next link is looked for
+  std::int64_t batchAdded_ = 0;  // added in the batch not yet committed
 };
 
 class ImportProgressWindow : public BatchProgressWindow {
@@ -49,12 +74,18 @@ class ImportProgressWindow : public BatchProgressWindow {
   Severity Kill() override;
   Severity TakeWindowEvent() override;
 
+  // The highest bookmark number before the import: the clean-up looks only
+  // at records numbered above it.
+  std::int64_t HIGHESTBEFORE = 0;
+
  private:
   ImportLineProcess process_;
 };
 
-// The import process procedure; leaves its result in ResponseCode. Runs the
-// clean-up afterwards (also when cancelled).
+// The import process procedure; leaves its result in ResponseCode and its
+// figures in LastImportFigures. Runs the clean-up afterwards over what it
+// added (also when cancelled); a file without any link changes nothing and
+// is told as such.
 void ImportProcess();
 
 }  // namespace marlinden

@@ -117,11 +117,9 @@ class ImportCommand : public CliCommand {
       ImportProcess();
     }
     const ImportFigures& figures = LastImportFigures;
-    out << "lines read: " << figures.lines << "\n"
-        << "bookmarks added: " << figures.added << "\n"
-        << "skipped, already stored: " << figures.skipped << "\n"
-        << "removed by the clean-up: " << figures.removed << "\n";
-    return kExitOk;
+    if (figures.noBookmarks) return kExitDataError;
+    out << ImportSummary(figures);
+    return figures.failure.empty() ? kExitOk : kExitIoError;
   }
 
  private:

@@ -9,8 +9,11 @@
 
 namespace marlinden::cli {
 
-// Exit status of an export whose file could not be written.
+// Exit status of an export whose file could not be written, and of an
+// import that stopped early because the bookmarks could not be saved.
 inline constexpr int kExitIoError = 74;
+// Exit status of an import of a file that holds no bookmarks.
+inline constexpr int kExitDataError = 65;
 
 std::unique_ptr<CliCommand> MakeImportCommand();
 std::unique_ptr<CliCommand> MakeExportCommand();

@@ -15,6 +15,7 @@
 #include "support/BookmarkLayout.h"
 #include "support/MessageTest.h"
 #include "support/TempDir.h"
+#include "tests/runtime/SqliteHookVfs.h"
 
 using namespace marlinden;
 using runtime::FieldType;
@@ -226,6 +227,35 @@ TEST_F(FileManagerTest, ThreeFailedNumberingsAskTryAgain) {
   EXPECT_EQ(bookmarks.TryPrimeAutoInc(), SeverityNotify);
   EXPECT_TRUE(boxes.Requests().empty());
   EXPECT_EQ(bookmarks.SetThread().LASTERROR, MsgAutoIncError);
+}
+
+TEST_F(FileManagerTest, NumberingAsksToTryAgainOnlyWhileItCanHelpAndNotForEver) {
+  ASSERT_EQ(bookmarks.Open(), SeverityOk);
+  ASSERT_EQ(AddBookmark("http://taken", "first"), SeverityOk);
+
+  // A Yes to every question still ends after a few.
+  file->ClearBuffer();
+  Field("WEB:URL").SetText("http://taken");
+  boxes.Script({ButtonYes, ButtonYes, ButtonYes, ButtonYes, ButtonYes});
+  EXPECT_EQ(bookmarks.PrimeRecord(true), SeverityNotify);
+  EXPECT_EQ(boxes.Requests().size(), 3u);
+
+  // A full disk: told once, and no question to try again.
+  boxes.Reset();
+  runtime::testing::SqliteHookVfs vfs;
+  ASSERT_EQ(bookmarks.Close(), SeverityOk);
+  ASSERT_EQ(bookmarks.Open(), SeverityOk);  // its connection uses the hook
+  vfs.FailWritesAfter(0);
+  file->ClearBuffer();
+  Field("WEB:URL").SetText("http://new");
+  boxes.Script(ButtonOk);
+  EXPECT_EQ(bookmarks.PrimeRecord(true), SeverityNotify);
+  ASSERT_EQ(boxes.Requests().size(), 1u);
+  EXPECT_EQ(boxes.Requests()[0].caption, "Auto Increment Error");
+  EXPECT_EQ(boxes.Requests()[0].buttons, ButtonOk);
+  EXPECT_NE(boxes.Requests()[0].text.find("database or disk is full"), std::string::npos) << boxes.Requests()[0].text;
+  vfs.Heal();
+  ASSERT_EQ(bookmarks.Close(), SeverityOk);
 }
 
 class CountingDeleter : public RecordDeleter {

@@ -3,6 +3,7 @@
 // files from the generator, every kind of bad input, cancelling half-way
 // and the round trip export -> import.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 
 #include "app/AppTestSupport.h"
 #include "app/DataFiles.h"
+#include "app/Globals.h"
 #include "app/StartUp.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CleanUp.h"
@@ -35,6 +37,7 @@
 #include "support/BatchClock.h"
 #include "support/ScopedFileSystem.h"
 #include "support/WindowTestFixture.h"
+#include "tests/runtime/SqliteHookVfs.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -114,7 +117,8 @@ class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
     std::stringstream text;
     text << in.rdbuf();
     std::map<std::string, long> figures;
-    for (const char* key : {"links", "lines", "distinct_urls_nocase", "long_lines"}) {
+    for (const char* key :
+         {"links", "lines", "distinct_urls_nocase", "long_lines", "distinct_kept_nocase", "not_web_links"}) {
       const std::string json = text.str();
       const std::size_t at = json.find(std::string("\"") + key + "\": ");
       if (at != std::string::npos) figures[key] = std::stol(json.substr(at + std::string(key).size() + 4));
@@ -138,18 +142,18 @@ TEST_F(ImportExportTest, ImportOfABrowserFileGivesTheGeneratorsFigures) {
   const ImportFigures figures = Import(Path("bookmarks.html"));
   EXPECT_EQ(figures.lines, expected["lines"]);
   EXPECT_EQ(figures.links, expected["links"]);
-  EXPECT_EQ(figures.added, expected["distinct_urls_nocase"]);
-  EXPECT_EQ(figures.added + figures.skipped, figures.links);
-  EXPECT_GT(figures.removed, 0);
+  EXPECT_EQ(figures.added, expected["distinct_kept_nocase"]);
+  EXPECT_EQ(figures.notWeb, expected["not_web_links"]);
+  EXPECT_EQ(figures.added + figures.skipped + figures.notWeb + figures.tooLong, figures.links);
+  EXPECT_EQ(figures.removed, 0) << "only web and FTP addresses are added, so the clean-up finds nothing";
   const Store store = ReadStore();
-  EXPECT_EQ(static_cast<std::int64_t>(store.size()), figures.added - figures.removed);
+  EXPECT_EQ(static_cast<std::int64_t>(store.size()), figures.added) << "every bookmark counted as added is stored";
   for (const auto& [url, description] : store) EXPECT_TRUE(KeepsAddress(url)) << url;
-  // A second import finds every web and FTP address stored already; only
-  // what the clean-up removed comes (and goes) again.
+  // A second import finds every web and FTP address stored already.
   const ImportFigures again = Import(Path("bookmarks.html"));
-  EXPECT_EQ(again.added, figures.removed);
-  EXPECT_EQ(again.removed, figures.removed);
-  EXPECT_EQ(ReadStore().size(), store.size());
+  EXPECT_EQ(again.added, 0);
+  EXPECT_EQ(again.skipped, figures.added + figures.skipped);
+  EXPECT_EQ(ReadStore(), store);
 }
 
 TEST_F(ImportExportTest, ImportReadsRealWorldLineShapes) {
@@ -163,19 +167,22 @@ TEST_F(ImportExportTest, ImportReadsRealWorldLineShapes) {
           "<dt><a href='HTTPS://A.EXAMPLE/?X=1&amp;Y=2'>same, other case</a><DT><A HREF=\"ftp://f.example/\">F</A>\r\n"
           "<DT><A HREF=\"mailto:x@y.example\">mail</A>\r\n<DD>just a description\r\n"
           "<DT><A HREF=\"https://long.example/" +
-          std::string(300, 'p') + "\">" + std::string(240, 'd') +
-          "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC</A>\r\n</DL><p>\r\n");
+          std::string(300, 'p') + "\">too long</A>\r\n<DT><A HREF=\"https://fits.example/" + std::string(234, 'p') +
+          "\">" + std::string(240, 'd') + "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC</A>\r\n</DL><p>\r\n");
   const ImportFigures figures = Import(Path("quirks.htm"));
-  EXPECT_EQ(figures.links, 5);
+  EXPECT_EQ(figures.links, 6);
   EXPECT_EQ(figures.skipped, 1);
-  EXPECT_EQ(figures.removed, 1);
+  EXPECT_EQ(figures.notWeb, 1) << "the mail address";
+  EXPECT_EQ(figures.tooLong, 1) << "a cut address would be a broken link";
+  EXPECT_EQ(figures.firstTooLong, (std::vector<std::string>{"https://long.example/" + std::string(300, 'p')}));
+  EXPECT_EQ(figures.removed, 0);
   const Store store = ReadStore();
-  const std::string longUrl = "https://long.example/" + std::string(234, 'p');  // cut to 255 bytes
+  const std::string fitting = "https://fits.example/" + std::string(234, 'p');  // exactly 255 bytes
   // 240 + three whole euro signs fit in 250 bytes; the fourth is left out.
   const std::string longTitle = std::string(240, 'd') + "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC";
   EXPECT_EQ(
       store,
-      (Store{{"https://a.example/?x=1&y=2", "Caf\xC3\xA9 <b> it's"}, {"ftp://f.example/", "F"}, {longUrl, longTitle}}));
+      (Store{{"https://a.example/?x=1&y=2", "Caf\xC3\xA9 <b> it's"}, {"ftp://f.example/", "F"}, {fitting, longTitle}}));
 }
 
 TEST_F(ImportExportTest, BadInputImportsNothingAndNeverEndsTheProgram) {
@@ -190,26 +197,40 @@ TEST_F(ImportExportTest, BadInputImportsNothingAndNeverEndsTheProgram) {
   Write("binary.bin", binary);
   Write("nul.htm", std::string("<DT>\0\0\0<A\0HREF=\"x\">\0</A>\n\0\0\n", 24));
   Write("badutf8.htm", "\xFF\xFE<DT>\xC3(\xA0\xA1 header\n");
+  Write("unrelated.json", "{\"name\": \"not bookmarks\", \"href\": \"https://x.example/\", \"list\": [1, 2]}\n");
+  Write("mailonly.htm", "<DT><A HREF=\"mailto:a@b.example\">Mail</A>\n");
+  Write("plain.txt", "Some notes about https://x.example/ and www.y.example\nnothing else\n");
+  ASSERT_EQ(::mkfifo(Path("fifo.htm").c_str(), 0600), 0);
   const struct {
     std::string name;
-    int boxes;  // messages the user is shown
-    std::string caption;
+    std::string text;  // what the one message shown says, in part ("": no message)
   } cases[] = {
-      {"empty.htm", 1, "No Records"}, {"nolinks.htm", 0, ""},
-      {"binary.bin", 0, ""},          {"nul.htm", 0, ""},
-      {"badutf8.htm", 0, ""},         {"missing.htm", 1, "Import Bookmarks"},
-      {"", 1, "Import Bookmarks"},    {"folder.htm", 1, "Import Bookmarks"},
+      {"empty.htm", "holds no bookmarks"},
+      {"nolinks.htm", "holds no bookmarks"},
+      {"binary.bin", "holds no bookmarks"},
+      {"nul.htm", "holds no bookmarks"},
+      {"mailonly.htm", ""},  // one link, to an address that is neither web nor FTP: left out, and counted
+      {"badutf8.htm", "holds no bookmarks"},
+      {"unrelated.json", "holds no bookmarks"},
+      {"plain.txt", "holds no bookmarks"},
+      {"fifo.htm", "is not a regular file"},
+      {"/dev/null", "is not a regular file"},
+      {"missing.htm", "does not exist"},
+      {"", "No bookmark file has been named."},
+      {"folder.htm", "is a folder"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     backend.MessageBoxes().Reset();
-    for (int i = 0; i < c.boxes; ++i) backend.MessageBoxes().Script(runtime::ui::ButtonOk);
-    const ImportFigures figures = Import(c.name.empty() ? "" : Path(c.name));
+    if (!c.text.empty()) backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+    const ImportFigures figures = Import(c.name.empty() || c.name.starts_with("/") ? c.name : Path(c.name));
     EXPECT_EQ(figures.added, 0);
+    EXPECT_EQ(figures.removed, 0) << "nothing changes, not even through the clean-up";
     const auto boxes = backend.MessageBoxRequests();
-    ASSERT_EQ(static_cast<int>(boxes.size()), c.boxes);
-    if (c.boxes > 0) {
-      EXPECT_EQ(boxes[0].caption, c.caption);
+    ASSERT_EQ(boxes.size(), c.text.empty() ? 0u : 1u);
+    if (!c.text.empty()) {
+      EXPECT_EQ(boxes[0].caption, "Import Bookmarks");
+      EXPECT_NE(boxes[0].text.find(c.text), std::string::npos) << boxes[0].text;
     }
     EXPECT_EQ(ReadStore(), (Store{{"https://kept.example/", "Kept"}}));
   }
@@ -401,10 +422,20 @@ TEST_F(ImportExportTest, ImportWindowLetsTheUserCorrectABadName) {
   EXPECT_EQ(backend.MessageBoxRequests()[0].text, "The file " + Path("typo.htm") + " does not exist.");
   EXPECT_FALSE(std::filesystem::exists(Path("typo.htm")));
   driver.Type(window, ImportEntry, Path("good.htm"));
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
   driver.Click(window, ImportOk);
   ASSERT_TRUE(program->WaitForEnd(30s));
   NewProgram();
   EXPECT_EQ(ReadStore(), (Store{{"https://good.example/", "Good"}}));
+  // The window ends with what the import did, as the companion prints it.
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 2u);
+  const runtime::ui::MessageBoxRequest summary = backend.MessageBoxRequests()[1];
+  EXPECT_EQ(summary.caption, "Import Bookmarks");
+  EXPECT_EQ(summary.icon, runtime::ui::Icon::Asterisk);
+  EXPECT_EQ(summary.text,
+            "The import is complete.\n\nlines read: 1\nlinks read: 1\nbookmarks added: 1\n"
+            "skipped, already stored: 0\nleft out, not a web or FTP address: 0\n"
+            "left out, address too long: 0\nremoved by the clean-up: 0\n");
 }
 
 TEST_F(ImportExportTest, SaveAsLookupKeepsTheCaseAndExportsWhereOkWasPressed) {
@@ -463,16 +494,102 @@ TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunComplet
   ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
   const Store partial = ReadStore();
   EXPECT_GT(partial.size(), 0u);
-  EXPECT_LT(static_cast<long>(partial.size()), expected["distinct_urls_nocase"]);
+  EXPECT_LT(static_cast<long>(partial.size()), expected["distinct_kept_nocase"]);
   for (const auto& [url, description] : partial) EXPECT_FALSE(url.empty());
 
   const ImportFigures figures = Import(Path("big.html"));
-  EXPECT_EQ(static_cast<long>(partial.size()) + figures.added, expected["distinct_urls_nocase"]);
+  EXPECT_EQ(static_cast<long>(partial.size()) + figures.added, expected["distinct_kept_nocase"]);
   const Store store = ReadStore();
-  EXPECT_EQ(static_cast<std::int64_t>(store.size()), expected["distinct_urls_nocase"] - figures.removed);
+  EXPECT_EQ(static_cast<std::int64_t>(store.size()), expected["distinct_kept_nocase"]);
   std::set<std::string> folded;
   for (const auto& [url, description] : store) folded.insert(runtime::UpperAscii(url));
   EXPECT_EQ(folded.size(), store.size());
+}
+
+// One line of n links to http://m.example/0 ... n-1.
+std::string ManyLinks(int n) {
+  std::string line;
+  for (int i = 0; i < n; ++i) line += "<DT><A HREF=\"http://m.example/" + std::to_string(i) + "\">M</A>";
+  return line;
+}
+
+// The addresses http://m.example/0 ... n-1 with their description.
+Store FirstLinks(std::int64_t n) {
+  Store store;
+  for (std::int64_t i = 0; i < n; ++i) store["http://m.example/" + std::to_string(i)] = "M";
+  return store;
+}
+
+TEST_F(ImportExportTest, AFullDiskEndsTheImportAtOnceAndCountsOnlyWhatIsStored) {
+  Write("many.htm", ManyLinks(4 * kLinksPerTurn));
+  runtime::testing::SqliteHookVfs vfs;
+  testing_support::BatchClock clock;
+  auto timeSource = std::make_unique<runtime::ScopedTimeSource>(clock);
+  ImportFigures figures;
+  Start([&] {
+    RunProgram([&] {
+      TransferFileName.Set(Path("many.htm"));
+      ImportProcess();
+      figures = LastImportFigures;
+    });
+  });
+  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  Tick(clock, progress);
+  Tick(clock, progress);
+  vfs.FailWritesAfter(0);
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+  Tick(clock, progress);
+  ASSERT_TRUE(driver.WaitForClose(progress)) << "the first failure ends the run";
+  vfs.Heal();
+  timeSource.reset();
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  NewProgram();
+
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 1u) << "one message, no question to try again";
+  EXPECT_NE(backend.MessageBoxRequests()[0].text.find("database or disk is full"), std::string::npos)
+      << backend.MessageBoxRequests()[0].text;
+  EXPECT_FALSE(figures.failure.empty());
+  EXPECT_EQ(figures.added, 2 * kLinksPerTurn) << "the batch that failed is not counted";
+  EXPECT_EQ(ReadStore(), FirstLinks(figures.added)) << "the batches before the failure stay whole";
+
+  // Once there is room again, a second run completes the import.
+  const ImportFigures again = Import(Path("many.htm"));
+  EXPECT_TRUE(again.failure.empty());
+  EXPECT_EQ(again.added, 2 * kLinksPerTurn);
+  EXPECT_EQ(ReadStore(), FirstLinks(4 * kLinksPerTurn));
+}
+
+TEST_F(ImportExportTest, AnImportRemovesNothingItDidNotBring) {
+  Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
+  ASSERT_EQ(Import(Path("one.htm")).added, 1);
+  // Rows typed by hand that are neither web nor FTP addresses.
+  RunMain([] {
+    ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
+    for (const char* url : {"www.example.com", "mailto:me@example.com"}) {
+      ASSERT_EQ(BookmarkStoreManager->PrimeRecord(false), SeverityOk);
+      BookmarkStore().Record().Field(WebUrl).SetText(url);
+      BookmarkStore().Record().Field(WebDescription).SetText("typed");
+      ASSERT_EQ(BookmarkStoreManager->Insert(), SeverityOk);
+    }
+    (void)BookmarkStoreRelations->Close();
+  });
+  const Store typed{
+      {"https://kept.example/", "Kept"}, {"www.example.com", "typed"}, {"mailto:me@example.com", "typed"}};
+  ASSERT_EQ(ReadStore(), typed);
+
+  const ImportFigures nothingNew = Import(Path("one.htm"));
+  EXPECT_EQ(nothingNew.added, 0);
+  EXPECT_EQ(nothingNew.removed, 0);
+  EXPECT_EQ(ReadStore(), typed);
+
+  Write("two.htm", "<DT><A HREF=\"https://new.example/\">New</A>\n<DT><A HREF=\"news:comp.lang\">News</A>\n");
+  const ImportFigures some = Import(Path("two.htm"));
+  EXPECT_EQ(some.added, 1);
+  EXPECT_EQ(some.notWeb, 1);
+  EXPECT_EQ(some.removed, 0);
+  Store expected = typed;
+  expected["https://new.example/"] = "New";
+  EXPECT_EQ(ReadStore(), expected);
 }
 
 }  // namespace

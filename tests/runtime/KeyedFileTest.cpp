@@ -1,9 +1,14 @@
 // The keyed driver on one station: orders, keys, memos, positions,
 // transactions, and files that are missing, damaged or not ours.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <random>
 
@@ -659,6 +664,30 @@ TEST_F(KeyedFileTest, LayoutMismatchAndRebuiltKeys) {
   EXPECT_EQ(extended->Open(kReadWriteShared), KeysInvalid);
   ASSERT_EQ(file->Open(kReadWriteShared), NoError) << "the old keys still work";
   EXPECT_EQ(ReadAll(*file, kNameKey), (Nums{4, 1, 2, 3}));
+}
+
+// A creation killed half-way leaves its temporary database and journals;
+// the next open for writing removes them, but never a creation under way.
+TEST_F(KeyedFileTest, AnOpenRemovesWhatAKilledCreationLeftButNotOneUnderWay) {
+  const std::string left = DbPath() + "-new-Ab12Cd";
+  const std::string running = DbPath() + "-new-Zz99Yy";
+  for (const std::string& path : {left, left + "-journal", left + "-wal", DbPath() + "-new-Orphan-shm", running}) {
+    std::ofstream(path) << "partial";
+  }
+  const int holder = ::open(running.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);  // as the creating station holds it
+
+  auto file = NewFile();
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(DbPath()).parent_path())) {
+    if (entry.path().filename().string().find("-new-") != std::string::npos) names.push_back(entry.path().string());
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{running})) << "only the locked creation stays";
+  ::close(holder);
+  ASSERT_EQ(file->Close(), NoError);
+  ASSERT_EQ(file->Open(kReadWriteShared), NoError);
+  EXPECT_FALSE(std::filesystem::exists(running)) << "once its lock is gone it is removed too";
 }
 
 }  // namespace
