@@ -91,6 +91,9 @@ class BatchTransaction {
 
   // False when the batch could not be committed (it was rolled back).
   [[nodiscard]] bool Commit();
+  // Whether the batch runs in the transaction: without one each write was
+  // saved on its own.
+  bool Active() const { return active_; }
 
  private:
   bool active_ = false;

@@ -151,8 +151,13 @@ Severity ImportProgressWindow::TakeWindowEvent() {
   BatchTransaction batch;
   const Severity result = ReportManager::TakeWindowEvent();
   if (process_.FAILED) {
-    // The batch that failed is rolled back whole; the batches before it stay.
-    process_.BatchLost();
+    // The batch that failed is rolled back whole and the batches before it
+    // stay; without a transaction its additions up to the failure stay too.
+    if (batch.Active()) {
+      process_.BatchLost();
+    } else {
+      process_.BatchSaved();
+    }
     RESPONSE = ResponseCancelled;
     return SeverityFatal;
   }
