@@ -46,6 +46,20 @@ namespace {
 using namespace std::chrono_literals;
 using Store = std::map<std::string, std::string>;  // URL -> description
 
+// One line of n links to http://m.example/0 ... n-1.
+std::string ManyLinks(int n) {
+  std::string line;
+  for (int i = 0; i < n; ++i) line += "<DT><A HREF=\"http://m.example/" + std::to_string(i) + "\">M</A>";
+  return line;
+}
+
+// The addresses http://m.example/0 ... n-1 with their description.
+Store FirstLinks(std::int64_t n) {
+  Store store;
+  for (std::int64_t i = 0; i < n; ++i) store["http://m.example/" + std::to_string(i)] = "M";
+  return store;
+}
+
 class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
  protected:
   // Runs body as the program's main procedure and waits for its end.
@@ -67,6 +81,19 @@ class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
       figures = LastImportFigures;
     });
     return figures;
+  }
+
+  // Starts the import of path on thread 1 and returns its progress window;
+  // figures gets the import's figures when it ends.
+  runtime::ui::WindowId StartImport(const std::string& path, ImportFigures& figures) {
+    Start([&figures, path] {
+      RunProgram([&figures, path] {
+        TransferFileName.Set(path);
+        ImportProcess();
+        figures = LastImportFigures;
+      });
+    });
+    return driver.WaitForWindow(1);
   }
 
   std::uint8_t Export(const std::string& target) {
@@ -258,19 +285,9 @@ TEST_F(ImportExportTest, AFiftyMegabyteFileOnOneLineGivesEveryLink) {
 TEST_F(ImportExportTest, CancelHalfWayKeepsWhatWasImported) {
   testing_support::BatchClock clock;
   auto timeSource = std::make_unique<runtime::ScopedTimeSource>(clock);
-  {
-    std::ofstream out(Path("many.htm"), std::ios::binary);
-    for (int i = 0; i < 3 * kLinksPerTurn; ++i) out << "<DT><A HREF=\"http://m.example/" << i << "\">M</A>";
-  }
+  Write("many.htm", ManyLinks(3 * kLinksPerTurn));
   ImportFigures figures;
-  Start([&] {
-    RunProgram([&] {
-      TransferFileName.Set(Path("many.htm"));
-      ImportProcess();
-      figures = LastImportFigures;
-    });
-  });
-  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  const runtime::ui::WindowId progress = StartImport(Path("many.htm"), figures);
   Tick(clock, progress);
   driver.Click(progress, ProgressCancel);
   ASSERT_TRUE(driver.WaitForClose(progress));
@@ -506,34 +523,13 @@ TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunComplet
   EXPECT_EQ(folded.size(), store.size());
 }
 
-// One line of n links to http://m.example/0 ... n-1.
-std::string ManyLinks(int n) {
-  std::string line;
-  for (int i = 0; i < n; ++i) line += "<DT><A HREF=\"http://m.example/" + std::to_string(i) + "\">M</A>";
-  return line;
-}
-
-// The addresses http://m.example/0 ... n-1 with their description.
-Store FirstLinks(std::int64_t n) {
-  Store store;
-  for (std::int64_t i = 0; i < n; ++i) store["http://m.example/" + std::to_string(i)] = "M";
-  return store;
-}
-
 TEST_F(ImportExportTest, AFullDiskEndsTheImportAtOnceAndCountsOnlyWhatIsStored) {
   Write("many.htm", ManyLinks(4 * kLinksPerTurn));
   runtime::testing::SqliteHookVfs vfs;
   testing_support::BatchClock clock;
   auto timeSource = std::make_unique<runtime::ScopedTimeSource>(clock);
   ImportFigures figures;
-  Start([&] {
-    RunProgram([&] {
-      TransferFileName.Set(Path("many.htm"));
-      ImportProcess();
-      figures = LastImportFigures;
-    });
-  });
-  const runtime::ui::WindowId progress = driver.WaitForWindow(1);
+  const runtime::ui::WindowId progress = StartImport(Path("many.htm"), figures);
   Tick(clock, progress);
   Tick(clock, progress);
   vfs.FailWritesAfter(0);
