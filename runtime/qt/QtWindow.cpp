@@ -67,6 +67,7 @@ QtWindow::QtWindow(const ui::WindowView& view)
   frame_->setWindowIcon(LoadIcon(view.icon));
   for (const ui::ControlView& control : view.controls) CreateControl(control);
   PlaceFrame();
+  frame_->setEnabled(!view.held);
   frame_->ShowState(view.state, view.hidden);
   if (view.focus != 0) Select(view.focus);
 }
@@ -90,7 +91,18 @@ void QtWindow::Update(const ui::WindowView& view) {
       view.minHeight != old.minHeight || view.maxWidth != old.maxWidth || view.maxHeight != old.maxHeight) {
     PlaceFrame();
   }
-  if (view.state != old.state || view.hidden != old.hidden) frame_->ShowState(view.state, view.hidden);
+  // A window held by a modal window of its thread is disabled for real: the
+  // desktop greys it and gives it no input.
+  if (view.held != old.held) frame_->setEnabled(!view.held);
+  // Brought to the front, the window also shows the state asked for, which
+  // the desktop may have changed meanwhile (minimised, hidden).
+  if (view.state != old.state || view.hidden != old.hidden || view.raised != old.raised) {
+    frame_->ShowState(view.state, view.hidden);
+  }
+  if (view.raised != old.raised && !view.hidden) {
+    frame_->raise();
+    frame_->activateWindow();
+  }
   if (view.focus != old.focus && view.focus != 0) Select(view.focus);
 }
 
