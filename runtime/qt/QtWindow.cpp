@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QWindow>
 #include <algorithm>
 
 #include "runtime/qt/Conversions.h"
@@ -52,7 +53,7 @@ void ApplyColours(QWidget& widget, const ui::ControlProperties& p) {
 
 }  // namespace
 
-QtWindow::QtWindow(const ui::WindowView& view)
+QtWindow::QtWindow(const ui::WindowView& view, const QtWindow* owner)
     : view_(view),
       units_(1, 1),
       frame_(new WindowFrame([this](ui::EventCode code, ui::EventData data) { Report(code, 0, std::move(data)); },
@@ -67,6 +68,12 @@ QtWindow::QtWindow(const ui::WindowView& view)
   frame_->setWindowIcon(LoadIcon(view.icon));
   for (const ui::ControlView& control : view.controls) CreateControl(control);
   PlaceFrame();
+  if (owner != nullptr) {
+    // A click on the disabled owner must not raise it over this window.
+    frame_->winId();
+    owner->frame_->winId();
+    frame_->windowHandle()->setTransientParent(owner->frame_->windowHandle());
+  }
   frame_->setEnabled(!view.held);
   frame_->ShowState(view.state, view.hidden);
   if (view.focus != 0) Select(view.focus);

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 #include "qt/QtFixture.h"
 #include "runtime/qt/WindowFrame.h"
@@ -49,6 +50,9 @@ TEST_F(QtModalOwnerTest, TheOwnerIsDisabledWhileTheModalWindowIsOpen) {
   EXPECT_FALSE(owner->Frame()->isEnabled());
   EXPECT_FALSE(owner->ControlWidget(2)->isEnabled()) << "its widgets look disabled and take no clicks";
   EXPECT_TRUE(modal->Frame()->isEnabled());
+  ASSERT_NE(modal->Frame()->windowHandle(), nullptr);
+  EXPECT_EQ(modal->Frame()->windowHandle()->transientParent(), owner->Frame()->windowHandle())
+      << "the desktop keeps the modal window above its owner";
 
   ui::PostInput(ui::Event{ui::EventCode::CloseWindow, 0, backend.Windows().back(), {}});
   EXPECT_TRUE(PumpUntil([&] { return owner->Frame()->isEnabled(); })) << "enabled again when the modal window closes";
