@@ -209,8 +209,9 @@ void MailSender::FillBlock(MailParameterBlock& block) {
 }
 
 std::uint32_t MailSender::Send() {
-  if (TOADR.Empty()) return MailNoRecipients;
+  // A refused recipient is a bad argument, not a missing one.
   if (hostRefused_ || fromRefused_ || listValueRefused_) return MailBadArguments;
+  if (TOADR.Empty()) return MailNoRecipients;
 
   MailParameterBlock block;
   std::memset(&block, 0, sizeof block);

@@ -124,9 +124,21 @@ Severity EmailWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
   runtime::ui::Window* window = GetWindow();
   if (control == EmailCancelButton && window != nullptr) window->Post(runtime::ui::EventCode::CloseWindow);
-  if (control == EmailOkButton && window != nullptr) {
-    SendMail();
-    window->Post(runtime::ui::EventCode::CloseWindow);
+  if (control == EmailOkButton && window != nullptr && !sending_) {
+    // OK stays disabled until the send ends, so one click sends one mail.
+    sending_ = true;
+    window->Disable(EmailOkButton);
+    window->Display(EmailOkButton);
+    const bool sent = SendMail();
+    sending_ = false;
+    if (sent) {
+      window->Post(runtime::ui::EventCode::CloseWindow);
+    } else {
+      // The form stays open with what the user typed, to be corrected.
+      window->Enable(EmailOkButton);
+      window->Display(EmailOkButton);
+      SelectFirstField();
+    }
   }
   const Severity result = WindowManager::TakeAccepted();
   if (control == EmailAttachmentButton) ChooseAttachment();
@@ -157,7 +169,7 @@ void EmailWindow::StoreControls() {
   MailSettingsStore().Record().SetMemo(EmaMessage, runtime::CutToWidth(message, kEmailMessageWidth));
 }
 
-void EmailWindow::SendMail() {
+bool EmailWindow::SendMail() {
   StoreControls();
   const std::string attachment = GetWindow()->Text(EmailAttachment);
 
@@ -181,11 +193,13 @@ void EmailWindow::SendMail() {
 
   sending.reset();
   StoreSettings();
+  return result == MailSent;
 }
 
 void EmailWindow::StoreSettings() {
   if (MailSettingsStore().Records() == 0) {
-    (void)MailSettingsStoreManager->Insert();
+    // A second send from the form (after a failed one) updates this record.
+    hasRecord_ = MailSettingsStoreManager->Insert() == SeverityOk;
     return;
   }
   if (!hasRecord_) {

@@ -2,8 +2,10 @@
 // server of the user's choice. The mail host and the sender come back from
 // the last use (the mail settings file holds one record); everything else
 // starts empty. OK sends through a MailSender while a "Sending Email . . ."
-// window shows, tells the result in a message box, stores the settings and
-// closes the form; Cancel closes it without storing anything. Runs on the
+// window shows (OK is disabled meanwhile), tells the result in a message
+// box and stores the settings; a sent mail closes the form, a failed send
+// leaves it open with everything typed, to be corrected and sent again.
+// Cancel closes it without storing anything. Runs on the
 // calling runtime thread, holding the runtime lock (released while the mail
 // is handed over).
 #pragma once
@@ -57,12 +59,14 @@ class EmailWindow : public WindowManager {
   void ChooseAttachment();
   // Copies the entries into the settings record (each cut to its field).
   void StoreControls();
-  void SendMail();
+  // Sends the form's mail and tells the result; true when it was sent.
+  bool SendMail();
   void StoreSettings();
 
   FileSelector selector_;
   bool filesOpened_ = false;
-  bool hasRecord_ = false;  // the settings file held a record when the form opened
+  bool hasRecord_ = false;  // the settings file holds the record this form stores
+  bool sending_ = false;    // from OK until the send has ended
 };
 
 // The e-mail procedure: runs the form; leaves its result in ResponseCode.

@@ -13,6 +13,7 @@
 #include "procedures/ProcedureStart.h"
 #include "procedures/WebPageList.h"
 #include "runtime/platform/OpenPage.h"
+#include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Dialogs.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
@@ -32,6 +33,26 @@ constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
 constexpr std::uint32_t kEmailStackBytes = 25000;
+
+// A failure the user is told of, in an exclamation box with an OK button.
+void ShowProblem(std::string_view caption, std::string text) {
+  (void)runtime::ui::AskMessage({std::string(caption), std::move(text), runtime::ui::Icon::Exclamation,
+                                 runtime::ui::ButtonOk, runtime::ui::ButtonOk});
+}
+
+// The favourite could not be written; the error is the runtime's last one.
+void ShowFavoriteNotSaved() {
+  const runtime::RuntimeError& error = runtime::LastError();
+  const std::string why = error.driverText.empty() ? error.text : error.driverText;
+  const std::string code = error.driverCode.empty() ? std::to_string(error.code) : error.driverCode;
+  ShowProblem("Set URL to Favorite", std::string("The favorite web page could not be saved in ") + kFavoriteIniFile +
+                                         ": " + why + " (" + code + ").");
+}
+
+// A procedure that runs on a thread of its own could not be started.
+void ShowThreadNotStarted(std::string_view caption, std::string_view what) {
+  ShowProblem(caption, "The " + std::string(what) + " could not be started: the system refused a new thread.");
+}
 
 runtime::RecordLayout RowLayout() {
   using runtime::FieldType;
@@ -296,14 +317,20 @@ void MainWindow::GoToPage() {
 void MainWindow::SetFavorite() {
   // Without a record the user's favourite is kept, not erased.
   if (!RereadCurrent()) return;
-  (void)WriteFavorite(WebUrlField().ClippedText());
+  if (WriteFavorite(WebUrlField().ClippedText()) != runtime::NoError) {
+    // The favourite in the file is unchanged, and so is what the window shows.
+    ShowFavoriteNotSaved();
+    return;
+  }
   ReadFavorite();
   runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
   Reset(1);
   SetTitle();
 }
 
-void MainWindow::StartEmail() { (void)runtime::ui::StartThread(Email, kEmailStackBytes); }
+void MainWindow::StartEmail() {
+  if (runtime::ui::StartThread(Email, kEmailStackBytes) == 0) ShowThreadNotStarted("Send An Email", "e-mail form");
+}
 
 Severity MainWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
@@ -332,7 +359,7 @@ Severity MainWindow::TakeAccepted() {
       break;
     case MainExportMenu:
       Update();
-      (void)StartExportBookmarks();
+      if (StartExportBookmarks() == 0) ShowThreadNotStarted("Export Bookmarks", "export");
       Reset(0);
       break;
     case MainEmailMenu:
@@ -447,8 +474,11 @@ Severity MainWindow::TakeWindowEvent() {
   if (code == EventCode::Iconised && !iconPresent_) {
     AddTrayIcon();
   } else if (code == kTrayRestore) {
+    // Back as it was before it went to the tray (maximised stays so), in
+    // front of the others and active.
     window->Unhide();
-    window->SetState(runtime::ui::WindowState::Normal);
+    window->SetState(window->StateBeforeIconised());
+    window->BringToFront();
     SelectFirstField();
   } else if (code == kTrayLeftClick || code == kTrayLeftDoubleClick) {
     // The restore request is handled after the menu, in posting order.

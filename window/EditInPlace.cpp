@@ -42,6 +42,11 @@ void EditInPlace::Init(runtime::ui::Window& window, std::int32_t column, std::in
       static_cast<std::size_t>(column) <= list->Properties().columns.size()) {
     control->SetPicture(list->Properties().columns[static_cast<std::size_t>(column) - 1].picture);
   }
+  // A text field's entry takes no more bytes than the field holds, whatever
+  // the column shows, so nothing typed is cut when it is stored.
+  if (control != nullptr && USEVAR.Valid() && USEVAR.IsText()) {
+    control->SetPicture("@s" + std::to_string(USEVAR.Desc().size));
+  }
   SetAlerts();
 }
 

@@ -37,7 +37,9 @@ class EditInPlace {
   // FEQ = a new (hidden) entry control beside the list.
   virtual void CreateControl();
   // Ready for one row: creates the control on window (borrowed until Kill),
-  // with column's picture, bound to field (a list-queue field).
+  // with column's picture, bound to field (a list-queue field); for a text
+  // field the picture is the field's string picture ("@s255"), so the entry
+  // takes no more than the field holds.
   virtual void Init(runtime::ui::Window& window, std::int32_t column, std::int32_t listControl,
                     runtime::FieldRef field);
   // Destroys the control if there is one and releases the field.

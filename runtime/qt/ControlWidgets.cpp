@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QValidator>
 #include <algorithm>
 #include <limits>
 
@@ -99,9 +100,39 @@ class ImageControl : public QtControl {
   std::string shown_;
 };
 
+// Holds a line edit to a number of bytes of UTF-8 (QLineEdit's own maximum
+// counts UTF-16 units). What does not fit is cut from what was just typed
+// or pasted, the characters before the cursor, at whole characters, so the
+// user sees at once what the field will keep.
+class ByteLimitValidator final : public QValidator {
+ public:
+  explicit ByteLimitValidator(QObject* parent) : QValidator(parent) {}
+  void SetLimit(std::size_t bytes) { bytes_ = bytes; }
+
+  State validate(QString& input, int& pos) const override {
+    if (bytes_ == 0) return Acceptable;
+    auto size = static_cast<std::size_t>(input.toUtf8().size());
+    while (size > bytes_ && !input.isEmpty()) {
+      // The character ending at the cursor, else the last one.
+      const int end = pos > 0 ? pos : static_cast<int>(input.size());
+      int start = end - 1;
+      if (start > 0 && input[start].isLowSurrogate() && input[start - 1].isHighSurrogate()) --start;
+      size -= static_cast<std::size_t>(input.mid(start, end - start).toUtf8().size());
+      input.remove(start, end - start);
+      if (pos > 0) pos = start;
+    }
+    return Acceptable;
+  }
+
+ private:
+  std::size_t bytes_ = 0;
+};
+
 class EntryControl : public QtControl {
  public:
-  EntryControl(QLineEdit* edit, InputSink sink) : QtControl(edit, std::move(sink)), edit_(edit) {
+  EntryControl(QLineEdit* edit, InputSink sink)
+      : QtControl(edit, std::move(sink)), edit_(edit), limit_(new ByteLimitValidator(edit)) {
+    edit->setValidator(limit_);
     // editingFinished comes on Enter and when the focus leaves an edited entry.
     QObject::connect(edit, &QLineEdit::editingFinished, this, [this] {
       ui::EventData data;
@@ -119,12 +150,14 @@ class EntryControl : public QtControl {
     const bool text = picture.size() > 1 && (picture[1] == 's' || picture[1] == 'S');
     const int width = PictureWidth(picture);
     edit_->setMaxLength(text && width > 0 ? width : 32767);
+    limit_->SetLimit(ui::TextPictureBytes(picture));
     const QString shown = ToQString(view.properties.text);
     if (edit_->text() != shown) edit_->setText(shown);
   }
 
  private:
   QLineEdit* edit_;
+  ByteLimitValidator* limit_;  // owned by edit_
 };
 
 class TextEditorControl : public QtControl {

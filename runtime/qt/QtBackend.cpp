@@ -48,7 +48,12 @@ QWidget* QtBackend::ParentFor(ui::WindowId window, std::int32_t thread) const {
 void QtBackend::CreateWindow(const ui::WindowView& window) {
   RunOnGuiThread([&] {
     windows_.erase(window.id);
-    windows_.emplace(window.id, std::make_unique<QtWindow>(window));
+    // The newest window of the same thread is the one the new window holds.
+    const QtWindow* owner = nullptr;
+    for (const auto& [id, shown] : windows_) {
+      if (shown->Thread() == window.thread) owner = shown.get();
+    }
+    windows_.emplace(window.id, std::make_unique<QtWindow>(window, owner));
   });
 }
 

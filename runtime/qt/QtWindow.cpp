@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QWindow>
 #include <algorithm>
 
 #include "runtime/qt/Conversions.h"
@@ -52,7 +53,7 @@ void ApplyColours(QWidget& widget, const ui::ControlProperties& p) {
 
 }  // namespace
 
-QtWindow::QtWindow(const ui::WindowView& view)
+QtWindow::QtWindow(const ui::WindowView& view, const QtWindow* owner)
     : view_(view),
       units_(1, 1),
       frame_(new WindowFrame([this](ui::EventCode code, ui::EventData data) { Report(code, 0, std::move(data)); },
@@ -67,6 +68,13 @@ QtWindow::QtWindow(const ui::WindowView& view)
   frame_->setWindowIcon(LoadIcon(view.icon));
   for (const ui::ControlView& control : view.controls) CreateControl(control);
   PlaceFrame();
+  if (owner != nullptr) {
+    // A click on the disabled owner must not raise it over this window.
+    frame_->winId();
+    owner->frame_->winId();
+    frame_->windowHandle()->setTransientParent(owner->frame_->windowHandle());
+  }
+  frame_->setEnabled(!view.held);
   frame_->ShowState(view.state, view.hidden);
   if (view.focus != 0) Select(view.focus);
 }
@@ -90,7 +98,18 @@ void QtWindow::Update(const ui::WindowView& view) {
       view.minHeight != old.minHeight || view.maxWidth != old.maxWidth || view.maxHeight != old.maxHeight) {
     PlaceFrame();
   }
-  if (view.state != old.state || view.hidden != old.hidden) frame_->ShowState(view.state, view.hidden);
+  // A window held by a modal window of its thread is disabled for real: the
+  // desktop greys it and gives it no input.
+  if (view.held != old.held) frame_->setEnabled(!view.held);
+  // Brought to the front, the window also shows the state asked for, which
+  // the desktop may have changed meanwhile (minimised, hidden).
+  if (view.state != old.state || view.hidden != old.hidden || view.raised != old.raised) {
+    frame_->ShowState(view.state, view.hidden);
+  }
+  if (view.raised != old.raised && !view.hidden) {
+    frame_->raise();
+    frame_->activateWindow();
+  }
   if (view.focus != old.focus && view.focus != 0) Select(view.focus);
 }
 

@@ -23,7 +23,9 @@ class ListControl;
 class QtWindow {
  public:
   // Builds the window and its controls and shows it unless view.hidden.
-  explicit QtWindow(const ui::WindowView& view);
+  // With an owner (the newest window of the same thread, which the new one
+  // holds), the desktop keeps the new window above it.
+  explicit QtWindow(const ui::WindowView& view, const QtWindow* owner = nullptr);
   ~QtWindow();
   QtWindow(const QtWindow&) = delete;
   QtWindow& operator=(const QtWindow&) = delete;

@@ -42,9 +42,6 @@ Backend& CurrentBackend() {
   return backend != nullptr ? *backend : none;
 }
 
-void PostInput(Event event) {
-  auto owner = Registry::Instance().OwnerOf(event.window);
-  if (owner != nullptr) owner->queue.Post(std::move(event));
-}
+void PostInput(Event event) { Registry::Instance().PostInput(std::move(event)); }
 
 }  // namespace runtime::ui

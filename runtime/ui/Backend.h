@@ -68,7 +68,9 @@ class Backend {
 };
 
 // Reports user input: queues event for the thread that owns event.window.
-// Events for a window that has closed are dropped. Any thread; thread-safe.
+// Events for a window that has closed are dropped, and so is what the user
+// does to a window held by a newer window of its thread (Window::Held).
+// Any thread; thread-safe.
 void PostInput(Event event);
 
 }  // namespace runtime::ui

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/text/FixedText.h"
+
 namespace runtime::ui {
 
 namespace {
@@ -104,6 +106,11 @@ void Control::SetCursor(Cursor cursor) {
 void Control::SetPicture(std::string picture) {
   p_.picture = std::move(picture);
   dirty_ = true;
+}
+
+std::string_view Control::TakeableText(std::string_view text) const {
+  const std::size_t bytes = IsInputKind(p_.kind) ? TextPictureBytes(p_.picture) : 0;
+  return bytes == 0 ? text : runtime::CutToWidth(text, bytes);
 }
 
 void Control::SetColumns(std::vector<ListColumn> columns) {
@@ -292,6 +299,16 @@ bool Control::Set(Property property, const runtime::Value& value) {
   }
   SetPosition(r);
   return true;
+}
+
+std::size_t TextPictureBytes(std::string_view picture) {
+  if (picture.size() < 3 || picture[0] != '@' || (picture[1] != 's' && picture[1] != 'S')) return 0;
+  std::size_t bytes = 0;
+  for (std::size_t i = 2; i < picture.size() && picture[i] >= '0' && picture[i] <= '9'; ++i) {
+    bytes = bytes * 10 + static_cast<std::size_t>(picture[i] - '0');
+    if (bytes > 1'000'000) return 0;  // no field is that large: not a limit
+  }
+  return bytes;
 }
 
 }  // namespace runtime::ui

@@ -52,6 +52,10 @@ class Control {
   void SetNoResize(bool noResize);
   void SetCursor(Cursor cursor);
   void SetPicture(std::string picture);
+  // What the user may type into an input control: with a string picture
+  // ("@s255") at most that many bytes of UTF-8, cut at a whole character;
+  // the text itself otherwise.
+  std::string_view TakeableText(std::string_view text) const;
 
   // Lists. The source is borrowed and must outlive its use by this control
   // (reset it to nullptr before it goes); the rows are read at display time.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/ui/ControlKind.h"
@@ -92,6 +93,10 @@ struct ControlProperties {
   std::array<KeyCode, kAlertSlots> alerts{};
   CellPlacement placement;
 };
+
+// The bytes of UTF-8 an input control with a string picture ("@s255")
+// holds; 0 for any other picture (no limit).
+std::size_t TextPictureBytes(std::string_view picture);
 
 // Rows of a list are RowHeight dialog units high, below a header of the same
 // height when any column has a header; backends draw them so.

@@ -5,10 +5,23 @@
 
 namespace runtime::ui {
 
+bool IsUserAction(const Event& event) {
+  return !event.IsWindowEvent() || event.code == EventCode::CloseWindow || IsProgramEvent(event.code);
+}
+
 void EventQueue::Post(Event event) {
   {
     std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
+    events_.push_back({std::move(event), false});
+    ++generation_;
+  }
+  wake_.notify_all();
+}
+
+void EventQueue::PostInput(Event event) {
+  {
+    std::lock_guard lock(mutex_);
+    events_.push_back({std::move(event), true});
     ++generation_;
   }
   wake_.notify_all();
@@ -16,7 +29,7 @@ void EventQueue::Post(Event event) {
 
 void EventQueue::PostFront(Event event) {
   std::lock_guard lock(mutex_);
-  events_.push_front(std::move(event));
+  events_.push_front({std::move(event), false});
   ++generation_;
 }
 
@@ -30,19 +43,25 @@ void EventQueue::Poke() {
 
 void EventQueue::DropFor(WindowId window) {
   std::lock_guard lock(mutex_);
-  std::erase_if(events_, [window](const Event& e) { return e.window == window; });
+  std::erase_if(events_, [window](const Entry& e) { return e.event.window == window; });
+}
+
+void EventQueue::DropInputFor(WindowId window) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(events_,
+                [window](const Entry& e) { return e.input && e.event.window == window && IsUserAction(e.event); });
 }
 
 bool EventQueue::HasEventFor(WindowId window) const {
-  return std::any_of(events_.begin(), events_.end(), [window](const Event& e) { return e.window == window; });
+  return std::any_of(events_.begin(), events_.end(), [window](const Entry& e) { return e.event.window == window; });
 }
 
 std::optional<Event> EventQueue::TryTake(WindowId window, std::uint64_t& seen) {
   std::lock_guard lock(mutex_);
   seen = generation_;
-  auto it = std::find_if(events_.begin(), events_.end(), [window](const Event& e) { return e.window == window; });
+  auto it = std::find_if(events_.begin(), events_.end(), [window](const Entry& e) { return e.event.window == window; });
   if (it == events_.end()) return std::nullopt;
-  Event event = std::move(*it);
+  Event event = std::move(it->event);
   events_.erase(it);
   return event;
 }

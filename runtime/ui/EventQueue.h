@@ -18,18 +18,30 @@
 
 namespace runtime::ui {
 
+// What a window held by a newer window of its thread does not take when
+// the user does it: anything done to a control, the close request and the
+// program's own events (the tray's clicks). Notifications that keep the
+// model in step with the desktop (moved, sized, state, focus) and the
+// close-down still reach it.
+bool IsUserAction(const Event& event);
+
 class EventQueue {
  public:
   using Clock = std::chrono::steady_clock;
 
   // Appends the event and wakes the owner.
   void Post(Event event);
+  // Post for what the user did (PostInput), so DropInputFor can tell it apart.
+  void PostInput(Event event);
   // Puts the event first, so the owner takes it next. Owner thread only.
   void PostFront(Event event);
   // Wakes the owner to look again (the clock moved, the program is ending).
   void Poke();
   // Forgets every queued event for window (it has closed).
   void DropFor(WindowId window);
+  // Forgets what the user did to window that a held window does not take
+  // (IsUserAction), keeping what the program posted.
+  void DropInputFor(WindowId window);
 
   // Owner thread: takes the oldest event for window. Events for other windows
   // of the thread stay queued until their own loop runs. Also returns, in
@@ -44,13 +56,18 @@ class EventQueue {
   std::size_t Size() const;
 
  private:
+  struct Entry {
+    Event event;
+    bool input = false;  // posted by PostInput
+  };
+
   bool HasEventFor(WindowId window) const;
 
   mutable std::mutex mutex_;
   // Guarded by mutex_.
   std::condition_variable wake_;
   std::condition_variable idle_;
-  std::deque<Event> events_;
+  std::deque<Entry> events_;
   std::uint64_t generation_ = 0;  // counts posts and pokes
   bool waiting_ = false;
   std::uint64_t idleGeneration_ = 0;  // the generation the waiting owner has seen

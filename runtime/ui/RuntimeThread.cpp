@@ -22,6 +22,8 @@ namespace runtime::ui {
 
 namespace {
 
+std::atomic<int> refusals{0};  // live ScopedThreadStartRefusal objects
+
 struct ThreadStart {
   std::function<void()> procedure;
   std::shared_ptr<ThreadContext> context;
@@ -86,7 +88,11 @@ std::int32_t StartRuntimeThread(std::int32_t number, std::function<void()> proce
   return number;
 }
 
+ScopedThreadStartRefusal::ScopedThreadStartRefusal() { ++refusals; }
+ScopedThreadStartRefusal::~ScopedThreadStartRefusal() { --refusals; }
+
 std::int32_t StartThread(std::function<void()> procedure, std::uint32_t stackBytes) {
+  if (refusals.load() > 0) return 0;
   return StartRuntimeThread(Registry::Instance().NextThreadNumber(), std::move(procedure), stackBytes);
 }
 

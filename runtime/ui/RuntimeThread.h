@@ -32,6 +32,16 @@ std::size_t StackBytesFor(std::uint32_t requested);
 // otherwise). Returns 0 when the thread could not be created.
 std::int32_t StartThread(std::function<void()> procedure, std::uint32_t stackBytes);
 
+// For tests: while one lives, StartThread fails as if the system refused a
+// new thread (no procedure runs, 0 is returned). Any thread.
+class ScopedThreadStartRefusal {
+ public:
+  ScopedThreadStartRefusal();
+  ~ScopedThreadStartRefusal();
+  ScopedThreadStartRefusal(const ScopedThreadStartRefusal&) = delete;
+  ScopedThreadStartRefusal& operator=(const ScopedThreadStartRefusal&) = delete;
+};
+
 // Any thread: true on a runtime thread.
 bool IsRuntimeThread();
 

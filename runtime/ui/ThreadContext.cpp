@@ -114,6 +114,16 @@ WindowId Registry::NewestWindowOf(std::int32_t thread) {
   return NewestWindowLocked(thread);
 }
 
+void Registry::PostInput(Event event) {
+  std::lock_guard lock(mutex_);
+  auto window = windows_.find(event.window);
+  if (window == windows_.end()) return;
+  auto thread = threads_.find(window->second.thread);
+  if (thread == threads_.end()) return;
+  if (IsUserAction(event) && NewestWindowLocked(window->second.thread) != event.window) return;
+  thread->second->queue.PostInput(std::move(event));
+}
+
 void Registry::Reset() {
   std::lock_guard lock(mutex_);
   nextThread_ = 1;

@@ -62,6 +62,12 @@ class Registry {
   Window* Find(WindowId window);
   // The newest window open on thread, or kNoWindow.
   WindowId NewestWindowOf(std::int32_t thread);
+  // Queues what the user did for the thread owning event.window. A user
+  // action (IsUserAction) on a window that is not its thread's newest is
+  // dropped: a modal window of the thread holds it. Decided and queued under
+  // the registry's mutex, so an event is either dropped here or queued before
+  // a window opening over it drops the queued ones (Window::Open).
+  void PostInput(Event event);
 
   // Program state.
   void Reset();  // a new program starts: numbering from 1

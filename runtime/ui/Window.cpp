@@ -64,6 +64,7 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
   v.maxWidth = ClampExtent(description.maxWidth);
   v.maxHeight = ClampExtent(description.maxHeight);
   v.state = description.state;
+  if (description.state != WindowState::Iconised) window->stateBeforeIconised_ = description.state;
   v.hidden = description.hidden;
   v.font = description.font;
 
@@ -115,6 +116,7 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
   v.id = window->id_;
   window->open_ = true;
   context->windows.push_back(window.get());
+  HoldOwners(*context);
   window->SetTimer(description.timerHundredths);
 
   CurrentBackend().CreateWindow(window->ViewOfWindow(true));
@@ -136,7 +138,20 @@ void Window::Close() {
   std::erase(owner_->windows, this);
   if (owner_->target == this) owner_->target = nullptr;
   owner_->queue.DropFor(id_);
+  HoldOwners(*owner_);
   owner_->queue.Poke();  // a loop of another thread notices at once
+}
+
+void Window::HoldOwners(ThreadContext& thread) {
+  for (Window* window : thread.windows) {
+    const bool held = window != thread.windows.back();
+    // What the user did to it before it was held is not carried out later.
+    if (held) thread.queue.DropInputFor(window->id_);
+    if (window->view_.held == held) continue;
+    window->view_.held = held;
+    window->windowDirty_ = true;
+    window->Flush();
+  }
 }
 
 void Window::SetTitle(std::string title) {
@@ -156,6 +171,12 @@ void Window::SetPosition(Rect rect) {
 
 void Window::SetState(WindowState state) {
   view_.state = state;
+  if (state != WindowState::Iconised) stateBeforeIconised_ = state;
+  windowDirty_ = true;
+}
+
+void Window::BringToFront() {
+  ++view_.raised;
   windowDirty_ = true;
 }
 
@@ -427,8 +448,11 @@ void Window::Apply(const Event& event) {
   if (event.control != 0) {
     Control* control = Find(event.control);
     if (control != nullptr) {
+      // An entry takes no more than its field holds; what it had to cut is
+      // shown back, so the user sees what is kept.
+      const bool cut = d.text && control->TakeableText(*d.text).size() != d.text->size();
       ApplyQuietly(*control, [&](Control& c) {
-        if (d.text) c.SetText(*d.text);
+        if (d.text) c.SetText(std::string(c.TakeableText(*d.text)));
         if (c.Kind() == ControlKind::List) {
           ApplyListCell(c, d);
         } else if (d.selectedRow) {
@@ -437,6 +461,7 @@ void Window::Apply(const Event& event) {
         if (d.value) c.SetValue(*d.value);
         if (d.thumb) c.SetThumb(*d.thumb);
       });
+      if (cut) control->MarkDirty();
       if (event.code == EventCode::Selected || event.code == EventCode::Rejected) view_.focus = event.control;
     }
     return;
@@ -444,13 +469,13 @@ void Window::Apply(const Event& event) {
   if (d.windowRect) view_.rect = Clamped(*d.windowRect);
   switch (event.code) {
     case EventCode::Maximised:
-      view_.state = WindowState::Maximised;
+      view_.state = stateBeforeIconised_ = WindowState::Maximised;
       break;
     case EventCode::Iconised:
       view_.state = WindowState::Iconised;
       break;
     case EventCode::Restored:
-      view_.state = WindowState::Normal;
+      view_.state = stateBeforeIconised_ = WindowState::Normal;
       break;
     default:
       break;

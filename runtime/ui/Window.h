@@ -41,6 +41,11 @@ class Window {
   std::int32_t Thread() const;
   const std::string& Name() const { return name_; }
   bool IsOpen() const { return open_; }
+  // Whether a newer window of the same thread is open: only a thread's newest
+  // window takes the user's input; the older ones, the owners of a modal
+  // procedure's window, are shown disabled and what the user does to them
+  // is dropped, not kept for later. Set by Open and Close.
+  bool Held() const { return view_.held; }
   // Closes the window: the backend forgets it, its queued events are dropped
   // and its event loops end. Nothing happens when it is closed already.
   void Close();
@@ -53,6 +58,11 @@ class Window {
   void SetPosition(Rect rect);  // clamped
   WindowState State() const { return view_.state; }
   void SetState(WindowState state);
+  // The state the window had before it was last iconised (Normal or
+  // Maximised): what bringing it back from the taskbar or tray restores.
+  WindowState StateBeforeIconised() const { return stateBeforeIconised_; }
+  // Raises the window above the others and makes it the active one.
+  void BringToFront();
   Frame FrameKind() const { return view_.frame; }
   void SetFrame(Frame frame);
   // The smallest client size the user can give the window; 0 = no limit.
@@ -120,6 +130,9 @@ class Window {
  private:
   Window() = default;
   ControlView ViewOf(const Control& control) const;
+  // Holds every open window of thread but the newest and frees the newest,
+  // showing each change at once (the held windows' loops are not running).
+  static void HoldOwners(ThreadContext& thread);
   WindowView ViewOfWindow(bool withControls) const;
 
   enum class PassState : std::uint8_t { Idle, Pending, Delivered };
@@ -134,6 +147,7 @@ class Window {
   WindowView view_;  // window-level properties (controls kept below)
   bool windowDirty_ = false;
   std::map<std::int32_t, Control> controls_;
+  WindowState stateBeforeIconised_ = WindowState::Normal;
   std::int32_t timerHundredths_ = 0;
   std::int64_t timerDueMicros_ = 0;
   PassState acceptAll_ = PassState::Idle;

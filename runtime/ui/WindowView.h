@@ -34,6 +34,12 @@ struct WindowView {
   std::int32_t maxHeight = 0;
   WindowState state = WindowState::Normal;
   bool hidden = false;
+  // A newer window of the same thread is open (a modal procedure runs): the
+  // window takes no input and is shown disabled.
+  bool held = false;
+  // Counts the runtime's requests to bring the window to the front; each
+  // change raises it above the others and makes it the active window.
+  std::uint32_t raised = 0;
   WindowFont font;
   std::int32_t focus = 0;             // the selected control, 0 = none
   std::vector<ControlView> controls;  // in number order; filled by CreateWindow only

@@ -134,9 +134,12 @@ TEST_F(EmailWindowTest, FirstUseSendsAndInsertsTheSettingsAndLaterUsesKeepOnlyHo
   driver.Type(id, EmailHost, refusing.Address());
   driver.Type(id, EmailReceiver, "nobody@example.org");
   driver.Click(id, EmailOkButton);
-  WaitForEnd();
+  ASSERT_TRUE(driver.WaitIdle(1));
   EXPECT_EQ(LastBox(),
             "Error sending E-Mail!|Mail Server Error:\r550 5.1.1 <nobody@example.org>: Recipient address rejected");
+  EXPECT_EQ(driver.Text(id, EmailReceiver), "nobody@example.org") << "a failed send keeps the form open";
+  driver.Post(id, runtime::ui::EventCode::CloseWindow);
+  WaitForEnd();
   EXPECT_EQ(records, 1);
 
   OpenForm();
@@ -158,8 +161,10 @@ TEST_F(EmailWindowTest, CancelStoresNothingAndABlankReceiverIsReportedWithoutSen
   EXPECT_EQ(driver.Text(id, EmailHost), "") << "nothing was stored";
   Fill("127.0.0.1:1", "   ");
   driver.Click(id, EmailOkButton);
-  WaitForEnd();
+  ASSERT_TRUE(driver.WaitIdle(1));
   EXPECT_EQ(LastBox(), "Error sending E-Mail!|No recipiens specified");
+  driver.Post(id, runtime::ui::EventCode::CloseWindow);
+  WaitForEnd();
   EXPECT_EQ(records, 1) << "stored after a failed send as well";
 }
 

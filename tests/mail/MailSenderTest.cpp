@@ -201,6 +201,9 @@ TEST_F(MailSenderTest, NoRecipientOrARefusedValueMeansNoCall) {
       {"host too long", [&](MailSender& s) { s.SetMailHost(tooLong); }, MailBadArguments},
       {"sender too long", [&](MailSender& s) { s.SetFrom(tooLong + "@x"); }, MailBadArguments},
       {"recipient too long", [&](MailSender& s) { s.AddRecipient(tooLong + "@x"); }, MailBadArguments},
+      // The one receiver refused: a bad argument, not a missing receiver.
+      {"only recipient too long", [&](MailSender& s) { s.TOADR.Free(), s.AddRecipient(tooLong + "@x"); },
+       MailBadArguments},
       {"attachment path too long", [](MailSender& s) { s.AddAttachment("/" + std::string(255, 'p'), 8); },
        MailBadArguments},
   };
