@@ -69,7 +69,10 @@ QtWindow::QtWindow(const ui::WindowView& view, const QtWindow* owner)
   for (const ui::ControlView& control : view.controls) CreateControl(control);
   PlaceFrame();
   if (owner != nullptr) {
-    // A click on the disabled owner must not raise it over this window.
+    // A click on the disabled owner must not raise it over this window: the
+    // desktop keeps a dialog above the window it is transient for (a plain
+    // window's transient parent is not passed on to the desktop).
+    frame_->setWindowFlag(Qt::Dialog);
     frame_->winId();
     owner->frame_->winId();
     frame_->windowHandle()->setTransientParent(owner->frame_->windowHandle());

@@ -53,6 +53,8 @@ TEST_F(QtModalOwnerTest, TheOwnerIsDisabledWhileTheModalWindowIsOpen) {
   ASSERT_NE(modal->Frame()->windowHandle(), nullptr);
   EXPECT_EQ(modal->Frame()->windowHandle()->transientParent(), owner->Frame()->windowHandle())
       << "the desktop keeps the modal window above its owner";
+  // The desktop keeps only a dialog above the window it is transient for.
+  EXPECT_EQ(modal->Frame()->windowHandle()->type(), Qt::Dialog);
 
   ui::PostInput(ui::Event{ui::EventCode::CloseWindow, 0, backend.Windows().back(), {}});
   EXPECT_TRUE(PumpUntil([&] { return owner->Frame()->isEnabled(); })) << "enabled again when the modal window closes";
