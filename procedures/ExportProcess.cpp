@@ -126,8 +126,14 @@ Severity ExportProgressWindow::Init() {
   UseTemporaryFile();
   (void)BookmarkExportFile().Remove();  // a temporary file a crash left behind
 
-  if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
+  // A file that cannot be opened was reported by its manager; the run
+  // wrote nothing, so the target is left as it is.
+  if (BookmarkStoreRelations->Open() != SeverityOk) {
+    process_.FAILED = true;
+    return SeverityNotify;
+  }
   if (BookmarkExportFileRelations->Open() != SeverityOk) {
+    process_.FAILED = true;
     (void)BookmarkStoreRelations->Close();
     return SeverityNotify;
   }
