@@ -7,6 +7,7 @@
 #include "app/DataFiles.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
+#include "app/RecentFiles.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
 #include "procedures/ProcedureStart.h"
@@ -38,6 +39,7 @@ std::vector<std::filesystem::path> OwnFiles() {
   }
   files.emplace_back(kWindowIniFile);
   files.emplace_back(kFavoriteIniFile);
+  files.emplace_back(kRecentFilesIniFile);
   return files;
 }
 
@@ -49,6 +51,11 @@ bool LastExportFailed = false;
 bool ExportRunning() { return exportRunning; }
 
 std::string ExportTemporaryPath(const std::string& target) { return target + ".marlinden-export"; }
+
+bool ExportTargetExists(const std::string& target) {
+  runtime::FileInfo info;
+  return runtime::CurrentFileSystem().Stat(target, runtime::LinkHandling::NoFollow, info) == 0;
+}
 
 std::string ExportTargetProblem(const std::string& target) {
   if (target.empty()) return "No file name has been given for the export.";
@@ -176,7 +183,11 @@ void ExportProgressWindow::Finish() {
       } else {
         // The new name must survive a crash too.
         std::error_code ignored;
-        (void)files.SyncDirectory(std::filesystem::absolute(target_, ignored).parent_path().string());
+        const std::filesystem::path written = std::filesystem::absolute(target_, ignored);
+        (void)files.SyncDirectory(written.parent_path().string());
+        // Only the next proposal of the export window is lost when the
+        // name cannot be kept; the export itself is done.
+        (void)WriteLastExport(written.string());
       }
     }
     if (process_.FAILED) {

@@ -12,7 +12,9 @@ std::span<const CommandEntry> Commands() {
       CommandEntry{"import", "FILE [--yes]",
                    "import a browser's bookmark file, then remove what is neither a web nor an FTP address",
                    &MakeImportCommand},
-      CommandEntry{"export", "FILE [--yes]", "write every bookmark into a bookmark file browsers import",
+      CommandEntry{"export", "FILE [--yes]",
+                   "write every bookmark into a bookmark file browsers import; an existing FILE is replaced only "
+                   "with --yes",
                    &MakeExportCommand},
       CommandEntry{"list", "", "one bookmark a line: address, a tab, description, in address order", &MakeListCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
