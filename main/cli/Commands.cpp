@@ -2,6 +2,7 @@
 
 #include "main/cli/BookmarkCommands.h"
 #include "main/cli/CliCommand.h"
+#include "main/cli/EditCommands.h"
 #include "main/cli/MailCommand.h"
 #include "main/cli/PrintCommand.h"
 
@@ -18,6 +19,10 @@ std::span<const CommandEntry> Commands() {
                    &MakeExportCommand},
       CommandEntry{"list", "", "one bookmark a line: address, a tab, description, in address order", &MakeListCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
+      CommandEntry{"add", "URL [--description TEXT] [--notes TEXT]",
+                   "add one bookmark; an address stored already (in any letter case) is refused", &MakeAddCommand},
+      CommandEntry{"delete", "URL", "delete the bookmark stored under the address (in any letter case)",
+                   &MakeDeleteCommand},
       CommandEntry{"mail",
                    "--server HOST[:PORT] --from ADDR --to ADDR [--to-name NAME] [--subject TEXT] [--body-file FILE] "
                    "[--attach FILE]",
