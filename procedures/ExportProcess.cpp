@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/DataFiles.h"
+#include "app/DataFolder.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
 #include "app/RecentFiles.h"
@@ -115,7 +116,8 @@ void ExportProgressWindow::UseTemporaryFile() {
 
 void ExportProgressWindow::UseTransferFileName() {
   BookmarkExportFileManager->FILENAME = &TransferFileName;
-  BookmarkExportFile().SetDiskNameSource([] { return TransferFileName.Clipped(); });
+  // As the file was declared: a relative name is taken in the data folder.
+  BookmarkExportFile().SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
 }
 
 Severity ExportProgressWindow::Init() {

@@ -214,6 +214,19 @@ TEST_F(ExportTargetTest, ABookmarkFileThatCannotBeOpenedGivesOneMessageAndKeepsT
   EXPECT_EQ(ReadBytes(Path("MARLINDEN.db")), "these are not bookmarks");
 }
 
+// After a run the export file is named as declared again: a relative name
+// is taken in the data folder, whatever the current directory is then.
+TEST_F(ExportTargetTest, AfterARunTheExportFileNamesARelativeNameInTheDataFolder) {
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);  // "No Records"
+  std::string diskName;
+  RunMain([&] {
+    ExportProcess(Path("first.htm"));
+    TransferFileName.Set("relative.htm");
+    diskName = BookmarkExportFile().DiskName();
+  });
+  EXPECT_EQ(diskName, Path("relative.htm"));
+}
+
 // marlinden-cli export over a file that is there already.
 class CliExportTargetTest : public ::testing::Test {
  protected:
