@@ -1,7 +1,11 @@
 #include "procedures/ExportBookmarks.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "app/RecentFiles.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ProcedureStart.h"
@@ -18,7 +22,21 @@ using runtime::ui::ControlKind;
 namespace {
 
 constexpr const char* kSection = "exportit";
+constexpr const char* kCaption = "Export Bookmarks";
 constexpr std::uint32_t kThreadStackBytes = 25000;
+
+// Whether the export may write target: nothing is there yet, or the user
+// answered Yes to replacing it.
+bool MayReplace(const std::string& target) {
+  if (!ExportTargetExists(target)) return true;
+  runtime::ui::MessageBoxRequest request;
+  request.caption = kCaption;
+  request.text = target + " already exists. Do you want to replace it?";
+  request.icon = runtime::ui::Icon::Question;
+  request.buttons = runtime::ui::ButtonYes | runtime::ui::ButtonNo;
+  request.defaultButton = runtime::ui::ButtonNo;
+  return runtime::ui::AskMessage(request) == runtime::ui::ButtonYes;
+}
 
 }  // namespace
 
@@ -48,25 +66,37 @@ std::string ExportFileName(std::string_view chosen) {
   return name == ".HTM" ? std::string() : name;
 }
 
+std::string ProposedExportPath() {
+  if (std::string last = ReadLastExport(); !last.empty()) return last;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return {};
+  return (std::filesystem::path(home) / "bookmarks.html").string();
+}
+
 Severity ExportBookmarksWindow::Init() {
   if (const Severity result = StartProcedure(*this, ExportPrompt); result != SeverityOk) return result;
   runtime::ui::Window& window = OpenWindow(ExportWindowDescription());
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
-  window.SetText(ExportEntry, TransferFileName.Clipped());
+  window.SetText(ExportEntry, ProposedExportPath());
   SetAlerts();
   return SeverityOk;
 }
 
 void ExportBookmarksWindow::LookUp() {
+  runtime::ui::Window* window = GetWindow();
   ExportSavedDirectory.Set(runtime::ShortPath(runtime::CurrentDirectory()));
+  // Until a name has been chosen, the dialog starts from the entry's.
+  const std::string initial =
+      ExportChosenName.Clipped().empty() && window != nullptr ? window->Text(ExportEntry) : ExportChosenName.Clipped();
+  // The save dialog does not ask about an existing file (no ConfirmOverwrite
+  // flag): OK asks, about the name the entry holds then.
   const std::string chosen = runtime::ui::FileDialog(runtime::ui::FileDialogMode::Save, "Save Bookmark File As . . .",
-                                                     ExportChosenName.Clipped(), ".Htm Files (*.HTM)|*.HTM", 0);
-  // The dialog's cancel leaves the name as it was.
-  if (!chosen.empty()) ExportChosenName.Set(chosen);
-  TransferFileName.Set(ExportFileName(ExportChosenName.Padded()));
-  if (runtime::ui::Window* window = GetWindow()) {
-    window->SetText(ExportEntry, TransferFileName.Clipped());
+                                                     initial, ".Htm Files (*.HTM)|*.HTM", 0);
+  // The dialog's cancel leaves the name in the entry as it was.
+  if (!chosen.empty() && window != nullptr) {
+    ExportChosenName.Set(chosen);
+    window->SetText(ExportEntry, ExportFileName(ExportChosenName.Padded()));
     window->Display(ExportEntry);
   }
   (void)runtime::SetCurrentDirectory(ExportSavedDirectory.Clipped());
@@ -75,14 +105,15 @@ void ExportBookmarksWindow::LookUp() {
 Severity ExportBookmarksWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
   runtime::ui::Window* window = GetWindow();
-  if (window != nullptr && control == ExportEntry) TransferFileName.Set(window->Text(ExportEntry));
   if (window != nullptr && control == ExportOk) {
-    // The export writes where the entry names now, whatever happens to
-    // TransferFileName while it runs.
+    // The export writes where the entry names now.
     const std::string target = window->Text(ExportEntry);
-    TransferFileName.Set(target);
     if (const std::string problem = ExportTargetProblem(target); !problem.empty()) {
-      ShowFileProblem("Export Bookmarks", problem);
+      ShowFileProblem(kCaption, problem);
+      window->Select(ExportEntry);
+      return SeverityNotify;
+    }
+    if (!MayReplace(target)) {
       window->Select(ExportEntry);
       return SeverityNotify;
     }

@@ -1,6 +1,7 @@
 // The export's "Save As" window: the user names the bookmark HTML file
 // (typed, or chosen in the save dialog) and starts the export, which writes
-// to the path named at that moment. Runs on a runtime thread of its own
+// to the path named at that moment; a file that is there already is
+// replaced only when the user says so. Runs on a runtime thread of its own
 // (StartExportBookmarks), so the main window stays usable; holds the
 // runtime lock while it runs.
 #pragma once
@@ -28,6 +29,11 @@ runtime::ui::WindowDescription ExportWindowDescription();
 // letter case kept), with ".HTM" appended unless ".HTM" occurs in it in any
 // letter case; empty when nothing but ".HTM" would remain.
 std::string ExportFileName(std::string_view chosen);
+
+// The name the window proposes: the last export's path, else bookmarks.html
+// in the user's home folder (empty without one). Never the file last
+// imported.
+std::string ProposedExportPath();
 
 class ExportBookmarksWindow : public WindowManager {
  public:

@@ -5,8 +5,10 @@
 #include <system_error>
 
 #include "app/DataFiles.h"
+#include "app/DataFolder.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
+#include "app/RecentFiles.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
 #include "procedures/ProcedureStart.h"
@@ -38,6 +40,7 @@ std::vector<std::filesystem::path> OwnFiles() {
   }
   files.emplace_back(kWindowIniFile);
   files.emplace_back(kFavoriteIniFile);
+  files.emplace_back(kRecentFilesIniFile);
   return files;
 }
 
@@ -49,6 +52,11 @@ bool LastExportFailed = false;
 bool ExportRunning() { return exportRunning; }
 
 std::string ExportTemporaryPath(const std::string& target) { return target + ".marlinden-export"; }
+
+bool ExportTargetExists(const std::string& target) {
+  runtime::FileInfo info;
+  return runtime::CurrentFileSystem().Stat(target, runtime::LinkHandling::NoFollow, info) == 0;
+}
 
 std::string ExportTargetProblem(const std::string& target) {
   if (target.empty()) return "No file name has been given for the export.";
@@ -108,7 +116,8 @@ void ExportProgressWindow::UseTemporaryFile() {
 
 void ExportProgressWindow::UseTransferFileName() {
   BookmarkExportFileManager->FILENAME = &TransferFileName;
-  BookmarkExportFile().SetDiskNameSource([] { return TransferFileName.Clipped(); });
+  // As the file was declared: a relative name is taken in the data folder.
+  BookmarkExportFile().SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
 }
 
 Severity ExportProgressWindow::Init() {
@@ -126,8 +135,14 @@ Severity ExportProgressWindow::Init() {
   UseTemporaryFile();
   (void)BookmarkExportFile().Remove();  // a temporary file a crash left behind
 
-  if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
+  // A file that cannot be opened was reported by its manager; the run
+  // wrote nothing, so the target is left as it is.
+  if (BookmarkStoreRelations->Open() != SeverityOk) {
+    process_.FAILED = true;
+    return SeverityNotify;
+  }
   if (BookmarkExportFileRelations->Open() != SeverityOk) {
+    process_.FAILED = true;
     (void)BookmarkStoreRelations->Close();
     return SeverityNotify;
   }
@@ -170,7 +185,11 @@ void ExportProgressWindow::Finish() {
       } else {
         // The new name must survive a crash too.
         std::error_code ignored;
-        (void)files.SyncDirectory(std::filesystem::absolute(target_, ignored).parent_path().string());
+        const std::filesystem::path written = std::filesystem::absolute(target_, ignored);
+        (void)files.SyncDirectory(written.parent_path().string());
+        // Only the next proposal of the export window is lost when the
+        // name cannot be kept; the export itself is done.
+        (void)WriteLastExport(written.string());
       }
     }
     if (process_.FAILED) {

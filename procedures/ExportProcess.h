@@ -4,7 +4,8 @@
 // target only when the run ends without a write failure (a cancelled run
 // still gives a well-formed file); after a failure the previous file stays
 // as it was. The target is the path handed over when the user pressed
-// "OK", never what TransferFileName holds later. One export runs at a time.
+// "OK", never what TransferFileName holds later; once replaced, it is kept
+// as the last export's path (RecentFiles.h). One export runs at a time.
 // Thread: the export's runtime thread, holding the runtime lock.
 #pragma once
 
@@ -22,6 +23,9 @@ namespace marlinden {
 // folder, in a folder that does not exist, or one of the program's own
 // data or INI files.
 std::string ExportTargetProblem(const std::string& target);
+
+// Whether something (a file, a folder, a link) is at target already.
+bool ExportTargetExists(const std::string& target);
 
 // The temporary file an export to target writes first.
 std::string ExportTemporaryPath(const std::string& target);

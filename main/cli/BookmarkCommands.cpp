@@ -138,10 +138,13 @@ class ExportCommand : public CliCommand {
       err << "marlinden-cli: Export Bookmarks: " << problem << "\n";
       return kExitCannotCreate;
     }
+    if (!yes_ && ExportTargetExists(file_)) {
+      err << "marlinden-cli: Export Bookmarks: " << file_ << " already exists; give --yes to replace it.\n";
+      return kExitCannotCreate;
+    }
     CommandLineAnswers answers(yes_, err);
     {
       ProgressBar bar(err);
-      TransferFileName.Set(file_);
       ExportProcess(file_);
     }
     if (LastExportFailed) return kExitIoError;

@@ -2,6 +2,7 @@
 
 #include "main/cli/BookmarkCommands.h"
 #include "main/cli/CliCommand.h"
+#include "main/cli/EditCommands.h"
 #include "main/cli/MailCommand.h"
 #include "main/cli/PrintCommand.h"
 
@@ -12,10 +13,16 @@ std::span<const CommandEntry> Commands() {
       CommandEntry{"import", "FILE [--yes]",
                    "import a browser's bookmark file, then remove what is neither a web nor an FTP address",
                    &MakeImportCommand},
-      CommandEntry{"export", "FILE [--yes]", "write every bookmark into a bookmark file browsers import",
+      CommandEntry{"export", "FILE [--yes]",
+                   "write every bookmark into a bookmark file browsers import; an existing FILE is replaced only "
+                   "with --yes",
                    &MakeExportCommand},
       CommandEntry{"list", "", "one bookmark a line: address, a tab, description, in address order", &MakeListCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
+      CommandEntry{"add", "URL [--description TEXT] [--notes TEXT]",
+                   "add one bookmark; an address stored already (in any letter case) is refused", &MakeAddCommand},
+      CommandEntry{"delete", "URL", "delete the bookmark stored under the address (in any letter case)",
+                   &MakeDeleteCommand},
       CommandEntry{"mail",
                    "--server HOST[:PORT] --from ADDR --to ADDR [--to-name NAME] [--subject TEXT] [--body-file FILE] "
                    "[--attach FILE]",

@@ -1,0 +1,206 @@
+#include "main/cli/EditCommands.h"
+
+#include <string>
+
+#include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "errors/MessageIds.h"
+#include "main/cli/BookmarkCommands.h"
+#include "runtime/files/Transaction.h"
+#include "runtime/system/RuntimeError.h"
+#include "runtime/ui/MessageBox.h"
+
+namespace marlinden::cli {
+namespace {
+
+// How long an add waits for another station's lock on the bookmark file.
+constexpr int kLockWaitSeconds = 5;
+
+// Writes the file managers' messages to standard error; their questions
+// (retry a failed numbering, a failed delete) are answered No, so a
+// failure ends the command.
+class EditAnswers final : public runtime::ui::MessageBoxService {
+ public:
+  explicit EditAnswers(std::ostream& err) : err_(err) { previous_ = runtime::ui::SetMessageBoxService(this); }
+  ~EditAnswers() override { runtime::ui::SetMessageBoxService(previous_); }
+  EditAnswers(const EditAnswers&) = delete;
+  EditAnswers& operator=(const EditAnswers&) = delete;
+
+  std::uint32_t Show(const runtime::ui::MessageBoxRequest& request) override {
+    err_ << "marlinden-cli: " << (request.caption.empty() ? "" : request.caption + ": ") << request.text << "\n";
+    if ((request.buttons & runtime::ui::ButtonNo) != 0) return runtime::ui::ButtonNo;
+    if ((request.buttons & runtime::ui::ButtonCancel) != 0) return runtime::ui::ButtonCancel;
+    return request.defaultButton;
+  }
+
+ private:
+  std::ostream& err_;
+  runtime::ui::MessageBoxService* previous_ = nullptr;
+};
+
+// "URL (description)", or the URL alone when it has no description.
+std::string Named(runtime::RecordBuffer& web) {
+  std::string name(web.Field(WebUrl).ClippedText());
+  const std::string_view description = web.Field(WebDescription).ClippedText();
+  if (!description.empty()) name += " (" + std::string(description) + ")";
+  return name;
+}
+
+// Looks url up by WEB:NAMEKEY (letter case aside). Ok: found, the record in
+// the buffer; Notify: not stored; Fatal: the file could not be read (said
+// on err).
+Severity FindBookmark(const std::string& url, const char* command, std::ostream& err) {
+  runtime::RecordBuffer& web = BookmarkStore().Record();
+  web.Clear();
+  web.Field(WebUrl).SetText(url);
+  if (BookmarkStoreManager->TryFetch(WebNameKey) == SeverityOk) return SeverityOk;
+  if (runtime::LastErrorCode() == runtime::RecordNotFound) return SeverityNotify;
+  err << "marlinden-cli: " << command << ": the bookmark file could not be read: " << runtime::LastError().text << "\n";
+  return SeverityFatal;
+}
+
+// Runs f (returning an exit status) over the bookmark file, open for the
+// command and its messages answered on err.
+template <typename F>
+int WithBookmarkFile(std::ostream& err, F f) {
+  EditAnswers answers(err);
+  if (BookmarkStoreRelations->Open() != SeverityOk) return kExitNoInput;
+  const int status = f();
+  (void)BookmarkStoreRelations->Close();
+  return status;
+}
+
+// URL [--description TEXT] [--notes TEXT]
+class AddCommand : public CliCommand {
+ public:
+  int Parse(std::span<const std::string> args, std::ostream& err) override {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      if ((arg == "--description" || arg == "--notes") && i + 1 < args.size()) {
+        (arg == "--description" ? description_ : notes_) = args[++i];
+      } else if (arg.starts_with("--") || seen_) {
+        err << "marlinden-cli add: unexpected argument " << arg << "\n";
+        return kExitUsage;
+      } else {
+        url_ = arg;
+        seen_ = true;
+      }
+    }
+    if (!seen_) {
+      err << "marlinden-cli add: name the address to add\n";
+      return kExitUsage;
+    }
+    return kExitOk;
+  }
+
+  int Execute(std::ostream& out, std::ostream& err) override {
+    const std::string url(runtime::Clip(url_));
+    if (url.empty()) {
+      err << "marlinden-cli: add: the address is blank; a bookmark needs one.\n";
+      return kExitRefused;
+    }
+    // A cut address is a broken link: it is refused rather than stored cut.
+    if (url.size() > kUrlWidth) {
+      err << "marlinden-cli: add: the address is " << url.size() << " bytes long; a bookmark holds at most "
+          << kUrlWidth << ".\n";
+      return kExitRefused;
+    }
+    return WithBookmarkFile(err, [&] { return Add(url, out, err); });
+  }
+
+ private:
+  int Add(const std::string& url, std::ostream& out, std::ostream& err) {
+    // The look-up and the insert are one transaction, so no other station
+    // stores the address in between.
+    if (BookmarkStoreRelations->Enlist() != SeverityOk) return kExitIoError;
+    if (runtime::BeginTransaction(kLockWaitSeconds) != runtime::NoError) {
+      (void)BookmarkStoreManager->Raise(MsgLogoutError);
+      (void)runtime::RollbackTransaction();
+      return kExitIoError;
+    }
+    const int status = AddInTransaction(url, out, err);
+    if (status != kExitOk) (void)runtime::RollbackTransaction();
+    return status;
+  }
+
+  int AddInTransaction(const std::string& url, std::ostream& out, std::ostream& err) {
+    runtime::RecordBuffer& web = BookmarkStore().Record();
+    const Severity found = FindBookmark(url, "add", err);
+    if (found == SeverityFatal) return kExitIoError;
+    if (found == SeverityOk) {
+      err << "marlinden-cli: add: " << url << " is stored already as " << Named(web) << ".\n";
+      return kExitRefused;
+    }
+    web.Clear();
+    web.Field(WebUrl).SetText(url);
+    web.Field(WebDescription).SetText(description_);
+    web.SetMemo(WebNotes, notes_);
+    // The file manager numbers the record as the window's insert does.
+    if (BookmarkStoreManager->Insert() != SeverityOk) return kExitIoError;
+    if (runtime::CommitTransaction() != runtime::NoError) {
+      err << "marlinden-cli: add: " << url << " could not be stored: " << runtime::LastError().text << "\n";
+      return kExitIoError;
+    }
+    SayWhatWasCut(web, err);
+    out << "added " << Named(web) << " as bookmark " << web.Field(WebNum).Get().AsInteger() << "\n";
+    return kExitOk;
+  }
+
+  // The description and the notes are kept up to their widths, cut at a
+  // whole character; a cut is said, never made silently.
+  void SayWhatWasCut(runtime::RecordBuffer& web, std::ostream& err) const {
+    const std::size_t descriptionWidth = web.Field(WebDescription).Desc().size;
+    if (runtime::Clip(description_).size() > web.Field(WebDescription).ClippedText().size()) {
+      err << "marlinden-cli: add: the description was cut to " << descriptionWidth << " bytes.\n";
+    }
+    if (notes_.size() > web.Memo(WebNotes).size()) {
+      err << "marlinden-cli: add: the notes were cut to " << web.Layout().Memo(WebNotes).maxSize << " bytes.\n";
+    }
+  }
+
+  std::string url_;
+  std::string description_;
+  std::string notes_;
+  bool seen_ = false;
+};
+
+// URL
+class DeleteCommand : public CliCommand {
+ public:
+  int Parse(std::span<const std::string> args, std::ostream& err) override {
+    if (args.size() == 1 && !args[0].starts_with("--")) {
+      url_ = args[0];
+      return kExitOk;
+    }
+    err << "marlinden-cli delete: name the one address to delete\n";
+    return kExitUsage;
+  }
+
+  int Execute(std::ostream& out, std::ostream& err) override {
+    const std::string url(runtime::Clip(url_));
+    return WithBookmarkFile(err, [&] {
+      const Severity found = FindBookmark(url, "delete", err);
+      if (found == SeverityFatal) return kExitIoError;
+      if (found != SeverityOk) {
+        err << "marlinden-cli: delete: " << url << " is not stored.\n";
+        return kExitRefused;
+      }
+      const std::string named = Named(BookmarkStore().Record());
+      // The relation manager deletes the record just read, in a
+      // transaction of its own.
+      if (BookmarkStoreRelations->Delete(false) != SeverityOk) return kExitIoError;
+      out << "deleted " << named << "\n";
+      return kExitOk;
+    });
+  }
+
+ private:
+  std::string url_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> MakeAddCommand() { return std::make_unique<AddCommand>(); }
+std::unique_ptr<CliCommand> MakeDeleteCommand() { return std::make_unique<DeleteCommand>(); }
+
+}  // namespace marlinden::cli
