@@ -7,44 +7,15 @@
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "main/cli/CommandLineAnswers.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/MessageBox.h"
 #include "window/Globals.h"
 
 namespace marlinden::cli {
 namespace {
-
-// Answers the procedures' messages on the command line: each goes to
-// standard error as its title and text; a Yes/No question is answered Yes
-// with --yes and refused (No) without it.
-class CommandLineAnswers final : public runtime::ui::MessageBoxService {
- public:
-  CommandLineAnswers(bool yes, std::ostream& err) : yes_(yes), err_(err) {
-    previous_ = runtime::ui::SetMessageBoxService(this);
-  }
-  ~CommandLineAnswers() override { runtime::ui::SetMessageBoxService(previous_); }
-  CommandLineAnswers(const CommandLineAnswers&) = delete;
-  CommandLineAnswers& operator=(const CommandLineAnswers&) = delete;
-
-  std::uint32_t Show(const runtime::ui::MessageBoxRequest& request) override {
-    ++shown_;
-    err_ << "marlinden-cli: " << (request.caption.empty() ? "" : request.caption + ": ") << request.text << "\n";
-    if ((request.buttons & runtime::ui::ButtonYes) == 0) return request.defaultButton;
-    if (yes_) return runtime::ui::ButtonYes;
-    err_ << "marlinden-cli: not answered Yes without --yes\n";
-    return (request.buttons & runtime::ui::ButtonNo) != 0 ? runtime::ui::ButtonNo : runtime::ui::ButtonCancel;
-  }
-  int Shown() const { return shown_; }
-
- private:
-  bool yes_;
-  std::ostream& err_;
-  runtime::ui::MessageBoxService* previous_ = nullptr;
-  int shown_ = 0;
-};
 
 // Draws the batches' progress as a bar on standard error, only when it is
 // a terminal.
@@ -110,7 +81,7 @@ class ImportCommand : public CliCommand {
       err << "marlinden-cli: Import Bookmarks: " << problem << "\n";
       return kExitNoInput;
     }
-    CommandLineAnswers answers(yes_, err);
+    CommandLineAnswers answers(yes_ ? Answer::Yes : Answer::No, err);
     {
       ProgressBar bar(err);
       TransferFileName.Set(file_);
@@ -142,7 +113,7 @@ class ExportCommand : public CliCommand {
       err << "marlinden-cli: Export Bookmarks: " << file_ << " already exists; give --yes to replace it.\n";
       return kExitCannotCreate;
     }
-    CommandLineAnswers answers(yes_, err);
+    CommandLineAnswers answers(yes_ ? Answer::Yes : Answer::No, err);
     {
       ProgressBar bar(err);
       ExportProcess(file_);
@@ -157,19 +128,6 @@ class ExportCommand : public CliCommand {
   bool yes_ = false;
 };
 
-// Runs f over the bookmark file, open for the command; kExitNoInput when it
-// cannot be opened.
-template <typename F>
-int WithBookmarks(std::ostream& err, F f) {
-  CommandLineAnswers answers(false, err);
-  if (BookmarkStoreRelations->Open() != SeverityOk || BookmarkStoreManager->UseFile() != SeverityOk) {
-    return kExitNoInput;
-  }
-  f(BookmarkStore());
-  (void)BookmarkStoreRelations->Close();
-  return kExitOk;
-}
-
 class ListCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
@@ -178,12 +136,14 @@ class ListCommand : public CliCommand {
     return kExitUsage;
   }
   int Execute(std::ostream& out, std::ostream& err) override {
-    return WithBookmarks(err, [&](runtime::DataFile& file) {
+    return WithBookmarkFile(err, [&] {
+      runtime::DataFile& file = BookmarkStore();
       (void)file.SetOrder(WebNameKey);
       while (file.Next() == runtime::NoError) {
         out << file.Record().Field(WebUrl).ClippedText() << '\t' << file.Record().Field(WebDescription).ClippedText()
             << '\n';
       }
+      return kExitOk;
     });
   }
 };
@@ -196,7 +156,10 @@ class CountCommand : public CliCommand {
     return kExitUsage;
   }
   int Execute(std::ostream& out, std::ostream& err) override {
-    return WithBookmarks(err, [&](runtime::DataFile& file) { out << file.Records() << '\n'; });
+    return WithBookmarkFile(err, [&] {
+      out << BookmarkStore().Records() << '\n';
+      return kExitOk;
+    });
   }
 };
 

@@ -6,37 +6,15 @@
 #include "app/Globals.h"
 #include "errors/MessageIds.h"
 #include "main/cli/BookmarkCommands.h"
+#include "main/cli/CommandLineAnswers.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/MessageBox.h"
 
 namespace marlinden::cli {
 namespace {
 
 // How long an add waits for another station's lock on the bookmark file.
 constexpr int kLockWaitSeconds = 5;
-
-// Writes the file managers' messages to standard error; their questions
-// (retry a failed numbering, a failed delete) are answered No, so a
-// failure ends the command.
-class EditAnswers final : public runtime::ui::MessageBoxService {
- public:
-  explicit EditAnswers(std::ostream& err) : err_(err) { previous_ = runtime::ui::SetMessageBoxService(this); }
-  ~EditAnswers() override { runtime::ui::SetMessageBoxService(previous_); }
-  EditAnswers(const EditAnswers&) = delete;
-  EditAnswers& operator=(const EditAnswers&) = delete;
-
-  std::uint32_t Show(const runtime::ui::MessageBoxRequest& request) override {
-    err_ << "marlinden-cli: " << (request.caption.empty() ? "" : request.caption + ": ") << request.text << "\n";
-    if ((request.buttons & runtime::ui::ButtonNo) != 0) return runtime::ui::ButtonNo;
-    if ((request.buttons & runtime::ui::ButtonCancel) != 0) return runtime::ui::ButtonCancel;
-    return request.defaultButton;
-  }
-
- private:
-  std::ostream& err_;
-  runtime::ui::MessageBoxService* previous_ = nullptr;
-};
 
 // "URL (description)", or the URL alone when it has no description.
 std::string Named(runtime::RecordBuffer& web) {
@@ -57,17 +35,6 @@ Severity FindBookmark(const std::string& url, const char* command, std::ostream&
   if (runtime::LastErrorCode() == runtime::RecordNotFound) return SeverityNotify;
   err << "marlinden-cli: " << command << ": the bookmark file could not be read: " << runtime::LastError().text << "\n";
   return SeverityFatal;
-}
-
-// Runs f (returning an exit status) over the bookmark file, open for the
-// command and its messages answered on err.
-template <typename F>
-int WithBookmarkFile(std::ostream& err, F f) {
-  EditAnswers answers(err);
-  if (BookmarkStoreRelations->Open() != SeverityOk) return kExitNoInput;
-  const int status = f();
-  (void)BookmarkStoreRelations->Close();
-  return status;
 }
 
 // URL [--description TEXT] [--notes TEXT]
