@@ -15,9 +15,13 @@ runtime::FixedText<255> TransferFileName;
 
 namespace {
 
+void NameByTransferFileName(runtime::DataFile& file) {
+  file.SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
+}
+
 std::unique_ptr<runtime::DataFile> MakeTransferFile(runtime::Driver driver, runtime::RecordLayout layout) {
   auto file = runtime::DataFile::Make(driver, std::move(layout), "");
-  file->SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
+  NameByTransferFileName(*file);
   return file;
 }
 
@@ -119,6 +123,18 @@ void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors) {
   manager.Init(BookmarkImportFile(), errors);
   manager.FILENAME = &TransferFileName;
   ApplyCommonSettings(manager);
+}
+
+TransferFileBinding::TransferFileBinding(runtime::DataFile& file, FileManager& manager, std::string path,
+                                         std::string_view shownName)
+    : file_(file), manager_(manager), path_(std::move(path)), shownName_(shownName) {
+  manager_.FILENAME = &shownName_;
+  file_.SetDiskNameSource([this] { return path_; });
+}
+
+TransferFileBinding::~TransferFileBinding() {
+  manager_.FILENAME = &TransferFileName;
+  NameByTransferFileName(file_);
 }
 
 }  // namespace marlinden

@@ -49,9 +49,10 @@ runtime::RecordLayout MailSettingsLayout();
 runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
 
-// The path of the bookmark HTML file being imported or exported: the disk
-// name of both transfer files, read each time one of them opens (a relative
-// path is taken in the data folder, DataFolder.h, like every data file).
+// The declared disk name of both transfer files, read each time one of them
+// opens (a relative path is taken in the data folder, DataFolder.h, like
+// every data file). The import and the export never hand their file over
+// through it: each names its file for its run with TransferFileBinding.
 extern runtime::FixedText<255> TransferFileName;
 
 // The runtime files, each with its record buffer. The two keyed files are
@@ -61,6 +62,23 @@ runtime::DataFile& BookmarkStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII
 runtime::DataFile& BookmarkImportFile();  // BASIC
+
+// Points a transfer file at path (taken as it stands) for the life of a run,
+// with shownName in its manager's messages, and back at TransferFileName, as declared, afterwards.
+// Thread: the run's runtime thread, holding the runtime lock.
+class TransferFileBinding {
+ public:
+  TransferFileBinding(runtime::DataFile& file, FileManager& manager, std::string path, std::string_view shownName);
+  ~TransferFileBinding();
+  TransferFileBinding(const TransferFileBinding&) = delete;
+  TransferFileBinding& operator=(const TransferFileBinding&) = delete;
+
+ private:
+  runtime::DataFile& file_;
+  FileManager& manager_;
+  const std::string path_;
+  runtime::FixedText<255> shownName_;
+};
 
 // Initialise a file manager for its file with the program's settings (name
 // shown in messages, create when missing, read/write deny-none access, lazy

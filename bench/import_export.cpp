@@ -181,10 +181,7 @@ int main(int argc, char** argv) {
       for (const char* suffix : {".db", ".db-wal", ".db-shm", ".lck"})
         std::filesystem::remove("MARLINDEN" + std::string(suffix));
       auto start = Clock::now();
-      RunHeadless([&] {
-        marlinden::TransferFileName.Set(html);
-        marlinden::ImportProcess();
-      });
+      RunHeadless([&] { marlinden::ImportProcess(html); });
       imports.push_back(Seconds(start));
       start = Clock::now();
       RunHeadless([&] { marlinden::ExportProcess(exported); });

@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char* kSection = "exportit";
 constexpr const char* kCaption = "Export Bookmarks";
-constexpr std::uint32_t kThreadStackBytes = 25000;
 
 // Whether the export may write target: nothing is there yet, or the user
 // answered Yes to replacing it.
@@ -140,6 +139,6 @@ void ExportBookmarks() {
   ResponseCode = window.Run();
 }
 
-std::int32_t StartExportBookmarks() { return runtime::ui::StartThread(ExportBookmarks, kThreadStackBytes); }
+std::int32_t StartExportBookmarks() { return runtime::ui::StartThread(ExportBookmarks, kProcedureStackBytes); }
 
 }  // namespace marlinden

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "app/DataFiles.h"
-#include "app/DataFolder.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
 #include "app/RecentFiles.h"
@@ -108,20 +107,8 @@ Severity ExportLineProcess::TakeRecord() {
 ExportProgressWindow::ExportProgressWindow(std::string target)
     : BatchProgressWindow(kSection), target_(std::move(target)) {}
 
-void ExportProgressWindow::UseTemporaryFile() {
-  shownName_.Set(target_);
-  BookmarkExportFileManager->FILENAME = &shownName_;
-  BookmarkExportFile().SetDiskNameSource([this] { return temporary_; });
-}
-
-void ExportProgressWindow::UseTransferFileName() {
-  BookmarkExportFileManager->FILENAME = &TransferFileName;
-  // As the file was declared: a relative name is taken in the data folder.
-  BookmarkExportFile().SetDiskNameSource([] { return DataFolderPath(TransferFileName.Clipped()); });
-}
-
 Severity ExportProgressWindow::Init() {
-  if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
   if (exportRunning) {
     ShowFileProblem(kExportCaption, "An export is running already; wait until it has finished.");
     return SeverityNotify;
@@ -132,7 +119,8 @@ Severity ExportProgressWindow::Init() {
   }
   exportRunning = running_ = true;
   temporary_ = ExportTemporaryPath(target_);
-  UseTemporaryFile();
+  // The lines go to the temporary file; the messages name the target.
+  exportFile_.emplace(BookmarkExportFile(), *BookmarkExportFileManager, temporary_, target_);
   (void)BookmarkExportFile().Remove();  // a temporary file a crash left behind
 
   // A file that cannot be opened was reported by its manager; the run
@@ -196,7 +184,7 @@ void ExportProgressWindow::Finish() {
       (void)BookmarkExportFile().Remove();
       RESPONSE = ResponseCancelled;
     }
-    UseTransferFileName();
+    exportFile_.reset();
     exportRunning = running_ = false;
     LastExportLines = process_.WRITTEN;
     LastExportFailed = process_.FAILED;

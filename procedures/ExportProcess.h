@@ -4,18 +4,19 @@
 // target only when the run ends without a write failure (a cancelled run
 // still gives a well-formed file); after a failure the previous file stays
 // as it was. The target is the path handed over when the user pressed
-// "OK", never what TransferFileName holds later; once replaced, it is kept
+// "OK", whatever happens meanwhile; once replaced, it is kept
 // as the last export's path (RecentFiles.h). One export runs at a time.
 // Thread: the export's runtime thread, holding the runtime lock.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "app/DataFiles.h"
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
 #include "process/ProcessManager.h"
-#include "runtime/text/FixedText.h"
 
 namespace marlinden {
 
@@ -48,16 +49,12 @@ class ExportProgressWindow : public BatchProgressWindow {
   Severity Kill() override;
 
  private:
-  // Points the export file at the temporary file (and its messages at the
-  // target) for this run, and back at TransferFileName afterwards.
-  void UseTemporaryFile();
-  void UseTransferFileName();
   // Ends the run: the temporary file replaces the target, or is removed.
   void Finish();
 
   const std::string target_;
   std::string temporary_;
-  runtime::FixedText<255> shownName_;
+  std::optional<TransferFileBinding> exportFile_;  // while the run holds the one-export mark
   ExportLineProcess process_;
   bool running_ = false;  // this window holds the one-export-at-a-time mark
 };

@@ -59,7 +59,7 @@ Severity ImportBookmarksWindow::Init() {
   runtime::ui::Window& window = OpenWindow(ImportWindowDescription());
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
-  window.SetText(ImportEntry, TransferFileName.Clipped());
+  window.SetText(ImportEntry, path_.Clipped());
   selector_.Init();
   selector_.FLAGS |= SelectorLongNames;
   // What browsers write, in either letter case.
@@ -72,16 +72,16 @@ Severity ImportBookmarksWindow::Init() {
 Severity ImportBookmarksWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
   runtime::ui::Window* window = GetWindow();
-  if (window != nullptr && control == ImportEntry) TransferFileName.Set(window->Text(ImportEntry));
+  if (window != nullptr && control == ImportEntry) path_.Set(window->Text(ImportEntry));
   if (window != nullptr && control == ImportOk) {
-    TransferFileName.Set(window->Text(ImportEntry));
-    if (const std::string problem = ImportFileProblem(TransferFileName.Clipped()); !problem.empty()) {
+    path_.Set(window->Text(ImportEntry));
+    if (const std::string problem = ImportFileProblem(path_.Clipped()); !problem.empty()) {
       ShowFileProblem("Import Bookmarks", problem);
       window->Select(ImportEntry);
       return SeverityNotify;
     }
     window->Post(runtime::ui::EventCode::CloseWindow);
-    ImportProcess();
+    ImportProcess(std::string(path_.Clipped()));
     RESPONSE = ResponseCode;
     ShowImportSummary(LastImportFigures);
   } else if (window != nullptr && control == ImportCancel) {
@@ -90,8 +90,8 @@ Severity ImportBookmarksWindow::TakeAccepted() {
   const Severity result = WindowManager::TakeAccepted();
   if (window != nullptr && control == ImportLookup) {
     Update();
-    TransferFileName.Set(selector_.Ask(KeepDirectory::Yes));
-    window->SetText(ImportEntry, TransferFileName.Clipped());
+    path_.Set(selector_.Ask(KeepDirectory::Yes));
+    window->SetText(ImportEntry, path_.Clipped());
     window->Display();
   }
   return result;

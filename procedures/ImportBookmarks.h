@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "errors/Severity.h"
+#include "runtime/text/FixedText.h"
 #include "runtime/ui/WindowDescription.h"
 #include "window/FileSelector.h"
 #include "window/WindowManager.h"
@@ -32,6 +33,7 @@ class ImportBookmarksWindow : public WindowManager {
 
  private:
   FileSelector selector_;
+  runtime::FixedText<255> path_;  // the file named in the entry
 };
 
 // The import procedure; leaves its result in ResponseCode.

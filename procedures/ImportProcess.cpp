@@ -110,18 +110,19 @@ bool ImportLineProcess::AddBookmark(const BookmarkLink& link) {
 
 // --- The progress window ----------------------------------------------------------
 
-ImportProgressWindow::ImportProgressWindow() : BatchProgressWindow(kSection) {}
+ImportProgressWindow::ImportProgressWindow(std::string path) : BatchProgressWindow(kSection), path_(std::move(path)) {}
 
 Severity ImportProgressWindow::Init() {
-  if (const Severity result = StartProcedure(*this, 1); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
   LastImportFigures = {};
 
   // A missing, empty or unreadable name is told plainly; nothing is opened,
   // and the file is never created.
-  if (const std::string problem = ImportFileProblem(TransferFileName.Clipped()); !problem.empty()) {
+  if (const std::string problem = ImportFileProblem(path_); !problem.empty()) {
     ShowFileProblem(kImportCaption, problem);
     return SeverityNotify;
   }
+  importFile_.emplace(BookmarkImportFile(), *BookmarkImportFileManager, path_, path_);
   BookmarkImportFileManager->CREATE = 0;
   BookmarkImportFileManager->OPENMODE = runtime::AccessRead | runtime::ShareDenyNone;
   if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
@@ -181,16 +182,17 @@ Severity ImportProgressWindow::Kill() {
     (void)BookmarkImportFileRelations->Close();
     filesOpen_ = false;
   }
+  importFile_.reset();
   CloseProgressWindow();
   return SeverityOk;
 }
 
-void ImportProcess() {
+void ImportProcess(const std::string& path) {
   std::uint8_t response = ResponseCancelled;
   bool started = false;
   std::int64_t highestBefore = 0;
   {
-    ImportProgressWindow window;
+    ImportProgressWindow window(path);
     response = window.Run();
     started = window.OPENED != 0;
     highestBefore = window.HIGHESTBEFORE;
@@ -198,7 +200,7 @@ void ImportProcess() {
   ImportFigures& figures = LastImportFigures;
   if (started && figures.links == 0 && figures.failure.empty()) {
     figures.noBookmarks = true;
-    ShowFileProblem(kImportCaption, "The file " + std::string(TransferFileName.Clipped()) + " holds no bookmarks.");
+    ShowFileProblem(kImportCaption, "The file " + path + " holds no bookmarks.");
   }
   // The clean-up also follows a cancelled import, over what it added.
   if (started && figures.added > 0) CleanUp(highestBefore);

@@ -1,5 +1,5 @@
-// The import's batch process: reads the bookmark HTML file named by
-// TransferFileName line by line and adds one bookmark for every link whose
+// The import's batch process: reads the bookmark HTML file it is handed
+// line by line and adds one bookmark for every link whose
 // address is not stored yet (letter case aside), in a progress window that
 // can be cancelled. Each timer event's batch is one transaction, so the
 // file holds whole batches after a crash and a second run completes the
@@ -9,10 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/DataFiles.h"
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkHtml.h"
@@ -69,7 +71,7 @@ class ImportLineProcess : public ProcessManager {
 
 class ImportProgressWindow : public BatchProgressWindow {
  public:
-  ImportProgressWindow();
+  explicit ImportProgressWindow(std::string path);
   Severity Init() override;
   Severity Kill() override;
   Severity TakeWindowEvent() override;
@@ -79,13 +81,15 @@ class ImportProgressWindow : public BatchProgressWindow {
   std::int64_t HIGHESTBEFORE = 0;
 
  private:
+  const std::string path_;
+  std::optional<TransferFileBinding> importFile_;  // while the file is open
   ImportLineProcess process_;
 };
 
-// The import process procedure; leaves its result in ResponseCode and its
-// figures in LastImportFigures. Runs the clean-up afterwards over what it
-// added (also when cancelled); a file without any link changes nothing and
-// is told as such.
-void ImportProcess();
+// The import process procedure for the file at path; leaves its result in
+// ResponseCode and its figures in LastImportFigures. Runs the clean-up
+// afterwards over what it added (also when cancelled); a file without any
+// link changes nothing and is told as such.
+void ImportProcess(const std::string& path);
 
 }  // namespace marlinden

@@ -84,8 +84,7 @@ class ImportCommand : public CliCommand {
     CommandLineAnswers answers(yes_ ? Answer::Yes : Answer::No, err);
     {
       ProgressBar bar(err);
-      TransferFileName.Set(file_);
-      ImportProcess();
+      ImportProcess(file_);
     }
     const ImportFigures& figures = LastImportFigures;
     if (figures.noBookmarks) return kExitDataError;

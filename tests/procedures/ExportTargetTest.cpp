@@ -78,10 +78,7 @@ class ExportTargetTest : public runtime::ui::testing::WindowFixture<> {
   std::string ProposalAfterImport() {
     const std::string imported = Path("browser.html");
     WriteBytes(imported, "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
-    RunMain([&] {
-      TransferFileName.Set(imported);
-      ImportProcess();
-    });
+    RunMain([&] { ImportProcess(imported); });
     Start([imported] {
       RunProgram([imported] {
         TransferFileName.Set(imported);
@@ -131,8 +128,7 @@ TEST_F(ExportTargetTest, TheWindowProposesTheLastExportElseHomeNeverTheImportedF
 TEST_F(ExportTargetTest, AnExistingFileIsReplacedOnlyAfterYes) {
   RunMain([this] {
     WriteBytes(Path("one.htm"), "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
-    TransferFileName.Set(Path("one.htm"));
-    ImportProcess();
+    ImportProcess(Path("one.htm"));
   });
   const std::string target = Path("browser.html");
   const std::string previous = "<DT><H3>Folder</H3>\n<DT><A HREF=\"https://x.example/\" ICON=\"data:..\">X</A>\n";

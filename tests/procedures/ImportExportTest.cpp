@@ -76,8 +76,7 @@ class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
   ImportFigures Import(const std::string& path) {
     ImportFigures figures;
     RunMain([&] {
-      TransferFileName.Set(path);
-      ImportProcess();
+      ImportProcess(path);
       figures = LastImportFigures;
     });
     return figures;
@@ -88,8 +87,7 @@ class ImportExportTest : public runtime::ui::testing::WindowFixture<> {
   runtime::ui::WindowId StartImport(const std::string& path, ImportFigures& figures) {
     Start([&figures, path] {
       RunProgram([&figures, path] {
-        TransferFileName.Set(path);
-        ImportProcess();
+        ImportProcess(path);
         figures = LastImportFigures;
       });
     });

@@ -51,12 +51,7 @@ int main(int argc, char** argv) {
   runtime::ScopedTimeSource source(clock);
   runtime::ui::HeadlessBackend backend;
   runtime::ui::Program program(backend);
-  if (!program.Start([&] {
-        (void)marlinden::RunProgram([&] {
-          marlinden::TransferFileName.Set(argv[1]);
-          marlinden::ImportProcess();
-        });
-      })) {
+  if (!program.Start([&] { (void)marlinden::RunProgram([&] { marlinden::ImportProcess(argv[1]); }); })) {
     return 1;
   }
   program.WaitForEnd();
