@@ -1,5 +1,7 @@
 #include "procedures/MainWindow.h"
 
+#include <iterator>
+#include <type_traits>
 #include <utility>
 
 #include "app/Addresses.h"
@@ -32,7 +34,6 @@ constexpr const char* kHttpFilter = "(UPPER(sub(web:url,1,3)) = 'HTT')";
 constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
-constexpr std::uint32_t kEmailStackBytes = 25000;
 
 // A failure the user is told of, in an exclamation box with an OK button.
 void ShowProblem(std::string_view caption, std::string text) {
@@ -238,7 +239,8 @@ Severity MainWindow::Init() {
       {WebNameKey, &step, WebUrlField(), nullptr},
   };
   step.Init(1, LookupComputed);
-  for (std::size_t i = 0; i < 4; ++i) {
+  static_assert(std::size(orders) == std::extent_v<decltype(locators)>, "one locator for each order");
+  for (std::size_t i = 0; i < std::size(orders); ++i) {
     (void)browse.AddSortOrder(orders[i].step, orders[i].key);
     locators[i].Init(0, orders[i].locatorField, 1, &browse);
     browse.AddLocator(locators[i]);
@@ -247,7 +249,7 @@ Severity MainWindow::Init() {
   browse.AddField(queue.Field(kRowUrl), WebUrlField());
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
-  resizer.Init(window, 0, true, false);
+  resizer.Init(window, StrategyScaleEverything, SnapshotLimit::Limit, SnapshotLimit::None);
   resizer.AUTOTRANSPARENT = true;
   resizer.SetParentControls();
   AddItem(resizer);
@@ -329,7 +331,7 @@ void MainWindow::SetFavorite() {
 }
 
 void MainWindow::StartEmail() {
-  if (runtime::ui::StartThread(Email, kEmailStackBytes) == 0) ShowThreadNotStarted("Send An Email", "e-mail form");
+  if (runtime::ui::StartThread(Email, kProcedureStackBytes) == 0) ShowThreadNotStarted("Send An Email", "e-mail form");
 }
 
 Severity MainWindow::TakeAccepted() {

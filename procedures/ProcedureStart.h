@@ -9,6 +9,10 @@
 
 namespace marlinden {
 
+// The stack size of a procedure started on a thread of its own (the export
+// and the e-mail form).
+inline constexpr std::uint32_t kProcedureStackBytes = 25000;
+
 // Takes the caller's request into REQUEST, runs the window manager's own
 // Init, then makes firstField the field selected first, routes record
 // navigation through VcrRequest and messages through the program's error

@@ -32,11 +32,11 @@ bool OneOf(std::int32_t code, std::initializer_list<std::int32_t> codes) {
 Strategies DefaultStrategies(std::uint8_t appStrategy, std::int32_t code) {
   const std::uint16_t lockBoth = ResizeLockWidth | ResizeLockHeight;
   const std::uint16_t nearest = AnchorNearest | (AnchorNearest << 8);
-  if (appStrategy == 1) {
+  if (appStrategy == StrategyKeepControlSizes) {
     if (code == kButton) return {nearest, lockBoth};
     if (OneOf(code, {12, 21})) return {0, lockBoth};
     if (OneOf(code, {8, 15, 16, 34})) return {0, ResizeLockHeight};
-  } else if (appStrategy == 2) {
+  } else if (appStrategy == StrategyFollowParents) {
     if (OneOf(code, {3, 4, 11, 13, 14, 37, 39})) {
       return {AnchorLeft | (AnchorLeft << 8), ResizeConstantRight | ResizeConstantBottom};
     }
@@ -154,16 +154,17 @@ std::int32_t ResizeKindCode(ControlKind kind) {
   return 0;
 }
 
-void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool setMinimum, bool setMaximum) {
+void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, SnapshotLimit minimum,
+                   SnapshotLimit maximum) {
   window_ = &window;
   CONTROLQUEUE = std::make_unique<runtime::Queue<ControlEntry>>();
   RESIZELIST = std::make_unique<runtime::Queue<ResizeEntry>>();
   APPSTRATEGY = appStrategy;
   window.SetFrame(runtime::ui::Frame::Resizable);
   SnapShot();
-  if (APPSTRATEGY == 2) SetParentControls();
-  if (setMinimum) window.SetMinimumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
-  if (setMaximum) window.SetMaximumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
+  if (APPSTRATEGY == StrategyFollowParents) SetParentControls();
+  if (minimum == SnapshotLimit::Limit) window.SetMinimumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
+  if (maximum == SnapshotLimit::Limit) window.SetMaximumSize(ORIGWIN.RECT.width, ORIGWIN.RECT.height);
   DEFERMOVES = true;
 }
 

@@ -29,6 +29,17 @@ class Window;
 
 namespace marlinden {
 
+// The application strategies: the default anchoring and sizing of each
+// kind of control (APPSTRATEGY).
+enum ResizeStrategy : std::uint8_t {
+  StrategyScaleEverything = 0,   // every control moves and scales with the window
+  StrategyKeepControlSizes = 1,  // buttons and single-line controls keep their size
+  StrategyFollowParents = 2,     // controls follow their parent control's edges
+};
+
+// Whether the snapshot size limits the user's resizing on one side.
+enum class SnapshotLimit : std::uint8_t { None, Limit };
+
 // Anchors: the low byte of POSITIONALSTRATEGY is horizontal, the high byte
 // (the same codes times 0x100) vertical.
 enum ResizeAnchor : std::uint16_t {
@@ -76,10 +87,10 @@ class Resizer : public ResizerItem {
   };
 
   // window is borrowed and must stay open until Kill. Makes the window
-  // resizable, takes the snapshot, links parents under strategy 2, and with
-  // setMinimum the snapshot size becomes the window's minimum, with
-  // setMaximum its maximum.
-  void Init(runtime::ui::Window& window, std::uint8_t appStrategy, bool setMinimum, bool setMaximum);
+  // resizable, takes the snapshot, links parents under
+  // StrategyFollowParents, and makes the snapshot size the window's minimum
+  // and maximum as asked.
+  void Init(runtime::ui::Window& window, std::uint8_t appStrategy, SnapshotLimit minimum, SnapshotLimit maximum);
   void Kill() override;
 
   // --- Virtual operations, in slot order ----------------------------------

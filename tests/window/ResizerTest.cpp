@@ -112,14 +112,14 @@ class ResizerTest : public runtime::ui::testing::WindowFixture<> {
   // with strategy.
   void WithResizer(std::uint8_t strategy, const std::function<void(runtime::ui::Window&, Resizer&)>& body,
                    Rect window = {0, 0, 200, 100}) {
-    WithResizerOver(Layout(window), strategy, false, body);
+    WithResizerOver(Layout(window), strategy, SnapshotLimit::None, body);
   }
-  void WithResizerOver(const runtime::ui::WindowDescription& description, std::uint8_t strategy, bool setMaximum,
+  void WithResizerOver(const runtime::ui::WindowDescription& description, std::uint8_t strategy, SnapshotLimit maximum,
                        const std::function<void(runtime::ui::Window&, Resizer&)>& body) {
     Start([&] {
       auto w = runtime::ui::Window::Open(description);
       Resizer resizer;
-      resizer.Init(*w, strategy, true, setMaximum);
+      resizer.Init(*w, strategy, SnapshotLimit::Limit, maximum);
       body(*w, resizer);
       resizer.Kill();
     });
@@ -135,7 +135,7 @@ class ResizerTest : public runtime::ui::testing::WindowFixture<> {
 };
 
 TEST_F(ResizerTest, StrategyZeroScalesAndComesBackExactly) {
-  WithResizer(0, [this](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizer(StrategyScaleEverything, [this](runtime::ui::Window& w, Resizer& resizer) {
     w.Flush();
     const auto shown = backend.Shown(w.Id());
     ASSERT_TRUE(shown.has_value());
@@ -171,7 +171,7 @@ TEST_F(ResizerTest, StrategyZeroScalesAndComesBackExactly) {
 }
 
 TEST_F(ResizerTest, StrategyOneKeepsButtonsAtTheirNearestEdges) {
-  WithResizer(1, [](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizer(StrategyKeepControlSizes, [](runtime::ui::Window& w, Resizer& resizer) {
     SizeTo(w, resizer, 400, 150);
     EXPECT_EQ(At(w, kButton), (Rect{350, 130, 40, 14}));  // 10 from the right, 6 from the bottom, same size
     EXPECT_EQ(At(w, kEntry), (Rect{20, 15, 100, 12}));    // height locked
@@ -179,7 +179,7 @@ TEST_F(ResizerTest, StrategyOneKeepsButtonsAtTheirNearestEdges) {
 }
 
 TEST_F(ResizerTest, StrategyTwoStretchesContainersAndTheirChildren) {
-  WithResizer(2, [](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizer(StrategyFollowParents, [](runtime::ui::Window& w, Resizer& resizer) {
     EXPECT_EQ(resizer.GetParentControl(kList), kSheet);  // through its tab
     EXPECT_EQ(resizer.GetParentControl(kSheet), 0);
     // Two regions on one spot: one holds the other, never each other.
@@ -198,7 +198,7 @@ TEST_F(ResizerTest, StrategyTwoStretchesContainersAndTheirChildren) {
 }
 
 TEST_F(ResizerTest, AWindowNotYetShownScalesByOne) {
-  WithResizer(0,
+  WithResizer(StrategyScaleEverything,
               [](runtime::ui::Window& w, Resizer& resizer) {
                 SizeTo(w, resizer, 200, 100);
                 EXPECT_EQ(At(w, kEntry), (Rect{10, 10, 50, 12}));
@@ -208,7 +208,7 @@ TEST_F(ResizerTest, AWindowNotYetShownScalesByOne) {
 }
 
 TEST_F(ResizerTest, WithoutDeferredMovesTheFarControlsMoveFirstWhenGrowing) {
-  WithResizer(0, [](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizer(StrategyScaleEverything, [](runtime::ui::Window& w, Resizer& resizer) {
     resizer.DEFERMOVES = false;
     auto order = [&resizer] {
       std::vector<std::int64_t> priorities;
@@ -228,7 +228,7 @@ TEST_F(ResizerTest, WithoutDeferredMovesTheFarControlsMoveFirstWhenGrowing) {
 }
 
 TEST_F(ResizerTest, RestoreSnapShotPutsEverythingBack) {
-  WithResizer(0, [](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizer(StrategyScaleEverything, [](runtime::ui::Window& w, Resizer& resizer) {
     SizeTo(w, resizer, 400, 200);
     w.SetState(runtime::ui::WindowState::Maximised);
     resizer.RestoreSnapShot();
@@ -244,20 +244,21 @@ TEST_F(ResizerTest, RestoreSnapShotPutsEverythingBack) {
 }
 
 TEST_F(ResizerTest, SetMaximumMakesTheSnapshotSizeTheLargest) {
-  WithResizerOver(Layout({0, 0, 240, 120}), 0, true, [this](runtime::ui::Window& w, Resizer&) {
-    w.Flush();
-    const auto shown = backend.Shown(w.Id());
-    ASSERT_TRUE(shown.has_value());
-    EXPECT_EQ(shown->maxWidth, 240);
-    EXPECT_EQ(shown->maxHeight, 120);
-    EXPECT_EQ(shown->minWidth, 240);
-  });
+  WithResizerOver(Layout({0, 0, 240, 120}), StrategyScaleEverything, SnapshotLimit::Limit,
+                  [this](runtime::ui::Window& w, Resizer&) {
+                    w.Flush();
+                    const auto shown = backend.Shown(w.Id());
+                    ASSERT_TRUE(shown.has_value());
+                    EXPECT_EQ(shown->maxWidth, 240);
+                    EXPECT_EQ(shown->maxHeight, 120);
+                    EXPECT_EQ(shown->minWidth, 240);
+                  });
 }
 
 TEST_F(ResizerTest, ExemptControlsAreNeitherQueuedNorMoved) {
   runtime::ui::WindowDescription d = Layout();
   d.controls[kButton - 1].noResize = true;
-  WithResizerOver(d, 2, false, [](runtime::ui::Window& w, Resizer& resizer) {
+  WithResizerOver(d, StrategyFollowParents, SnapshotLimit::None, [](runtime::ui::Window& w, Resizer& resizer) {
     auto queued = [&resizer](std::int32_t c) {
       return resizer.CONTROLQUEUE->Find([c](const Resizer::ControlEntry& e) { return e.ID == c; }) != nullptr;
     };
@@ -287,7 +288,7 @@ TEST_F(ResizerTest, AutoTransparencyOnTheFirstResizeAfterASnapshot) {
     for (const bool automatic : {false, true}) {
       auto w = runtime::ui::Window::Open(d);
       Resizer resizer;
-      resizer.Init(*w, 0, true, false);
+      resizer.Init(*w, StrategyScaleEverything, SnapshotLimit::Limit, SnapshotLimit::None);
       resizer.AUTOTRANSPARENT = automatic;
       auto transparent = [&] {
         std::vector<bool> shown;
@@ -323,7 +324,7 @@ class ResizedForm : public WindowManager {
   Severity Init() override {
     const Severity base = WindowManager::Init();
     if (base != SeverityOk) return base;
-    resizer.Init(OpenWindow(Layout()), 0, true, false);
+    resizer.Init(OpenWindow(Layout()), StrategyScaleEverything, SnapshotLimit::Limit, SnapshotLimit::None);
     AddItem(resizer);
     return SeverityOk;
   }
