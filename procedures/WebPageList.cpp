@@ -1,26 +1,24 @@
 #include "procedures/WebPageList.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 #include "app/DataFiles.h"
-#include "process/BackendPrinter.h"
 #include "process/LegacyMessages.h"
 #include "process/ReportDisplayStrings.h"
-#include "process/ReportRun.h"
-#include "runtime/reports/Report.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/Directory.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Cursor.h"
 #include "runtime/ui/Dialogs.h"
-#include "runtime/ui/EventLoop.h"
+#include "runtime/ui/EventCode.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/MessageBox.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/Window.h"
-#include "runtime/views/View.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -32,10 +30,8 @@ using runtime::ui::ButtonCancel;
 using runtime::ui::ButtonIgnore;
 using runtime::ui::ButtonNo;
 using runtime::ui::ButtonYes;
-using runtime::ui::ControlDescription;
 using runtime::ui::ControlKind;
 using runtime::ui::EventCode;
-using runtime::ui::LoopAction;
 
 constexpr std::int32_t kRecordsPerEvent = 25;
 constexpr std::uint32_t kQuestionIcon = static_cast<std::uint32_t>(runtime::ui::Icon::Question);
@@ -102,20 +98,174 @@ ReportLayout WebPageListLayout() {
   return layout;
 }
 
+// --- The process ----------------------------------------------------------------
+
+void WebPageListProcess::Reset() {
+  RECORDSPROCESSED = 0;
+  if (view_ != nullptr) (void)view_->Close();
+  view_ = std::make_unique<runtime::View>(file_);
+  if (view_->SetOrder("UPPER(WEB:URL)") != runtime::NoError || view_->SetFilter("") != runtime::NoError ||
+      view_->Open(66) != runtime::NoError) {
+    LegacyWarning(36, "");
+  }
+}
+
+Severity WebPageListProcess::ReadNext(CountRecord count) {
+  if (view_ == nullptr) return SeverityNotify;
+  const std::int32_t code = view_->Next();
+  if (code != runtime::NoError) {
+    if (code != runtime::NoRecord) LegacyWarning(35, "Marlinden");
+    return SeverityNotify;
+  }
+  if (count == CountRecord::No) return SeverityOk;
+  if (RECORDSPROCESSED < std::numeric_limits<std::int32_t>::max()) ++RECORDSPROCESSED;
+  if (PERCENTILE != nullptr && *PERCENTILE < 100) {
+    *PERCENTILE = RECORDSTOPROCESS > 0 ? Percentage(RECORDSPROCESSED, RECORDSTOPROCESS) : 100;
+    UpdateDisplay();
+  }
+  return SeverityOk;
+}
+
+void WebPageListProcess::UpdateDisplay() {
+  const int percent = PERCENTILE != nullptr ? *PERCENTILE : 0;
+  if (WINDOW == nullptr || percent == shownPercent_) return;
+  shownPercent_ = percent;
+  char text[8];
+  std::snprintf(text, sizeof text, "%3d", percent);
+  WINDOW->SetText(PTEXT, text + DisplayStrings.ProgWinPctText.Clipped());
+  if (runtime::ui::Control* bar = WINDOW->Find(PROGRESSBAR)) bar->SetValue(percent);
+  WINDOW->Display();
+}
+
+Severity WebPageListProcess::TakeRecord() {
+  const Severity result = ProcessManager::TakeRecord();
+  if (report_.PrintBand(WebPageListDetail, {std::string(file_.Record().Field(WebUrl).ClippedText())})) ++listed_;
+  return result;
+}
+
+void WebPageListProcess::Kill() {
+  if (view_ != nullptr) (void)view_->Close();
+  view_.reset();
+  ProcessManager::Kill();
+}
+
+// --- The progress window ------------------------------------------------------------
+
+WebPageListWindow::WebPageListWindow(const WebPageListOptions& options, bool preview)
+    : options_(options),
+      report_(WebPageListLayout(), &printer_),
+      run_(report_),
+      file_(BookmarkStore()),
+      process_(file_, report_) {
+  printer_.title = "Web Page List";
+  printer_.pdfFile = options_.pdfFile;
+  printer_.printerName = options_.printerName;
+  run_.previewIni.Set("REPORTS.INI");
+  run_.preview = preview;
+}
+
+Severity WebPageListWindow::Init() {
+  (void)WindowManager::Init();
+  openedHere_ = OpenOrRecoverFile(file_, true, false, 0, true) == runtime::NoError;
+  process_.RECORDSTOPROCESS =
+      static_cast<std::int32_t>(std::clamp<std::int64_t>(file_.Records(), 0, std::numeric_limits<std::int32_t>::max()));
+  process_.PTEXT = ReportPercentText;
+  process_.PROGRESSBAR = ReportProgressBar;
+  process_.PERCENTILE = &percentile_;
+
+  runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
+  runtime::ui::Window& window = OpenWindow(ProgressDescription());
+  window.SetText(ReportPercentText, "  0" + DisplayStrings.ProgWinPctText.Clipped());
+  window.SetTitle(run_.preview ? DisplayStrings.ProgWinTitlePrvw.Clipped() : DisplayStrings.ProgWinTitlePrnt.Clipped());
+  window.SetText(ReportUserText, DisplayStrings.ProgWinUsrText.Clipped());
+
+  ReportManager::Init(process_);
+  // The window closes where the run ends, after the event loop.
+  KEEPVISIBLE = 1;
+  // The batch size: a fixed count per timer event. Leaving it TimeSliced
+  // lets the report manager fit each batch to its time slice instead.
+  batchSizing = BatchSizing::Fixed;
+  RECORDSPERCYCLE = options_.recordsPerEvent > 0 ? options_.recordsPerEvent : kRecordsPerEvent;
+
+  (void)file_.SendOption("QUICKSCAN=on");
+  report_.SetHeaderValues({RunLine()});
+  report_.copies = options_.copies;
+  return SeverityOk;
+}
+
+Severity WebPageListWindow::OpenReport() {
+  const Severity result = ReportManager::OpenReport();
+  if (result == SeverityOk) run_.OpenReportForOutput();
+  return result;
+}
+
+void WebPageListWindow::TakeNoRecords() { OPENFAILED = 1; }
+
+Severity WebPageListWindow::TakeEvent() {
+  if (runtime::ui::LastKeyCode() != runtime::ui::KeyCode::Esc) return ReportManager::TakeEvent();
+  runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
+  if (runtime::ui::Window* window = GetWindow()) window->Post(EventCode::Accepted, ReportCancel);
+  return SeverityNotify;
+}
+
+Severity WebPageListWindow::TakeAccepted() {
+  if (ThisEvent().control != ReportCancel) return ReportManager::TakeAccepted();
+  if (AskBarredMessage(DisplayStrings.CancelAreYouSureTitle.Clipped(), DisplayStrings.CancelAreYouSureText.Clipped(),
+                       kQuestionIcon, ButtonYes | ButtonNo, ButtonNo) != ButtonYes)
+    return SeverityNotify;
+  // A cancel the user withdraws goes on one record per timer event.
+  RECORDSPERCYCLE = 1;
+  if (run_.preview && (!run_.List().Empty() || report_.PageNumber() > 0)) {
+    const std::uint32_t answer = AskBarredMessage(DisplayStrings.CancelPrvwPartialTitle.Clipped(),
+                                                  DisplayStrings.CancelPrvwPartialText.Clipped(), kQuestionIcon,
+                                                  ButtonYes | ButtonNo | ButtonIgnore, ButtonNo);
+    if (answer == ButtonYes) {
+      RESPONSE = ResponseCompleted;
+      run_.partialPreview = true;
+    } else if (answer == ButtonNo) {
+      RESPONSE = ResponseCancelled;
+    } else {
+      return SeverityNotify;
+    }
+  } else {
+    RESPONSE = ResponseCancelled;
+  }
+  if (runtime::ui::Window* window = GetWindow()) {
+    window->SetTimer(0);
+    window->Post(EventCode::CloseWindow);
+  }
+  return SeverityNotify;
+}
+
+void WebPageListWindow::Finish() {
+  (void)file_.SendOption("QUICKSCAN=off");
+  run_.response = RESPONSE != ResponseNone ? RESPONSE : ResponseCancelled;
+  // The total stands after the last detail line, also in a partial preview.
+  if (run_.opened && (run_.response == ResponseCompleted || run_.partialPreview))
+    (void)report_.PrintBand(WebPageListTotal, {std::to_string(process_.Listed())});
+  CloseWindow();
+  run_.FinishReport(runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc);
+  run_.CloseReport();
+  runtime::ui::SetCursor(runtime::ui::Cursor::Normal);
+}
+
+Severity WebPageListWindow::Kill() {
+  if (DEAD || PROCESS == nullptr) return SeverityNotify;
+  Finish();
+  const Severity result = ReportManager::Kill();
+  if (openedHere_) (void)file_.Close();
+  return result;
+}
+
+// --- The procedure ---------------------------------------------------------------------
+
 std::uint8_t WebPageList(const WebPageListOptions& options, bool* printFailed) {
   LoadDisplayStrings("REPORTS.INI", "Do you wish to PREVIEW this Report?", "Preview", "");
   const runtime::FixedText<128> savedDirectory(runtime::ShortPath(runtime::CurrentDirectory()));
   PrinterCopies = 1;
   runtime::ui::SetCursor(runtime::ui::Cursor::Normal);
 
-  BackendPrinter printer;
-  printer.title = "Web Page List";
-  printer.pdfFile = options.pdfFile;
-  printer.printerName = options.printerName;
-  runtime::Report report(WebPageListLayout(), &printer);
-  ReportRun run(report);
-  run.previewIni.Set("REPORTS.INI");
-
+  bool preview = false;
   if (options.askPreview) {
     const std::uint32_t answer =
         AskBarredMessage(DisplayStrings.AskPrvwDialogTitle.Clipped(), DisplayStrings.AskPrvwDialogText.Clipped(),
@@ -124,137 +274,17 @@ std::uint8_t WebPageList(const WebPageListOptions& options, bool* printFailed) {
       ResponseCode = ResponseCancelled;
       return ResponseCode;
     }
-    run.preview = answer == ButtonYes;
+    preview = answer == ButtonYes;
   }
   const std::uint8_t savedRequest = RequestCode;
-  run.response = ResponseCancelled;
   RequestCode = 0;
   ResponseCode = 0;
 
-  runtime::DataFile& file = BookmarkStore();
-  const bool openedHere = OpenOrRecoverFile(file, true, false, 0, true) == runtime::NoError;
-  const std::int64_t toProcess = file.Records();
-  std::int32_t perEvent = options.recordsPerEvent > 0 ? options.recordsPerEvent : kRecordsPerEvent;
-  std::int64_t processed = 0;
-  int percent = 0;
-  int shownPercent = -1;
-  std::int64_t listed = 0;
+  WebPageListWindow window(options, preview);
+  const std::uint8_t response = window.Run();
+  if (printFailed != nullptr) *printFailed = window.PrintFailed();
 
-  runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
-  std::unique_ptr<runtime::ui::Window> window = runtime::ui::Window::Open(ProgressDescription());
-  const std::string pctText = DisplayStrings.ProgWinPctText.Clipped();
-  window->SetText(ReportPercentText, "  0" + pctText);
-  window->SetTitle(run.preview ? DisplayStrings.ProgWinTitlePrvw.Clipped() : DisplayStrings.ProgWinTitlePrnt.Clipped());
-  window->SetText(ReportUserText, DisplayStrings.ProgWinUsrText.Clipped());
-  (void)file.SendOption("QUICKSCAN=on");
-  report.SetHeaderValues({RunLine()});
-  report.copies = options.copies;
-
-  std::unique_ptr<runtime::View> view;
-  auto readRecord = [&] {
-    if (view == nullptr) return false;
-    const std::int32_t code = view->Next();
-    if (code != runtime::NoError) {
-      if (code != runtime::NoRecord) LegacyWarning(35, "Marlinden");
-      return false;
-    }
-    ++processed;
-    if (percent < 100) {
-      percent = toProcess > 0 ? static_cast<int>(std::min<std::int64_t>(processed * 100 / toProcess, 100)) : 100;
-      char text[8];
-      std::snprintf(text, sizeof text, "%3d", percent);
-      window->SetText(ReportPercentText, text + pctText);
-      if (auto* bar = window->Find(ReportProgressBar)) bar->SetValue(percent);
-      if (percent != shownPercent) {
-        shownPercent = percent;
-        window->Display();
-      }
-    }
-    return true;
-  };
-  auto url = [&] { return std::string(file.Record().Field(WebUrl).ClippedText()); };
-  auto printDetail = [&] {
-    if (report.PrintBand(WebPageListDetail, {url()})) ++listed;
-  };
-  bool cancelRequested = false;
-
-  runtime::ui::RunEventLoop(*window, [&](const runtime::ui::Event& event) {
-    if (runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
-      runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
-      window->Post(EventCode::Accepted, ReportCancel);
-      return LoopAction::Cycle;
-    }
-    switch (event.code) {
-      case EventCode::OpenWindow: {
-        view = std::make_unique<runtime::View>(file);
-        if (view->SetOrder("UPPER(WEB:URL)") != runtime::NoError || view->SetFilter("") != runtime::NoError ||
-            view->Open(66) != runtime::NoError) {
-          LegacyWarning(36, "");
-        }
-        if (!readRecord()) {
-          window->Post(EventCode::CloseWindow);
-        } else {
-          run.OpenReportForOutput();
-        }
-        return LoopAction::Cycle;
-      }
-      case EventCode::Timer:
-        for (std::int32_t i = 0; i < perEvent; ++i) {
-          printDetail();
-          if (!readRecord()) {
-            run.response = ResponseCompleted;
-            window->SetTimer(0);
-            window->Post(EventCode::CloseWindow);
-            break;
-          }
-          run.response = ResponseCancelled;
-        }
-        return LoopAction::Cycle;
-      case EventCode::Accepted:
-        if (event.control != ReportCancel) return LoopAction::CarryOn;
-        if (AskBarredMessage(DisplayStrings.CancelAreYouSureTitle.Clipped(),
-                             DisplayStrings.CancelAreYouSureText.Clipped(), kQuestionIcon, ButtonYes | ButtonNo,
-                             ButtonNo) != ButtonYes)
-          return LoopAction::Cycle;
-        cancelRequested = true;
-        perEvent = 1;
-        if (run.preview && (!run.List().Empty() || report.PageNumber() > 0)) {
-          const std::uint32_t answer = AskBarredMessage(DisplayStrings.CancelPrvwPartialTitle.Clipped(),
-                                                        DisplayStrings.CancelPrvwPartialText.Clipped(), kQuestionIcon,
-                                                        ButtonYes | ButtonNo | ButtonIgnore, ButtonNo);
-          if (answer == ButtonYes) {
-            run.response = ResponseCompleted;
-            run.partialPreview = true;
-          } else if (answer == ButtonNo) {
-            run.response = ResponseCancelled;
-          } else {
-            if (answer == ButtonIgnore) cancelRequested = false;
-            return LoopAction::Cycle;
-          }
-        } else {
-          run.response = ResponseCancelled;
-        }
-        window->SetTimer(0);
-        window->Post(EventCode::CloseWindow);
-        return LoopAction::Cycle;
-      default:
-        return LoopAction::CarryOn;
-    }
-  });
-
-  (void)file.SendOption("QUICKSCAN=off");
-  // The total stands after the last detail line, also in a partial preview.
-  if (run.opened && (run.response == ResponseCompleted || run.partialPreview))
-    (void)report.PrintBand(WebPageListTotal, {std::to_string(listed)});
-  window->Close();
-  run.FinishReport(runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc);
-  run.CloseReport();
-  if (printFailed != nullptr) *printFailed = run.printFailed;
-
-  runtime::ui::SetCursor(runtime::ui::Cursor::Normal);
-  if (view != nullptr) (void)view->Close();
-  if (openedHere) (void)file.Close();
-  ResponseCode = run.response != 0 ? run.response : ResponseCancelled;
+  ResponseCode = response;
   RequestCode = savedRequest;
   const std::string current = runtime::ShortPath(runtime::CurrentDirectory());
   if (runtime::UpperAscii(runtime::Clip(current)) != runtime::UpperAscii(savedDirectory.Clipped()))
