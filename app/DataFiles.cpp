@@ -65,6 +65,8 @@ runtime::RecordLayout MailSettingsLayout() {
       .String("RECEIVERNAME", 255)
       .String("SMTP", 255)
       .String("SUBJECT", 50)
+      // EMA:MESSGAE, spelt so: the stored field's name, which existing mail
+      // settings files carry.
       .Memo("MESSGAE", 1000)
       .Build();
 }

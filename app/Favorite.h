@@ -8,6 +8,8 @@
 
 namespace marlinden {
 
+// "Marlimden", not "Marlinden": the name the favourite has always been stored
+// under; a corrected name would lose every user's favourite.
 inline constexpr const char* kFavoriteIniFile = "Marlimden.ini";
 inline constexpr const char* kFavoriteSection = "Favorite";
 inline constexpr const char* kFavoriteKey = "MyFavorite";

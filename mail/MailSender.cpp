@@ -264,6 +264,7 @@ std::string MailSender::ErrorText(std::uint32_t code) const {
     case MailUserCancel:
       return "User Cancel";
     case MailNoRecipients:
+      // The mail library's own text, spelt as callers and users know it.
       return "No recipiens specified";
     default:
       return "Unknown error";

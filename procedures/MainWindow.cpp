@@ -277,7 +277,7 @@ Severity MainWindow::Init() {
       {"Set URL to favorite", MainFavoriteButton},
       {"Print URL list", MainPrintMenu},
       {"Import bookmark file", MainImportMenu},
-      {"Sendx an email", MainEmailMenu},
+      {"Sendx an email", MainEmailMenu},  // the popup entry's text as users know it, spelt so
       {"Exit", MainCloseButton},
   };
   for (const PopupEntry& entry : entries) {
