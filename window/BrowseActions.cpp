@@ -10,6 +10,7 @@
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/BrowseManager.h"
+#include "window/BrowseRowEdit.h"
 
 namespace marlinden {
 
@@ -47,31 +48,22 @@ void BrowseManager::SetAlerts() {
   if (INSERTCONTROL != 0) list->Alert(kInsertAlertSlot, KeyCode::Insert);
   if (CHANGECONTROL != 0) list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
   if (DELETECONTROL != 0) list->Alert(kDeleteAlertSlot, KeyCode::Delete);
-  if (popupFilled_ || POPUP == nullptr) return;
-  popupFilled_ = true;
-  struct Entry {
-    std::int32_t control;
-    const char* text;
-    const char* name;
-  };
-  const Entry entries[] = {
-      {INSERTCONTROL, "!&Insert", "&Insert"}, {CHANGECONTROL, "!&Change", "&Change"},
-      {DELETECONTROL, "!&Delete", "&Delete"}, {PRINTCONTROL, "!&Print", "&Print"},
-      {QUERYCONTROL, "!&Query", "&Query"},    {SELECTING ? SELECTCONTROL : 0, "!&Select", "&Select"},
-  };
-  for (const Entry& entry : entries) {
-    if (entry.control != 0) (void)POPUP->AddItemMimic(entry.text, entry.name, entry.control);
-  }
-  if (TOOLCONTROL != 0) {
-    (void)POPUP->AddItem("-");
-    POPUP->SetToolbox(POPUP->AddItemMimic("!&Toolbox", "&Toolbox", TOOLCONTROL), 0);
-  }
+  if (POPUP == nullptr) return;
+  BrowseButtons buttons;
+  buttons.insert = INSERTCONTROL;
+  buttons.change = CHANGECONTROL;
+  buttons.remove = DELETECONTROL;
+  buttons.print = PRINTCONTROL;
+  buttons.query = QUERYCONTROL;
+  buttons.select = SELECTING ? SELECTCONTROL : 0;
+  buttons.toolbox = TOOLCONTROL;
+  buttonMenu_.Fill(*POPUP, buttons);
 }
 
 void BrowseManager::AddToolbarTarget(ToolbarManager& toolbar) {
   TOOLBAR = &toolbar;
   TOOLBARITEM = std::make_unique<ToolbarTarget>();
-  TOOLBARITEM->BROWSE = this;
+  TOOLBARITEM->BROWSE = &toolbarLink_;
   toolbar.AddTarget(*TOOLBARITEM, LISTCONTROL);
   TOOLBARITEM->INSERTBUTTON = INSERTCONTROL;
   TOOLBARITEM->DELETEBUTTON = DELETECONTROL;
@@ -155,7 +147,8 @@ std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
     ResetFromAsk(request, response);
     return response;
   }
-  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0)) return EditInList(request);
+  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0))
+    return BrowseRowEdit(*this, request, clickedColumn_).Run();
   if (request == RequestDelete && RecordsInList() != 0) {
     PRIMARY->SaveLinkValues();
     response = PRIMARY->Delete(true) == SeverityOk ? ResponseCompleted : ResponseCancelled;

@@ -8,6 +8,7 @@
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
+#include "window/BrowseThumb.h"
 
 namespace marlinden {
 
@@ -16,10 +17,6 @@ using runtime::ui::EventCode;
 namespace {
 
 constexpr std::size_t kPositionWidth = 1024;
-
-bool IsDownward(EventCode event) {
-  return event == EventCode::ScrollDown || event == EventCode::PageDown || event == EventCode::ScrollBottom;
-}
 
 }  // namespace
 
@@ -37,7 +34,7 @@ void BrowseManager::Init(std::int32_t listControl, BrowseQueue& listQueue, runti
   POPUP->Init();
   RETAINROW = 1;
   killed_ = false;
-  popupFilled_ = false;
+  buttonMenu_.Forget();
   ViewManager::Init(view, primary, SORT.get());
   window.AddItem(*this);
 }
@@ -111,30 +108,7 @@ std::int32_t BrowseManager::VisibleItems() const {
   return list != nullptr ? std::max(list->VisibleItems(), 1) : 1;
 }
 
-bool BrowseManager::ListVisible() {
-  runtime::ui::Window* window = Win();
-  if (window == nullptr || window->Hidden()) return false;
-  std::int32_t number = LISTCONTROL;
-  for (int depth = 0; number != 0 && depth < 64; ++depth) {
-    const runtime::ui::Control* control = window->Find(number);
-    if (control == nullptr) return false;
-    if (control->Hidden()) return false;
-    const runtime::ui::Control* parent = window->Find(control->Parent());
-    if (control->Kind() == runtime::ui::ControlKind::Tab && parent != nullptr) {
-      // A tab shows while it is its sheet's selected tab (tabs count from 1
-      // in control order).
-      std::int32_t index = 0;
-      for (std::int32_t other : window->ControlNumbers()) {
-        const runtime::ui::Control* c = window->Find(other);
-        if (c->Kind() == runtime::ui::ControlKind::Tab && c->Parent() == parent->Number()) ++index;
-        if (other == number) break;
-      }
-      if (parent->Value() != index) return false;
-    }
-    number = control->Parent();
-  }
-  return true;
-}
+bool BrowseManager::ListVisible() const { return ListControlShown(Win(), LISTCONTROL); }
 
 std::int32_t BrowseManager::Choice() {
   CURRENTCHOICE = Rows() == 0 ? 0 : std::clamp(CURRENTCHOICE, 1, Rows());
@@ -505,19 +479,13 @@ void BrowseManager::UpdateThumb() {
 void BrowseManager::PlaceThumbByPercent() {
   runtime::ui::Control* list = List();
   if (list == nullptr) return;
-  std::int32_t percent = 50;
-  const std::int32_t rows = Rows();
-  if (FILELOADED) {
-    // Multiplied first, so a short list does not round every row to 0.
-    percent = rows == 0 ? 0 : static_cast<std::int32_t>(static_cast<std::int64_t>(Choice()) * 100 / rows);
-  } else if (ITEMSTOFILL != 0) {
-    if (IsDownward(CURRENTEVENT) && Choice() == rows) {
-      percent = 100;
-    } else if (!IsDownward(CURRENTEVENT) && Choice() == 1) {
-      percent = 0;
-    }
-  }
-  list->SetThumb(percent);
+  ThumbFigures figures;
+  figures.fileLoaded = FILELOADED != 0;
+  figures.rows = Rows();
+  figures.choice = Choice();
+  figures.unfilled = ITEMSTOFILL != 0;
+  figures.lastScroll = CURRENTEVENT;
+  list->SetThumb(ThumbPercent(figures));
 }
 
 void BrowseManager::TakeThumbDrag() {
@@ -525,22 +493,32 @@ void BrowseManager::TakeThumbDrag() {
   if (list == nullptr || RecordsInList() == 0) return;
   const std::int32_t p = std::clamp(list->Thumb(), 0, 100);
   SortOrder* order = Order();
-  if (p <= 1) {
-    PostToWindow(EventCode::ScrollTop, LISTCONTROL);
-  } else if (p == 100) {
-    PostToWindow(EventCode::ScrollBottom, LISTCONTROL);
-  } else if (order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid()) {
-    order->FREEELEMENT.SetText(order->THUMB->GetValue(p));
-    ResetToFreeElement();
-  } else if (FILELOADED) {
-    CURRENTCHOICE = static_cast<std::int32_t>(static_cast<std::int64_t>(p) * Rows() / 100);
-    PostNewSelection();
-    ResetLocator();
-    if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
-  } else if (p < 50) {
-    PostToWindow(EventCode::PageUp, LISTCONTROL);
-  } else if (p > 50) {
-    PostToWindow(EventCode::PageDown, LISTCONTROL);
+  const bool hasStep = order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid();
+  switch (ThumbDragMove(p, hasStep, FILELOADED != 0)) {
+    case ThumbMove::Top:
+      PostToWindow(EventCode::ScrollTop, LISTCONTROL);
+      break;
+    case ThumbMove::Bottom:
+      PostToWindow(EventCode::ScrollBottom, LISTCONTROL);
+      break;
+    case ThumbMove::StepValue:
+      order->FREEELEMENT.SetText(order->THUMB->GetValue(p));
+      ResetToFreeElement();
+      break;
+    case ThumbMove::Row:
+      CURRENTCHOICE = RowAtThumb(p, Rows());
+      PostNewSelection();
+      ResetLocator();
+      if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
+      break;
+    case ThumbMove::PageUp:
+      PostToWindow(EventCode::PageUp, LISTCONTROL);
+      break;
+    case ThumbMove::PageDown:
+      PostToWindow(EventCode::PageDown, LISTCONTROL);
+      break;
+    case ThumbMove::None:
+      break;
   }
 }
 
