@@ -199,9 +199,20 @@ void BrowseManager::ResetToRow(const std::string& position) {
   if (VIEW->ResetToPosition(at) != runtime::NoError) Reset();
 }
 
-void BrowseManager::Fetch(std::uint8_t direction) {
+// Reading more rows. The anchor is the row at the end being read towards
+// (row 1 backward, the last row forward): the view is put back at its
+// position so the reads continue from it. The first read may return the
+// anchor itself (a reposition lands on the record, not past it) and is then
+// skipped. Each further record read is copied into the queue buffer by
+// SetQueueRecord and inserted at the top (backward) or added at the end
+// (forward); a full page first drops the row at the opposite end, so the
+// queue never holds more than LASTITEMS rows and a scroll by one row reads
+// one record. The end of the data (SeverityNotify) or a fatal read ends the
+// loop; what is left of rows is the answer. With QUICKSCAN, a read of
+// several rows asks the file for quick scanning while it runs.
+std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
   const bool backward = direction == FetchBackward;
-  const bool quick = QUICKSCAN == 1 && ITEMSTOFILL > 1;
+  const bool quick = QUICKSCAN == 1 && rows > 1;
   if (quick) PRIMARY->SetQuickScan(true, 0);
   std::string anchor;
   if (Rows() > 0) {
@@ -210,7 +221,7 @@ void BrowseManager::Fetch(std::uint8_t direction) {
     if (VIEW->ResetToPosition(anchor) != runtime::NoError) ResetToRow(anchor);
   }
   bool first = true;
-  while (ITEMSTOFILL > 0) {
+  while (rows > 0) {
     const Severity read = backward ? Previous() : Next();
     if (read == SeverityNotify) break;
     if (read == SeverityFatal) break;
@@ -223,9 +234,11 @@ void BrowseManager::Fetch(std::uint8_t direction) {
     } else {
       LISTQUEUE->Add();
     }
-    --ITEMSTOFILL;
+    --rows;
   }
   if (quick) PRIMARY->SetQuickScan(false, 0);
+  ITEMSTOFILL = rows;
+  return rows;
 }
 
 void BrowseManager::FindTarget(const std::string& position) {
@@ -242,6 +255,26 @@ void BrowseManager::FindTarget(const std::string& position) {
   }
 }
 
+// Rebuilding the page. What it keeps is the highlighted record (the target:
+// its position, or blank for "the first row read") and, with RETAINROW, its
+// screen line (keep = CURRENTCHOICE; above = how many rows it must still
+// move down to get back to that line, negative when it is too low).
+// ResetAroundRow remembers the highlighted row's position and starts
+// reading at the page's first row (an empty list: at the start of the
+// order); ResetFromPosition starts at the record the view was positioned on,
+// leaving room above it for the rows that were over the highlight. In order:
+//  1. forward from the start, a page less the room above: the highlighted
+//     record and what follows it; whether this reached the end of the data
+//     is kept (hitEnd);
+//  2. backward, to fill a short page and the room above, unless the list
+//     started empty (there is nothing before the start of the order);
+//  3. with RETAINROW, forward again when the row ended too low or the page
+//     is still short although step 1 did not reach the end;
+// the target is looked for after each step, since each moves it. Then the
+// page is cut to LASTITEMS rows (at the top while the row is too low, else
+// at the bottom) and the highlighted row goes into the record buffer. A
+// hidden list only notes that a load is pending, since it cannot tell its
+// height and nobody sees it.
 void BrowseManager::ResetQueue(std::uint8_t mode) {
   if (ACTIVEINVISIBLE == 0 && !ListVisible()) {
     LOADPENDING = 1;
@@ -267,9 +300,7 @@ void BrowseManager::ResetQueue(std::uint8_t mode) {
   }
   if (RETAINROW) keep = CURRENTCHOICE;
   LISTQUEUE->Free();
-  ITEMSTOFILL = std::max(LASTITEMS - above, 0);
-  Fetch(FetchForward);
-  const bool hitEnd = ITEMSTOFILL > 0;
+  const bool hitEnd = Fetch(FetchForward, std::max(LASTITEMS - above, 0)) > 0;
   if (target.empty() && Rows() > 0) target = LISTQUEUE->PositionOf(1);
   auto find = [&] {
     FindTarget(target);
@@ -277,16 +308,17 @@ void BrowseManager::ResetQueue(std::uint8_t mode) {
   };
   find();
   if (Rows() == 0) Reset();
-  ITEMSTOFILL = ALLOWUNFILLED ? 0 : LASTITEMS - Rows();
-  if (!startedEmpty && (ITEMSTOFILL > 0 || above > 0)) {
-    ITEMSTOFILL = std::max(ITEMSTOFILL, above);
-    Fetch(FetchBackward);
+  // The rows the page still lacks; kept as the last read's shortfall when
+  // no further read follows, so the thumb shows the list at an end.
+  const std::int32_t missing = ALLOWUNFILLED ? 0 : LASTITEMS - Rows();
+  ITEMSTOFILL = missing;
+  if (!startedEmpty && (missing > 0 || above > 0)) {
+    (void)Fetch(FetchBackward, std::max(missing, above));
     if (target.empty() && Rows() > 0) target = LISTQUEUE->PositionOf(LISTQUEUE->Records());
     find();
   }
   if (RETAINROW && (above < 0 || (Rows() < LASTITEMS && !hitEnd))) {
-    ITEMSTOFILL = std::max(-above, LASTITEMS - Rows());
-    Fetch(FetchForward);
+    (void)Fetch(FetchForward, std::max(-above, LASTITEMS - Rows()));
     find();
   }
   while (Rows() > LASTITEMS) {
@@ -423,8 +455,7 @@ void BrowseManager::ScrollOne(EventCode event) {
   } else if (!up && Choice() < Rows()) {
     ++CURRENTCHOICE;
   } else if (FILELOADED == 0) {
-    ITEMSTOFILL = 1;
-    Fetch(up ? FetchBackward : FetchForward);
+    (void)Fetch(up ? FetchBackward : FetchForward, 1);
   }
 }
 
@@ -432,11 +463,7 @@ void BrowseManager::ScrollPage(EventCode event) {
   CURRENTEVENT = event;
   const bool up = event == EventCode::PageUp;
   std::int32_t rows = VisibleItems();
-  if (FILELOADED == 0) {
-    ITEMSTOFILL = rows;
-    Fetch(up ? FetchBackward : FetchForward);
-    rows = ITEMSTOFILL;
-  }
+  if (FILELOADED == 0) rows = Fetch(up ? FetchBackward : FetchForward, rows);
   CURRENTCHOICE = up ? std::max(Choice() - rows, 1) : std::min(Choice() + rows, Rows());
 }
 
@@ -446,8 +473,7 @@ void BrowseManager::ScrollEnd(EventCode event) {
   if (FILELOADED == 0) {
     LISTQUEUE->Free();
     Reset();
-    ITEMSTOFILL = VisibleItems();
-    Fetch(top ? FetchForward : FetchBackward);
+    (void)Fetch(top ? FetchForward : FetchBackward, VisibleItems());
     // The list is at an end of the data, even when the page filled: the
     // thumb goes to that end.
     ITEMSTOFILL = std::max(ITEMSTOFILL, 1);

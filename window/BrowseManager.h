@@ -145,11 +145,16 @@ class BrowseManager : public ViewManager, public BrowseItem {
   // procedure: a delete asks for confirmation, an insert or change edits the
   // row in the list until the user ends it.
   virtual std::uint8_t AskRecord(std::uint8_t request);
-  virtual void Fetch(std::uint8_t direction);
+  // Reads up to rows records before the first row (backward) or after the
+  // last (forward) into the list queue, dropping rows at the far end beyond
+  // LASTITEMS; returns the rows it could not read, also kept in ITEMSTOFILL.
+  virtual std::int32_t Fetch(std::uint8_t direction, std::int32_t rows);
   virtual void ResetFromAsk(std::uint8_t& request, std::uint8_t& response);
   virtual void ResetToFreeElement();
   virtual void ResetFromFile();
   virtual void ResetThumbLimits();
+  // Rebuilds the page (a QueueReset mode), keeping the highlighted record
+  // and, with RETAINROW, its screen line.
   virtual void ResetQueue(std::uint8_t mode);
   virtual void ScrollEnd(runtime::ui::EventCode event);
   virtual void ScrollOne(runtime::ui::EventCode event);
@@ -185,6 +190,8 @@ class BrowseManager : public ViewManager, public BrowseItem {
   std::uint8_t HASTHUMB = 0;
   std::uint8_t HIDESELECT = 0;
   std::int32_t INSERTCONTROL = 0;
+  // The rows the last Fetch could not read (0: it read all it was asked):
+  // non-zero, the list is at an end of the data, where the thumb goes.
   std::int32_t ITEMSTOFILL = 0;
   std::int32_t LASTCHOICE = 0;
   std::int32_t LASTITEMS = 0;
