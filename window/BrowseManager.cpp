@@ -18,6 +18,11 @@ namespace {
 
 constexpr std::size_t kPositionWidth = 1024;
 
+// SetQuickScan: on or off, for the primary file only.
+constexpr bool kQuickScanOn = true;
+constexpr bool kQuickScanOff = false;
+constexpr std::uint8_t kPrimaryFileOnly = 0;
+
 }  // namespace
 
 // --- Set-up ----------------------------------------------------------------------------
@@ -213,7 +218,7 @@ void BrowseManager::ResetToRow(const std::string& position) {
 std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
   const bool backward = direction == FetchBackward;
   const bool quick = QUICKSCAN == 1 && rows > 1;
-  if (quick) PRIMARY->SetQuickScan(true, 0);
+  if (quick) PRIMARY->SetQuickScan(kQuickScanOn, kPrimaryFileOnly);
   std::string anchor;
   if (Rows() > 0) {
     anchor = LISTQUEUE->PositionOf(backward ? 1 : LISTQUEUE->Records());
@@ -236,7 +241,7 @@ std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
     }
     --rows;
   }
-  if (quick) PRIMARY->SetQuickScan(false, 0);
+  if (quick) PRIMARY->SetQuickScan(kQuickScanOff, kPrimaryFileOnly);
   ITEMSTOFILL = rows;
   return rows;
 }
@@ -595,7 +600,7 @@ void BrowseManager::TakeNewSelection() {
     runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
     if (POPUP != nullptr) (void)POPUP->Ask();
   } else {
-    WINDOW->Reset(0);
+    WINDOW->Reset(ReloadIfNeeded);
   }
 }
 

@@ -57,6 +57,11 @@ enum QueueReset : std::uint8_t {
   ResetAroundRow = 1,     // rebuild around the highlighted row
   ResetFromPosition = 2,  // rebuild from the view's current position
 };
+// The force flag of ResetSort, SetSort and the window's Reset.
+enum ReloadForce : std::uint8_t {
+  ReloadIfNeeded = 0,  // only when the list's height, range or reset fields changed
+  ReloadAlways = 1,
+};
 
 // Alert slots the browse takes on its list control.
 inline constexpr std::size_t kRightMouseAlertSlot = 249;
