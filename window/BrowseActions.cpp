@@ -10,6 +10,7 @@
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/BrowseManager.h"
+#include "window/BrowseRowEdit.h"
 
 namespace marlinden {
 
@@ -18,16 +19,14 @@ using runtime::ui::KeyCode;
 
 namespace {
 
-// Toolbar buttons that navigate (VcrRequest values).
-constexpr std::int32_t kVcrInsert = 2000;
-constexpr std::int32_t kVcrLast = 2004;
-constexpr std::int32_t kVcrFirst = 2005;
-constexpr std::int32_t kVcrPageDown = 2006;
-constexpr std::int32_t kVcrPageUp = 2007;
-constexpr std::int32_t kVcrDown = 2008;
-constexpr std::int32_t kVcrUp = 2009;
-
 constexpr std::string_view kQueryFilterId = "9 - QBE";
+
+// PrimeRecord: the record starts from nothing, not from the buffer.
+constexpr bool kFreshRecord = false;
+// The relation manager's Delete asks the user to confirm.
+constexpr bool kAskFirst = true;
+// The query window opens with the values of the last query.
+constexpr bool kKeepQueryValues = true;
 
 }  // namespace
 
@@ -47,31 +46,22 @@ void BrowseManager::SetAlerts() {
   if (INSERTCONTROL != 0) list->Alert(kInsertAlertSlot, KeyCode::Insert);
   if (CHANGECONTROL != 0) list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
   if (DELETECONTROL != 0) list->Alert(kDeleteAlertSlot, KeyCode::Delete);
-  if (popupFilled_ || POPUP == nullptr) return;
-  popupFilled_ = true;
-  struct Entry {
-    std::int32_t control;
-    const char* text;
-    const char* name;
-  };
-  const Entry entries[] = {
-      {INSERTCONTROL, "!&Insert", "&Insert"}, {CHANGECONTROL, "!&Change", "&Change"},
-      {DELETECONTROL, "!&Delete", "&Delete"}, {PRINTCONTROL, "!&Print", "&Print"},
-      {QUERYCONTROL, "!&Query", "&Query"},    {SELECTING ? SELECTCONTROL : 0, "!&Select", "&Select"},
-  };
-  for (const Entry& entry : entries) {
-    if (entry.control != 0) (void)POPUP->AddItemMimic(entry.text, entry.name, entry.control);
-  }
-  if (TOOLCONTROL != 0) {
-    (void)POPUP->AddItem("-");
-    POPUP->SetToolbox(POPUP->AddItemMimic("!&Toolbox", "&Toolbox", TOOLCONTROL), 0);
-  }
+  if (POPUP == nullptr) return;
+  BrowseButtons buttons;
+  buttons.insert = INSERTCONTROL;
+  buttons.change = CHANGECONTROL;
+  buttons.remove = DELETECONTROL;
+  buttons.print = PRINTCONTROL;
+  buttons.query = QUERYCONTROL;
+  buttons.select = SELECTING ? SELECTCONTROL : 0;
+  buttons.toolbox = TOOLCONTROL;
+  buttonMenu_.Fill(*POPUP, buttons);
 }
 
 void BrowseManager::AddToolbarTarget(ToolbarManager& toolbar) {
   TOOLBAR = &toolbar;
   TOOLBARITEM = std::make_unique<ToolbarTarget>();
-  TOOLBARITEM->BROWSE = this;
+  TOOLBARITEM->BROWSE = &toolbarLink_;
   toolbar.AddTarget(*TOOLBARITEM, LISTCONTROL);
   TOOLBARITEM->INSERTBUTTON = INSERTCONTROL;
   TOOLBARITEM->DELETEBUTTON = DELETECONTROL;
@@ -134,7 +124,7 @@ std::uint8_t BrowseManager::Ask(std::uint8_t request) {
   std::uint8_t response = ResponseCancelled;
   do {
     *WINDOW->VCRREQUEST = 0;
-    if (request == RequestInsert) (void)PrimeRecord(false);
+    if (request == RequestInsert) (void)PrimeRecord(kFreshRecord);
     if (runtime::ui::IsRightMouse(runtime::ui::LastKeyCode())) runtime::ui::SetLastKeyCode(KeyCode::None);
     if (ASKPROCEDURE != 0) {
       response = WINDOW->RunProcedure(ASKPROCEDURE, request);
@@ -155,10 +145,11 @@ std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
     ResetFromAsk(request, response);
     return response;
   }
-  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0)) return EditInList(request);
+  if (request == RequestInsert || (request == RequestChange && RecordsInList() != 0))
+    return BrowseRowEdit(*this, request, clickedColumn_).Run();
   if (request == RequestDelete && RecordsInList() != 0) {
     PRIMARY->SaveLinkValues();
-    response = PRIMARY->Delete(true) == SeverityOk ? ResponseCompleted : ResponseCancelled;
+    response = PRIMARY->Delete(kAskFirst) == SeverityOk ? ResponseCompleted : ResponseCancelled;
   }
   ResetFromAsk(request, response);
   return response;
@@ -177,7 +168,7 @@ void BrowseManager::ResetFromAsk(std::uint8_t& request, std::uint8_t& response) 
     ResetQueue(ResetAroundRow);
   }
   const std::int32_t vcr = *WINDOW->VCRREQUEST;
-  if (vcr == kVcrInsert || (vcr == kVcrDown && request == RequestInsert)) {
+  if (vcr == ToolbarInsert || (vcr == ToolbarDown && request == RequestInsert)) {
     request = RequestInsert;
     // The next new record starts from nothing.
     (void)PRIMARY->ME->FILE->GetAt({});
@@ -204,29 +195,29 @@ void BrowseManager::ResetFromFile() {
 void BrowseManager::TakeVcrScroll(std::int32_t request) {
   EventCode event = EventCode::None;
   switch (request) {
-    case kVcrLast:
+    case ToolbarBottom:
       event = EventCode::ScrollBottom;
       break;
-    case kVcrFirst:
+    case ToolbarTop:
       event = EventCode::ScrollTop;
       break;
-    case kVcrPageDown:
+    case ToolbarPageDown:
       event = EventCode::PageDown;
       break;
-    case kVcrPageUp:
+    case ToolbarPageUp:
       event = EventCode::PageUp;
       break;
-    case kVcrDown:
+    case ToolbarDown:
       event = EventCode::ScrollDown;
       break;
-    case kVcrUp:
+    case ToolbarUp:
       event = EventCode::ScrollUp;
       break;
     default:
       return;
   }
   TakeScroll(event);
-  WINDOW->Reset(0);
+  WINDOW->Reset(ReloadIfNeeded);
   WINDOW->Update();
 }
 
@@ -292,7 +283,7 @@ std::uint8_t BrowseManager::TakeKey() {
 }
 
 void BrowseManager::TakeQuery() {
-  if (QUERY == nullptr || QUERY->Ask(true) == SeverityOk) return;
+  if (QUERY == nullptr || QUERY->Ask(kKeepQueryValues) == SeverityOk) return;
   const std::string filter = QUERY->GetFilter();
   if (QUERYSHARED) {
     const std::size_t current = ORDER->Pointer();
@@ -304,7 +295,7 @@ void BrowseManager::TakeQuery() {
   } else {
     ApplyQuery(filter);
   }
-  ResetSort(1);
+  ResetSort(ReloadAlways);
 }
 
 void BrowseManager::ApplyQuery(const std::string& filter) {

@@ -8,6 +8,7 @@
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
+#include "window/BrowseThumb.h"
 
 namespace marlinden {
 
@@ -17,9 +18,10 @@ namespace {
 
 constexpr std::size_t kPositionWidth = 1024;
 
-bool IsDownward(EventCode event) {
-  return event == EventCode::ScrollDown || event == EventCode::PageDown || event == EventCode::ScrollBottom;
-}
+// SetQuickScan: on or off, for the primary file only.
+constexpr bool kQuickScanOn = true;
+constexpr bool kQuickScanOff = false;
+constexpr std::uint8_t kPrimaryFileOnly = 0;
 
 }  // namespace
 
@@ -37,7 +39,7 @@ void BrowseManager::Init(std::int32_t listControl, BrowseQueue& listQueue, runti
   POPUP->Init();
   RETAINROW = 1;
   killed_ = false;
-  popupFilled_ = false;
+  buttonMenu_.Forget();
   ViewManager::Init(view, primary, SORT.get());
   window.AddItem(*this);
 }
@@ -111,30 +113,7 @@ std::int32_t BrowseManager::VisibleItems() const {
   return list != nullptr ? std::max(list->VisibleItems(), 1) : 1;
 }
 
-bool BrowseManager::ListVisible() {
-  runtime::ui::Window* window = Win();
-  if (window == nullptr || window->Hidden()) return false;
-  std::int32_t number = LISTCONTROL;
-  for (int depth = 0; number != 0 && depth < 64; ++depth) {
-    const runtime::ui::Control* control = window->Find(number);
-    if (control == nullptr) return false;
-    if (control->Hidden()) return false;
-    const runtime::ui::Control* parent = window->Find(control->Parent());
-    if (control->Kind() == runtime::ui::ControlKind::Tab && parent != nullptr) {
-      // A tab shows while it is its sheet's selected tab (tabs count from 1
-      // in control order).
-      std::int32_t index = 0;
-      for (std::int32_t other : window->ControlNumbers()) {
-        const runtime::ui::Control* c = window->Find(other);
-        if (c->Kind() == runtime::ui::ControlKind::Tab && c->Parent() == parent->Number()) ++index;
-        if (other == number) break;
-      }
-      if (parent->Value() != index) return false;
-    }
-    number = control->Parent();
-  }
-  return true;
-}
+bool BrowseManager::ListVisible() const { return ListControlShown(Win(), LISTCONTROL); }
 
 std::int32_t BrowseManager::Choice() {
   CURRENTCHOICE = Rows() == 0 ? 0 : std::clamp(CURRENTCHOICE, 1, Rows());
@@ -225,10 +204,21 @@ void BrowseManager::ResetToRow(const std::string& position) {
   if (VIEW->ResetToPosition(at) != runtime::NoError) Reset();
 }
 
-void BrowseManager::Fetch(std::uint8_t direction) {
+// Reading more rows. The anchor is the row at the end being read towards
+// (row 1 backward, the last row forward): the view is put back at its
+// position so the reads continue from it. The first read may return the
+// anchor itself (a reposition lands on the record, not past it) and is then
+// skipped. Each further record read is copied into the queue buffer by
+// SetQueueRecord and inserted at the top (backward) or added at the end
+// (forward); a full page first drops the row at the opposite end, so the
+// queue never holds more than LASTITEMS rows and a scroll by one row reads
+// one record. The end of the data (SeverityNotify) or a fatal read ends the
+// loop; what is left of rows is the answer. With QUICKSCAN, a read of
+// several rows asks the file for quick scanning while it runs.
+std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
   const bool backward = direction == FetchBackward;
-  const bool quick = QUICKSCAN == 1 && ITEMSTOFILL > 1;
-  if (quick) PRIMARY->SetQuickScan(true, 0);
+  const bool quick = QUICKSCAN == 1 && rows > 1;
+  if (quick) PRIMARY->SetQuickScan(kQuickScanOn, kPrimaryFileOnly);
   std::string anchor;
   if (Rows() > 0) {
     anchor = LISTQUEUE->PositionOf(backward ? 1 : LISTQUEUE->Records());
@@ -236,7 +226,7 @@ void BrowseManager::Fetch(std::uint8_t direction) {
     if (VIEW->ResetToPosition(anchor) != runtime::NoError) ResetToRow(anchor);
   }
   bool first = true;
-  while (ITEMSTOFILL > 0) {
+  while (rows > 0) {
     const Severity read = backward ? Previous() : Next();
     if (read == SeverityNotify) break;
     if (read == SeverityFatal) break;
@@ -249,9 +239,11 @@ void BrowseManager::Fetch(std::uint8_t direction) {
     } else {
       LISTQUEUE->Add();
     }
-    --ITEMSTOFILL;
+    --rows;
   }
-  if (quick) PRIMARY->SetQuickScan(false, 0);
+  if (quick) PRIMARY->SetQuickScan(kQuickScanOff, kPrimaryFileOnly);
+  ITEMSTOFILL = rows;
+  return rows;
 }
 
 void BrowseManager::FindTarget(const std::string& position) {
@@ -268,6 +260,26 @@ void BrowseManager::FindTarget(const std::string& position) {
   }
 }
 
+// Rebuilding the page. What it keeps is the highlighted record (the target:
+// its position, or blank for "the first row read") and, with RETAINROW, its
+// screen line (keep = CURRENTCHOICE; above = how many rows it must still
+// move down to get back to that line, negative when it is too low).
+// ResetAroundRow remembers the highlighted row's position and starts
+// reading at the page's first row (an empty list: at the start of the
+// order); ResetFromPosition starts at the record the view was positioned on,
+// leaving room above it for the rows that were over the highlight. In order:
+//  1. forward from the start, a page less the room above: the highlighted
+//     record and what follows it; whether this reached the end of the data
+//     is kept (hitEnd);
+//  2. backward, to fill a short page and the room above, unless the list
+//     started empty (there is nothing before the start of the order);
+//  3. with RETAINROW, forward again when the row ended too low or the page
+//     is still short although step 1 did not reach the end;
+// the target is looked for after each step, since each moves it. Then the
+// page is cut to LASTITEMS rows (at the top while the row is too low, else
+// at the bottom) and the highlighted row goes into the record buffer. A
+// hidden list only notes that a load is pending, since it cannot tell its
+// height and nobody sees it.
 void BrowseManager::ResetQueue(std::uint8_t mode) {
   if (ACTIVEINVISIBLE == 0 && !ListVisible()) {
     LOADPENDING = 1;
@@ -293,9 +305,7 @@ void BrowseManager::ResetQueue(std::uint8_t mode) {
   }
   if (RETAINROW) keep = CURRENTCHOICE;
   LISTQUEUE->Free();
-  ITEMSTOFILL = std::max(LASTITEMS - above, 0);
-  Fetch(FetchForward);
-  const bool hitEnd = ITEMSTOFILL > 0;
+  const bool hitEnd = Fetch(FetchForward, std::max(LASTITEMS - above, 0)) > 0;
   if (target.empty() && Rows() > 0) target = LISTQUEUE->PositionOf(1);
   auto find = [&] {
     FindTarget(target);
@@ -303,16 +313,17 @@ void BrowseManager::ResetQueue(std::uint8_t mode) {
   };
   find();
   if (Rows() == 0) Reset();
-  ITEMSTOFILL = ALLOWUNFILLED ? 0 : LASTITEMS - Rows();
-  if (!startedEmpty && (ITEMSTOFILL > 0 || above > 0)) {
-    ITEMSTOFILL = std::max(ITEMSTOFILL, above);
-    Fetch(FetchBackward);
+  // The rows the page still lacks; kept as the last read's shortfall when
+  // no further read follows, so the thumb shows the list at an end.
+  const std::int32_t missing = ALLOWUNFILLED ? 0 : LASTITEMS - Rows();
+  ITEMSTOFILL = missing;
+  if (!startedEmpty && (missing > 0 || above > 0)) {
+    (void)Fetch(FetchBackward, std::max(missing, above));
     if (target.empty() && Rows() > 0) target = LISTQUEUE->PositionOf(LISTQUEUE->Records());
     find();
   }
   if (RETAINROW && (above < 0 || (Rows() < LASTITEMS && !hitEnd))) {
-    ITEMSTOFILL = std::max(-above, LASTITEMS - Rows());
-    Fetch(FetchForward);
+    (void)Fetch(FetchForward, std::max(-above, LASTITEMS - Rows()));
     find();
   }
   while (Rows() > LASTITEMS) {
@@ -449,8 +460,7 @@ void BrowseManager::ScrollOne(EventCode event) {
   } else if (!up && Choice() < Rows()) {
     ++CURRENTCHOICE;
   } else if (FILELOADED == 0) {
-    ITEMSTOFILL = 1;
-    Fetch(up ? FetchBackward : FetchForward);
+    (void)Fetch(up ? FetchBackward : FetchForward, 1);
   }
 }
 
@@ -458,11 +468,7 @@ void BrowseManager::ScrollPage(EventCode event) {
   CURRENTEVENT = event;
   const bool up = event == EventCode::PageUp;
   std::int32_t rows = VisibleItems();
-  if (FILELOADED == 0) {
-    ITEMSTOFILL = rows;
-    Fetch(up ? FetchBackward : FetchForward);
-    rows = ITEMSTOFILL;
-  }
+  if (FILELOADED == 0) rows = Fetch(up ? FetchBackward : FetchForward, rows);
   CURRENTCHOICE = up ? std::max(Choice() - rows, 1) : std::min(Choice() + rows, Rows());
 }
 
@@ -472,8 +478,7 @@ void BrowseManager::ScrollEnd(EventCode event) {
   if (FILELOADED == 0) {
     LISTQUEUE->Free();
     Reset();
-    ITEMSTOFILL = VisibleItems();
-    Fetch(top ? FetchForward : FetchBackward);
+    (void)Fetch(top ? FetchForward : FetchBackward, VisibleItems());
     // The list is at an end of the data, even when the page filled: the
     // thumb goes to that end.
     ITEMSTOFILL = std::max(ITEMSTOFILL, 1);
@@ -505,19 +510,13 @@ void BrowseManager::UpdateThumb() {
 void BrowseManager::PlaceThumbByPercent() {
   runtime::ui::Control* list = List();
   if (list == nullptr) return;
-  std::int32_t percent = 50;
-  const std::int32_t rows = Rows();
-  if (FILELOADED) {
-    // Multiplied first, so a short list does not round every row to 0.
-    percent = rows == 0 ? 0 : static_cast<std::int32_t>(static_cast<std::int64_t>(Choice()) * 100 / rows);
-  } else if (ITEMSTOFILL != 0) {
-    if (IsDownward(CURRENTEVENT) && Choice() == rows) {
-      percent = 100;
-    } else if (!IsDownward(CURRENTEVENT) && Choice() == 1) {
-      percent = 0;
-    }
-  }
-  list->SetThumb(percent);
+  ThumbFigures figures;
+  figures.fileLoaded = FILELOADED != 0;
+  figures.rows = Rows();
+  figures.choice = Choice();
+  figures.unfilled = ITEMSTOFILL != 0;
+  figures.lastScroll = CURRENTEVENT;
+  list->SetThumb(ThumbPercent(figures));
 }
 
 void BrowseManager::TakeThumbDrag() {
@@ -525,22 +524,32 @@ void BrowseManager::TakeThumbDrag() {
   if (list == nullptr || RecordsInList() == 0) return;
   const std::int32_t p = std::clamp(list->Thumb(), 0, 100);
   SortOrder* order = Order();
-  if (p <= 1) {
-    PostToWindow(EventCode::ScrollTop, LISTCONTROL);
-  } else if (p == 100) {
-    PostToWindow(EventCode::ScrollBottom, LISTCONTROL);
-  } else if (order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid()) {
-    order->FREEELEMENT.SetText(order->THUMB->GetValue(p));
-    ResetToFreeElement();
-  } else if (FILELOADED) {
-    CURRENTCHOICE = static_cast<std::int32_t>(static_cast<std::int64_t>(p) * Rows() / 100);
-    PostNewSelection();
-    ResetLocator();
-    if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
-  } else if (p < 50) {
-    PostToWindow(EventCode::PageUp, LISTCONTROL);
-  } else if (p > 50) {
-    PostToWindow(EventCode::PageDown, LISTCONTROL);
+  const bool hasStep = order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid();
+  switch (ThumbDragMove(p, hasStep, FILELOADED != 0)) {
+    case ThumbMove::Top:
+      PostToWindow(EventCode::ScrollTop, LISTCONTROL);
+      break;
+    case ThumbMove::Bottom:
+      PostToWindow(EventCode::ScrollBottom, LISTCONTROL);
+      break;
+    case ThumbMove::StepValue:
+      order->FREEELEMENT.SetText(order->THUMB->GetValue(p));
+      ResetToFreeElement();
+      break;
+    case ThumbMove::Row:
+      CURRENTCHOICE = RowAtThumb(p, Rows());
+      PostNewSelection();
+      ResetLocator();
+      if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
+      break;
+    case ThumbMove::PageUp:
+      PostToWindow(EventCode::PageUp, LISTCONTROL);
+      break;
+    case ThumbMove::PageDown:
+      PostToWindow(EventCode::PageDown, LISTCONTROL);
+      break;
+    case ThumbMove::None:
+      break;
   }
 }
 
@@ -591,7 +600,7 @@ void BrowseManager::TakeNewSelection() {
     runtime::ui::SetLastKeyCode(runtime::ui::KeyCode::None);
     if (POPUP != nullptr) (void)POPUP->Ask();
   } else {
-    WINDOW->Reset(0);
+    WINDOW->Reset(ReloadIfNeeded);
   }
 }
 

@@ -11,7 +11,13 @@
 // Set-up, by the procedure: Init, AddSortOrder (+ AddLocator, AddResetField)
 // for each order, AddField for each list column in column order, the button
 // fields, then the window's SetAlerts. Without an update procedure, inserts
-// and changes are edited in place in the list (BrowseEditInPlace.cpp).
+// and changes are edited in place in the list (AddEditControl in
+// BrowseEditInPlace.cpp, the edit itself a BrowseRowEdit).
+//
+// Parts it owns, one job each: BrowseRowEdit (one in-place edit),
+// BrowseButtonMenu (the popup entries of its buttons), BrowseToolbarLink
+// (what its toolbar target sees of the list); the thumb's arithmetic is in
+// BrowseThumb.h.
 //
 // Thread: the window's runtime thread, holding the runtime lock.
 #pragma once
@@ -28,15 +34,15 @@
 #include "errors/Severity.h"
 #include "runtime/ui/Control.h"
 #include "runtime/ui/EventCode.h"
-#include "runtime/ui/EventLoop.h"
 #include "runtime/views/View.h"
+#include "window/BrowseButtonMenu.h"
 #include "window/BrowseQueue.h"
+#include "window/BrowseToolbarLink.h"
 #include "window/EditInPlace.h"
 #include "window/IncrementalLocator.h"
 #include "window/PopupManager.h"
 #include "window/QueryManager.h"
 #include "window/StepManager.h"
-#include "window/ToolbarBrowse.h"
 #include "window/ToolbarManager.h"
 #include "window/ToolbarTarget.h"
 #include "window/WindowItems.h"
@@ -51,6 +57,11 @@ enum QueueReset : std::uint8_t {
   ResetAroundRow = 1,     // rebuild around the highlighted row
   ResetFromPosition = 2,  // rebuild from the view's current position
 };
+// The force flag of ResetSort, SetSort and the window's Reset.
+enum ReloadForce : std::uint8_t {
+  ReloadIfNeeded = 0,  // only when the list's height, range or reset fields changed
+  ReloadAlways = 1,
+};
 
 // Alert slots the browse takes on its list control.
 inline constexpr std::size_t kRightMouseAlertSlot = 249;
@@ -62,7 +73,7 @@ inline constexpr std::size_t kInsertAlertSlot = 255;
 // The text colour of a list column that cannot be edited while its row is.
 inline constexpr runtime::ui::Colour kGreyTextColour = 0x808080;
 
-class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrowse {
+class BrowseManager : public ViewManager, public BrowseItem {
  public:
   struct SortOrder : ViewManager::SortOrder {
     IncrementalLocator* LOCATOR = nullptr;  // borrowed
@@ -128,10 +139,8 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   void UpdateViewRecord() override;
   void SetAlerts() override;
 
-  // --- ToolbarBrowse ----------------------------------------------------------------
-  runtime::ui::Window* ToolbarWindow() override { return Win(); }
   // The list control is shown: not hidden, and on its sheet's selected tab.
-  bool ListVisible() override;
+  bool ListVisible() const;
 
   // --- Own virtual operations, in slot order --------------------------------------
   // Runs the update procedure (or the in-place edit) for request, following
@@ -141,11 +150,16 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // procedure: a delete asks for confirmation, an insert or change edits the
   // row in the list until the user ends it.
   virtual std::uint8_t AskRecord(std::uint8_t request);
-  virtual void Fetch(std::uint8_t direction);
+  // Reads up to rows records before the first row (backward) or after the
+  // last (forward) into the list queue, dropping rows at the far end beyond
+  // LASTITEMS; returns the rows it could not read, also kept in ITEMSTOFILL.
+  virtual std::int32_t Fetch(std::uint8_t direction, std::int32_t rows);
   virtual void ResetFromAsk(std::uint8_t& request, std::uint8_t& response);
   virtual void ResetToFreeElement();
   virtual void ResetFromFile();
   virtual void ResetThumbLimits();
+  // Rebuilds the page (a QueueReset mode), keeping the highlighted record
+  // and, with RETAINROW, its screen line.
   virtual void ResetQueue(std::uint8_t mode);
   virtual void ScrollEnd(runtime::ui::EventCode event);
   virtual void ScrollOne(runtime::ui::EventCode event);
@@ -181,6 +195,8 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   std::uint8_t HASTHUMB = 0;
   std::uint8_t HIDESELECT = 0;
   std::int32_t INSERTCONTROL = 0;
+  // The rows the last Fetch could not read (0: it read all it was asked):
+  // non-zero, the list is at an end of the data, where the thumb goes.
   std::int32_t ITEMSTOFILL = 0;
   std::int32_t LASTCHOICE = 0;
   std::int32_t LASTITEMS = 0;
@@ -235,44 +251,18 @@ class BrowseManager : public ViewManager, public BrowseItem, public ToolbarBrows
   // refuses is reported and the order keeps the filter it had.
   void ApplyQuery(const std::string& filter);
 
-  // --- In-place editing (BrowseEditInPlace.cpp) ---------------------------------
-  struct EditSession {
-    std::uint8_t request = 0;
-    std::uint8_t response = 0;
-    std::int32_t active = 0;                                           // the column whose control is placed, 0 = none
-    bool stays = false;                                                // the last row end kept the row in editing
-    bool discarded = false;                                            // the new row was taken out of the list
-    std::vector<bool> editable;                                        // by column - 1
-    std::vector<runtime::ui::Colour> colours;                          // each column's colour before the edit
-    runtime::ui::EventCode remembered = runtime::ui::EventCode::None;  // to post again
-    std::int32_t rememberedControl = 0;
-  };
-  std::uint8_t EditInList(std::uint8_t request);
-  // Creates the default objects and readies every column for the edited row.
-  void StartEditColumns();
-  void EndEditColumns();
+  // The edit object of list column, nullptr when it has none.
   EditInPlace* EditObject(std::int32_t column);
-  // The nearest editable column from `from`, searching forward or backward
-  // and turning back at either end; 0 when there is none.
-  std::int32_t FindEditColumn(std::int32_t from, bool forward);
-  void SelectEditColumn(bool forward);
-  void CommitEditColumn();
-  runtime::ui::LoopAction TakeEditEvent(const runtime::ui::Event& event);
-  runtime::ui::LoopAction TakeEditAction(std::uint8_t action);
-  runtime::ui::LoopAction TakeEditListEvent(const runtime::ui::Event& event);
-  // Ends the row by option (save, discard or ask); true when it stays in
-  // editing.
-  bool EndRow(std::uint8_t option);
-  bool SaveRow();
-  Severity InsertRow();
-  void DiscardNewRow();
+
+  // One in-place edit reads and changes the list as the browse does.
+  friend class BrowseRowEdit;
 
   bool killed_ = false;
   bool highlightedGone_ = false;    // UpdateViewRecord found the row's record deleted
-  bool popupFilled_ = false;        // SetAlerts added the buttons' menu entries
   std::int32_t clickedColumn_ = 0;  // the column of the last double click
-  EditSession edit_;
   std::vector<std::unique_ptr<EditInPlace>> ownedEdits_;
+  BrowseButtonMenu buttonMenu_;
+  BrowseToolbarLink toolbarLink_{*this};
 };
 
 }  // namespace marlinden

@@ -2,7 +2,8 @@
 // RequestCode and calls the procedure; the procedure's window manager takes
 // the request over and clears both codes; when the procedure returns, its
 // result is in ResponseCode. VcrRequest is the pending record-navigation
-// request shared by every window (a toolbar button number, 0 = none).
+// request shared by every window (a ToolbarButton of ToolbarTarget.h,
+// 0 = none).
 //
 // Guarded by the runtime lock: read and written by runtime threads only.
 #pragma once
