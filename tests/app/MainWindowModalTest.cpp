@@ -21,6 +21,7 @@
 #include "runtime/platform/DesktopPrograms.h"
 #include "runtime/system/FaultyFileSystem.h"
 #include "support/ScopedFileSystem.h"
+#include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
 
 namespace marlinden {
@@ -44,13 +45,7 @@ class MainWindowModalTest : public runtime::ui::testing::WindowFixture<> {
   void StartProgram(bool withBookmark = true) {
     Start([this, withBookmark] {
       RunProgram([withBookmark] {
-        if (withBookmark) {
-          ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
-          ASSERT_EQ(BookmarkStoreManager->PrimeRecord(false), SeverityOk);
-          BookmarkStore().Record().Field(WebUrl).SetText("http://b.example/");
-          ASSERT_EQ(BookmarkStoreManager->Insert(), SeverityOk);
-          ASSERT_EQ(BookmarkStoreRelations->Close(), SeverityOk);
-        }
+        if (withBookmark) testing_support::StoreBookmarks({{"http://b.example/", ""}});
         MainBookmarkWindow();
       });
     });

@@ -30,6 +30,7 @@
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/MessageBox.h"
 #include "support/BatchClock.h"
+#include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -41,10 +42,7 @@ using runtime::ui::EventCode;
 using runtime::ui::WindowId;
 using Urls = std::vector<std::string>;
 
-struct Bookmark {
-  std::string url;
-  std::string description;
-};
+using Bookmark = testing_support::StoredBookmark;
 
 class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
  protected:
@@ -53,16 +51,7 @@ class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
   void StartProgram(std::vector<Bookmark> bookmarks = {}) {
     Start([this, bookmarks] {
       RunProgram([this, &bookmarks] {
-        if (!bookmarks.empty()) {
-          ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
-          for (const Bookmark& b : bookmarks) {
-            ASSERT_EQ(BookmarkStoreManager->PrimeRecord(false), SeverityOk);
-            BookmarkStore().Record().Field(WebUrl).SetText(b.url);
-            BookmarkStore().Record().Field(WebDescription).SetText(b.description);
-            ASSERT_EQ(BookmarkStoreManager->Insert(), SeverityOk);
-          }
-          ASSERT_EQ(BookmarkStoreRelations->Close(), SeverityOk);
-        }
+        if (!bookmarks.empty()) testing_support::StoreBookmarks(bookmarks);
         MainBookmarkWindow();
         response = ResponseCode;
       });

@@ -36,6 +36,7 @@
 #include "runtime/ui/EventLoop.h"
 #include "support/BatchClock.h"
 #include "support/ScopedFileSystem.h"
+#include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
 #include "tests/runtime/SqliteHookVfs.h"
 #include "window/Globals.h"
@@ -557,16 +558,7 @@ TEST_F(ImportExportTest, AnImportRemovesNothingItDidNotBring) {
   Write("one.htm", "<DT><A HREF=\"https://kept.example/\">Kept</A>\n");
   ASSERT_EQ(Import(Path("one.htm")).added, 1);
   // Rows typed by hand that are neither web nor FTP addresses.
-  RunMain([] {
-    ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
-    for (const char* url : {"www.example.com", "mailto:me@example.com"}) {
-      ASSERT_EQ(BookmarkStoreManager->PrimeRecord(false), SeverityOk);
-      BookmarkStore().Record().Field(WebUrl).SetText(url);
-      BookmarkStore().Record().Field(WebDescription).SetText("typed");
-      ASSERT_EQ(BookmarkStoreManager->Insert(), SeverityOk);
-    }
-    (void)BookmarkStoreRelations->Close();
-  });
+  RunMain([] { testing_support::StoreBookmarks({{"www.example.com", "typed"}, {"mailto:me@example.com", "typed"}}); });
   const Store typed{
       {"https://kept.example/", "Kept"}, {"www.example.com", "typed"}, {"mailto:me@example.com", "typed"}};
   ASSERT_EQ(ReadStore(), typed);

@@ -14,6 +14,7 @@
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/Halt.h"
+#include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -52,18 +53,13 @@ class WebPageListRunTest : public runtime::ui::testing::WindowFixture<> {
 
   // n bookmarks in a keyed file MARLINDEN of layout.
   static void Store(runtime::RecordLayout layout, int n) {
-    auto file = runtime::DataFile::Make(runtime::Driver::Keyed, std::move(layout), "MARLINDEN");
-    ASSERT_EQ(file->Create(), 0);
-    ASSERT_EQ(file->Open(66), 0);
+    std::vector<std::string> urls;
     for (int i = 0; i < n; ++i) {
       char url[64];
       std::snprintf(url, sizeof url, "http://site%04d.example/", i);
-      file->Record().Clear();
-      file->Record().Field(WebNum).Set(runtime::Value::Integer(i + 1));
-      file->Record().Field(WebUrl).SetText(url);
-      ASSERT_EQ(file->Add(), 0);
+      urls.push_back(url);
     }
-    (void)file->Close();
+    testing_support::WriteBookmarkFile(std::move(layout), urls);
   }
 
   // Starts the report on thread 1 and returns its progress window.

@@ -19,6 +19,7 @@
 #include "runtime/system/Clock.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/KeyCode.h"
+#include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -67,21 +68,15 @@ class PageReadingBackend : public runtime::ui::HeadlessBackend {
 class WebPageListTest : public runtime::ui::testing::WindowFixture<PageReadingBackend> {
  protected:
   // n bookmarks whose URLs sort case-insensitively as "site0000..".
+  // They are stored last first, so the report's order is not the file's.
   std::vector<std::string> Store(int n) {
-    auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
-    EXPECT_EQ(file->Create(), 0);
-    EXPECT_EQ(file->Open(66), 0);
     std::vector<std::string> urls;
-    for (int i = n - 1; i >= 0; --i) {
+    for (int i = 0; i < n; ++i) {
       char url[64];
       std::snprintf(url, sizeof url, i % 2 ? "HTTP://SITE%04d.example/" : "http://site%04d.example/", i);
-      file->Record().Clear();
-      file->Record().Field(WebNum).Set(runtime::Value::Integer(i + 1));
-      file->Record().Field(WebUrl).SetText(url);
-      EXPECT_EQ(file->Add(), 0);
-      urls.insert(urls.begin(), url);
+      urls.push_back(url);
     }
-    (void)file->Close();
+    testing_support::WriteBookmarkFile(BookmarkLayout(), {urls.rbegin(), urls.rend()});
     return urls;
   }
 

@@ -20,8 +20,8 @@
 #include "process/ReportManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
-#include "runtime/system/Halt.h"
 #include "runtime/views/View.h"
+#include "support/FailOnHalt.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 
@@ -103,14 +103,12 @@ class ProcessManagerTest : public runtime::ui::testing::WindowFixture<> {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    previousHalt = runtime::SetHaltHandler([](int, std::string_view text) { ADD_FAILURE() << "halted: " << text; });
     errors.Init();
   }
   void TearDown() override {
     WindowFixture::TearDown();
     files.Kill();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   // A text file of n numbered lines.
@@ -184,7 +182,7 @@ class ProcessManagerTest : public runtime::ui::testing::WindowFixture<> {
   Progress* window = nullptr;                    // guarded by the runtime lock
   WindowId doneWindow = runtime::ui::kNoWindow;  // guarded by the runtime lock
   std::uint8_t response = 0;
-  runtime::HaltHandler previousHalt;
+  testing_support::FailOnHalt failOnHalt;
 };
 
 TEST(ProcessPercentageTest, NeverOverflowsGoesNegativeOrDividesByZero) {

@@ -22,8 +22,8 @@
 #include "runtime/reports/PageSink.h"
 #include "runtime/reports/Report.h"
 #include "runtime/system/Clock.h"
-#include "runtime/system/Halt.h"
 #include "runtime/views/View.h"
+#include "support/FailOnHalt.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 
@@ -155,14 +155,12 @@ class ReportManagerTest : public runtime::ui::testing::WindowFixture<> {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    previousHalt = runtime::SetHaltHandler([](int, std::string_view text) { ADD_FAILURE() << "halted: " << text; });
     errors.Init();
   }
   void TearDown() override {
     WindowFixture::TearDown();
     files.Kill();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   // Runs the report over n lines; cancelAfterTicks > 0 presses Cancel after
@@ -241,7 +239,7 @@ class ReportManagerTest : public runtime::ui::testing::WindowFixture<> {
   std::vector<std::string> queued;
   runtime::PageImageList* queueAfterKill = nullptr;
   Severity secondKill = SeverityOk;
-  runtime::HaltHandler previousHalt;
+  testing_support::FailOnHalt failOnHalt;
 };
 
 TEST_F(ReportManagerTest, ACompletedRunShowsItsPagesAndPrintsThemWhenThePreviewSaysSo) {

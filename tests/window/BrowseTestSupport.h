@@ -16,9 +16,9 @@
 #include "data/RelationManager.h"
 #include "errors/ErrorManager.h"
 #include "runtime/files/DataFile.h"
-#include "runtime/system/Halt.h"
 #include "runtime/views/View.h"
 #include "support/BookmarkLayout.h"
+#include "support/FailOnHalt.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/BrowseManager.h"
@@ -200,7 +200,6 @@ class BrowseFixture : public runtime::ui::testing::WindowFixture<> {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    previousHalt = runtime::SetHaltHandler([](int, std::string_view text) { ADD_FAILURE() << "halted: " << text; });
     errors.Init();
     RequestCode = ResponseCode = 0;
     VcrRequest = 0;
@@ -209,7 +208,6 @@ class BrowseFixture : public runtime::ui::testing::WindowFixture<> {
     if (id != runtime::ui::kNoWindow && driver.WithWindow(id, [](runtime::ui::Window&) {})) Close();
     WindowFixture::TearDown();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   // Starts the window over a new file holding urls (added on thread 1).
@@ -293,7 +291,7 @@ class BrowseFixture : public runtime::ui::testing::WindowFixture<> {
 
   testing_support::TempDir dir;
   ErrorManager errors;
-  runtime::HaltHandler previousHalt;
+  testing_support::FailOnHalt failOnHalt;
   std::string path;
   int runs = 0;
   std::unique_ptr<Station> station;

@@ -11,10 +11,10 @@
 
 #include "errors/MessageIds.h"
 #include "runtime/files/DataFile.h"
-#include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/values/FieldBindings.h"
 #include "support/BookmarkLayout.h"
+#include "support/FailOnHalt.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/WindowManager.h"
@@ -186,7 +186,6 @@ class WindowManagerTest : public runtime::ui::testing::WindowFixture<> {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
-    previousHalt = runtime::SetHaltHandler([](int, std::string_view text) { ADD_FAILURE() << "halted: " << text; });
     errors.Init();
     RequestCode = ResponseCode = 0;
     VcrRequest = 0;
@@ -194,7 +193,6 @@ class WindowManagerTest : public runtime::ui::testing::WindowFixture<> {
   void TearDown() override {
     WindowFixture::TearDown();
     errors.Kill();
-    runtime::SetHaltHandler(previousHalt);
   }
 
   // Runs a bookmark form for request on runtime thread 1, over a new file
@@ -282,7 +280,7 @@ class WindowManagerTest : public runtime::ui::testing::WindowFixture<> {
   ErrorManager errors;
   std::unique_ptr<Station> station;
   int runs = 0;
-  runtime::HaltHandler previousHalt;
+  testing_support::FailOnHalt failOnHalt;
   // Results, written by the runtime thread before it ends.
   std::uint8_t response = 0;
   std::uint8_t dead = 0;
