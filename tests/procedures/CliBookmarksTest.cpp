@@ -9,28 +9,15 @@
 #include <fstream>
 #include <string>
 
-#include "support/CommandOutput.h"
+#include "support/CliTest.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using Result = testing_support::CommandResult;
 
-class CliBookmarksTest : public ::testing::Test {
+class CliBookmarksTest : public testing_support::CliTest {
  protected:
-  // Runs the companion on the test's data folder; standard error is dropped.
-  Result Cli(const std::string& args) {
-    const std::string command =
-        std::string(MARLINDEN_CLI) + " --data " + dir.File("data") + " " + args + " 2>" + dir.File("err");
-    return testing_support::RunCommand(command);
-  }
-
-  std::string ErrorLines() {
-    std::ifstream in(dir.File("err"));
-    std::string line, lines;
-    while (std::getline(in, line)) lines += line + "\n";
-    return lines;
-  }
   static int Count(const std::string& text, const std::string& what) {
     int n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -45,8 +32,6 @@ class CliBookmarksTest : public ::testing::Test {
       out << line;
     }
   }
-
-  testing_support::TempDir dir;
 };
 
 // The data folder on a file system of its own, 3 MB large, where the
@@ -107,7 +92,7 @@ TEST_F(CliBookmarksTest, AFullOrReadOnlyCollectionEndsTheImportWithOneMessageAnd
     const Result full = Cli("import " + dir.File("more.htm") + yes);
     EXPECT_EQ(full.status, 74) << "a failure is not reported as success";
     EXPECT_NE(full.out.find("stopped early: "), std::string::npos) << full.out;
-    const std::string errors = ErrorLines();
+    const std::string errors = Err();
     EXPECT_EQ(Count(errors, "marlinden-cli: "), 1) << errors;
     EXPECT_NE(errors.find("database or disk is full"), std::string::npos) << errors;
     EXPECT_EQ(Count(errors, "Try Again"), 0);
@@ -127,8 +112,8 @@ TEST_F(CliBookmarksTest, AFullOrReadOnlyCollectionEndsTheImportWithOneMessageAnd
   const Result readOnly = Cli("import " + dir.File("more.htm") + " --yes");
   EXPECT_EQ(readOnly.status, 74);
   EXPECT_NE(readOnly.out.find("bookmarks added: 0\n"), std::string::npos);
-  EXPECT_NE(ErrorLines().find("cannot be written to"), std::string::npos) << ErrorLines();
-  EXPECT_EQ(Count(ErrorLines(), "Try Again"), 0);
+  EXPECT_NE(Err().find("cannot be written to"), std::string::npos) << Err();
+  EXPECT_EQ(Count(Err(), "Try Again"), 0);
   EXPECT_EQ(Cli("list").out, before);
 }
 
@@ -139,9 +124,9 @@ TEST_F(CliBookmarksTest, AFileWithoutBookmarksChangesNothingAndFails) {
   const Result imported = Cli("import " + dir.File("notes.txt"));
   EXPECT_EQ(imported.status, 65);
   EXPECT_EQ(imported.out, "");
-  EXPECT_NE(ErrorLines().find("holds no bookmarks"), std::string::npos) << ErrorLines();
+  EXPECT_NE(Err().find("holds no bookmarks"), std::string::npos) << Err();
   EXPECT_EQ(Cli("import /dev/null").status, 66);
-  EXPECT_NE(ErrorLines().find("not a regular file"), std::string::npos) << ErrorLines();
+  EXPECT_NE(Err().find("not a regular file"), std::string::npos) << Err();
   EXPECT_EQ(Cli("count").out, "1\n");
 }
 

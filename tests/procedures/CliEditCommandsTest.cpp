@@ -11,7 +11,7 @@
 
 #include "app/DataFiles.h"
 #include "runtime/files/DataFile.h"
-#include "support/CommandOutput.h"
+#include "support/CliTest.h"
 #include "support/TempDir.h"
 
 namespace marlinden {
@@ -19,22 +19,9 @@ namespace {
 
 using Result = testing_support::CommandResult;
 
-class CliEditCommandsTest : public ::testing::Test {
+class CliEditCommandsTest : public testing_support::CliTest {
  protected:
-  Result Cli(const std::string& args) {
-    const std::string command =
-        std::string(MARLINDEN_CLI) + " --data " + dir.File("data") + " " + args + " 2>" + dir.File("err");
-    return testing_support::RunCommand(command);
-  }
-  std::string Err() const {
-    std::ifstream in(dir.File("err"));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
   static std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-  testing_support::TempDir dir;
 };
 
 TEST_F(CliEditCommandsTest, AddRefusesWhatTheWindowRefusesAndDeleteFindsAnyLetterCase) {

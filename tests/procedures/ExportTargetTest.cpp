@@ -23,7 +23,7 @@
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/system/Halt.h"
-#include "support/CommandOutput.h"
+#include "support/CliTest.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -224,17 +224,7 @@ TEST_F(ExportTargetTest, AfterARunTheExportFileNamesARelativeNameInTheDataFolder
 }
 
 // marlinden-cli export over a file that is there already.
-class CliExportTargetTest : public ::testing::Test {
- protected:
-  testing_support::CommandResult Cli(const std::string& args) {
-    const std::string command =
-        std::string(MARLINDEN_CLI) + " --data " + dir.File("data") + " " + args + " 2>" + dir.File("err");
-    return testing_support::RunCommand(command);
-  }
-  std::string Err() const { return ReadBytes(dir.File("err")); }
-
-  testing_support::TempDir dir;
-};
+class CliExportTargetTest : public testing_support::CliTest {};
 
 TEST_F(CliExportTargetTest, AnExistingFileIsReplacedOnlyWithYes) {
   WriteBytes(dir.File("in.htm"), "<DT><A HREF=\"https://b.example/\">Bee</A>\n");
