@@ -2,9 +2,9 @@
 """Fails when a source includes a header of a layer above its own.
 
 The layer order below is the one place it is written. A source may include
-headers of its own layer and of the layers below it; runtime/qt (the only
-code that includes Qt Widgets) is further reserved to the programs' entries
-and the Qt tests. tests/, bench/ and tools/ may include anything.
+headers of its own layer and of the layers below it; qt (the only code that
+includes Qt Widgets) is further reserved to the programs' entries and the Qt
+tests. tests/, bench/ and tools/ may include anything.
 
 Usage: tools/check_layers.py [repository root]; prints each offending
 include as path:line and exits 1 when there is one.
@@ -27,7 +27,7 @@ LAYERS = [
     "runtime/platform",     # shell, browser, sounds, the program file, memory blocks
     "runtime/reports",      # report layouts, pages and the page-image list
     "runtime/ui",           # window model, events, threads, headless backend
-    "runtime/qt",           # the Qt backend
+    "qt",                   # the Qt backend, over the runtime
     "errors",
     "data",
     "window",
@@ -40,7 +40,7 @@ LAYERS = [
 # Folders whose sources may include anything.
 UNRESTRICTED = ["tests", "bench", "tools"]
 # Layers only the listed folders (and the layer itself) may include.
-RESERVED = {"runtime/qt": ["main", "tests/qt", "tests/programs", "bench", "tools"]}
+RESERVED = {"qt": ["main", "tests/qt", "tests/programs", "bench", "tools"]}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".cpp")

@@ -1,4 +1,4 @@
-#include "runtime/qt/ControlWidgets.h"
+#include "qt/ControlWidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 namespace runtime::qt {
 

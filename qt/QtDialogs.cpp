@@ -1,4 +1,4 @@
-#include "runtime/qt/QtDialogs.h"
+#include "qt/QtDialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 #include "runtime/ui/MessageText.h"
 
 namespace runtime::qt {

@@ -10,7 +10,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "runtime/qt/QtBackend.h"
+#include "qt/QtBackend.h"
 
 namespace runtime::qt {
 

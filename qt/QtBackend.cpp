@@ -1,13 +1,13 @@
-#include "runtime/qt/QtBackend.h"
+#include "qt/QtBackend.h"
 
 #include <QApplication>
 #include <QCursor>
 
+#include "qt/Conversions.h"
+#include "qt/GuiThread.h"
+#include "qt/PagePrinting.h"
+#include "qt/QtDialogs.h"
 #include "runtime/platform/Sound.h"
-#include "runtime/qt/Conversions.h"
-#include "runtime/qt/GuiThread.h"
-#include "runtime/qt/PagePrinting.h"
-#include "runtime/qt/QtDialogs.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/ui/RuntimeThread.h"
 

@@ -1,11 +1,11 @@
-#include "runtime/qt/PageRenderer.h"
+#include "qt/PageRenderer.h"
 
 #include <QFont>
 #include <QPaintDevice>
 #include <QPen>
 #include <algorithm>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 namespace runtime::qt {
 

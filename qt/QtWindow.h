@@ -11,9 +11,9 @@
 #include <map>
 #include <memory>
 
-#include "runtime/qt/DialogUnits.h"
-#include "runtime/qt/QtControl.h"
-#include "runtime/qt/WindowFrame.h"
+#include "qt/DialogUnits.h"
+#include "qt/QtControl.h"
+#include "qt/WindowFrame.h"
 #include "runtime/ui/WindowView.h"
 
 namespace runtime::qt {

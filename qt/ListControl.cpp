@@ -1,4 +1,4 @@
-#include "runtime/qt/ListControl.h"
+#include "qt/ListControl.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 namespace runtime::qt {
 

@@ -1,4 +1,4 @@
-#include "runtime/qt/SessionEnd.h"
+#include "qt/SessionEnd.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

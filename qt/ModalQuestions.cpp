@@ -1,4 +1,4 @@
-#include "runtime/qt/ModalQuestions.h"
+#include "qt/ModalQuestions.h"
 
 #include <QDialog>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "runtime/qt/WindowFrame.h"
+#include "qt/WindowFrame.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>

@@ -1,4 +1,4 @@
-#include "runtime/qt/RunQtProgram.h"
+#include "qt/RunQtProgram.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/qt/QtBackend.h"
-#include "runtime/qt/SessionEnd.h"
+#include "qt/QtBackend.h"
+#include "qt/SessionEnd.h"
 #include "runtime/system/Halt.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/RuntimeThread.h"

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "runtime/qt/DialogUnits.h"
+#include "qt/DialogUnits.h"
 #include "runtime/ui/Event.h"
 #include "runtime/ui/WindowView.h"
 

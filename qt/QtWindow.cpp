@@ -1,4 +1,4 @@
-#include "runtime/qt/QtWindow.h"
+#include "qt/QtWindow.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -11,8 +11,8 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "runtime/qt/Conversions.h"
-#include "runtime/qt/ListControl.h"
+#include "qt/Conversions.h"
+#include "qt/ListControl.h"
 #include "runtime/ui/Backend.h"
 
 namespace runtime::qt {

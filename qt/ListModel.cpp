@@ -1,8 +1,8 @@
-#include "runtime/qt/ListModel.h"
+#include "qt/ListModel.h"
 
 #include <algorithm>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 namespace runtime::qt {
 

@@ -1,4 +1,4 @@
-#include "runtime/qt/DialogUnits.h"
+#include "qt/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QWidget>

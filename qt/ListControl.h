@@ -27,8 +27,8 @@
 #include <optional>
 #include <vector>
 
-#include "runtime/qt/ListModel.h"
-#include "runtime/qt/QtControl.h"
+#include "qt/ListModel.h"
+#include "qt/QtControl.h"
 
 class QKeyEvent;
 class QMouseEvent;

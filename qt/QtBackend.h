@@ -14,9 +14,9 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/qt/ModalQuestions.h"
-#include "runtime/qt/QtWindow.h"
-#include "runtime/qt/TrayIcons.h"
+#include "qt/ModalQuestions.h"
+#include "qt/QtWindow.h"
+#include "qt/TrayIcons.h"
 #include "runtime/ui/Backend.h"
 
 namespace runtime::qt {

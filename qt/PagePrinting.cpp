@@ -1,4 +1,4 @@
-#include "runtime/qt/PagePrinting.h"
+#include "qt/PagePrinting.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "runtime/qt/Conversions.h"
-#include "runtime/qt/PageRenderer.h"
+#include "qt/Conversions.h"
+#include "qt/PageRenderer.h"
 #include "runtime/reports/PageImage.h"
 
 namespace runtime::qt {

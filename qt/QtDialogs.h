@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "runtime/qt/ModalQuestions.h"
+#include "qt/ModalQuestions.h"
 #include "runtime/ui/DialogRequests.h"
 #include "runtime/ui/MessageBox.h"
 

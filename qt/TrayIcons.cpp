@@ -1,9 +1,9 @@
-#include "runtime/qt/TrayIcons.h"
+#include "qt/TrayIcons.h"
 
 #include <QApplication>
 #include <QStyle>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 #include "runtime/ui/Backend.h"
 
 namespace runtime::qt {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/qt/ModalQuestions.h"
+#include "qt/ModalQuestions.h"
 #include "runtime/ui/DialogRequests.h"
 
 namespace runtime::qt {

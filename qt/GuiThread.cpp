@@ -1,4 +1,4 @@
-#include "runtime/qt/GuiThread.h"
+#include "qt/GuiThread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <optional>
 
-#include "runtime/qt/GuiThread.h"
+#include "qt/GuiThread.h"
 
 namespace runtime::qt {
 

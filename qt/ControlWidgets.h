@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "runtime/qt/QtControl.h"
+#include "qt/QtControl.h"
 
 namespace runtime::qt {
 

@@ -1,4 +1,4 @@
-#include "runtime/qt/QtControl.h"
+#include "qt/QtControl.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -6,9 +6,9 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
-#include "runtime/qt/ControlWidgets.h"
-#include "runtime/qt/Conversions.h"
-#include "runtime/qt/ListControl.h"
+#include "qt/ControlWidgets.h"
+#include "qt/Conversions.h"
+#include "qt/ListControl.h"
 
 namespace runtime::qt {
 

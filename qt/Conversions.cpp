@@ -1,4 +1,4 @@
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 #include <QFileInfo>
 #include <cctype>
