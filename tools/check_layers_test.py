@@ -28,6 +28,13 @@ CASES = [
     ("qt/A.cpp", "errors/B.h", True),
     ("runtime/ui/A.cpp", "qt/B.h", True),
     ("tests/runtime/A.cpp", "main/B.h", False),
+    ("testing/A.cpp", "runtime/ui/B.h", False),
+    ("testing/A.cpp", "errors/B.h", True),
+    ("runtime/ui/A.cpp", "testing/B.h", True),
+    ("procedures/A.cpp", "testing/B.h", True),
+    ("main/cli/A.cpp", "testing/B.h", True),
+    ("tests/procedures/A.cpp", "testing/B.h", False),
+    ("bench/A.cpp", "testing/B.h", False),
     ("bench/A.cpp", "procedures/B.h", False),
 ]
 

@@ -52,17 +52,4 @@ class HeadlessMessageBoxes : public MessageBoxService {
   BadAnswerHandler onBadAnswer_;
 };
 
-// A HeadlessMessageBoxes installed as the message-box service for its
-// lifetime; the service it replaced is restored on destruction.
-class InstalledHeadlessMessageBoxes : public HeadlessMessageBoxes {
- public:
-  InstalledHeadlessMessageBoxes() : previous_(SetMessageBoxService(this)) {}
-  ~InstalledHeadlessMessageBoxes() override { SetMessageBoxService(previous_); }
-  InstalledHeadlessMessageBoxes(const InstalledHeadlessMessageBoxes&) = delete;
-  InstalledHeadlessMessageBoxes& operator=(const InstalledHeadlessMessageBoxes&) = delete;
-
- private:
-  MessageBoxService* previous_;  // borrowed; restored on destruction
-};
-
 }  // namespace runtime::ui

@@ -19,9 +19,9 @@
 #include "procedures/ImportBookmarks.h"
 #include "procedures/MainWindow.h"
 #include "runtime/platform/DesktopPrograms.h"
-#include "runtime/system/FaultyFileSystem.h"
 #include "support/ScopedFileSystem.h"
 #include "support/WindowTestFixture.h"
+#include "testing/FaultyFileSystem.h"
 
 namespace marlinden {
 namespace {

@@ -15,6 +15,7 @@
 #include "support/BookmarkLayout.h"
 #include "support/MessageTest.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 #include "tests/runtime/SqliteHookVfs.h"
 
 using namespace marlinden;

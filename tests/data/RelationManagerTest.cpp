@@ -19,6 +19,7 @@
 #include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/MessageTest.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 
 using namespace marlinden;
 using runtime::FieldType;

@@ -31,12 +31,12 @@
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
-#include "runtime/system/FaultyFileSystem.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
 #include "support/BatchClock.h"
 #include "support/ScopedFileSystem.h"
 #include "support/WindowTestFixture.h"
+#include "testing/FaultyFileSystem.h"
 #include "tests/runtime/SqliteHookVfs.h"
 #include "window/Globals.h"
 

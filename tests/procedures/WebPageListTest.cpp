@@ -20,6 +20,7 @@
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/KeyCode.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 #include "window/Globals.h"
 
 namespace marlinden {

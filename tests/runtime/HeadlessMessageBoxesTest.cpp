@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/ui/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace runtime::ui {
 namespace {

@@ -15,12 +15,12 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/ControlProperties.h"
 #include "runtime/ui/Event.h"
 #include "runtime/ui/ThreadContext.h"
 #include "runtime/ui/Window.h"
+#include "testing/TestClock.h"
 
 namespace runtime::ui {
 

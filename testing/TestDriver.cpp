@@ -1,4 +1,4 @@
-#include "runtime/ui/TestDriver.h"
+#include "testing/TestDriver.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "runtime/system/FaultyFileSystem.h"
+#include "testing/FaultyFileSystem.h"
 
 namespace runtime {
 
