@@ -40,10 +40,10 @@
 #include "procedures/MainWindow.h"
 #include "qt/QtBackend.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/Window.h"
 

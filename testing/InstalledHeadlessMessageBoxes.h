@@ -3,7 +3,7 @@
 // replaced is restored on destruction.
 #pragma once
 
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "runtime/headless/HeadlessMessageBoxes.h"
 #include "runtime/ui/MessageBox.h"
 
 namespace runtime::ui {

@@ -27,7 +27,8 @@ LAYERS = [
     "runtime/ini",          # INI files
     "runtime/platform",     # shell, browser, sounds, the program file, memory blocks
     "runtime/reports",      # report layouts, pages and the page-image list
-    "runtime/ui",           # window model, events, threads, headless backend
+    "runtime/ui",           # window model, events, threads
+    "runtime/headless",     # the headless backend and its message boxes
     "testing",              # test doubles: test driver, test clock, faulty file system
     "qt",                   # the Qt backend, over the runtime
     "errors",

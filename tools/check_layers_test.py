@@ -14,6 +14,8 @@ CASES = [
     ("runtime/values/A.h", "runtime/files/B.h", True),
     ("runtime/files/drivers/A.cpp", "runtime/files/B.h", False),
     ("runtime/ui/A.cpp", "errors/B.h", True),
+    ("runtime/headless/A.cpp", "runtime/ui/B.h", False),
+    ("runtime/ui/A.cpp", "runtime/headless/B.h", True),
     ("runtime/newfolder/A.cpp", "runtime/text/B.h", True),
     ("data/A.cpp", "window/B.h", True),
     ("window/A.cpp", "data/B.h", False),

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/ui/EventLoop.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/Window.h"

@@ -1,4 +1,4 @@
-#include "runtime/ui/HeadlessBackend.h"
+#include "runtime/headless/HeadlessBackend.h"
 
 #include <algorithm>
 #include <utility>

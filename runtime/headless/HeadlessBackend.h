@@ -1,4 +1,4 @@
-// A backend without widgets, for tests. It keeps a copy of every window and
+// A backend without widgets, for tests and marlinden-cli. It keeps a copy of every window and
 // control the runtime pushes to it (what a user would see), answers modal
 // questions from scripts the test loads, and records every request. A
 // question with no scripted answer is reported through OnUnscripted (tests
@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/headless/HeadlessMessageBoxes.h"
 #include "runtime/ui/Backend.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
 
 namespace runtime::ui {
 

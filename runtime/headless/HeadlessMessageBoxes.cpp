@@ -1,4 +1,4 @@
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "runtime/headless/HeadlessMessageBoxes.h"
 
 #include <bit>
 #include <optional>
