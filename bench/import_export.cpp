@@ -30,8 +30,8 @@
 #include "procedures/BookmarkHtml.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/text/FixedText.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 
 namespace {

@@ -2,9 +2,10 @@
 """Fails when a source includes a header of a layer above its own.
 
 The layer order below is the one place it is written. A source may include
-headers of its own layer and of the layers below it; runtime/qt (the only
-code that includes Qt Widgets) is further reserved to the programs' entries
-and the Qt tests. tests/, bench/ and tools/ may include anything.
+headers of its own layer and of the layers below it; qt (the only code that
+includes Qt Widgets) is further reserved to the programs' entries and the Qt
+tests, and testing (the test doubles) to tests, benchmarks and tools.
+tests/, bench/ and tools/ may include anything else.
 
 Usage: tools/check_layers.py [repository root]; prints each offending
 include as path:line and exits 1 when there is one.
@@ -26,8 +27,10 @@ LAYERS = [
     "runtime/ini",          # INI files
     "runtime/platform",     # shell, browser, sounds, the program file, memory blocks
     "runtime/reports",      # report layouts, pages and the page-image list
-    "runtime/ui",           # window model, events, threads, headless backend
-    "runtime/qt",           # the Qt backend
+    "runtime/ui",           # window model, events, threads
+    "runtime/headless",     # the headless backend and its message boxes
+    "testing",              # test doubles: test driver, test clock, faulty file system
+    "qt",                   # the Qt backend, over the runtime
     "errors",
     "data",
     "window",
@@ -37,10 +40,13 @@ LAYERS = [
     "procedures",
     "main",
 ]
-# Folders whose sources may include anything.
+# Folders whose sources may include any layer not reserved from them.
 UNRESTRICTED = ["tests", "bench", "tools"]
 # Layers only the listed folders (and the layer itself) may include.
-RESERVED = {"runtime/qt": ["main", "tests/qt", "tests/programs", "bench", "tools"]}
+RESERVED = {
+    "qt": ["main", "tests/qt", "tests/programs", "bench", "tools"],
+    "testing": ["tests", "bench", "tools"],
+}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".cpp")

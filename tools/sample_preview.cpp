@@ -4,7 +4,7 @@
 #include <string>
 
 #include "procedures/WebPageList.h"
-#include "runtime/qt/RunQtProgram.h"
+#include "qt/RunQtProgram.h"
 #include "runtime/reports/PageImageList.h"
 #include "runtime/reports/Report.h"
 #include "runtime/ui/Dialogs.h"

@@ -4,7 +4,7 @@
 // cell of the list, as in-place editing does.
 #include <string>
 
-#include "runtime/qt/RunQtProgram.h"
+#include "qt/RunQtProgram.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/Window.h"
 

@@ -11,8 +11,8 @@
 #include "app/StartUp.h"
 #include "main/cli/CliCommand.h"
 #include "main/cli/PrintingBackend.h"
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/system/Halt.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/RuntimeThread.h"
 

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <memory>
 
-#include "runtime/qt/PagePrinting.h"
+#include "qt/PagePrinting.h"
 
 namespace marlinden::cli {
 

@@ -4,7 +4,7 @@
 // says so on standard error and the print fails.
 #pragma once
 
-#include "runtime/ui/HeadlessBackend.h"
+#include "runtime/headless/HeadlessBackend.h"
 
 namespace marlinden::cli {
 

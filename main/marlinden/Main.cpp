@@ -9,7 +9,7 @@
 #include "app/DataFolder.h"
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
-#include "runtime/qt/RunQtProgram.h"
+#include "qt/RunQtProgram.h"
 #include "runtime/ui/Dialogs.h"
 
 int main(int argc, char** argv) {

@@ -13,7 +13,7 @@
 #include "app/StartUp.h"
 #include "errors/MessageIds.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
 namespace {

@@ -19,10 +19,10 @@
 #include "procedures/ImportBookmarks.h"
 #include "procedures/MainWindow.h"
 #include "runtime/platform/DesktopPrograms.h"
-#include "runtime/system/FaultyFileSystem.h"
 #include "support/ScopedFileSystem.h"
 #include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
+#include "testing/FaultyFileSystem.h"
 
 namespace marlinden {
 namespace {

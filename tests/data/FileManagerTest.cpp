@@ -8,13 +8,14 @@
 #include "data/ManagerRegistry.h"
 #include "data/RecordDeleter.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/headless/HeadlessMessageBoxes.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/BookmarkLayout.h"
 #include "support/MessageTest.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 #include "tests/runtime/SqliteHookVfs.h"
 
 using namespace marlinden;

@@ -12,13 +12,14 @@
 #include "data/RelationManager.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/files/Transaction.h"
+#include "runtime/headless/HeadlessMessageBoxes.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Cursor.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/MessageTest.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 
 using namespace marlinden;
 using runtime::FieldType;

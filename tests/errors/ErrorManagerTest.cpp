@@ -13,7 +13,7 @@
 #include "errors/ErrorManager.h"
 #include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
 namespace {

@@ -12,7 +12,7 @@
 #include "mail/MailSender.h"
 #include "runtime/platform/GlobalMemory.h"
 #include "runtime/system/RuntimeLock.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
 namespace {

@@ -15,8 +15,8 @@
 #include "mail/MailSender.h"
 #include "mail/SmtpLibrary.h"
 #include "mail/SmtpTestServer.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/TempDir.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
 namespace {

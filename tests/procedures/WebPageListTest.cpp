@@ -21,6 +21,7 @@
 #include "runtime/ui/KeyCode.h"
 #include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 #include "window/Globals.h"
 
 namespace marlinden {

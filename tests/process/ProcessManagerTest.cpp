@@ -24,6 +24,7 @@
 #include "support/FailOnHalt.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 
 namespace marlinden {
 namespace {

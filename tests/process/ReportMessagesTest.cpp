@@ -13,9 +13,9 @@
 #include "runtime/system/Directory.h"
 #include "runtime/system/Halt.h"
 #include "runtime/system/RuntimeError.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
 #include "support/BookmarkLayout.h"
 #include "support/TempDir.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
 namespace {

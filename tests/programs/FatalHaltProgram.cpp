@@ -17,7 +17,7 @@
 #include "app/Globals.h"
 #include "app/StartUp.h"
 #include "errors/MessageIds.h"
-#include "runtime/qt/RunQtProgram.h"
+#include "qt/RunQtProgram.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/Window.h"

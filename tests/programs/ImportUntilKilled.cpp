@@ -11,9 +11,9 @@
 #include "app/DataFiles.h"
 #include "app/StartUp.h"
 #include "procedures/ImportProcess.h"
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/system/Clock.h"
 #include "runtime/ui/EventLoop.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <QColor>
 
-#include "runtime/qt/Conversions.h"
+#include "qt/Conversions.h"
 
 namespace runtime::qt {
 namespace {

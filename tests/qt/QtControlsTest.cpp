@@ -6,8 +6,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "qt/ListControl.h"
 #include "qt/QtFixture.h"
-#include "runtime/qt/ListControl.h"
 #include "runtime/ui/Control.h"
 #include "support/TempDir.h"
 

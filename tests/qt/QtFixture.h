@@ -15,7 +15,7 @@
 #include <mutex>
 #include <vector>
 
-#include "runtime/qt/QtBackend.h"
+#include "qt/QtBackend.h"
 #include "runtime/system/ThreadNumber.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/Program.h"

@@ -6,9 +6,9 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "qt/ListControl.h"
 #include "qt/QtFixture.h"
-#include "runtime/qt/ListControl.h"
-#include "runtime/qt/QtWindow.h"
+#include "qt/QtWindow.h"
 #include "runtime/ui/Control.h"
 #include "runtime/ui/RuntimeThread.h"
 

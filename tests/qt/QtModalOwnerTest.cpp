@@ -11,7 +11,7 @@
 #include <QWindow>
 
 #include "qt/QtFixture.h"
-#include "runtime/qt/WindowFrame.h"
+#include "qt/WindowFrame.h"
 
 namespace runtime::qt {
 namespace {

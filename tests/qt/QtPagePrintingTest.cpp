@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/qt/PagePrinting.h"
-#include "runtime/qt/PageRenderer.h"
+#include "qt/PagePrinting.h"
+#include "qt/PageRenderer.h"
 #include "runtime/reports/PageImageList.h"
 #include "runtime/reports/Report.h"
 #include "support/CommandOutput.h"

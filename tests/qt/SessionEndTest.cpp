@@ -4,7 +4,7 @@
 #include <csignal>
 
 #include "qt/QtFixture.h"
-#include "runtime/qt/SessionEnd.h"
+#include "qt/SessionEnd.h"
 #include "runtime/ui/RuntimeThread.h"
 
 namespace runtime::qt {

@@ -15,12 +15,12 @@
 #include "runtime/files/DataFile.h"
 #include "runtime/ini/IniFile.h"
 #include "runtime/system/Directory.h"
-#include "runtime/system/FaultyFileSystem.h"
 #include "runtime/system/FileLocks.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
 #include "support/ScopedFileSystem.h"
 #include "support/TempDir.h"
+#include "testing/FaultyFileSystem.h"
 
 namespace runtime {
 namespace {

@@ -4,7 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "runtime/headless/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace runtime::ui {
 namespace {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "runtime/system/Clock.h"
+#include "testing/TestClock.h"
 #include "tests/runtime/KeyedTestSupport.h"
 #include "tests/runtime/SqliteHookVfs.h"
 

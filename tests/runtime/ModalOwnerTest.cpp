@@ -10,6 +10,7 @@
 
 #include "runtime/system/Clock.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 
 namespace runtime::ui {
 namespace {

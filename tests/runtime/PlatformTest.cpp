@@ -23,6 +23,7 @@
 #include "runtime/platform/Sound.h"
 #include "runtime/system/Clock.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 
 namespace runtime::platform {
 namespace {

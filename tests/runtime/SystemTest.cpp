@@ -11,6 +11,7 @@
 #include "runtime/system/Clock.h"
 #include "runtime/system/Directory.h"
 #include "runtime/system/RuntimeError.h"
+#include "testing/TestClock.h"
 
 namespace runtime {
 namespace {

@@ -24,6 +24,7 @@
 #include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/TempDir.h"
+#include "testing/TestClock.h"
 
 namespace runtime {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "runtime/system/Clock.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 
 namespace runtime::ui {
 namespace {

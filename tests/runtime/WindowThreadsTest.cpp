@@ -14,6 +14,7 @@
 #include "support/BookmarkLayout.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 
 namespace runtime::ui {
 namespace {

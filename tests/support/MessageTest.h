@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/system/Halt.h"
-#include "runtime/ui/HeadlessMessageBoxes.h"
+#include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace testing_support {
 

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/headless/HeadlessBackend.h"
 #include "runtime/ui/EventLoop.h"
-#include "runtime/ui/HeadlessBackend.h"
 #include "runtime/ui/Program.h"
 #include "runtime/ui/RuntimeThread.h"
-#include "runtime/ui/TestDriver.h"
 #include "runtime/ui/Window.h"
+#include "testing/TestDriver.h"
 
 namespace runtime::ui::testing {
 

@@ -13,6 +13,7 @@
 #include "runtime/ui/PopupMenuText.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 #include "window/PopupManager.h"
 
 namespace marlinden {
