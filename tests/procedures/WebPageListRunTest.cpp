@@ -16,6 +16,7 @@
 #include "runtime/system/Halt.h"
 #include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 #include "window/Globals.h"
 
 namespace marlinden {
