@@ -8,5 +8,5 @@ install_missing_packages
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
-# The program keeps its files in the current directory.
+# The program keeps its files in its data folder (see the README).
 exec build/main/marlinden
