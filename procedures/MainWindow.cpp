@@ -249,7 +249,9 @@ Severity MainWindow::Init() {
   browse.AddField(queue.Field(kRowUrl), WebUrlField());
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
-  resizer.Init(window, StrategyScaleEverything, SnapshotLimit::Limit, SnapshotLimit::None);
+  // The sheet and the list grow with the window and the list's columns share
+  // its width; the buttons keep their size by the edge they are nearest.
+  resizer.Init(window, StrategyKeepControlSizes, SnapshotLimit::Limit, SnapshotLimit::None);
   resizer.AUTOTRANSPARENT = true;
   resizer.SetParentControls();
   AddItem(resizer);
