@@ -98,9 +98,10 @@ TEST_F(MainWindowLayoutTest, EnlargedTheListsColumnsShareTheWidthAndTheButtonsKe
 
   ASSERT_EQ(before.size(), 2u);
   ASSERT_EQ(after.size(), 2u);
-  EXPECT_NEAR(listAfter.width, list.width * 2, 2);
-  EXPECT_NEAR(after[0], before[0] * 2, 2) << "the URL column takes its share";
-  EXPECT_NEAR(after[1], before[1] * 2, 2);
+  EXPECT_EQ(listAfter.width, list.width + place.width) << "the list keeps its margins";
+  EXPECT_EQ(listAfter.height, list.height + place.height / 2);
+  EXPECT_GT(after[0], before[0] * 19 / 10) << "the URL column takes its share";
+  EXPECT_NEAR(double(after[0]) / after[1], double(before[0]) / before[1], 0.02);
   EXPECT_EQ(buttonAfter.width, button.width);
   EXPECT_EQ(buttonAfter.height, button.height);
   EXPECT_EQ(place.width * 2 - (buttonAfter.x + buttonAfter.width), place.width - (button.x + button.width))
