@@ -249,9 +249,11 @@ Severity MainWindow::Init() {
   browse.AddField(queue.Field(kRowUrl), WebUrlField());
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
-  resizer.Init(window, StrategyScaleEverything, SnapshotLimit::Limit, SnapshotLimit::None);
+  // The sheet and the list keep their margins and grow with the window, the
+  // list's columns sharing its width; the buttons keep their size by the
+  // edge they are nearest. Init links each control to the one holding it.
+  resizer.Init(window, StrategyFollowParents, SnapshotLimit::Limit, SnapshotLimit::None);
   resizer.AUTOTRANSPARENT = true;
-  resizer.SetParentControls();
   AddItem(resizer);
   GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
   // The restored size becomes the reference for the user's resizing.

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -66,6 +68,20 @@ bool PaintPages(const std::vector<std::string>& pages, QPrinter& printer, int co
   }
   return painter.end() && ok;
 }
+
+namespace {
+
+// Tall enough for a page where the screen allows, never larger than the
+// screen the preview opens on, with room for the desktop's frame.
+QSize PreviewSize(const QWidget* parent) {
+  constexpr QSize kWanted(760, 900);
+  constexpr QSize kFrameAllowance(16, 48);
+  QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return kWanted;
+  return kWanted.boundedTo(screen->availableGeometry().size() - kFrameAllowance);
+}
+
+}  // namespace
 
 bool PrintPages(const ui::PrintRequest& request, QWidget* parent) {
   std::unique_ptr<QPrinter> printer;
@@ -162,7 +178,7 @@ void StartPreview(const ui::PreviewRequest& request, QWidget* parent, ModalQuest
   } else {
     preview->fitToWidth();
   }
-  dialog->resize(760, 900);
+  dialog->resize(PreviewSize(parent));
   QObject::connect(dialog, &QDialog::finished, dialog, [reply, printer](int result) {
     delete printer;
     reply(result == QDialog::Accepted ? ui::PreviewAnswer::Print : ui::PreviewAnswer::Cancel);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "qt/Conversions.h"
 #include "qt/GuiThread.h"
@@ -55,6 +57,52 @@ void QtBackend::CreateWindow(const ui::WindowView& window) {
     }
     windows_.emplace(window.id, std::make_unique<QtWindow>(window, owner));
   });
+}
+
+std::vector<ui::Rect> QtBackend::ClientAreas(const ui::WindowView& window) const {
+  std::vector<ui::Rect> areas;
+  RunOnGuiThread([&] {
+    const DialogUnits units = QtWindow::UnitsOf(window.font);
+    // The desktop frames a window only once it is shown: until then the
+    // frame of a framed window stands in, else a title bar of a line and a
+    // half over thin borders. The rect's height leaves out the menu bar.
+    QMargins frame(4, std::max(units.CharHeight() * 3 / 2, 20), 4, 4);
+    int menuBar = units.CharHeight() + 8;
+    const QtWindow* own = Find(window.id);
+    if (own != nullptr) menuBar = own->Frame()->ClientTop();
+    auto framed = [](const QtWindow& w) { return !w.Decoration().isNull(); };
+    if (own != nullptr && framed(*own)) {
+      frame = own->Decoration();
+    } else {
+      for (const auto& [id, shown] : windows_) {
+        if (framed(*shown)) frame = shown->Decoration();
+      }
+    }
+    frame.setBottom(frame.bottom() + menuBar);
+    QList<QScreen*> screens = QGuiApplication::screens();
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+      screens.removeAll(primary);
+      screens.prepend(primary);
+    }
+    // Pixel edges to dialog units, rounded inwards so the frame stays inside.
+    auto start = [](std::int64_t pixels, std::int64_t perUnits, std::int64_t units) {
+      return static_cast<std::int32_t>(pixels >= 0 ? (pixels * units + perUnits - 1) / perUnits
+                                                   : -((-pixels * units) / perUnits));
+    };
+    auto end = [](std::int64_t pixels, std::int64_t perUnits, std::int64_t units) {
+      return static_cast<std::int32_t>(pixels >= 0 ? pixels * units / perUnits
+                                                   : -((-pixels * units + perUnits - 1) / perUnits));
+    };
+    for (QScreen* screen : screens) {
+      const QRect client = screen->availableGeometry().marginsRemoved(frame);
+      const std::int32_t left = start(client.left(), units.AverageCharWidth(), 4);
+      const std::int32_t top = start(client.top(), units.CharHeight(), 8);
+      const std::int32_t right = end(std::int64_t{client.right()} + 1, units.AverageCharWidth(), 4);
+      const std::int32_t bottom = end(std::int64_t{client.bottom()} + 1, units.CharHeight(), 8);
+      areas.push_back({left, top, std::max(right - left, 0), std::max(bottom - top, 0)});
+    }
+  });
+  return areas;
 }
 
 void QtBackend::UpdateWindow(const ui::WindowView& window) {

@@ -39,6 +39,7 @@ class QtBackend : public ui::Backend {
   void UpdateControl(ui::WindowId window, const ui::ControlView& control) override;
   void DestroyControl(ui::WindowId window, std::int32_t control) override;
   void SelectControl(ui::WindowId window, std::int32_t control) override;
+  std::vector<ui::Rect> ClientAreas(const ui::WindowView& window) const override;
   std::uint32_t ShowMessageBox(const ui::MessageBoxRequest& request) override;
   std::int32_t ShowPopupMenu(const ui::PopupMenuRequest& request) override;
   std::string ShowFileDialog(const ui::FileDialogRequest& request) override;

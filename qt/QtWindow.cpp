@@ -383,6 +383,15 @@ bool QtWindow::IsShown(std::int32_t number, int depth) const {
   return IsShown(parent, depth + 1);
 }
 
+QMargins QtWindow::Decoration() const {
+  const QRect inner = frame_->geometry();
+  const QRect outer = frame_->frameGeometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
+}
+
+DialogUnits QtWindow::UnitsOf(const ui::WindowFont& font) { return DialogUnits(FontOf(font)); }
+
 void QtWindow::PlaceFrame() {
   QRect rect = units_.ToPixels(view_.rect);
   if (rect.width() <= 0 || rect.height() <= 0) {

@@ -5,6 +5,7 @@
 // Thread: the GUI thread.
 #pragma once
 
+#include <QMargins>
 #include <QMenu>
 #include <QPointer>
 #include <functional>
@@ -39,6 +40,11 @@ class QtWindow {
 
   WindowFrame* Frame() const { return frame_; }
   std::int32_t Thread() const { return view_.thread; }
+  // The desktop's frame around the window (title bar and borders) in
+  // pixels; all 0 until the desktop has framed the window.
+  QMargins Decoration() const;
+  // The dialog units of a window shown in font.
+  static DialogUnits UnitsOf(const ui::WindowFont& font);
   const DialogUnits& Units() const { return units_; }
   // The control's widget, nullptr when it has none.
   QWidget* ControlWidget(std::int32_t number) const;

@@ -169,6 +169,7 @@ void Resizer::Init(runtime::ui::Window& window, std::uint8_t appStrategy, Snapsh
 }
 
 void Resizer::Kill() {
+  columns_.clear();
   CONTROLQUEUE.reset();
   RESIZELIST.reset();
   window_ = nullptr;
@@ -190,8 +191,14 @@ void Resizer::SnapShot() {
   ORIGWIN.MAXIMIZED = window_->State() == runtime::ui::WindowState::Maximised;
   ORIGWIN.ICONIZED = window_->State() == runtime::ui::WindowState::Iconised;
   PREVIOUSWIN = ORIGWIN.RECT;
+  columns_.clear();
   for (const std::int32_t number : window_->ControlNumbers()) {
     const runtime::ui::Control* control = window_->Find(number);
+    if (control->Kind() == ControlKind::List) {
+      std::vector<std::int32_t> widths;
+      for (const runtime::ui::ListColumn& column : control->Properties().columns) widths.push_back(column.width);
+      columns_[number] = {widths, widths};
+    }
     if (ControlEntry* known = Entry(number)) {
       known->POS = control->Position();
       continue;
@@ -319,6 +326,42 @@ void Resizer::MakeStaticsTransparent() {
   }
 }
 
+void Resizer::TakeUsersColumnWidths() {
+  for (auto& [number, widths] : columns_) {
+    const runtime::ui::Control* list = window_->Find(number);
+    const ControlEntry* entry = Entry(number);
+    if (list == nullptr || entry == nullptr || list->Properties().columns.size() != widths.given.size()) continue;
+    const std::int64_t width = list->Position().width;
+    if (width <= 0) continue;
+    for (std::size_t i = 0; i < widths.given.size(); ++i) {
+      const std::int32_t current = list->Properties().columns[i].width;
+      if (current == widths.given[i]) continue;
+      // A column the user resized: its width taken back to the snapshot's.
+      widths.atSnapshot[i] = static_cast<std::int32_t>(std::llround(double(current) * entry->POS.width / width));
+      widths.given[i] = current;
+    }
+  }
+}
+
+void Resizer::FitListColumns() {
+  for (auto& [number, widths] : columns_) {
+    runtime::ui::Control* list = window_->Find(number);
+    const ControlEntry* entry = Entry(number);
+    if (list == nullptr || entry == nullptr || entry->POS.width <= 0) continue;
+    std::vector<runtime::ui::ListColumn> columns = list->Properties().columns;
+    if (columns.size() != widths.atSnapshot.size()) continue;
+    const std::int64_t now = list->Position().width;
+    bool changed = false;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const auto width = static_cast<std::int32_t>(std::llround(double(widths.atSnapshot[i]) * now / entry->POS.width));
+      changed = changed || width != columns[i].width;
+      columns[i].width = width;
+      widths.given[i] = width;
+    }
+    if (changed) list->SetColumns(std::move(columns));
+  }
+}
+
 void Resizer::Resize() {
   if (window_ == nullptr || !CONTROLQUEUE || !RESIZELIST) return;
   RESIZELIST->Free();
@@ -327,6 +370,7 @@ void Resizer::Resize() {
   if (AUTOTRANSPARENT && !RESIZECALLED) MakeStaticsTransparent();
   // Minimised: nothing to lay out, and the next resize starts from the last.
   if (now.width <= 0 || now.height <= 0) return;
+  TakeUsersColumnWidths();
   if (now.width == ORIGWIN.RECT.width && now.height == ORIGWIN.RECT.height) {
     for (const ControlEntry& entry : *CONTROLQUEUE) {
       runtime::ui::Control* control = window_->Find(entry.ID);
@@ -342,6 +386,7 @@ void Resizer::Resize() {
       }
     }
   }
+  FitListColumns();
   RESIZECALLED = true;
   PREVIOUSWIN = now;
 }

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "runtime/queue/Queue.h"
 #include "runtime/ui/ControlKind.h"
@@ -126,10 +128,23 @@ class Resizer : public ResizerItem {
   void MoveChildren(std::int32_t parent, runtime::ui::Rect parentOld, runtime::ui::Rect parentNew, std::uint32_t depth);
   void SortByPriority(runtime::ui::Rect now);
   void MakeStaticsTransparent();
+  // Notes the columns the user resized since the last resize, as shares of
+  // the list's width.
+  void TakeUsersColumnWidths();
+  // Shares each list's width among its columns in the proportions they had
+  // at the snapshot, or that the user gave them since.
+  void FitListColumns();
   // Makes parent the control's parent unless that would close a loop.
   void Link(ControlEntry& child, std::int32_t parent);
 
   runtime::ui::Window* window_ = nullptr;  // borrowed, see Init
+  // A list's column widths for its snapshot width, and the widths last
+  // given to it (other widths there mean the user resized a column).
+  struct ListColumns {
+    std::vector<std::int32_t> atSnapshot;
+    std::vector<std::int32_t> given;
+  };
+  std::map<std::int32_t, ListColumns> columns_;
 };
 
 }  // namespace marlinden

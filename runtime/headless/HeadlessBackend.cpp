@@ -54,6 +54,32 @@ void HeadlessBackend::SetTrayIconResult(bool succeeds) {
   trayResult_ = succeeds;
 }
 
+void HeadlessBackend::SetScreens(std::vector<Rect> availablePixels) {
+  std::lock_guard lock(mutex_);
+  screens_ = std::move(availablePixels);
+}
+
+std::vector<Rect> HeadlessBackend::ClientAreas(const WindowView& window) const {
+  (void)window;  // one font and one frame for every window
+  // Pixel edges to dialog units, rounded inwards so the frame stays inside.
+  auto inwardStart = [](std::int64_t pixels, std::int64_t perUnits, std::int64_t units) {
+    return static_cast<std::int32_t>((pixels * units + perUnits - 1) / perUnits);
+  };
+  auto inwardEnd = [](std::int64_t pixels, std::int64_t perUnits, std::int64_t units) {
+    return static_cast<std::int32_t>(pixels * units / perUnits);
+  };
+  std::lock_guard lock(mutex_);
+  std::vector<Rect> areas;
+  for (const Rect& screen : screens_) {
+    const std::int32_t left = inwardStart(screen.x + kFrameBorder, kCharWidth, 4);
+    const std::int32_t top = inwardStart(screen.y + kTitleBar, kCharHeight, 8);
+    const std::int32_t right = inwardEnd(screen.x + screen.width - kFrameBorder, kCharWidth, 4);
+    const std::int32_t bottom = inwardEnd(screen.y + screen.height - kFrameBorder, kCharHeight, 8);
+    areas.push_back({left, top, std::max(right - left, 0), std::max(bottom - top, 0)});
+  }
+  return areas;
+}
+
 #define MARLINDEN_RECORDED(Type, Name, member)      \
   std::vector<Type> HeadlessBackend::Name() const { \
     std::lock_guard lock(mutex_);                   \

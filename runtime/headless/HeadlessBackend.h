@@ -38,6 +38,16 @@ class HeadlessBackend : public Backend {
   void ScriptPreviewAnswer(PreviewAnswer answer);
   // Whether tray icon requests succeed (default true).
   void SetTrayIconResult(bool succeeds);
+  // The screens windows open on: each one's available area in pixels, the
+  // primary screen first. None by default, so windows stay where they are
+  // put. Pixels map to dialog units as for a font kCharWidth pixels wide on
+  // average and kCharHeight high, and every frame has borders of
+  // kFrameBorder pixels under a title bar of kTitleBar pixels.
+  void SetScreens(std::vector<Rect> availablePixels);
+  static constexpr std::int32_t kCharWidth = 6;
+  static constexpr std::int32_t kCharHeight = 13;
+  static constexpr std::int32_t kFrameBorder = 4;
+  static constexpr std::int32_t kTitleBar = 24;
 
   // Recorded requests, oldest first.
   std::vector<MessageBoxRequest> MessageBoxRequests() const { return boxes_.Requests(); }
@@ -68,6 +78,7 @@ class HeadlessBackend : public Backend {
   void UpdateControl(WindowId window, const ControlView& control) override;
   void DestroyControl(WindowId window, std::int32_t control) override;
   void SelectControl(WindowId window, std::int32_t control) override;
+  std::vector<Rect> ClientAreas(const WindowView& window) const override;
   std::uint32_t ShowMessageBox(const MessageBoxRequest& request) override;
   std::int32_t ShowPopupMenu(const PopupMenuRequest& request) override;
   std::string ShowFileDialog(const FileDialogRequest& request) override;
@@ -90,6 +101,7 @@ class HeadlessBackend : public Backend {
   std::deque<std::string> fileScript_;
   std::deque<PreviewAnswer> previewScript_;
   bool trayResult_ = true;
+  std::vector<Rect> screens_;  // pixels
   std::vector<PopupMenuRequest> popups_;
   std::vector<FileDialogRequest> fileDialogs_;
   std::vector<PreviewRequest> previews_;

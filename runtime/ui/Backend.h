@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/ui/DialogRequests.h"
 #include "runtime/ui/MessageBox.h"
@@ -40,6 +41,15 @@ class Backend {
   virtual void DestroyControl(WindowId window, std::int32_t control) = 0;
   // Gives the control the keyboard focus.
   virtual void SelectControl(WindowId window, std::int32_t control) = 0;
+  // Where window's client area may lie: one rectangle per screen, the
+  // primary screen's first, each the screen's available area (without the
+  // desktop's panels) less window's frame (title bar, borders, menu bar), in
+  // the dialog units of window's font. A client rectangle inside one puts
+  // the whole frame on that screen. Empty when the backend knows no screen.
+  virtual std::vector<Rect> ClientAreas(const WindowView& window) const {
+    (void)window;
+    return {};
+  }
 
   // --- Modal questions (runtime lock released) ---------------------------------------
   // Returns the button pressed (one bit of request.buttons).

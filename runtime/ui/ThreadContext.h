@@ -23,6 +23,10 @@
 
 namespace runtime::ui {
 
+// The first runtime thread numbered: the one a program's start-up and main
+// window run on.
+inline constexpr std::int32_t kMainThread = 1;
+
 class Window;
 
 struct ThreadContext {

@@ -7,6 +7,7 @@
 #include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/Backend.h"
+#include "runtime/ui/Placement.h"
 #include "runtime/ui/ThreadContext.h"
 
 namespace runtime::ui {
@@ -43,6 +44,16 @@ void ApplyListCell(Control& list, const EventData& d) {
   }
 }
 
+// The window a new window of context opens over: the newest of its own
+// thread, else (a procedure started on a thread of its own) the main
+// thread's first, the main window; nullptr when none is open.
+const Window* OpenerOf(const ThreadContext& context) {
+  if (!context.windows.empty()) return context.windows.back();
+  if (context.number == kMainThread) return nullptr;
+  const std::shared_ptr<ThreadContext> main = Registry::Instance().Thread(kMainThread);
+  return main != nullptr && !main->windows.empty() ? main->windows.front() : nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
@@ -67,6 +78,14 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
   if (description.state != WindowState::Iconised) window->stateBeforeIconised_ = description.state;
   v.hidden = description.hidden;
   v.font = description.font;
+  // A window of a given size opens centred over the window that opened it,
+  // the first one centred on the primary screen, and never larger than the
+  // screen; a restored place is kept on the screens by SetPosition.
+  const std::vector<Rect> areas = CurrentBackend().ClientAreas(v);
+  if (!areas.empty() && v.rect.width > 0 && v.rect.height > 0) {
+    const Window* opener = OpenerOf(*context);
+    v.rect = KeptOnScreens(CentredOver(v.rect, opener != nullptr ? opener->view_.rect : areas.front()), areas);
+  }
 
   // Numbers first, so parents given by index resolve to numbers. Fixed
   // numbers are reserved before the others count up from 1 around them; a
@@ -165,7 +184,7 @@ void Window::SetIcon(std::string icon) {
 }
 
 void Window::SetPosition(Rect rect) {
-  view_.rect = Clamped(rect);
+  view_.rect = KeptOnScreens(Clamped(rect), CurrentBackend().ClientAreas(ViewOfWindow(false)));
   windowDirty_ = true;
 }
 

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <mutex>
+#include <optional>
 
 #include "qt/QtFixture.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -40,7 +42,18 @@ class QtWindowTest : public testing::QtFixture {
 };
 
 TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls) {
-  Start([&] { RunWindow(Sample()); });
+  // The window opens where the runtime places it on the screen.
+  std::mutex mutex;
+  std::optional<ui::Rect> placed;
+  Start([&] {
+    RunWindow(Sample(), [&](ui::Window& w, const ui::Event& e) {
+      if (e.code == ui::EventCode::OpenWindow) {
+        std::lock_guard lock(mutex);
+        placed = w.Position();
+      }
+      return ui::LoopAction::CarryOn;
+    });
+  });
   QtWindow* window = WaitForWindows();
   ASSERT_NE(window, nullptr);
   WindowFrame* frame = window->Frame();
@@ -51,7 +64,11 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
   const int charWidth =
       (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
   const int charHeight = metrics.height();
-  EXPECT_EQ(frame->geometry().topLeft(), QPoint(Px(20, charWidth, 4), Px(30, charHeight, 8)));
+  ASSERT_TRUE(PumpUntil([&] {
+    std::lock_guard lock(mutex);
+    return placed.has_value();
+  }));
+  EXPECT_EQ(frame->geometry().topLeft(), QPoint(Px(placed->x, charWidth, 4), Px(placed->y, charHeight, 8)));
   EXPECT_EQ(frame->ClientArea()->size(), QSize(Px(200, charWidth, 4), Px(100, charHeight, 8)));
 
   auto* button = qobject_cast<QPushButton*>(window->ControlWidget(3));
