@@ -86,10 +86,10 @@ Severity AboutWindow::Kill() {
 }
 
 std::string AboutWindow::DefaultBrowserLine() {
-  // The desktop is asked about HTML files in general; the probe file is kept
-  // so the lookup happens with a file of that type present, as the window
-  // has always done. The runtime never creates over an existing file, so a
-  // user's own "x.htm" is neither emptied nor removed.
+  // The desktop is asked for its web browser, not about a file; the probe
+  // file is kept so the lookup happens with a page file present, as the
+  // window has always done. The runtime never creates over an existing file,
+  // so a user's own "x.htm" is neither emptied nor removed.
   runtime::FixedText<255> probeName;
   probeName.Set(kBrowserProbeFile);
   auto probe =
