@@ -1,6 +1,6 @@
-// The files the user last worked on, kept across runs in an INI file of
-// their own in the data folder (DataFolder.h), apart from the window
-// positions and the favourite. Call under the runtime lock.
+// The files and folders the user last worked with, kept across runs in an
+// INI file of their own in the data folder (DataFolder.h), apart from the
+// window positions and the favourite. Call under the runtime lock.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,8 @@ namespace marlinden {
 inline constexpr const char* kRecentFilesIniFile = "recent.INI";
 inline constexpr const char* kRecentFilesSection = "Recent";
 inline constexpr const char* kLastExportKey = "LastExport";
+inline constexpr const char* kImportFolderKey = "ImportFolder";
+inline constexpr const char* kExportFolderKey = "ExportFolder";
 
 // The path the last export wrote; empty when none is kept.
 std::string ReadLastExport();
@@ -19,5 +21,17 @@ std::string ReadLastExport();
 // Keeps path as the last export's. Returns 0 or the runtime's error code of
 // the failed write.
 [[nodiscard]] std::int32_t WriteLastExport(std::string_view path);
+
+// The file choosers that remember where the user last chose a file.
+enum class FileChooser : std::uint8_t { Import, Export };
+
+// The folder chooser starts in: the one a file was last chosen in there,
+// while it is still a folder, else the user's home folder (empty without
+// one). Never the data folder, which holds the program's own files.
+std::string ChooserStartFolder(FileChooser chooser);
+
+// Keeps the folder of chosen (a file's path) as the one chooser starts in
+// next time. Returns 0 or the runtime's error code of the failed write.
+[[nodiscard]] std::int32_t KeepChooserFolder(FileChooser chooser, std::string_view chosen);
 
 }  // namespace marlinden

@@ -28,8 +28,9 @@ runtime::ui::WindowDescription AboutWindowDescription() {
   d.rect = {0, 0, 220, 150};
   d.font = {"MS Sans Serif", 8};
 
+  // The title is drawn in the window's own font, which is sure to be there
+  // and readable; a decorative face may be missing or tiny.
   ControlDescription title = runtime::ui::DescribeControl(ControlKind::Prompt, "Marlinden", {10, 8, 120, 16});
-  title.font = "Comic Sans MS";
   ControlDescription maker =
       runtime::ui::DescribeControl(ControlKind::Button, "Go To Brackwell Web Page", {110, 126, 100, 16});
   maker.icon = "Web2.ico";
@@ -49,7 +50,8 @@ runtime::ui::WindowDescription AboutWindowDescription() {
       runtime::ui::DescribeControl(ControlKind::String, "Brackwell", {60, 48, 100, 10}),
       link,
       runtime::ui::DescribeControl(ControlKind::Prompt, "Default Web Browser", {10, 90, 90, 10}),
-      runtime::ui::DescribeControl(ControlKind::String, "", {110, 90, 100, 10}),
+      // A line of its own below the prompt, wide enough for a browser's name.
+      runtime::ui::DescribeControl(ControlKind::String, "", {10, 102, 200, 10}),
   };
   return d;
 }
@@ -84,10 +86,10 @@ Severity AboutWindow::Kill() {
 }
 
 std::string AboutWindow::DefaultBrowserLine() {
-  // The desktop is asked about HTML files in general; the probe file is kept
-  // so the lookup happens with a file of that type present, as the window
-  // has always done. The runtime never creates over an existing file, so a
-  // user's own "x.htm" is neither emptied nor removed.
+  // The desktop is asked for its web browser, not about a file; the probe
+  // file is kept so the lookup happens with a page file present, as the
+  // window has always done. The runtime never creates over an existing file,
+  // so a user's own "x.htm" is neither emptied nor removed.
   runtime::FixedText<255> probeName;
   probeName.Set(kBrowserProbeFile);
   auto probe =

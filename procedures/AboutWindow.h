@@ -45,7 +45,7 @@ class AboutWindow : public WindowManager {
   Severity TakeAccepted() override;
 
  private:
-  // The text of the browser line: the default browser's program name,
+  // The text of the browser line: the default browser's name,
   // kNoDefaultBrowser when the desktop names none, or empty when the probe
   // file could not be created.
   static std::string DefaultBrowserLine();

@@ -25,9 +25,8 @@ ControlDescription Control(ControlKind kind, std::string text, runtime::ui::Rect
 
 runtime::FieldRef Field(MailSettingsField field) { return MailSettingsStore().Record().Field(field); }
 
-void ShowMailBox(const std::string& text) {
-  (void)runtime::ui::AskMessage(
-      {kMailBoxCaption, text, runtime::ui::Icon::Exclamation, runtime::ui::ButtonOk, runtime::ui::ButtonOk});
+void ShowMailBox(const std::string& text, runtime::ui::Icon icon) {
+  (void)runtime::ui::AskMessage({kMailBoxCaption, text, icon, runtime::ui::ButtonOk, runtime::ui::ButtonOk});
 }
 
 }  // namespace
@@ -44,10 +43,12 @@ runtime::ui::WindowDescription EmailWindowDescription() {
   ok.icon = "mail.ico";
   ControlDescription cancel = Control(ControlKind::Button, "Cancel", {140, 176, 50, 16});
   cancel.icon = "exit2.ico";
+  // Declared from the top down: the order of declaration is the order Tab
+  // visits the controls in.
   d.controls = {
-      Control(ControlKind::Entry, "", {80, 38, 180, 10}, "@s255"),
       Control(ControlKind::Entry, "", {80, 10, 180, 10}, "@s255"),
       Control(ControlKind::Entry, "", {80, 24, 180, 10}, "@s255"),
+      Control(ControlKind::Entry, "", {80, 38, 180, 10}, "@s255"),
       Control(ControlKind::Button, "Attachment", {10, 51, 60, 13}),
       Control(ControlKind::Entry, "", {80, 52, 180, 10}, "@s250"),
       Control(ControlKind::Entry, "", {80, 68, 180, 10}, "@s50"),
@@ -150,7 +151,7 @@ void EmailWindow::ChooseAttachment() {
   std::string path = selector_.Ask(KeepDirectory::Yes);
   // A cut path would name another file: a path too long is not taken.
   if (path.size() > kAttachmentWidth) {
-    ShowMailBox(kAttachmentTooLongText);
+    ShowMailBox(kAttachmentTooLongText, runtime::ui::Icon::Exclamation);
     path.clear();
   }
   if (runtime::ui::Window* window = GetWindow()) {
@@ -187,7 +188,11 @@ bool EmailWindow::SendMail() {
   sender->SetMessageText(runtime::PadToWidth(MailSettingsStore().Record().Memo(EmaMessage), kEmailMessageWidth),
                          kEmailMessageType);
   const std::uint32_t result = sender->Send();
-  ShowMailBox(result == MailSent ? std::string(kMailSentText) : kMailFailedText + sender->ErrorText(result));
+  if (result == MailSent) {
+    ShowMailBox(kMailSentText, runtime::ui::Icon::Asterisk);
+  } else {
+    ShowMailBox(kMailFailedText + sender->ErrorText(result), runtime::ui::Icon::Exclamation);
+  }
   sender->Kill();
   sender.reset();
 

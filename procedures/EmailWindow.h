@@ -20,12 +20,12 @@
 
 namespace marlinden {
 
-// The form's controls, numbered in declaration order (the screen shows host,
-// sender, receiver, attachment, subject, message from the top).
+// The form's controls, numbered in declaration order, which is the screen's
+// from the top (and so the order Tab visits them in).
 enum EmailControl : std::int32_t {
-  EmailReceiver = 1,
-  EmailHost,
+  EmailHost = 1,
   EmailSender,
+  EmailReceiver,
   EmailAttachmentButton,
   EmailAttachment,
   EmailSubject,

@@ -1,7 +1,7 @@
 #include "procedures/ExportBookmarks.h"
 
-#include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
@@ -61,15 +61,28 @@ runtime::ui::WindowDescription ExportWindowDescription() {
 
 std::string ExportFileName(std::string_view chosen) {
   std::string name(runtime::Clip(chosen));
-  if (runtime::UpperAscii(name).find(".HTM") == std::string::npos) name += ".HTM";
-  return name == ".HTM" ? std::string() : name;
+  if (name.empty()) return name;
+  const std::string upper = runtime::UpperAscii(name);
+  if (!upper.ends_with(".HTM") && !upper.ends_with(".HTML")) name += kExportExtension;
+  return name;
 }
 
 std::string ProposedExportPath() {
   if (std::string last = ReadLastExport(); !last.empty()) return last;
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == '\0') return {};
-  return (std::filesystem::path(home) / "bookmarks.html").string();
+  const std::string folder = ChooserStartFolder(FileChooser::Export);
+  if (folder.empty()) return {};
+  return (std::filesystem::path(folder) / kExportDefaultName).string();
+}
+
+std::string ExportDialogStart(std::string_view entry) {
+  const std::filesystem::path named(runtime::Clip(entry));
+  std::error_code error;
+  if (named.is_absolute() && named.has_filename() && std::filesystem::is_directory(named.parent_path(), error)) {
+    return named.string();
+  }
+  const std::string folder = ChooserStartFolder(FileChooser::Export);
+  const std::filesystem::path file = named.has_filename() ? named.filename() : kExportDefaultName;
+  return folder.empty() ? file.string() : (std::filesystem::path(folder) / file).string();
 }
 
 Severity ExportBookmarksWindow::Init() {
@@ -85,16 +98,15 @@ Severity ExportBookmarksWindow::Init() {
 void ExportBookmarksWindow::LookUp() {
   runtime::ui::Window* window = GetWindow();
   ExportSavedDirectory.Set(runtime::ShortPath(runtime::CurrentDirectory()));
-  // Until a name has been chosen, the dialog starts from the entry's.
-  const std::string initial =
-      ExportChosenName.Clipped().empty() && window != nullptr ? window->Text(ExportEntry) : ExportChosenName.Clipped();
+  const std::string initial = ExportDialogStart(window != nullptr ? window->Text(ExportEntry) : std::string());
   // The save dialog does not ask about an existing file (no ConfirmOverwrite
   // flag): OK asks, about the name the entry holds then.
   const std::string chosen = runtime::ui::FileDialog(runtime::ui::FileDialogMode::Save, "Save Bookmark File As . . .",
-                                                     initial, ".Htm Files (*.HTM)|*.HTM", 0);
+                                                     initial, kExportFilter, 0);
   // The dialog's cancel leaves the name in the entry as it was.
   if (!chosen.empty() && window != nullptr) {
     ExportChosenName.Set(chosen);
+    (void)KeepChooserFolder(FileChooser::Export, chosen);
     window->SetText(ExportEntry, ExportFileName(ExportChosenName.Padded()));
     window->Display(ExportEntry);
   }

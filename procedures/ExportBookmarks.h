@@ -25,15 +25,25 @@ enum ExportControl : std::int32_t {
 
 runtime::ui::WindowDescription ExportWindowDescription();
 
+inline constexpr const char* kExportExtension = ".html";
+inline constexpr const char* kExportDefaultName = "bookmarks.html";
+inline constexpr const char* kExportFilter = "Bookmark files|*.html;*.htm";
+
 // The name the lookup makes of the dialog's answer: the path as chosen (its
-// letter case kept), with ".HTM" appended unless ".HTM" occurs in it in any
-// letter case; empty when nothing but ".HTM" would remain.
+// letter case and trailing spaces aside), with ".html" appended unless it
+// ends in ".htm" or ".html" in any letter case; empty when nothing was
+// chosen.
 std::string ExportFileName(std::string_view chosen);
 
 // The name the window proposes: the last export's path, else bookmarks.html
-// in the user's home folder (empty without one). Never the file last
-// imported.
+// in the folder the save dialog starts in (empty without one). Never the
+// file last imported.
 std::string ProposedExportPath();
+
+// The path the save dialog starts from, given the entry's text: the entry's
+// path when it names a file in an existing folder, else that file name (or
+// bookmarks.html) in the folder last chosen in, else in the home folder.
+std::string ExportDialogStart(std::string_view entry);
 
 class ExportBookmarksWindow : public WindowManager {
  public:

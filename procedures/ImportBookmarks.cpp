@@ -4,6 +4,7 @@
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "app/RecentFiles.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ImportProcess.h"
 #include "procedures/ProcedureStart.h"
@@ -62,8 +63,8 @@ Severity ImportBookmarksWindow::Init() {
   window.SetText(ImportEntry, path_.Clipped());
   selector_.Init();
   selector_.FLAGS |= SelectorLongNames;
-  // What browsers write, in either letter case.
-  selector_.SetMask("HTML files", "*.htm;*.html;*.HTM;*.HTML");
+  // What browsers write; the dialog matches the patterns in any letter case.
+  selector_.SetMask(kBookmarkFilesMask, kBookmarkFilesPatterns);
   selector_.AddMask("All Files", "*.*");
   SetAlerts();
   return SeverityOk;
@@ -90,7 +91,9 @@ Severity ImportBookmarksWindow::TakeAccepted() {
   const Severity result = WindowManager::TakeAccepted();
   if (window != nullptr && control == ImportLookup) {
     Update();
+    selector_.DEFAULTDIRECTORY = ChooserStartFolder(FileChooser::Import);
     path_.Set(selector_.Ask(KeepDirectory::Yes));
+    if (!path_.Clipped().empty()) (void)KeepChooserFolder(FileChooser::Import, path_.Clipped());
     window->SetText(ImportEntry, path_.Clipped());
     window->Display();
   }

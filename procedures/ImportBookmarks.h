@@ -23,6 +23,10 @@ enum ImportControl : std::int32_t {
   ImportCancel,
 };
 
+// The file dialog's first choice: bookmark HTML files, by either ending.
+inline constexpr const char* kBookmarkFilesMask = "Bookmark files";
+inline constexpr const char* kBookmarkFilesPatterns = "*.html;*.htm";
+
 runtime::ui::WindowDescription ImportWindowDescription();
 
 class ImportBookmarksWindow : public WindowManager {

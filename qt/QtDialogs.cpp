@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -46,6 +49,23 @@ QMessageBox::Icon ToMessageIcon(ui::Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Room the window manager's title bar takes beside the caption: the
+// window's icon and its buttons, with their padding.
+constexpr int kTitleBarDecoration = 160;
+
+// A box sized to a short text is narrower than its caption, which the window
+// manager then cuts; the box is widened so the caption shows whole (title
+// bars draw in a bold face, often a larger one).
+void WidenForCaption(QMessageBox* box) {
+  auto* grid = qobject_cast<QGridLayout*>(box->layout());
+  if (grid == nullptr || box->windowTitle().isEmpty()) return;
+  QFont titleFont = box->font();
+  titleFont.setBold(true);
+  const int width = QFontMetrics(titleFont).horizontalAdvance(box->windowTitle()) * 5 / 4 + kTitleBarDecoration;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+
 std::uint32_t ButtonsOf(const ui::MessageBoxRequest& request) {
   std::uint32_t buttons = 0;
   for (const ButtonChoice& choice : kButtons) buttons |= request.buttons & choice.button;
@@ -82,6 +102,7 @@ void StartMessageBox(const ui::MessageBoxRequest& request, QWidget* parent, Moda
   for (const auto& [button, bit] : *pressed) {
     if (bit == dismissed) box->setEscapeButton(button);
   }
+  WidenForCaption(box);
   QObject::connect(box, &QDialog::finished, box, [box, pressed, dismissed, reply] {
     auto it = pressed->find(box->clickedButton());
     reply(it != pressed->end() ? it->second : dismissed);

@@ -1,5 +1,7 @@
 #include "window/FileSelector.h"
 
+#include <filesystem>
+
 #include "runtime/system/Directory.h"
 #include "runtime/ui/DialogRequests.h"
 #include "runtime/ui/Dialogs.h"
@@ -53,8 +55,13 @@ std::string FileSelector::Ask(KeepDirectory keep) {
   const std::string_view masks = MASKSTRING.empty() ? kAllFiles : std::string_view(MASKSTRING);
   const std::string_view title = std::string_view(PWINDOWTITLE).substr(0, kTitleWidth);
   const std::string_view file = std::string_view(DEFAULTFILE).substr(0, kDefaultFileWidth);
+  // The dialog is told where to start rather than left to find the current
+  // directory, which the user may have changed in an earlier dialog.
+  const std::string initial = DEFAULTDIRECTORY.empty() ? std::string(file)
+                              : file.empty()           ? DEFAULTDIRECTORY
+                                                       : (std::filesystem::path(DEFAULTDIRECTORY) / file).string();
   // The chosen path is returned whole: a cut path would name another file.
-  std::string result = runtime::ui::FileDialog(mode, title, file, masks, flags);
+  std::string result = runtime::ui::FileDialog(mode, title, initial, masks, flags);
 
   if (keep == KeepDirectory::Yes) (void)runtime::SetCurrentDirectory(SAVEPATH);
   return result;

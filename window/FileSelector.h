@@ -30,7 +30,9 @@ class FileSelector {
   void SetMask(std::string_view description, std::string_view pattern);
   // Appends "description|pattern" to the mask list (at most 254 characters).
   void AddMask(std::string_view description, std::string_view pattern);
-  // Shows the dialog in DEFAULTDIRECTORY (when set) proposing DEFAULTFILE;
+  // Shows the dialog in DEFAULTDIRECTORY (when set: it is also the current
+  // directory meanwhile, and the dialog is asked to start there) proposing
+  // DEFAULTFILE;
   // returns the chosen path, empty when the user cancelled. With
   // KeepDirectory::Yes the current directory is the same afterwards.
   std::string Ask(KeepDirectory keep);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -79,30 +80,26 @@ std::string ReadSmallFile(const std::string& path) {
   return text.str();
 }
 
+// The desktop's setting first; without one (a desktop it does not know,
+// or no setting), the program the desktop opens web addresses with.
 std::string QueryDefaultId(const DesktopPrograms& programs) {
-  CapturedOutput answer = CaptureOutput(programs.mimeQuery, {"query", "default", "text/html"}, programs.queryTimeout);
-  std::string id = DesktopIdFromOutput(answer.output);
+  const auto idFrom = [](const CapturedOutput& answer) {
+    return answer.exitStatus == 0 ? DesktopIdFromOutput(answer.output) : std::string();
+  };
+  std::string id = idFrom(CaptureOutput(programs.settingsQuery, {"get", "default-web-browser"}, programs.queryTimeout));
   if (!id.empty()) return id;
-  answer = CaptureOutput(programs.settingsQuery, {"get", "default-web-browser"}, programs.queryTimeout);
-  return DesktopIdFromOutput(answer.output);
+  return idFrom(
+      CaptureOutput(programs.mimeQuery, {"query", "default", "x-scheme-handler/https"}, programs.queryTimeout));
 }
 
-}  // namespace
-
-std::string DesktopIdFromOutput(std::string_view output) {
-  const std::string_view line = Trim(output.substr(0, output.find('\n')));
-  if (line.empty() || line.find('/') != std::string_view::npos || line == "." || line == "..") return {};
-  for (const char c : line) {
-    if (static_cast<unsigned char>(c) < 0x20) return {};
-  }
-  return std::string(line);
-}
-
-std::string ProgramFromDesktopEntry(std::string_view text) {
+// The value of key in the [Desktop Entry] group; nothing when it is not
+// there.
+std::optional<std::string_view> EntryValue(std::string_view text, std::string_view key) {
   bool inMainGroup = false;
-  std::istringstream lines{std::string(text)};
-  for (std::string raw; std::getline(lines, raw);) {
-    const std::string_view line = Trim(raw);
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = Trim(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line.front() == '#') continue;
     if (line.front() == '[') {
       inMainGroup = line == "[Desktop Entry]";
@@ -110,17 +107,40 @@ std::string ProgramFromDesktopEntry(std::string_view text) {
     }
     if (!inMainGroup) continue;
     const auto equals = line.find('=');
-    if (equals == std::string_view::npos || Trim(line.substr(0, equals)) != "Exec") continue;
-    std::vector<std::string> words = ExecWords(Trim(line.substr(equals + 1)));
-    std::size_t first = 0;
-    if (first < words.size() && words[first] == "env") {
-      ++first;
-      while (first < words.size() && words[first].find('=') != std::string::npos) ++first;
-    }
-    if (first >= words.size()) return {};
-    return std::filesystem::path(words[first]).filename().string();
+    if (equals != std::string_view::npos && Trim(line.substr(0, equals)) == key) return Trim(line.substr(equals + 1));
   }
-  return {};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string DesktopIdFromOutput(std::string_view output) {
+  const std::string_view line = Trim(output.substr(0, output.find('\n')));
+  if (line.size() <= kDesktopSuffix.size() || !line.ends_with(kDesktopSuffix) ||
+      line.find_first_of("/ ") != std::string_view::npos) {
+    return {};
+  }
+  for (const char c : line) {
+    if (static_cast<unsigned char>(c) < 0x20) return {};
+  }
+  return std::string(line);
+}
+
+std::string ProgramFromDesktopEntry(std::string_view text) {
+  const std::optional<std::string_view> exec = EntryValue(text, "Exec");
+  if (!exec) return {};
+  std::vector<std::string> words = ExecWords(*exec);
+  std::size_t first = 0;
+  if (first < words.size() && words[first] == "env") {
+    ++first;
+    while (first < words.size() && words[first].find('=') != std::string::npos) ++first;
+  }
+  if (first >= words.size()) return {};
+  return std::filesystem::path(words[first]).filename().string();
+}
+
+std::string NameFromDesktopEntry(std::string_view text) {
+  return std::string(EntryValue(text, "Name").value_or(std::string_view()));
 }
 
 std::string FindDesktopEntry(std::string_view id, const std::vector<std::string>& applicationDirs) {
@@ -151,7 +171,9 @@ std::string DefaultBrowser() {
       programs.applicationDirs.empty() ? DefaultApplicationDirs() : programs.applicationDirs;
   std::string name;
   if (const std::string entry = FindDesktopEntry(id, dirs); !entry.empty()) {
-    name = ProgramFromDesktopEntry(ReadSmallFile(entry));
+    const std::string text = ReadSmallFile(entry);
+    name = NameFromDesktopEntry(text);
+    if (name.empty()) name = ProgramFromDesktopEntry(text);
   }
   if (name.empty()) {
     name = id;

@@ -13,11 +13,12 @@ namespace runtime::platform {
 struct DesktopPrograms {
   // Opens an address: run as `opener ADDRESS`.
   std::string opener = "xdg-open";
-  // Run as `mimeQuery query default text/html`; prints a desktop entry id.
-  std::string mimeQuery = "xdg-mime";
-  // Run as `settingsQuery get default-web-browser` when the first query
-  // gives nothing.
+  // Run as `settingsQuery get default-web-browser`; prints a desktop entry
+  // id.
   std::string settingsQuery = "xdg-settings";
+  // Run as `mimeQuery query default x-scheme-handler/https` when the first
+  // query gives nothing.
+  std::string mimeQuery = "xdg-mime";
   // How long each query may take before it is stopped.
   std::chrono::milliseconds queryTimeout{3000};
   // Tried in order as `player FILE`; the first that starts plays the sound.

@@ -93,13 +93,17 @@ TEST(BookmarkHtmlTest, CleanUpKeepsWebAndFtpAddressesOnly) {
   }
 }
 
-TEST(BookmarkHtmlTest, SaveAsKeepsTheChosenPathsLetterCase) {
+TEST(BookmarkHtmlTest, SaveAsKeepsTheChosenPathsLetterCaseAndEndsItInHtml) {
   const struct {
     std::string chosen, name;
   } cases[] = {
-      {"/home/Ann/Bookmarks", "/home/Ann/Bookmarks.HTM"},
+      {"/home/Ann/Bookmarks", "/home/Ann/Bookmarks.html"},
       {"/home/Ann/Marks.html", "/home/Ann/Marks.html"},
-      {"/home/Ann/x.htm.bak", "/home/Ann/x.htm.bak"},
+      {"/home/Ann/Marks.HTML", "/home/Ann/Marks.HTML"},
+      {"/home/Ann/marks.Htm", "/home/Ann/marks.Htm"},
+      {"/home/Ann/x.htm.bak", "/home/Ann/x.htm.bak.html"},
+      {"/home/Ann/.htm-notes/list", "/home/Ann/.htm-notes/list.html"},
+      {"/home/Ann/list.txt", "/home/Ann/list.txt.html"},
       {"/Data/Saved.HTM   ", "/Data/Saved.HTM"},
       {"", ""},
       {"   ", ""},

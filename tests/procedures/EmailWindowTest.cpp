@@ -105,7 +105,7 @@ TEST_F(EmailWindowTest, FirstUseSendsAndInsertsTheSettingsAndLaterUsesKeepOnlyHo
   const runtime::ui::MessageBoxRequest box = backend.MessageBoxRequests()[0];
   EXPECT_EQ(box.text, "Mail Send OK!");
   EXPECT_EQ(box.caption, "Internet Mail");
-  EXPECT_EQ(box.icon, runtime::ui::Icon::Exclamation);
+  EXPECT_EQ(box.icon, runtime::ui::Icon::Asterisk);
   EXPECT_EQ(box.buttons, runtime::ui::ButtonOk);
   EXPECT_NE(std::find(shownDuringBox.begin(), shownDuringBox.end(), "Sending Email . . ."), shownDuringBox.end());
   EXPECT_EQ(records, 1);
@@ -137,6 +137,7 @@ TEST_F(EmailWindowTest, FirstUseSendsAndInsertsTheSettingsAndLaterUsesKeepOnlyHo
   ASSERT_TRUE(driver.WaitIdle(1));
   EXPECT_EQ(LastBox(),
             "Error sending E-Mail!|Mail Server Error:\r550 5.1.1 <nobody@example.org>: Recipient address rejected");
+  EXPECT_EQ(backend.MessageBoxRequests().back().icon, runtime::ui::Icon::Exclamation);
   EXPECT_EQ(driver.Text(id, EmailReceiver), "nobody@example.org") << "a failed send keeps the form open";
   driver.Post(id, runtime::ui::EventCode::CloseWindow);
   WaitForEnd();

@@ -158,9 +158,9 @@ TEST_F(ExportTargetTest, AnExistingFileIsReplacedOnlyAfterYes) {
 }
 
 // The save dialog is not asked to confirm (it would ask about the name
-// before ".HTM" is added), so OK asks once, about the name it writes.
+// before ".html" is added), so OK asks once, about the name it writes.
 TEST_F(ExportTargetTest, AFileChosenInTheDialogIsAskedAboutOnce) {
-  WriteBytes(Path("chosen.HTM"), "previous\n");
+  WriteBytes(Path("chosen.html"), "previous\n");
   backend.ScriptFileChoice(Path("chosen"));
   backend.MessageBoxes().Script(runtime::ui::ButtonNo);
   Start([] { RunProgram([] { ExportBookmarks(); }); });
@@ -173,8 +173,8 @@ TEST_F(ExportTargetTest, AFileChosenInTheDialogIsAskedAboutOnce) {
   driver.Click(window, ExportOk);
   ASSERT_TRUE(driver.WaitIdle(1));
   ASSERT_EQ(backend.MessageBoxRequests().size(), 1u);
-  EXPECT_EQ(backend.MessageBoxRequests()[0].text, Path("chosen.HTM") + " already exists. Do you want to replace it?");
-  EXPECT_EQ(ReadBytes(Path("chosen.HTM")), "previous\n");
+  EXPECT_EQ(backend.MessageBoxRequests()[0].text, Path("chosen.html") + " already exists. Do you want to replace it?");
+  EXPECT_EQ(ReadBytes(Path("chosen.html")), "previous\n");
   driver.Click(window, ExportCancel);
 }
 

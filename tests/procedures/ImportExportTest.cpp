@@ -463,11 +463,11 @@ TEST_F(ImportExportTest, SaveAsLookupKeepsTheCaseAndExportsWhereOkWasPressed) {
   const runtime::ui::WindowId window = driver.WaitForWindow(1);
   driver.Click(window, ExportLookup);
   ASSERT_TRUE(driver.WaitIdle(1));
-  EXPECT_EQ(driver.Text(window, ExportEntry), Path("Mixed/Case.HTM"));
+  EXPECT_EQ(driver.Text(window, ExportEntry), Path("Mixed/Case.html"));
   driver.Click(window, ExportOk);
   ASSERT_TRUE(program->WaitForEnd(30s));
   NewProgram();
-  EXPECT_NE(ReadFile("Mixed/Case.HTM").find("<DT><A HREF=\"https://kept.example/\">Kept</A>\n"), std::string::npos);
+  EXPECT_NE(ReadFile("Mixed/Case.html").find("<DT><A HREF=\"https://kept.example/\">Kept</A>\n"), std::string::npos);
 }
 
 TEST_F(ImportExportTest, ExportRunsOnAThreadOfItsOwnWhileTheCallerGoesOn) {

@@ -177,13 +177,13 @@ TEST_F(PlatformTest, ProgramNameComesFromTheDesktopEntrysExecLine) {
   for (const Case& c : cases) EXPECT_EQ(ProgramFromDesktopEntry(c.entry), c.program) << c.entry;
 }
 
-TEST_F(PlatformTest, DefaultBrowserIsTheEntrysProgramOrItsIdCutToTwelve) {
+TEST_F(PlatformTest, DefaultBrowserWithoutANameIsTheEntrysProgramOrItsId) {
   const std::string apps = dir.File("applications");
   std::filesystem::create_directories(apps + "/vendor");
   std::ofstream(apps + "/short.desktop") << "[Desktop Entry]\nExec=/usr/lib/short/shortbrowser %u\n";
   std::ofstream(apps + "/long.desktop") << "[Desktop Entry]\nExec=/opt/verylongbrowsername %u\n";
   std::ofstream(apps + "/vendor/app.desktop") << "[Desktop Entry]\nExec=vendorapp %u\n";
-  std::ofstream(apps + "/noexec.desktop") << "[Desktop Entry]\nName=x\n";
+  std::ofstream(apps + "/noexec.desktop") << "[Desktop Entry]\nType=Application\n";
   struct Case {
     std::string mimeOutput;
     std::string settingsOutput;
@@ -191,9 +191,9 @@ TEST_F(PlatformTest, DefaultBrowserIsTheEntrysProgramOrItsIdCutToTwelve) {
   };
   const std::vector<Case> cases = {
       {"short.desktop\n", "", "shortbrowser"},
-      {"long.desktop\n", "", "verylongbrow"},
+      {"long.desktop\n", "", "verylongbrowsername"},
       {"vendor-app.desktop\n", "", "vendorapp"},
-      {"unknown-browser-entry.desktop\n", "", "unknown-brow"},
+      {"unknown-browser-entry.desktop\n", "", "unknown-browser-entry"},
       {"noexec.desktop\n", "", "noexec"},
       {"", "short.desktop\n", "shortbrowser"},
       {"../etc/passwd\n", "", ""},
