@@ -17,6 +17,8 @@
 #include "runtime/platform/OpenPage.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Dialogs.h"
+#include "runtime/ui/EventLoop.h"
+#include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
@@ -34,6 +36,32 @@ constexpr const char* kHttpFilter = "(UPPER(sub(web:url,1,3)) = 'HTT')";
 constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
+constexpr std::int32_t kTabs = 4;
+constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
+
+// The main window's own keys on the list, in alert slots below the browse's.
+struct ListKey {
+  std::size_t slot;
+  runtime::ui::KeyCode key;
+};
+constexpr ListKey kListKeys[] = {
+    {240, runtime::ui::KeyCode::Enter},
+    {241, runtime::ui::KeyCode::Ctrl | runtime::ui::KeyCode::Tab},
+    {242, runtime::ui::KeyCode::Ctrl | runtime::ui::KeyCode::ShiftTab},
+    {243, runtime::ui::KeyCode::Ctrl | runtime::ui::KeyCode::PageDown},
+    {244, runtime::ui::KeyCode::Ctrl | runtime::ui::KeyCode::PageUp},
+    {245, runtime::ui::KeyCode::Esc},
+    {246, runtime::ui::KeyCode::MouseHeader},
+};
+
+// 90067 as "90,067".
+std::string Grouped(std::int64_t number) {
+  std::string digits = std::to_string(number);
+  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0 && digits[at - 1] != '-'; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return digits;
+}
 
 // A failure the user is told of, in an exclamation box with an OK button.
 void ShowProblem(std::string_view caption, std::string text) {
@@ -127,6 +155,11 @@ runtime::ui::WindowDescription MainWindowDescription() {
       {"Go To Web Page", "Web2.ico", {4, 196, 74, 14}},
   };
   for (const Button& b : buttons) d.controls[add(ControlKind::Button, b.text, b.rect)].icon = b.icon;
+  // The filter line, shown while a query filters the list.
+  d.controls[add(ControlKind::Prompt, "", {82, 199, 186, 10})].hidden = true;
+  const std::int32_t clear = add(ControlKind::Button, "Clear", {272, 196, 44, 14});
+  d.controls[clear].hidden = true;
+  d.controls[clear].tip = kClearFilterTip;
   return d;
 }
 
@@ -189,6 +222,85 @@ void MainBrowse::SetQueueRecord() {
     LISTQUEUE->Field(first).SetInteger(text);
     for (std::size_t n = first + 1; n < first + 4; ++n) LISTQUEUE->Field(n).SetInteger(kNoColour);
   }
+}
+
+std::uint8_t MainBrowse::TakeKey() {
+  using runtime::ui::KeyCode;
+  const KeyCode key = runtime::ui::LastKeyCode();
+  if (key == KeyCode::Enter) {
+    if (RecordsInList() == 0) return 0;
+    PostToWindow(EventCode::Accepted, MainGoToPageButton);
+  } else if (key == (KeyCode::Ctrl | KeyCode::Tab) || key == (KeyCode::Ctrl | KeyCode::PageDown)) {
+    main_.MoveTab(1);
+  } else if (key == (KeyCode::Ctrl | KeyCode::ShiftTab) || key == (KeyCode::Ctrl | KeyCode::PageUp)) {
+    main_.MoveTab(-1);
+  } else if (key == KeyCode::MouseHeader) {
+    // Column 1 is the addresses' order (tab "URL"), column 2 the descriptions'.
+    const runtime::ui::Event* event = runtime::ui::CurrentEvent();
+    const std::int32_t column = event != nullptr ? event->data.column.value_or(0) : 0;
+    if (column != 1 && column != 2) return 0;
+    main_.ShowTab(column);
+  } else if (key == KeyCode::Esc) {
+    if (QueryFilter().empty()) return 0;
+    ClearQuery();
+  } else {
+    return BrowseManager::TakeKey();
+  }
+  return 1;
+}
+
+void MainBrowse::AlertKeys() {
+  runtime::ui::Control* list = List();
+  if (list == nullptr) return;
+  for (const ListKey& key : kListKeys) list->Alert(key.slot, key.key);
+}
+
+std::string MainBrowse::QueryFilter() {
+  const SortOrder* order = Order();
+  if (order == nullptr || order->FILTER == nullptr) return {};
+  for (const FilterEntry& entry : *order->FILTER) {
+    if (entry.ID == kQueryFilterId) return entry.FILTER;
+  }
+  return {};
+}
+
+std::int64_t MainBrowse::CountRows() {
+  std::int64_t rows = 0;
+  if (VIEW->Reset() != runtime::NoError) return 0;
+  while (VIEW->Next() == runtime::NoError) ++rows;
+  return rows;
+}
+
+void MainBrowse::TakeQuery() {
+  BrowseManager::TakeQuery();
+  const std::string filter = QueryFilter();
+  const std::size_t order = ORDER->Pointer();
+  if (filter.empty()) {
+    counted_.erase(order);
+  } else {
+    // One pass over the view's rows per query: the filter is an expression
+    // the keyed driver cannot count for us. The pass moves the view, so the
+    // page is loaded again around the highlighted row afterwards.
+    counted_[order] = {filter, CountRows()};
+    ResetSort(ReloadAlways);
+  }
+  main_.ShowFilterLine();
+}
+
+std::int64_t MainBrowse::QueryRows() {
+  const std::string filter = QueryFilter();
+  if (filter.empty()) return -1;
+  const auto found = counted_.find(ORDER->Pointer());
+  if (found != counted_.end() && found->second.filter == filter) return found->second.rows;
+  return -1;
+}
+
+void MainBrowse::ClearQuery() {
+  counted_.erase(ORDER->Pointer());
+  SetFilter("", kQueryFilterId);
+  ApplyFilter();
+  ResetSort(ReloadAlways);
+  main_.ShowFilterLine();
 }
 
 Severity MainQuery::Ask(bool keepValues) {
@@ -269,6 +381,7 @@ Severity MainWindow::Init() {
   browse.ASKPROCEDURE = 0;
   browse.AddToolbarTarget(toolbar);
   SetAlerts();
+  browse.AlertKeys();
 
   struct PopupEntry {
     const char* text;
@@ -351,6 +464,9 @@ Severity MainWindow::TakeAccepted() {
     case MainFavoriteButton:
       SetFavorite();
       break;
+    case MainClearFilterButton:
+      browse.ClearQuery();
+      break;
     default:
       break;
   }
@@ -405,8 +521,44 @@ void MainWindow::HighlightTab() {
 
 Severity MainWindow::TakeNewSelection() {
   const Severity result = WindowManager::TakeNewSelection();
-  if (ThisEvent().control == MainSheet) HighlightTab();
+  if (ThisEvent().control == MainSheet) {
+    HighlightTab();
+    ShowFilterLine();
+  }
   return result;
+}
+
+void MainWindow::ShowTab(std::int32_t tab) {
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  runtime::ui::EventData data;
+  data.value = tab;
+  window->Post(EventCode::NewSelection, MainSheet, std::move(data));
+}
+
+void MainWindow::MoveTab(std::int32_t delta) {
+  const runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  const std::int32_t current = window->Find(MainSheet)->Value();
+  ShowTab(((current - 1 + delta) % kTabs + kTabs) % kTabs + 1);
+}
+
+// --- The filter line -------------------------------------------------------------------------
+
+void MainWindow::ShowFilterLine() {
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  runtime::ui::Control* line = window->Find(MainFilterLine);
+  runtime::ui::Control* clear = window->Find(MainClearFilterButton);
+  const std::int64_t rows = browse.QueryRows();
+  if (rows < 0) {
+    line->Hide();
+    clear->Hide();
+    return;
+  }
+  line->SetText("Filtered: " + Grouped(rows) + " of " + Grouped(BookmarkStore().Records()) + " bookmarks");
+  line->Unhide();
+  clear->Unhide();
 }
 
 // --- The tray --------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,8 @@ enum MainControl : std::int32_t {
   MainChangeButton,
   MainDeleteButton,
   MainGoToPageButton,
+  MainFilterLine,         // "Filtered: n of m bookmarks" while a query filters the list
+  MainClearFilterButton,  // shows every bookmark again
 };
 
 // The sort orders, in the order they are added.
@@ -96,15 +99,39 @@ std::vector<runtime::ui::PopupMenuItem> TrayMenu(const std::string& favorite);
 class MainWindow;
 
 // The list of bookmarks: chooses the order by the selected tab and shows the
-// favourite's rows in red.
+// favourite's rows in red. Besides the browse's own keys: Enter opens the
+// highlighted page, Ctrl+Tab and Ctrl+Page Down show the next tab, Ctrl+
+// Shift+Tab and Ctrl+Page Up the previous one, a click on a column header
+// the tab of that order, and Escape clears a query.
 class MainBrowse : public BrowseManager {
  public:
   explicit MainBrowse(MainWindow& window) : main_(window) {}
   void ResetSort(std::uint8_t force) override;
   void SetQueueRecord() override;
+  std::uint8_t TakeKey() override;
+  // The query, then the rows it lets through, counted once.
+  void TakeQuery() override;
+
+  // The keys above, alerted on the list.
+  void AlertKeys();
+  // The query's filter on the order shown; empty when none.
+  std::string QueryFilter();
+  // The rows the query lets through on the order shown, as counted when it
+  // was applied; -1 when no query filters it.
+  std::int64_t QueryRows();
+  // Removes the query's filter from the order shown and reloads the list.
+  void ClearQuery();
 
  private:
+  struct Counted {
+    std::string filter;
+    std::int64_t rows = 0;
+  };
+  // Every row of the view in its order and filters, read once.
+  std::int64_t CountRows();
+
   MainWindow& main_;
+  std::map<std::size_t, Counted> counted_;  // by order number
 };
 
 // A query whose form starts empty each time.
@@ -127,6 +154,12 @@ class MainWindow : public WindowManager {
   // Re-reads the favourite from its file.
   void ReadFavorite();
   const std::string& Favorite() const { return favorite_; }
+  // Shows the filter line while a query filters the order shown, else hides it.
+  void ShowFilterLine();
+  // Shows the tab delta places on, wrapping around.
+  void MoveTab(std::int32_t delta);
+  // Shows tab (1-based).
+  void ShowTab(std::int32_t tab);
 
   BrowseQueue queue;
   MainBrowse browse{*this};

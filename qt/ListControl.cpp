@@ -121,6 +121,7 @@ void ListControl::Build(QFrame* frame) {
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   header_->setHighlightSections(false);
   header_->setSectionsMovable(false);
+  header_->setSectionsClickable(true);  // a click on a header is reported when alerted
   header_->setMinimumSectionSize(4);
   // The highlighted row shows as strongly while the focus is elsewhere.
   QPalette palette = table_->palette();
@@ -164,6 +165,13 @@ void ListControl::Build(QFrame* frame) {
     if (section == model_->columnCount() - 1) lastColumnWidth_ = size;  // the user's width from now on
     FitLastColumn();
     CellsMoved();
+  });
+  connect(header_, &QHeaderView::sectionClicked, this, [this](int section) {
+    if (!IsAlerted(ui::KeyCode::MouseHeader)) return;
+    ui::EventData data;
+    data.key = ui::KeyCode::MouseHeader;
+    data.column = section + 1;
+    QtControl::Report(ui::EventCode::AlertKey, std::move(data));
   });
   connect(table_->horizontalScrollBar(), &QAbstractSlider::valueChanged, this, [this] { CellsMoved(); });
   connect(table_->verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this] { CellsMoved(); });

@@ -19,8 +19,6 @@ using runtime::ui::KeyCode;
 
 namespace {
 
-constexpr std::string_view kQueryFilterId = "9 - QBE";
-
 // PrimeRecord: the record starts from nothing, not from the buffer.
 constexpr bool kFreshRecord = false;
 // The relation manager's Delete asks the user to confirm.
@@ -44,7 +42,10 @@ void BrowseManager::SetAlerts() {
     if (order.LOCATOR != nullptr) order.LOCATOR->SetAlerts(LISTCONTROL);
   }
   if (INSERTCONTROL != 0) list->Alert(kInsertAlertSlot, KeyCode::Insert);
-  if (CHANGECONTROL != 0) list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
+  if (CHANGECONTROL != 0) {
+    list->Alert(kCtrlEnterAlertSlot, KeyCode::CtrlEnter);
+    list->Alert(kChangeKeyAlertSlot, KeyCode::F2);
+  }
   if (DELETECONTROL != 0) list->Alert(kDeleteAlertSlot, KeyCode::Delete);
   if (POPUP == nullptr) return;
   BrowseButtons buttons;
@@ -266,6 +267,7 @@ std::uint8_t BrowseManager::TakeKey() {
         if (!post(DELETECONTROL)) return 0;
         break;
       case KeyCode::CtrlEnter:
+      case KeyCode::F2:
         if (!post(CHANGECONTROL)) return 0;
         UpdateBuffer();
         break;

@@ -27,6 +27,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/FieldPairs.h"
@@ -64,6 +65,9 @@ enum ReloadForce : std::uint8_t {
 };
 
 // Alert slots the browse takes on its list control.
+// The filter id a query's filter is set under on an order.
+inline constexpr std::string_view kQueryFilterId = "9 - QBE";
+inline constexpr std::size_t kChangeKeyAlertSlot = 248;  // F2 changes the row, as Ctrl+Enter
 inline constexpr std::size_t kRightMouseAlertSlot = 249;
 inline constexpr std::size_t kDoubleClickAlertSlot = 252;
 inline constexpr std::size_t kCtrlEnterAlertSlot = 253;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "runtime/text/CaseFolding.h"
 #include "runtime/text/FixedText.h"
 #include "window/Globals.h"
 #include "window/QueryWindow.h"
@@ -91,7 +92,7 @@ std::string NormalisedPicture(std::string_view picture) {
 void ApplyCaseless(QueryField& field, std::string& value) {
   if (value.empty() || value.front() != '^' || HasUpper(field.NAME)) return;
   field.NAME = std::string(kUpper) + field.NAME + ")";
-  value = runtime::UpperAscii(std::string_view(value).substr(1));
+  value = runtime::UpperText(std::string_view(value).substr(1));
 }
 
 }  // namespace
@@ -180,7 +181,7 @@ void QueryManager::AppendRange(std::string& filter, QueryField& field, char op, 
 
 void QueryManager::AppendExample(std::string& filter, QueryField& field) {
   std::string value = field.MIDDLE;
-  if (HasUpper(field.NAME)) value = runtime::UpperAscii(value);
+  if (HasUpper(field.NAME)) value = runtime::UpperText(value);
   const std::size_t lead = LeadingRun(value, "><~=", kExampleOperator);
   std::string op = value.substr(0, lead);
   value.erase(0, lead);
@@ -203,7 +204,7 @@ void QueryManager::AppendExample(std::string& filter, QueryField& field) {
 
 void QueryManager::Append(std::string& filter, const std::string& expression, std::string op, std::string value,
                           bool quoted) {
-  if (HasUpper(expression)) value = runtime::UpperAscii(value);
+  if (HasUpper(expression)) value = runtime::UpperText(value);
   // A number field compares with numbers; anything else there is compared
   // as text rather than read as a name or as more of the expression.
   const std::string shown = quoted || !IsNumber(value) ? Quoted(value) : value;

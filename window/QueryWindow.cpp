@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "runtime/text/FixedText.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/RuntimeThread.h"
 #include "runtime/ui/Window.h"
 #include "window/QueryManager.h"
 
@@ -14,6 +16,7 @@ namespace {
 constexpr std::int32_t kButtonWidth = 40;  // OK and Cancel
 constexpr std::int32_t kButtonHeight = 14;
 constexpr std::int32_t kRowHeight = 10;
+constexpr std::int32_t kOperatorWidth = 16;  // wide enough for ">=" and "<>"
 constexpr std::int32_t kMaxEntryCharacters = 40;
 constexpr std::size_t kValueWidth = 499;
 
@@ -72,7 +75,7 @@ runtime::ui::WindowDescription QueryWindow::Describe() const {
     b = std::max(b, EntryWidth(field.PICTURE));
   }
   const auto rows = static_cast<std::int32_t>(Rows());
-  const std::int32_t w = std::max(a + b + 44, 27 * kButtonWidth / 10);
+  const std::int32_t w = std::max(a + b + 34 + kOperatorWidth, 27 * kButtonWidth / 10);
   const std::int32_t h = 14 * rows + 38;
   d.rect = {20, 20, w, h};
   for (std::size_t i = 1; i <= Rows(); ++i) {
@@ -86,6 +89,7 @@ runtime::ui::WindowDescription QueryWindow::Describe() const {
     entry.kind = ControlKind::Entry;
     entry.picture = "@" + field.PICTURE;
     entry.rect = {a + 20, y, b, kRowHeight};
+    entry.tip = kQueryEntryTip;
     // The stored example: its operator on the button, the rest in the entry.
     const std::size_t lead = std::min(field.MIDDLE.find_first_not_of("<>~="), field.MIDDLE.size());
     entry.text = field.MIDDLE.substr(lead);
@@ -93,7 +97,8 @@ runtime::ui::WindowDescription QueryWindow::Describe() const {
     op.kind = ControlKind::Button;
     op.text = field.MIDDLE.substr(0, lead);
     if (op.text.empty() && !runtime::Clip(entry.text).empty()) op.text = "=";
-    op.rect = {a + b + 24, y, 10, kRowHeight};
+    op.rect = {a + b + 24, y, kOperatorWidth, kRowHeight};
+    op.tip = kQueryOperatorTip;
     d.controls.push_back(prompt);
     d.controls.push_back(entry);
     d.controls.push_back(op);
@@ -135,6 +140,16 @@ Severity QueryWindow::Kill() {
   return SeverityOk;
 }
 
+void QueryWindow::MatchOperator(std::size_t i) {
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  if (runtime::Clip(window->Text(Entry(i))).empty()) {
+    window->SetText(Operator(i), "");
+  } else if (runtime::Clip(window->Text(Operator(i))).empty()) {
+    window->SetText(Operator(i), "=");
+  }
+}
+
 Severity QueryWindow::TakeAccepted() {
   const std::int32_t control = ThisEvent().control;
   runtime::ui::Window* window = GetWindow();
@@ -144,14 +159,41 @@ Severity QueryWindow::TakeAccepted() {
     if (control == Operator(i)) {
       window->SetText(control, NextOperator(window->Text(control)));
     } else if (control == Entry(i)) {
-      if (runtime::Clip(window->Text(control)).empty()) {
-        window->SetText(Operator(i), "");
-      } else if (runtime::Clip(window->Text(Operator(i))).empty()) {
-        window->SetText(Operator(i), "=");
-      }
+      MatchOperator(i);
     }
   }
   return WindowManager::TakeAccepted();
+}
+
+void QueryWindow::SetAlerts() {
+  WindowManager::SetAlerts();
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  std::vector<std::int32_t> controls = {kQueryOk, kQueryCancel};
+  for (std::size_t i = 1; i <= Rows(); ++i) controls.insert(controls.end(), {Entry(i), Operator(i)});
+  for (const std::int32_t number : controls) {
+    if (runtime::ui::Control* control = window->Find(number)) {
+      control->Alert(kQueryEnterAlertSlot, runtime::ui::KeyCode::Enter);
+      control->Alert(kQueryEscapeAlertSlot, runtime::ui::KeyCode::Esc);
+    }
+  }
+}
+
+Severity QueryWindow::TakeFieldEvent() {
+  if (ThisEvent().code == runtime::ui::EventCode::AlertKey) {
+    const runtime::ui::KeyCode key = runtime::ui::LastKeyCode();
+    if (key == runtime::ui::KeyCode::Enter) {
+      // The entry being typed in has not been accepted yet.
+      for (std::size_t i = 1; i <= Rows(); ++i) MatchOperator(i);
+      if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, kQueryOk);
+      return SeverityOk;
+    }
+    if (key == runtime::ui::KeyCode::Esc) {
+      if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, kQueryCancel);
+      return SeverityOk;
+    }
+  }
+  return WindowManager::TakeFieldEvent();
 }
 
 Severity QueryWindow::TakeCompleted() {

@@ -2,7 +2,10 @@
 // entries, one row each of a prompt (control 3i - 2), an entry for the
 // example value (3i - 1) and a button cycling the operator (3i), with OK
 // (1000) and Cancel (1001) below. OK stores each row's operator and value
-// into the entry's MIDDLE; Cancel leaves the stored values alone.
+// into the entry's MIDDLE; Cancel leaves the stored values alone. Enter
+// anywhere in the window presses OK (a value typed without leaving its entry
+// counts, compared with "="), Escape presses Cancel; the buttons and entries
+// explain themselves in their tooltips.
 //
 // It can run any number of times (each Run opens the window afresh).
 // Thread: the runtime thread of the browse that asks, holding the lock.
@@ -21,6 +24,11 @@ class QueryManager;
 
 inline constexpr std::int32_t kQueryOk = 1000;
 inline constexpr std::int32_t kQueryCancel = 1001;
+inline constexpr std::size_t kQueryEnterAlertSlot = 1;
+inline constexpr std::size_t kQueryEscapeAlertSlot = 2;
+inline constexpr const char* kQueryOperatorTip = "Comparison: click to change (blank, =, >=, <=, <>)";
+inline constexpr const char* kQueryEntryTip =
+    "Example value: *text contains it, text* begins with it, ^ ignores letter case, < > ~ compare";
 
 class QueryWindow : public WindowManager {
  public:
@@ -28,6 +36,8 @@ class QueryWindow : public WindowManager {
   Severity Kill() override;
   Severity TakeAccepted() override;
   Severity TakeCompleted() override;
+  Severity TakeFieldEvent() override;
+  void SetAlerts() override;
 
   // The window for the query's entries, laid out by their widths.
   runtime::ui::WindowDescription Describe() const;
@@ -39,6 +49,9 @@ class QueryWindow : public WindowManager {
 
  private:
   std::size_t Rows() const;
+  // Row i's operator as accepting its entry leaves it: blank for an empty
+  // value, "=" for a value without an operator.
+  void MatchOperator(std::size_t i);
 };
 
 }  // namespace marlinden

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/text/CaseFolding.h"
 #include "runtime/text/FixedText.h"
 
 namespace runtime::expressions {
@@ -23,17 +24,13 @@ std::size_t Count(const Cell& argument) {
   return static_cast<std::size_t>(std::clamp<std::int64_t>(ToInteger(argument), 0, kMaxTextResult));
 }
 
-template <char (*Convert)(char)>
+// UPPER and LOWER: every letter, not only A to Z ("zürich" gives "ZÜRICH").
+template <void (*Convert)(std::string&, std::string_view)>
 Cell Fold(const Cell* arguments, std::size_t, std::string& scratch) {
   NumberText buffer;
-  const std::string_view text = ToText(arguments[0], buffer);
-  scratch.resize(text.size());
-  std::transform(text.begin(), text.end(), scratch.begin(), Convert);
+  Convert(scratch, ToText(arguments[0], buffer));
   return Cell::Text(scratch);
 }
-
-char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // SUB(text, start[, length]): 1-based; a negative start counts from the end
 // (-1 is the last character) and 0 reads as 1; a length below 1 gives an
@@ -121,8 +118,8 @@ Cell Length(const Cell* arguments, std::size_t, std::string&) {
 constexpr std::array kFunctions = {
     FunctionDef{"ALL", 1, 2, All},           FunctionDef{"CLIP", 1, 1, ClipText},
     FunctionDef{"INSTRING", 2, 4, InString}, FunctionDef{"LEFT", 1, 2, Left},
-    FunctionDef{"LEN", 1, 1, Length},        FunctionDef{"LOWER", 1, 1, Fold<LowerChar>},
-    FunctionDef{"SUB", 2, 3, Sub},           FunctionDef{"UPPER", 1, 1, Fold<UpperChar>},
+    FunctionDef{"LEN", 1, 1, Length},        FunctionDef{"LOWER", 1, 1, Fold<AssignLowerText>},
+    FunctionDef{"SUB", 2, 3, Sub},           FunctionDef{"UPPER", 1, 1, Fold<AssignUpperText>},
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ enum class KeyCode : std::uint32_t {
   Insert = 0x2D,
   Delete = 0x2E,
   F1 = 0x70,  // F1..F12 are 0x70..0x7B
+  F2 = 0x71,
   F12 = 0x7B,
   // Mouse buttons, reported like keys.
   MouseLeft = 0x1001,
@@ -36,6 +37,8 @@ enum class KeyCode : std::uint32_t {
   MouseRightUp = 0x1004,
   MouseRightDouble = 0x1005,
   MouseCentre = 0x1006,
+  // A left click on a list's column header; the column comes with it.
+  MouseHeader = 0x1007,
   // A key that typed a character without a code of its own ('.', 'é'); the
   // character comes with it (LastKeyText).
   Character = 0x1100,

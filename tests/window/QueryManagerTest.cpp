@@ -236,16 +236,17 @@ TEST_F(QueryWindowRunTest, OkStoresOperatorsAndValuesCancelKeepsThem) {
   });
   const runtime::ui::WindowId first = driver.WaitForWindow(1);
   ASSERT_NE(first, runtime::ui::kNoWindow);
-  // Layout: a = "Description:" (12 characters, 48 units), b = 40 characters (160).
+  // Layout: a = "Description:" (12 characters, 48 units), b = 40 characters
+  // (160), operator buttons 16 wide so that ">=" shows whole.
   const std::vector<std::pair<std::int32_t, runtime::ui::Rect>> layout = {
-      {1, {10, 10, 48, 10}},  {2, {68, 10, 160, 10}}, {3, {232, 10, 10, 10}},   {4, {10, 24, 48, 10}},
-      {5, {68, 24, 160, 10}}, {6, {232, 24, 10, 10}}, {1000, {31, 46, 40, 14}}, {1001, {180, 46, 40, 14}},
+      {1, {10, 10, 48, 10}},  {2, {68, 10, 160, 10}}, {3, {232, 10, 16, 10}},   {4, {10, 24, 48, 10}},
+      {5, {68, 24, 160, 10}}, {6, {232, 24, 16, 10}}, {1000, {32, 46, 40, 14}}, {1001, {185, 46, 40, 14}},
   };
   for (const auto& [control, rect] : layout) EXPECT_EQ(driver.Properties(first, control).rect, rect) << control;
   const auto shown = backend.Shown(first);
   ASSERT_TRUE(shown.has_value());
   EXPECT_EQ(shown->title, "Example values");
-  EXPECT_EQ(shown->rect.width, 252);
+  EXPECT_EQ(shown->rect.width, 258);
   EXPECT_EQ(shown->rect.height, 66);
   EXPECT_EQ(shown->focus, 2);
   EXPECT_EQ(driver.Text(first, 1), "URL:");

@@ -1,0 +1,187 @@
+// The main window's keys and clicks that desktop users know (Enter opens the
+// page, F2 changes the row, Ctrl+Tab and Ctrl+Page Down/Up walk the tabs, a
+// header click shows that column's order) and the filter line a query shows,
+// with its clearing by one click or Escape.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/AppTestSupport.h"
+#include "app/Globals.h"
+#include "app/StartUp.h"
+#include "procedures/MainWindow.h"
+#include "runtime/platform/ChildProcess.h"
+#include "runtime/platform/DesktopPrograms.h"
+#include "support/StoredBookmarks.h"
+#include "support/WindowTestFixture.h"
+
+namespace marlinden {
+namespace {
+
+using namespace std::chrono_literals;
+using runtime::ui::EventCode;
+using runtime::ui::KeyCode;
+using runtime::ui::WindowId;
+using Texts = std::vector<std::string>;
+
+const std::vector<testing_support::StoredBookmark> kBookmarks = {
+    {"http://b.example/", "Bravo"},
+    {"ftp://files.example/", "Alpha"},
+    {"https://zurich.example/", "Café Zürich"},
+    {"gopher://old.example/", "Delta"},
+};
+
+class MainWindowKeysTest : public runtime::ui::testing::WindowFixture<> {
+ protected:
+  void StartProgram() {
+    Start([] {
+      (void)RunProgram([] {
+        testing_support::StoreBookmarks(kBookmarks);
+        MainBookmarkWindow();
+      });
+    });
+    id = driver.WaitForWindow(1);
+    ASSERT_NE(id, runtime::ui::kNoWindow);
+  }
+  void Key(KeyCode key, std::int32_t control = MainList) {
+    driver.PressKey(id, control, key);
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
+  void ClickHeader(std::int32_t column) {
+    runtime::ui::EventData data;
+    data.key = KeyCode::MouseHeader;
+    data.column = column;
+    driver.Post(id, EventCode::AlertKey, MainList, std::move(data));
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
+  std::int32_t Tab() { return driver.Properties(id, MainSheet).value; }
+  Texts Column(std::size_t column = 0) {
+    Texts cells;
+    driver.WithWindow(id, [&](runtime::ui::Window& w) {
+      const runtime::ui::ListSource* source = w.Find(MainList)->Source();
+      for (std::size_t row = 1; source != nullptr && row <= source->RowCount(); ++row) {
+        cells.push_back(source->Row(row)[column].text);
+      }
+    });
+    return cells;
+  }
+  // Runs a query with example for the URL (row 1) or the description (row 2),
+  // confirmed with Enter while the value is still being typed.
+  void Query(std::int32_t row, const std::string& example) {
+    driver.Click(id, MainQueryButton);
+    const WindowId form = driver.WaitForWindow(1);
+    ASSERT_NE(form, id);
+    driver.SetText(form, 3 * row - 1, example);
+    driver.PressKey(form, 3 * row - 1, KeyCode::Enter);
+    ASSERT_TRUE(driver.WaitForClose(form));
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
+  bool FilterLineShown() {
+    const bool line = !driver.Properties(id, MainFilterLine).hidden;
+    EXPECT_EQ(!driver.Properties(id, MainClearFilterButton).hidden, line) << "the line and its button go together";
+    return line;
+  }
+  void Close() {
+    driver.Click(id, MainCloseButton);
+    ASSERT_TRUE(program->WaitForEnd(10s));
+  }
+
+  testing_support::TempCurrentDirectory cwd;
+  WindowId id = runtime::ui::kNoWindow;
+};
+
+TEST_F(MainWindowKeysTest, CtrlTabCtrlPageKeysAndHeaderClicksChooseTheTab) {
+  StartProgram();
+  ASSERT_EQ(Tab(), 1);
+  Key(KeyCode::Ctrl | KeyCode::Tab);
+  EXPECT_EQ(Tab(), 2);
+  EXPECT_EQ(Column(1), (Texts{"Alpha", "Bravo", "Café Zürich", "Delta"})) << "the description order is shown";
+  EXPECT_EQ(driver.Properties(id, MainDescriptionTab).textColour, kTabHighlightColour);
+  Key(KeyCode::Ctrl | KeyCode::PageDown);
+  EXPECT_EQ(Tab(), 3);
+  EXPECT_EQ(Column(), (Texts{"http://b.example/", "https://zurich.example/"}));
+  Key(KeyCode::Ctrl | KeyCode::ShiftTab);
+  EXPECT_EQ(Tab(), 2);
+  Key(KeyCode::Ctrl | KeyCode::PageUp);
+  Key(KeyCode::Ctrl | KeyCode::PageUp);
+  EXPECT_EQ(Tab(), 4) << "wraps from the first tab to the last";
+  Key(KeyCode::Ctrl | KeyCode::Tab);
+  EXPECT_EQ(Tab(), 1) << "and from the last to the first";
+
+  ClickHeader(2);
+  EXPECT_EQ(Tab(), 2);
+  EXPECT_EQ(Column(1).front(), "Alpha");
+  ClickHeader(1);
+  EXPECT_EQ(Tab(), 1);
+  EXPECT_EQ(Column().front(), "ftp://files.example/");
+  Close();
+}
+
+TEST_F(MainWindowKeysTest, EnterOpensTheHighlightedPageAndF2EditsTheRowInPlace) {
+  const std::string tools = cwd.Dir().File("tools");
+  std::filesystem::create_directories(tools);
+  runtime::platform::DesktopPrograms programs;
+  programs.opener = tools + "/opener";
+  std::ofstream(programs.opener) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << tools << "/opened'\n";
+  std::filesystem::permissions(programs.opener, std::filesystem::perms::owner_all);
+  runtime::platform::ScopedDesktopPrograms scoped(programs);
+
+  StartProgram();
+  runtime::ui::EventData row;
+  row.selectedRow = 3;
+  driver.Post(id, EventCode::NewSelection, MainList, std::move(row));
+  ASSERT_TRUE(driver.WaitIdle(1));
+  Key(KeyCode::Enter);
+  ASSERT_TRUE(runtime::platform::WaitForStartedPrograms(10s));
+  std::ifstream opened(tools + "/opened");
+  std::string line;
+  std::getline(opened, line);
+  EXPECT_EQ(line, "http://b.example/");
+
+  Key(KeyCode::F2);
+  bool editing = false;
+  driver.WithWindow(id, [&](runtime::ui::Window& w) {
+    for (std::int32_t number : w.ControlNumbers()) {
+      const runtime::ui::Control* c = w.Find(number);
+      if (c->Properties().placement.list == MainList && !c->Hidden()) editing = true;
+    }
+  });
+  EXPECT_TRUE(editing) << "F2 edits the highlighted row in its cells";
+  Close();
+}
+
+TEST_F(MainWindowKeysTest, AQueryShowsTheFilterLineWhichOneClickOrEscapeClears) {
+  StartProgram();
+  EXPECT_FALSE(FilterLineShown());
+  Query(2, "^*ZÜRICH");
+  EXPECT_EQ(Column(), Texts{"https://zurich.example/"}) << "letter case is ignored beyond A to Z";
+  ASSERT_TRUE(FilterLineShown());
+  EXPECT_EQ(driver.Text(id, MainFilterLine), "Filtered: 1 of 4 bookmarks");
+  driver.Click(id, MainClearFilterButton);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_FALSE(FilterLineShown());
+  EXPECT_EQ(Column().size(), 4U);
+
+  // An empty result says so rather than looking like an empty collection.
+  Query(1, "*nowhere");
+  EXPECT_TRUE(Column().empty());
+  ASSERT_TRUE(FilterLineShown());
+  EXPECT_EQ(driver.Text(id, MainFilterLine), "Filtered: 0 of 4 bookmarks");
+  // The query belongs to its tab: the other tabs show everything, no line.
+  Key(KeyCode::Ctrl | KeyCode::Tab);
+  EXPECT_FALSE(FilterLineShown());
+  EXPECT_EQ(Column().size(), 4U);
+  Key(KeyCode::Ctrl | KeyCode::ShiftTab);
+  EXPECT_TRUE(FilterLineShown());
+  Key(KeyCode::Esc);
+  EXPECT_FALSE(FilterLineShown());
+  EXPECT_EQ(Column().size(), 4U);
+  Close();
+}
+
+}  // namespace
+}  // namespace marlinden
