@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "QueryTestSupport.h"
 #include "runtime/expressions/Expression.h"
 #include "runtime/values/FieldBindings.h"
 #include "support/WindowTestFixture.h"
@@ -216,25 +217,10 @@ TEST(QueryFilterLimitTest, ConditionsThatDoNotFitAreLeftOutWhole) {
 
 // --- The window -----------------------------------------------------------------------------
 
-class QueryWindowRunTest : public runtime::ui::testing::WindowFixture<> {};
+using QueryWindowRunTest = testing::QueryWindowFixture;
 
 TEST_F(QueryWindowRunTest, OkStoresOperatorsAndValuesCancelKeepsThem) {
-  Severity okResult = SeverityFatal, cancelResult = SeverityFatal;
-  std::string afterOk, afterCancel;
-  Start([&] {
-    QueryWindow w;
-    QueryManager q;
-    q.Init(w);
-    q.AddField("WEB:URL", "URL", "@s40");
-    q.AddField("WEB:DESCRIPTION", "Description", "@s20");
-    q.SetLimit("WEB:DESCRIPTION", "", "", ">=red");
-    okResult = q.Ask(true);
-    afterOk = q.FIELDS->Get(1)->MIDDLE + "|" + q.FIELDS->Get(2)->MIDDLE;
-    cancelResult = q.Ask(true);
-    afterCancel = q.FIELDS->Get(1)->MIDDLE + "|" + q.FIELDS->Get(2)->MIDDLE;
-    q.Kill();
-  });
-  const runtime::ui::WindowId first = driver.WaitForWindow(1);
+  const runtime::ui::WindowId first = AskTwice("WEB:DESCRIPTION", ">=red");
   ASSERT_NE(first, runtime::ui::kNoWindow);
   // Layout: a = "Description:" (12 characters, 48 units), b = 40 characters
   // (160), operator buttons 16 wide so that ">=" shows whole.
@@ -274,10 +260,10 @@ TEST_F(QueryWindowRunTest, OkStoresOperatorsAndValuesCancelKeepsThem) {
   ASSERT_TRUE(driver.WaitIdle(1));
   driver.Click(second, kQueryCancel);
   ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(10)));
-  EXPECT_EQ(okResult, SeverityNotify);
-  EXPECT_EQ(afterOk, ">=http://a*|");
-  EXPECT_EQ(cancelResult, SeverityOk);
-  EXPECT_EQ(afterCancel, afterOk);
+  EXPECT_EQ(firstResult, SeverityNotify) << "OK";
+  EXPECT_EQ(afterFirst, ">=http://a*|");
+  EXPECT_EQ(secondResult, SeverityOk) << "Cancel";
+  EXPECT_EQ(afterSecond, afterFirst);
 }
 
 }  // namespace

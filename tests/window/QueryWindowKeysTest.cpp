@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "QueryTestSupport.h"
 #include "runtime/expressions/Expression.h"
 #include "runtime/values/FieldBindings.h"
-#include "support/WindowTestFixture.h"
 #include "window/QueryManager.h"
 #include "window/QueryWindow.h"
 
@@ -17,25 +17,11 @@ namespace {
 
 using runtime::ui::KeyCode;
 
-class QueryWindowKeysTest : public runtime::ui::testing::WindowFixture<> {};
+using testing::QueryWindowFixture;
+using QueryWindowKeysTest = QueryWindowFixture;
 
 TEST_F(QueryWindowKeysTest, EnterPressesOkWithTheValueBeingTypedAndEscapeCancels) {
-  Severity enterResult = SeverityFatal, escapeResult = SeverityFatal;
-  std::string afterEnter, afterEscape;
-  Start([&] {
-    QueryWindow w;
-    QueryManager q;
-    q.Init(w);
-    q.AddField("WEB:URL", "URL", "@s40");
-    q.AddField("WEB:DESCRIPTION", "Description", "@s20");
-    q.SetLimit("WEB:URL", "", "", "<>ftp://x");
-    enterResult = q.Ask(true);
-    afterEnter = q.FIELDS->Get(1)->MIDDLE + "|" + q.FIELDS->Get(2)->MIDDLE;
-    escapeResult = q.Ask(true);
-    afterEscape = q.FIELDS->Get(1)->MIDDLE + "|" + q.FIELDS->Get(2)->MIDDLE;
-    q.Kill();
-  });
-  const runtime::ui::WindowId first = driver.WaitForWindow(1);
+  const runtime::ui::WindowId first = AskTwice("WEB:URL", "<>ftp://x");
   ASSERT_NE(first, runtime::ui::kNoWindow);
   // Every operator button and entry says what it does.
   for (const std::int32_t op : {3, 6}) {
@@ -54,10 +40,10 @@ TEST_F(QueryWindowKeysTest, EnterPressesOkWithTheValueBeingTypedAndEscapeCancels
   driver.SetText(second, 2, "changed");
   driver.PressKey(second, 3, KeyCode::Esc);
   ASSERT_TRUE(program->WaitForEnd(std::chrono::seconds(10)));
-  EXPECT_EQ(enterResult, SeverityNotify);
-  EXPECT_EQ(afterEnter, "<>ftp://x|=^*rose");
-  EXPECT_EQ(escapeResult, SeverityOk);
-  EXPECT_EQ(afterEscape, afterEnter);
+  EXPECT_EQ(firstResult, SeverityNotify) << "Enter";
+  EXPECT_EQ(afterFirst, "<>ftp://x|=^*rose");
+  EXPECT_EQ(secondResult, SeverityOk) << "Escape";
+  EXPECT_EQ(afterSecond, afterFirst);
 }
 
 TEST(QueryCaselessTest, TheMarkerIgnoresCaseForEveryLetter) {
