@@ -24,6 +24,7 @@
 #include "procedures/ImportProcess.h"
 #include "runtime/system/Halt.h"
 #include "support/CliTest.h"
+#include "support/ScopedHome.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -42,26 +43,7 @@ std::string ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-// HOME pointed elsewhere for one test.
-class ScopedHome {
- public:
-  explicit ScopedHome(const std::string& home) {
-    if (const char* old = std::getenv("HOME")) previous_ = old;
-    ::setenv("HOME", home.c_str(), 1);
-  }
-  ~ScopedHome() {
-    if (previous_) {
-      ::setenv("HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
+using testing_support::ScopedHome;
 
 class ExportTargetTest : public runtime::ui::testing::WindowFixture<> {
  protected:

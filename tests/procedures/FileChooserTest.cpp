@@ -15,6 +15,7 @@
 #include "app/StartUp.h"
 #include "procedures/ExportBookmarks.h"
 #include "procedures/ImportBookmarks.h"
+#include "support/ScopedHome.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 
@@ -24,25 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class ScopedHome {
- public:
-  explicit ScopedHome(const std::string& home) {
-    if (const char* old = std::getenv("HOME")) previous_ = old;
-    ::setenv("HOME", home.c_str(), 1);
-  }
-  ~ScopedHome() {
-    if (previous_) {
-      ::setenv("HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
+using testing_support::ScopedHome;
 
 class FileChooserTest : public runtime::ui::testing::WindowFixture<> {
  protected:
