@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "runtime/ui/Backend.h"
+#include "runtime/ui/ListSource.h"
 
 namespace runtime::ui {
 
@@ -98,6 +99,18 @@ std::string TestDriver::Text(WindowId window, std::int32_t control) {
   std::string text;
   WithWindow(window, [&](Window& w) { text = w.Text(control); });
   return text;
+}
+
+std::vector<std::string> TestDriver::ColumnTexts(WindowId window, std::int32_t list, std::size_t column) {
+  std::vector<std::string> cells;
+  WithWindow(window, [&](Window& w) {
+    const Control* control = w.Find(list);
+    const ListSource* source = control != nullptr ? control->Source() : nullptr;
+    for (std::size_t row = 1; source != nullptr && row <= source->RowCount(); ++row) {
+      cells.push_back(source->Row(row)[column].text);
+    }
+  });
+  return cells;
 }
 
 ControlProperties TestDriver::Properties(WindowId window, std::int32_t control) {

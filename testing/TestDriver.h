@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/system/RuntimeLock.h"
 #include "runtime/ui/ControlProperties.h"
@@ -56,6 +57,8 @@ class TestDriver {
   // is not called when it has closed; returns whether it was called.
   bool WithWindow(WindowId window, const std::function<void(Window&)>& f);
   std::string Text(WindowId window, std::int32_t control);
+  // The texts of one column (from 0) of a list's rows, top to bottom.
+  std::vector<std::string> ColumnTexts(WindowId window, std::int32_t list, std::size_t column);
   ControlProperties Properties(WindowId window, std::int32_t control);
   void SetText(WindowId window, std::int32_t control, std::string text);
 

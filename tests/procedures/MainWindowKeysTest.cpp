@@ -59,16 +59,7 @@ class MainWindowKeysTest : public runtime::ui::testing::WindowFixture<> {
     ASSERT_TRUE(driver.WaitIdle(1));
   }
   std::int32_t Tab() { return driver.Properties(id, MainSheet).value; }
-  Texts Column(std::size_t column = 0) {
-    Texts cells;
-    driver.WithWindow(id, [&](runtime::ui::Window& w) {
-      const runtime::ui::ListSource* source = w.Find(MainList)->Source();
-      for (std::size_t row = 1; source != nullptr && row <= source->RowCount(); ++row) {
-        cells.push_back(source->Row(row)[column].text);
-      }
-    });
-    return cells;
-  }
+  Texts Column(std::size_t column = 0) { return driver.ColumnTexts(id, MainList, column); }
   // Runs a query with example for the URL (row 1) or the description (row 2),
   // confirmed with Enter while the value is still being typed.
   void Query(std::int32_t row, const std::string& example) {

@@ -93,16 +93,7 @@ class MainWindowTest : public runtime::ui::testing::WindowFixture<> {
   }
 
   // The list's rows: column 1 or 2 of each.
-  Urls Column(std::size_t column = 0) {
-    Urls cells;
-    driver.WithWindow(id, [&](runtime::ui::Window& w) {
-      const runtime::ui::ListSource* source = w.Find(MainList)->Source();
-      for (std::size_t row = 1; source != nullptr && row <= source->RowCount(); ++row) {
-        cells.push_back(source->Row(row)[column].text);
-      }
-    });
-    return cells;
-  }
+  Urls Column(std::size_t column = 0) { return driver.ColumnTexts(id, MainList, column); }
   // The URLs of the rows shown in red (both cells red, nothing else set).
   Urls RedRows() {
     Urls red;
