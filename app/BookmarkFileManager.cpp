@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 
 namespace marlinden {
@@ -37,6 +38,16 @@ Severity BookmarkFileManager::ValidateField(std::size_t fieldNumber) {
     return SeverityNotify;
   }
   return FileManager::ValidateField(fieldNumber);
+}
+
+Severity BookmarkFileManager::Insert() {
+  BookmarkDetails details;
+  const bool given = TakeDetailsForInsert(details);
+  const Severity result = FileManager::Insert();
+  if (result != SeverityOk) return result;
+  if (!given) details = {{}, 0, SecondsNow(), SecondsNow()};
+  const Severity written = WriteBookmarkDetails(FILE->Record().Field(WebNum).Get().AsInteger(), details);
+  return given ? written : result;
 }
 
 }  // namespace marlinden

@@ -57,6 +57,17 @@ runtime::RecordLayout BookmarkLayout() {
       .Build();
 }
 
+runtime::RecordLayout BookmarkDetailsLayout() {
+  return runtime::RecordLayout::Builder("FOLDERS", "FOL")
+      .Field("NUM", FieldType::Int32)
+      .String("PATH", kFolderPathWidth)
+      .Field("TOOLBAR", FieldType::UInt8)
+      .Field("ADDED", FieldType::UInt32)
+      .Field("MODIFIED", FieldType::UInt32)
+      .Key("NUMKEY", {{FolNum}}, runtime::KeyUnique)
+      .Build();
+}
+
 runtime::RecordLayout MailSettingsLayout() {
   return runtime::RecordLayout::Builder("EMAIL", "EMA")
       .String("SENDEREMAIL", 255)
@@ -76,11 +87,16 @@ runtime::RecordLayout ExportLayout() {
 }
 
 runtime::RecordLayout ImportLayout() {
-  return runtime::RecordLayout::Builder("BookmarkImportFile", "HTM").String("BOOKMARK", 255).Build();
+  return runtime::RecordLayout::Builder("BookmarkImportFile", "HTM").String("BOOKMARK", kImportPieceBytes).Build();
 }
 
 runtime::DataFile& BookmarkStore() {
   static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkLayout(), "MARLINDEN");
+  return *file;
+}
+
+runtime::DataFile& BookmarkDetailsStore() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkDetailsLayout(), "FOLDERS");
   return *file;
 }
 
@@ -95,7 +111,7 @@ runtime::DataFile& BookmarkExportFile() {
 }
 
 runtime::DataFile& BookmarkImportFile() {
-  static const std::unique_ptr<runtime::DataFile> file = MakeTransferFile(runtime::Driver::Basic, ImportLayout());
+  static const std::unique_ptr<runtime::DataFile> file = MakeTransferFile(runtime::Driver::Dos, ImportLayout());
   return *file;
 }
 
@@ -107,6 +123,13 @@ void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors) {
   manager.AddKey(WebNumKey, "WEB:Numkey", 1);  // numbers new bookmarks
   manager.AddKey(WebNameKey, "WEB:Namekey", 0);
   manager.AddKey(WebDescKey, "WEB:Desckey", 0);
+}
+
+void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(BookmarkDetailsStore(), errors);
+  manager.FILENAMEVALUE = "Folders";
+  ApplyCommonSettings(manager);
+  manager.AddKey(FolNumKey, "FOL:Numkey", 0);
 }
 
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors) {

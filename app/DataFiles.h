@@ -1,6 +1,6 @@
-// The program's data files, declared once: the two keyed record files (the
-// bookmarks and the e-mail form's last settings) and the two bookmark HTML
-// transfer files, with their record layouts, keys, drivers and names, and
+// The program's data files, declared once: the three keyed record files
+// (the bookmarks, their folders and dates, and the e-mail form's last
+// settings) and the two bookmark HTML transfer files, with their record layouts, keys, drivers and names, and
 // the settings their file managers start with. The runtime files are made
 // on first use and live for the whole process; every procedure reaches them
 // through the global file and relation managers (Globals.h).
@@ -25,6 +25,17 @@ enum BookmarkKey : std::size_t { WebNumKey = 1, WebNameKey, WebDescKey };
 inline constexpr std::uint32_t kBookmarkRecordSize = 510;
 inline constexpr std::uint32_t kUrlWidth = 255;
 
+// --- BookmarkDetailsStore: "FOLDERS", KEYED, prefix FOL ----------------------
+// Beside the bookmarks, one record per bookmark number: the folder path it
+// was imported with, whether one of those folders was a browser's toolbar,
+// and its dates. Opened, locked and committed with the bookmark file (its
+// relation manager is the bookmarks' related file; a deleted bookmark's
+// record goes with it). A record whose number no bookmark has is never
+// read: whatever gives a bookmark a number writes that number's record.
+enum BookmarkDetailsField : std::size_t { FolNum = 1, FolPath, FolToolbar, FolAdded, FolModified };
+enum BookmarkDetailsKey : std::size_t { FolNumKey = 1 };
+inline constexpr std::uint32_t kFolderPathWidth = 1000;
+
 // --- MailSettingsStore: "EMAIL", KEYED, 1325-byte records, prefix EMA --------
 enum MailSettingsField : std::size_t {
   EmaSenderEmail = 1,
@@ -38,13 +49,16 @@ enum MailSettingsMemo : std::size_t { EmaMessage = 1 };
 inline constexpr std::uint32_t kMailSettingsRecordSize = 1325;
 
 // --- The transfer files: one line per record ----------------------------------
-// The import reads each whole line (RecordText); its record keeps 255 bytes.
+// The import reads the file's raw bytes a piece at a time (RecordText): its
+// records are kImportPieceBytes long, the last one padded with spaces.
 // An export record holds a whole line: the longest bookmark line, with every
 // character of the address and description escaped, stays below this width.
 enum TransferField : std::size_t { ExpBookmark = 1, HtmBookmark = 1 };
 inline constexpr std::uint32_t kExportLineWidth = 4096;
+inline constexpr std::uint32_t kImportPieceBytes = 256 * 1024;
 
 runtime::RecordLayout BookmarkLayout();
+runtime::RecordLayout BookmarkDetailsLayout();
 runtime::RecordLayout MailSettingsLayout();
 runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
@@ -59,9 +73,10 @@ extern runtime::FixedText<255> TransferFileName;
 // per-thread (each runtime thread has its own record, position and state);
 // the transfer files are shared, one thread using them at a time.
 runtime::DataFile& BookmarkStore();
+runtime::DataFile& BookmarkDetailsStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII
-runtime::DataFile& BookmarkImportFile();  // BASIC
+runtime::DataFile& BookmarkImportFile();  // DOS
 
 // Points a transfer file at path (taken as it stands) for the life of a run,
 // with shownName in its manager's messages, and back at TransferFileName, as declared, afterwards.
@@ -84,6 +99,7 @@ class TransferFileBinding {
 // shown in messages, create when missing, read/write deny-none access, lazy
 // open, lock recovery, keys). errors is borrowed for the manager's life.
 void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors);
+void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors);

@@ -7,6 +7,8 @@ IniManager GlobalIni;
 
 FileManager* BookmarkStoreManager = nullptr;
 RelationManager* BookmarkStoreRelations = nullptr;
+FileManager* BookmarkDetailsStoreManager = nullptr;
+RelationManager* BookmarkDetailsStoreRelations = nullptr;
 FileManager* MailSettingsStoreManager = nullptr;
 RelationManager* MailSettingsStoreRelations = nullptr;
 FileManager* BookmarkExportFileManager = nullptr;

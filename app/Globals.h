@@ -23,6 +23,8 @@ extern IniManager GlobalIni;
 
 extern FileManager* BookmarkStoreManager;
 extern RelationManager* BookmarkStoreRelations;
+extern FileManager* BookmarkDetailsStoreManager;
+extern RelationManager* BookmarkDetailsStoreRelations;
 extern FileManager* MailSettingsStoreManager;
 extern RelationManager* MailSettingsStoreRelations;
 extern FileManager* BookmarkExportFileManager;

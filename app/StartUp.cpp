@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/BookmarkDetails.h"
 #include "app/BookmarkFileManager.h"
 #include "app/DataFiles.h"
 #include "app/DataFolder.h"
@@ -19,36 +20,33 @@ struct ManagedFile {
   FileManager*& managerReference;
   RelationManager*& relationsReference;
   FileManager& manager;
-  RelationManager relations;
+  RelationManager& relations;
 };
 
 // In the order of start-up and shutdown. Lives for the process, so a
 // reference handed out during a run stays valid memory after it.
-std::array<ManagedFile, 4>& Files() {
+std::array<ManagedFile, 5>& Files() {
   static BookmarkFileManager bookmarks;
+  static BookmarkRelationManager bookmarkRelations;
+  static FileManager details;
+  static RelationManager detailsRelations;
   static FileManager mailSettings;
+  static RelationManager mailSettingsRelations;
   static FileManager exports;
+  static RelationManager exportsRelations;
   static FileManager imports;
-  static std::array<ManagedFile, 4> files{{
-      {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks, {}},
-      {InitMailSettingsStoreManager,
-       MailSettingsStore,
-       MailSettingsStoreManager,
-       MailSettingsStoreRelations,
-       mailSettings,
-       {}},
-      {InitBookmarkExportFileManager,
-       BookmarkExportFile,
-       BookmarkExportFileManager,
-       BookmarkExportFileRelations,
-       exports,
-       {}},
-      {InitBookmarkImportFileManager,
-       BookmarkImportFile,
-       BookmarkImportFileManager,
-       BookmarkImportFileRelations,
-       imports,
-       {}},
+  static RelationManager importsRelations;
+  static std::array<ManagedFile, 5> files{{
+      {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks,
+       bookmarkRelations},
+      {InitBookmarkDetailsStoreManager, BookmarkDetailsStore, BookmarkDetailsStoreManager,
+       BookmarkDetailsStoreRelations, details, detailsRelations},
+      {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations,
+       mailSettings, mailSettingsRelations},
+      {InitBookmarkExportFileManager, BookmarkExportFile, BookmarkExportFileManager, BookmarkExportFileRelations,
+       exports, exportsRelations},
+      {InitBookmarkImportFileManager, BookmarkImportFile, BookmarkImportFileManager, BookmarkImportFileRelations,
+       imports, importsRelations},
   }};
   return files;
 }
@@ -81,6 +79,7 @@ StartUpResult StartUp(std::uint32_t runtimeVersion) {
     f.initManager(f.manager, GlobalErrors);
     f.relations.Init(f.manager, true);
   }
+  RelateBookmarkDetails(*BookmarkStoreRelations, *BookmarkDetailsStoreRelations);
   started = true;
   return StartUpResult::Started;
 }

@@ -1,8 +1,8 @@
 // Start-up and shutdown of the program. Start-up checks the runtime's
 // interface version, fixes the data folder (the current directory, see
 // DataFolder.h), clears the globals and record buffers, then
-// initialises the error manager, the INI manager and the four data files'
-// managers; no file is opened (each opens on first use). Shutdown kills
+// initialises the error manager, the INI manager and the five data files'
+// managers (the details file related to the bookmarks); no file is opened (each opens on first use). Shutdown kills
 // them again in the same order. Run on runtime thread 1 (the Qt backend's
 // or a test's program), holding the runtime lock.
 #pragma once
@@ -20,7 +20,7 @@ enum class StartUpResult : std::uint8_t { Started, WrongRuntime };
 // program was built for) nothing has been done.
 [[nodiscard]] StartUpResult StartUp(std::uint32_t runtimeVersion);
 
-// Kills the managers of BookmarkStore, MailSettingsStore,
+// Kills the managers of BookmarkStore, BookmarkDetailsStore, MailSettingsStore,
 // BookmarkExportFile and BookmarkImportFile in that order (each file
 // manager first, its reference cleared, then the relation manager and its
 // reference), closes any of their files still open, then kills the error

@@ -1,9 +1,10 @@
 // The import (with its clean-up) and the export through the real
 // procedures on the headless backend, on generated browser files of 10,000
 // and 100,000 links, against their floors in the same run:
-//   import: one pass reading the file, extracting and decoding address and
-//           title, inserting the distinct ones into a fresh SQLite table with
-//           the same indexes in one transaction;
+//   import: one pass reading the file through the same reader, inserting
+//           the distinct addresses with their notes into a fresh SQLite table
+//           with the same indexes and their folder paths and dates into a
+//           second one, in one transaction;
 //   export: writing the same lines with buffered output; and, as a second
 //           floor that also pays for getting the lines, reading the same
 //           records from the program's own SQLite file with one statement,
@@ -25,9 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/StartUp.h"
 #include "procedures/BookmarkHtml.h"
+#include "procedures/BookmarkReader.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/headless/HeadlessBackend.h"
@@ -59,7 +62,10 @@ void Exec(sqlite3* db, const char* sql) {
   }
 }
 
-// The import's floor: read, extract, decode, insert the distinct ones.
+// The import's floor: read the file in pieces through the same reader
+// (decoding, references, markup, folders, notes, dates), insert the
+// distinct addresses and, for each, its folder path and dates into a
+// second table, in one transaction.
 double ImportFloor(const std::string& html, const std::string& database) {
   std::filesystem::remove(database);
   const auto start = Clock::now();
@@ -72,27 +78,55 @@ double ImportFloor(const std::string& html, const std::string& database) {
        "CREATE UNIQUE INDEX numkey ON records(num);"
        "CREATE UNIQUE INDEX namekey ON records(url COLLATE NOCASE);"
        "CREATE INDEX desckey ON records(description COLLATE NOCASE);"
+       "CREATE TABLE folders(id INTEGER PRIMARY KEY, num INTEGER, path TEXT, toolbar INTEGER, added INTEGER,"
+       " modified INTEGER);"
+       "CREATE UNIQUE INDEX folnum ON folders(num);"
        "BEGIN;");
   sqlite3_stmt* insert = nullptr;
-  sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO records(num, url, description, notefield, notes) VALUES(?,?,?,0,'')",
-                     -1, &insert, nullptr);
+  sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO records(num, url, description, notefield, notes) VALUES(?,?,?,0,?)", -1,
+                     &insert, nullptr);
+  sqlite3_stmt* folder = nullptr;
+  sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO folders(num, path, toolbar, added, modified) VALUES(?,?,?,?,?)", -1,
+                     &folder, nullptr);
   std::ifstream in(html, std::ios::binary);
-  std::string line;
+  std::string head(marlinden::kImportPieceBytes, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  const std::string declared = marlinden::DeclaredEncoding(head);
+  marlinden::BookmarkReader reader(declared.empty() ? "UTF-8" : declared);
   std::int64_t number = 0;
-  marlinden::BookmarkLink link;
-  while (std::getline(in, line)) {
-    std::size_t at = 0;
-    while (marlinden::NextAnchor(line, at, link)) {
+  std::string piece = std::move(head);
+  for (;;) {
+    const bool last = in.peek() == EOF;
+    reader.Read(piece, last);
+    for (const marlinden::BookmarkEntry& link : reader.Entries()) {
       sqlite3_bind_int64(insert, 1, ++number);
       const std::string_view url = runtime::CutToWidth(link.url, 255);
       const std::string_view description = runtime::CutToWidth(link.description, 250);
+      const std::string_view notes = runtime::CutToWidth(link.notes, 1000);
       sqlite3_bind_text(insert, 2, url.data(), static_cast<int>(url.size()), SQLITE_STATIC);
       sqlite3_bind_text(insert, 3, description.data(), static_cast<int>(description.size()), SQLITE_STATIC);
+      sqlite3_bind_text(insert, 4, notes.data(), static_cast<int>(notes.size()), SQLITE_STATIC);
       sqlite3_step(insert);
       sqlite3_reset(insert);
+      if (sqlite3_changes(db) == 0) continue;
+      const std::string path = marlinden::EncodeFolderPath(link.folder);
+      sqlite3_bind_int64(folder, 1, number);
+      sqlite3_bind_text(folder, 2, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(folder, 3, static_cast<std::int64_t>(link.toolbarDepth));
+      sqlite3_bind_int64(folder, 4, link.added);
+      sqlite3_bind_int64(folder, 5, link.modified);
+      sqlite3_step(folder);
+      sqlite3_reset(folder);
     }
+    reader.Entries().clear();
+    if (last) break;
+    piece.resize(marlinden::kImportPieceBytes);
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    piece.resize(static_cast<std::size_t>(in.gcount()));
   }
   sqlite3_finalize(insert);
+  sqlite3_finalize(folder);
   Exec(db, "COMMIT;");
   sqlite3_close(db);
   return Seconds(start);

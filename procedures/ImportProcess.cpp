@@ -1,14 +1,19 @@
 #include "procedures/ImportProcess.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
-#include "procedures/BookmarkHtml.h"
+#include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
 #include "procedures/ProcedureStart.h"
+#include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/EventCode.h"
 #include "window/Globals.h"
@@ -30,6 +35,56 @@ std::string RuntimeErrorText() {
   return error.text + " (" + std::to_string(error.code) + ")";
 }
 
+// Seconds a batch waits for another station's write lock on the files.
+constexpr int kLockWaitSeconds = 5;
+
+// The encoding of the file at path: the one its first bytes declare, else
+// UTF-8 when all of it is valid UTF-8, else windows-1252.
+std::string FileEncoding(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string piece(kImportPieceBytes, '\0');
+  in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+  piece.resize(static_cast<std::size_t>(in.gcount()));
+  if (std::string declared = DeclaredEncoding(piece); !declared.empty()) return declared;
+  Utf8Check check;
+  while (!piece.empty() && check.Valid()) {
+    check.Add(piece);
+    piece.resize(kImportPieceBytes);
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    piece.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  return check.Valid() ? "UTF-8" : "WINDOWS-1252";
+}
+
+// One transaction over the details and the bookmark files for a timer
+// event's batch, the details committed first (EnlistBookmarkFiles); work
+// goes on without one when another station keeps a file locked.
+class ImportTransaction {
+ public:
+  ImportTransaction() {
+    if (EnlistBookmarkFiles() != SeverityOk) {
+      (void)runtime::RollbackTransaction();
+      return;
+    }
+    active_ = runtime::BeginTransaction(kLockWaitSeconds) == runtime::NoError;
+  }
+  ~ImportTransaction() {
+    if (active_) (void)runtime::RollbackTransaction();
+  }
+  ImportTransaction(const ImportTransaction&) = delete;
+  ImportTransaction& operator=(const ImportTransaction&) = delete;
+
+  [[nodiscard]] bool Commit() {
+    if (!active_) return true;
+    active_ = false;
+    return runtime::CommitTransaction() == runtime::NoError;
+  }
+  bool Active() const { return active_; }
+
+ private:
+  bool active_ = false;
+};
+
 // The highest bookmark number stored (0 for none).
 std::int64_t HighestBookmarkNumber() {
   runtime::DataFile& store = BookmarkStore();
@@ -42,33 +97,49 @@ std::int64_t HighestBookmarkNumber() {
 
 // --- The line process -------------------------------------------------------------
 
-void ImportLineProcess::UpdateDisplay() {
+void ImportPieceProcess::UpdateDisplay() {
   ProcessManager::UpdateDisplay();
   TellBatchProgress("Importing bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
 }
 
-Severity ImportLineProcess::TakeRecord() {
+void ImportPieceProcess::Start(const std::string& encoding, std::int64_t size) {
+  reader_ = std::make_unique<BookmarkReader>(encoding);
+  size_ = size;
+  read_ = 0;
+  pieceRead_ = false;
+}
+
+Severity ImportPieceProcess::TakeRecord() {
   const Severity result = ProcessManager::TakeRecord();
-  const std::string_view line = BookmarkImportFile().RecordText();
-  if (lineAt_ == 0) ++LastImportFigures.lines;
-  BookmarkLink link;
+  if (!pieceRead_) {
+    // The last piece reads padded: only the file's own bytes are read.
+    const std::string_view piece = BookmarkImportFile().RecordText();
+    const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(size_ - read_, 0, kImportPieceBytes));
+    read_ += static_cast<std::int64_t>(std::min(size, piece.size()));
+    reader_->Read(piece.substr(0, size), read_ >= size_);
+    LastImportFigures.lines = reader_->Lines();
+    pieceRead_ = true;
+  }
+  std::deque<BookmarkEntry>& links = reader_->Entries();
   int taken = 0;
-  while (NextAnchor(line, lineAt_, link)) {
+  while (!links.empty()) {
+    if (taken == kLinksPerTurn) return SeverityNotify;
+    const BookmarkEntry link = std::move(links.front());
+    links.pop_front();
     if (link.url.empty()) continue;
     ++LastImportFigures.links;
     if (!AddBookmark(link)) {
       // The first failure ends the run: what follows would fail alike.
       FAILED = true;
-      lineAt_ = 0;
       return SeverityFatal;
     }
-    if (++taken == kLinksPerTurn && lineAt_ < line.size()) return SeverityNotify;
+    ++taken;
   }
-  lineAt_ = 0;
+  pieceRead_ = false;
   return result;
 }
 
-bool ImportLineProcess::AddBookmark(const BookmarkLink& link) {
+bool ImportPieceProcess::AddBookmark(const BookmarkEntry& link) {
   ImportFigures& figures = LastImportFigures;
   if (!KeepsAddress(link.url)) {
     ++figures.notWeb;
@@ -99,12 +170,16 @@ bool ImportLineProcess::AddBookmark(const BookmarkLink& link) {
   web.Clear();
   web.Field(WebUrl).SetText(link.url);
   web.Field(WebDescription).SetText(link.description);
+  web.SetMemo(WebNotes, link.notes);
+  const bool notesCut = web.Memo(WebNotes).size() < link.notes.size();
+  DetailsForNextInsert({link.folder, link.toolbarDepth, link.added, link.modified});
   // The file manager tells the user why an insert failed.
   if (store.Insert() != SeverityOk) {
     figures.failure = "a bookmark could not be added: " + RuntimeErrorText();
     return false;
   }
   ++batchAdded_;
+  if (notesCut) ++batchNotesCut_;
   return true;
 }
 
@@ -122,6 +197,9 @@ Severity ImportProgressWindow::Init() {
     ShowFileProblem(kImportCaption, problem);
     return SeverityNotify;
   }
+  std::error_code error;
+  const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path_, error));
+  process_.Start(FileEncoding(path_), error ? 0 : size);
   importFile_.emplace(BookmarkImportFile(), *BookmarkImportFileManager, path_, path_);
   BookmarkImportFileManager->CREATE = 0;
   BookmarkImportFileManager->OPENMODE = runtime::AccessRead | runtime::ShareDenyNone;
@@ -133,6 +211,7 @@ Severity ImportProgressWindow::Init() {
   filesOpen_ = true;
   // Opened now, so the first batch already runs in a transaction.
   (void)BookmarkStoreManager->UseFile();
+  (void)BookmarkDetailsStoreManager->UseFile();
   (void)BookmarkImportFileManager->UseFile();
   if (BookmarkStore().IsReadOnly()) {
     LastImportFigures.failure = "the bookmark file is open for reading only";
@@ -143,13 +222,13 @@ Severity ImportProgressWindow::Init() {
   HIGHESTBEFORE = HighestBookmarkNumber();
 
   OpenProgressWindow();
-  StartBatches(process_, BookmarkImportFile(), *BookmarkImportFileRelations, 255, "");
+  StartBatches(process_, BookmarkImportFile(), *BookmarkImportFileRelations, kImportPieceBytes, "");
   return SeverityOk;
 }
 
 Severity ImportProgressWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  BatchTransaction batch;
+  ImportTransaction batch;
   const Severity result = ReportManager::TakeWindowEvent();
   if (process_.FAILED) {
     // The batch that failed is rolled back whole and the batches before it
@@ -215,6 +294,7 @@ std::string ImportSummary(const ImportFigures& figures) {
                         "left out, not a web or FTP address: " + std::to_string(figures.notWeb) + "\n" +
                         "left out, address too long: " + std::to_string(figures.tooLong) + "\n";
   for (const std::string& url : figures.firstTooLong) summary += "  " + url + "\n";
+  if (figures.notesCut > 0) summary += "notes cut to what a bookmark holds: " + std::to_string(figures.notesCut) + "\n";
   summary += "removed by the clean-up: " + std::to_string(figures.removed) + "\n";
   if (!figures.failure.empty()) summary += "stopped early: " + figures.failure + "\n";
   return summary;

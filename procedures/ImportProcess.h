@@ -1,14 +1,17 @@
-// The import's batch process: reads the bookmark HTML file it is handed
-// line by line and adds one bookmark for every link whose
-// address is not stored yet (letter case aside), in a progress window that
-// can be cancelled. Each timer event's batch is one transaction, so the
-// file holds whole batches after a crash and a second run completes the
-// import without duplicates. The clean-up runs when it ends.
+// The import's batch process: reads the bookmark HTML file it is handed a
+// piece at a time (BookmarkReader) and adds one bookmark for every link
+// whose address is not stored yet (letter case aside), with its notes, and
+// its folder path and dates in the details file, in a progress window that
+// can be cancelled. Each timer event's batch is one transaction over both
+// files, so they hold whole batches after a crash and a second run
+// completes the import without duplicates; an address stored already keeps
+// what it has. The clean-up runs when it ends.
 // Thread: the calling runtime thread, holding the runtime lock.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,7 +20,7 @@
 #include "app/DataFiles.h"
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
-#include "procedures/BookmarkHtml.h"
+#include "procedures/BookmarkReader.h"
 #include "process/ProcessManager.h"
 
 namespace marlinden {
@@ -32,6 +35,7 @@ struct ImportFigures {
   std::int64_t skipped = 0;               // links whose address was stored already
   std::int64_t notWeb = 0;                // left out: neither a web nor an FTP address
   std::int64_t tooLong = 0;               // left out: an address longer than a bookmark holds
+  std::int64_t notesCut = 0;              // added with their notes cut to what a bookmark holds
   std::vector<std::string> firstTooLong;  // the first kTooLongNamed of them
   std::int64_t removed = 0;               // records the clean-up removed
   std::string failure;                    // why the import stopped early ("" when it did not)
@@ -46,27 +50,36 @@ inline constexpr std::size_t kTooLongNamed = 3;
 // the command-line companion show it.
 std::string ImportSummary(const ImportFigures& figures);
 
-// Links taken from one line before the batch yields to the window, so a
-// file written on a single line still repaints and cancels.
+// Links taken from one piece of the file before the batch yields to the
+// window, so a piece full of short links still repaints and cancels.
 inline constexpr int kLinksPerTurn = 2000;
 
-class ImportLineProcess : public ProcessManager {
+class ImportPieceProcess : public ProcessManager {
  public:
+  // Reads the file of size bytes in encoding (BookmarkReader).
+  void Start(const std::string& encoding, std::int64_t size);
   Severity TakeRecord() override;
   void UpdateDisplay() override;
   // The batch's additions were saved, or rolled back with it.
-  void BatchSaved() { LastImportFigures.added += std::exchange(batchAdded_, 0); }
-  void BatchLost() { batchAdded_ = 0; }
+  void BatchSaved() {
+    LastImportFigures.added += std::exchange(batchAdded_, 0);
+    LastImportFigures.notesCut += std::exchange(batchNotesCut_, 0);
+  }
+  void BatchLost() { batchAdded_ = batchNotesCut_ = 0; }
   // An insert failed: the run ends after this batch, which is rolled back.
   bool FAILED = false;
 
  private:
   // Adds link unless its address is stored or cannot be; false when the
   // insert failed.
-  bool AddBookmark(const BookmarkLink& link);
+  bool AddBookmark(const BookmarkEntry& link);
 
-  std::size_t lineAt_ = 0;       // where the current line's next link is looked for
+  std::unique_ptr<BookmarkReader> reader_;
+  std::int64_t size_ = 0;        // the file's bytes when the import began
+  std::int64_t read_ = 0;        // bytes handed to the reader
+  bool pieceRead_ = false;       // the current piece was handed over; its links are being taken
   std::int64_t batchAdded_ = 0;  // added in the batch not yet committed
+  std::int64_t batchNotesCut_ = 0;
 };
 
 class ImportProgressWindow : public BatchProgressWindow {
@@ -83,7 +96,7 @@ class ImportProgressWindow : public BatchProgressWindow {
  private:
   const std::string path_;
   std::optional<TransferFileBinding> importFile_;  // while the file is open
-  ImportLineProcess process_;
+  ImportPieceProcess process_;
 };
 
 // The import process procedure for the file at path; leaves its result in

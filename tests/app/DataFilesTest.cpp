@@ -33,7 +33,8 @@ TEST(DataFilesLayoutTest, FieldsLieBackToBackAtTheirOffsets) {
   EXPECT_EQ(BookmarkLayout().RecordSize(), 510u);
   EXPECT_EQ(MailSettingsLayout().RecordSize(), 1325u);
   EXPECT_EQ(ExportLayout().RecordSize(), kExportLineWidth);
-  EXPECT_EQ(ImportLayout().RecordSize(), 255u);
+  EXPECT_EQ(ImportLayout().RecordSize(), kImportPieceBytes);
+  EXPECT_EQ(BookmarkDetailsLayout().RecordSize(), 4u + kFolderPathWidth + 1 + 4 + 4);
   const std::vector<FieldCase> cases = {
       {BookmarkLayout(), WebNum, "WEB:NUM", FieldType::Int32, 0, 4},
       {BookmarkLayout(), WebUrl, "WEB:URL", FieldType::String, 4, 255},
@@ -46,7 +47,12 @@ TEST(DataFilesLayoutTest, FieldsLieBackToBackAtTheirOffsets) {
       {MailSettingsLayout(), EmaSmtp, "EMA:SMTP", FieldType::String, 1020, 255},
       {MailSettingsLayout(), EmaSubject, "EMA:SUBJECT", FieldType::String, 1275, 50},
       {ExportLayout(), ExpBookmark, "EXP:BOOKMARK", FieldType::String, 0, kExportLineWidth},
-      {ImportLayout(), HtmBookmark, "HTM:BOOKMARK", FieldType::String, 0, 255},
+      {ImportLayout(), HtmBookmark, "HTM:BOOKMARK", FieldType::String, 0, kImportPieceBytes},
+      {BookmarkDetailsLayout(), FolNum, "FOL:NUM", FieldType::Int32, 0, 4},
+      {BookmarkDetailsLayout(), FolPath, "FOL:PATH", FieldType::String, 4, kFolderPathWidth},
+      {BookmarkDetailsLayout(), FolToolbar, "FOL:TOOLBAR", FieldType::UInt8, 4 + kFolderPathWidth, 1},
+      {BookmarkDetailsLayout(), FolAdded, "FOL:ADDED", FieldType::UInt32, 5 + kFolderPathWidth, 4},
+      {BookmarkDetailsLayout(), FolModified, "FOL:MODIFIED", FieldType::UInt32, 9 + kFolderPathWidth, 4},
   };
   for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.label);

@@ -19,13 +19,16 @@ namespace marlinden {
 namespace {
 
 std::vector<FileManager*> FileManagers() {
-  return {BookmarkStoreManager, MailSettingsStoreManager, BookmarkExportFileManager, BookmarkImportFileManager};
+  return {BookmarkStoreManager, BookmarkDetailsStoreManager, MailSettingsStoreManager, BookmarkExportFileManager,
+          BookmarkImportFileManager};
 }
 std::vector<RelationManager*> RelationManagers() {
-  return {BookmarkStoreRelations, MailSettingsStoreRelations, BookmarkExportFileRelations, BookmarkImportFileRelations};
+  return {BookmarkStoreRelations, BookmarkDetailsStoreRelations, MailSettingsStoreRelations,
+          BookmarkExportFileRelations, BookmarkImportFileRelations};
 }
 std::vector<runtime::DataFile*> Files() {
-  return {&BookmarkStore(), &MailSettingsStore(), &BookmarkExportFile(), &BookmarkImportFile()};
+  return {&BookmarkStore(), &BookmarkDetailsStore(), &MailSettingsStore(), &BookmarkExportFile(),
+          &BookmarkImportFile()};
 }
 
 class StartUpTest : public ::testing::Test {
@@ -99,6 +102,8 @@ TEST_F(StartUpTest, StartUpClearsTheGlobalsAndRecordBuffers) {
   EXPECT_EQ(VcrRequest, 0);
   EXPECT_EQ(BookmarkStore().Record().Field(WebNum).Get().AsInteger(), 0);
   EXPECT_EQ(BookmarkStore().Record().Memo(WebNotes), "");
+  EXPECT_EQ(BookmarkDetailsStore().Record().Field(FolNum).Get().AsInteger(), 0);
+  EXPECT_EQ(BookmarkDetailsStore().Record().Field(FolPath).ClippedText(), "");
   for (runtime::DataFile* file : {&MailSettingsStore(), &BookmarkExportFile(), &BookmarkImportFile()}) {
     EXPECT_EQ(file->Record().View().find_first_not_of(' '), std::string_view::npos) << file->Name();
   }

@@ -1,0 +1,113 @@
+#include "app/BookmarkDetails.h"
+
+#include <chrono>
+#include <optional>
+
+#include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "runtime/system/RuntimeError.h"
+
+namespace marlinden {
+
+namespace {
+
+thread_local std::optional<BookmarkDetails> nextInsert;
+
+// Reads number's record into the details file's buffer; true when found.
+bool FetchDetails(std::int64_t number) {
+  runtime::RecordBuffer& record = BookmarkDetailsStore().Record();
+  record.Clear();
+  record.Field(FolNum).Set(runtime::Value::Integer(number));
+  return BookmarkDetailsStoreManager->TryFetch(FolNumKey) == SeverityOk;
+}
+
+}  // namespace
+
+std::string EncodeFolderPath(const std::vector<std::string>& folder) {
+  std::string stored;
+  for (const std::string& name : folder) {
+    if (stored.size() + name.size() + 1 > kFolderPathWidth) break;
+    stored += name;
+    stored += '\n';
+  }
+  return stored;
+}
+
+std::vector<std::string> DecodeFolderPath(std::string_view stored) {
+  std::vector<std::string> folder;
+  for (std::size_t end = stored.find('\n'); end != std::string_view::npos; end = stored.find('\n')) {
+    folder.emplace_back(stored.substr(0, end));
+    stored.remove_prefix(end + 1);
+  }
+  return folder;
+}
+
+std::uint32_t SecondsNow() {
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  return seconds <= 0 || seconds > UINT32_MAX ? 0 : static_cast<std::uint32_t>(seconds);
+}
+
+Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details) {
+  FileManager& manager = *BookmarkDetailsStoreManager;
+  if (manager.UseFile() != SeverityOk) return SeverityNotify;
+  const bool found = FetchDetails(number);
+  if (!found && runtime::LastErrorCode() != runtime::RecordNotFound) return SeverityNotify;
+  runtime::RecordBuffer& record = BookmarkDetailsStore().Record();
+  if (!found) {
+    record.Clear();
+    record.Field(FolNum).Set(runtime::Value::Integer(number));
+  }
+  record.Field(FolPath).SetText(EncodeFolderPath(details.folder));
+  record.Field(FolToolbar)
+      .Set(runtime::Value::Integer(static_cast<std::int64_t>(
+          std::min<std::size_t>(details.toolbarDepth <= details.folder.size() ? details.toolbarDepth : 0, 255))));
+  record.Field(FolAdded).Set(runtime::Value::Integer(details.added));
+  record.Field(FolModified).Set(runtime::Value::Integer(details.modified));
+  return found ? manager.TryUpdate() : (BookmarkDetailsStore().Add() == runtime::NoError ? SeverityOk : SeverityNotify);
+}
+
+BookmarkDetails ReadBookmarkDetails(std::int64_t number) {
+  BookmarkDetails details;
+  if (BookmarkDetailsStoreManager->UseFile() != SeverityOk || !FetchDetails(number)) return details;
+  runtime::RecordBuffer& record = BookmarkDetailsStore().Record();
+  details.folder = DecodeFolderPath(record.Field(FolPath).ClippedText());
+  details.toolbarDepth = static_cast<std::size_t>(record.Field(FolToolbar).Get().AsInteger());
+  if (details.toolbarDepth > details.folder.size()) details.toolbarDepth = 0;
+  details.added = static_cast<std::uint32_t>(record.Field(FolAdded).Get().AsInteger());
+  details.modified = static_cast<std::uint32_t>(record.Field(FolModified).Get().AsInteger());
+  return details;
+}
+
+void DetailsForNextInsert(const BookmarkDetails& details) { nextInsert = details; }
+
+bool TakeDetailsForInsert(BookmarkDetails& details) {
+  if (!nextInsert) return false;
+  details = std::move(*nextInsert);
+  nextInsert.reset();
+  return true;
+}
+
+Severity EnlistBookmarkFiles() {
+  if (const Severity result = BookmarkDetailsStoreRelations->Enlist(); result != SeverityOk) return result;
+  return BookmarkStoreRelations->Enlist();
+}
+
+void RelateBookmarkDetails(RelationManager& bookmarks, RelationManager& details) {
+  bookmarks.AddRelation(details, RiNone, RiCascade, FolNumKey);
+  (void)bookmarks.AddLinkingFields(BookmarkStore().Record().Field(WebNum),
+                                   BookmarkDetailsStore().Record().Field(FolNum));
+}
+
+Severity BookmarkRelationManager::Update(bool canRecall) {
+  const Severity result = RelationManager::Update(canRecall);
+  if (result != SeverityOk) return result;
+  // Only the date is lost when this write fails: the change itself is saved.
+  const std::int64_t number = BookmarkStore().Record().Field(WebNum).Get().AsInteger();
+  BookmarkDetails details = ReadBookmarkDetails(number);
+  details.modified = SecondsNow();
+  (void)WriteBookmarkDetails(number, details);
+  return result;
+}
+
+}  // namespace marlinden

@@ -1,0 +1,234 @@
+// What the import keeps beside the address and description, end to end on
+// the headless backend with real files: folder paths, dates and notes, in
+// the bookmark file and the details file together, through every encoding,
+// a second import and a kill half-way.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AppTestSupport.h"
+#include "app/BookmarkDetails.h"
+#include "app/DataFiles.h"
+#include "app/StartUp.h"
+#include "procedures/BookmarkReader.h"
+#include "procedures/CleanUp.h"
+#include "procedures/ImportProcess.h"
+#include "runtime/files/DataFile.h"
+#include "runtime/text/FixedText.h"
+#include "support/WindowTestFixture.h"
+#include "window/Globals.h"
+
+namespace marlinden {
+namespace {
+
+using namespace std::chrono_literals;
+
+// What the collection holds of one bookmark.
+struct Held {
+  std::string description;
+  std::string notes;
+  BookmarkDetails details;
+  bool hasDetails = false;
+
+  bool operator==(const Held&) const = default;
+};
+using Collection = std::map<std::string, Held>;  // by address
+
+std::ostream& operator<<(std::ostream& out, const Held& held) {
+  out << "{" << held.description << " | " << held.notes << " | ";
+  for (const std::string& name : held.details.folder) out << name << "/";
+  return out << " toolbar " << held.details.toolbarDepth << " " << held.details.added << " " << held.details.modified
+             << (held.hasDetails ? "" : " no details") << "}";
+}
+
+// Everything stored, read through stations of its own.
+Collection ReadCollection() {
+  std::map<std::int64_t, BookmarkDetails> details;
+  auto folders = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkDetailsLayout(), "FOLDERS");
+  if (folders->Open(runtime::AccessRead | runtime::ShareDenyNone) == 0) {
+    (void)folders->SetOrder(0);
+    while (folders->Next() == 0) {
+      runtime::RecordBuffer& record = folders->Record();
+      BookmarkDetails& d = details[record.Field(FolNum).Get().AsInteger()];
+      d.folder = DecodeFolderPath(record.Field(FolPath).ClippedText());
+      d.toolbarDepth = static_cast<std::size_t>(record.Field(FolToolbar).Get().AsInteger());
+      d.added = static_cast<std::uint32_t>(record.Field(FolAdded).Get().AsInteger());
+      d.modified = static_cast<std::uint32_t>(record.Field(FolModified).Get().AsInteger());
+    }
+    (void)folders->Close();
+  }
+  Collection collection;
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+  if (file->Open(runtime::AccessRead | runtime::ShareDenyNone) != 0) return collection;
+  (void)file->SetOrder(0);
+  while (file->Next() == 0) {
+    runtime::RecordBuffer& web = file->Record();
+    Held& held = collection[std::string(web.Field(WebUrl).ClippedText())];
+    held.description = web.Field(WebDescription).ClippedText();
+    held.notes = web.Memo(WebNotes);
+    const auto found = details.find(web.Field(WebNum).Get().AsInteger());
+    held.hasDetails = found != details.end();
+    if (held.hasDetails) held.details = found->second;
+  }
+  (void)file->Close();
+  return collection;
+}
+
+Held Link(std::string description, std::vector<std::string> folder, std::uint32_t added = 0, std::uint32_t modified = 0,
+          std::string notes = "", std::size_t toolbar = 0) {
+  return {std::move(description), std::move(notes), {std::move(folder), toolbar, added, modified}, true};
+}
+
+class ImportFoldersTest : public runtime::ui::testing::WindowFixture<> {
+ protected:
+  void RunMain(const std::function<void()>& body) {
+    Start([body] { RunProgram(body); });
+    ASSERT_TRUE(program->WaitForEnd(60s));
+    program.reset();
+    program = std::make_unique<runtime::ui::Program>(backend);
+  }
+
+  ImportFigures Import(const std::string& name) {
+    ImportFigures figures;
+    RunMain([&] {
+      ImportProcess(Path(name));
+      figures = LastImportFigures;
+    });
+    return figures;
+  }
+
+  std::string Path(const std::string& name) const { return cwd.Dir().File(name); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+
+  testing_support::TempCurrentDirectory cwd;
+};
+
+constexpr const char* kBrowserFile = R"(<!DOCTYPE NETSCAPE-Bookmark-file-1>
+<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=UTF-8">
+<TITLE>Bookmarks</TITLE>
+<H1>Bookmarks</H1>
+<DL><p>
+    <DT><H3 ADD_DATE="10" LAST_MODIFIED="20" PERSONAL_TOOLBAR_FOLDER="true">Bookmarks bar</H3>
+    <DL><p>
+        <DT><A HREF="https://bar.example/" ADD_DATE="1600000000" LAST_MODIFIED="1600000100">On the &eacute;bar</A>
+        <DT><H3>News / Weather &amp; more</H3>
+        <DL><p>
+            <DT><A HREF="https://news.example/" ADD_DATE="1600000200">News</A>
+            <DD>Read every morning.
+Second line &lt;kept&gt;.
+        </DL><p>
+    </DL><p>
+    <DT><A HREF="https://loose.example/">Loose</A>
+</DL><p>
+)";
+
+TEST_F(ImportFoldersTest, KeepsFoldersDatesAndNotesAndASecondImportChangesNothing) {
+  Write("bookmarks.html", kBrowserFile);
+  const ImportFigures figures = Import("bookmarks.html");
+  EXPECT_EQ(figures.added, 3);
+  const Collection expected{
+      {"https://bar.example/", Link("On the \u00E9bar", {"Bookmarks bar"}, 1600000000, 1600000100, "", 1)},
+      {"https://news.example/", Link("News", {"Bookmarks bar", "News / Weather & more"}, 1600000200, 0,
+                                     "Read every morning.\nSecond line <kept>.", 1)},
+      {"https://loose.example/", Link("Loose", {})},
+  };
+  EXPECT_EQ(ReadCollection(), expected);
+
+  // The same addresses elsewhere, with other texts: nothing changes.
+  Write("moved.html",
+        "<DL><p><DT><H3>Elsewhere</H3><DL><p>"
+        "<DT><A HREF=\"HTTPS://NEWS.EXAMPLE/\" ADD_DATE=\"5\">Moved</A><DD>other note"
+        "<DT><A HREF=\"https://loose.example/\">Loose again</A></DL><p></DL><p>\n");
+  const ImportFigures again = Import("moved.html");
+  EXPECT_EQ(again.added, 0);
+  EXPECT_EQ(again.skipped, 2);
+  EXPECT_EQ(ReadCollection(), expected);
+}
+
+TEST_F(ImportFoldersTest, ReadsAnUndeclaredFileAsUtf8OnlyWhenAllOfItIsUtf8) {
+  // Valid UTF-8 up to a byte far into the file that is none: windows-1252.
+  std::string latin = "<DL><p><DT><A HREF=\"https://a.example/\">\xC3\xA9t\xC3\xA9</A>\n";
+  for (int i = 0; i < 20000; ++i) latin += "<!-- padding beyond the first piece of the file -->\n";
+  latin += "<DT><A HREF=\"https://b.example/\">caf\xE9 \x80</A></DL>\n";
+  Write("latin.htm", latin);
+  Write("utf8.htm", "<DL><p><DT><A HREF=\"https://c.example/\">\xC3\xA9t\xC3\xA9</A></DL>\n");
+  ASSERT_EQ(Import("latin.htm").added, 2);
+  ASSERT_EQ(Import("utf8.htm").added, 1);
+  const Collection collection = ReadCollection();
+  EXPECT_EQ(collection.at("https://a.example/").description, "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9");
+  EXPECT_EQ(collection.at("https://b.example/").description, "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(collection.at("https://c.example/").description, "\xC3\xA9t\xC3\xA9");
+}
+
+TEST_F(ImportFoldersTest, NotesAreCutAtAWholeCharacterAndCounted) {
+  const std::string longNote = std::string(998, 'n') + "\u20AC\u20AC";  // 1004 bytes
+  Write("notes.htm", "<DL><p><DT><A HREF=\"https://long.example/\">L</A><DD>" + longNote +
+                         "\n<DT><A HREF=\"https://short.example/\">S</A><DD>short</DL>\n");
+  const ImportFigures figures = Import("notes.htm");
+  EXPECT_EQ(figures.notesCut, 1);
+  EXPECT_NE(ImportSummary(figures).find("notes cut to what a bookmark holds: 1\n"), std::string::npos);
+  const Collection collection = ReadCollection();
+  EXPECT_EQ(collection.at("https://long.example/").notes, std::string(998, 'n'));
+  EXPECT_EQ(collection.at("https://short.example/").notes, "short");
+}
+
+// A generated file's links with their folders, as the reader finds them
+// (the first of each address, letter case aside).
+std::map<std::string, std::vector<std::string>> FoldersOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  BookmarkReader reader("UTF-8");
+  reader.Read(text.str(), true);
+  std::map<std::string, std::vector<std::string>> folders;
+  for (const BookmarkEntry& link : reader.Entries()) {
+    if (KeepsAddress(link.url)) folders.emplace(runtime::UpperAscii(link.url), link.folder);
+  }
+  return folders;
+}
+
+TEST_F(ImportFoldersTest, AnImportKilledHalfWayLeavesEveryBookmarkWithItsFolder) {
+  const std::string file = Path("big.html");
+  const std::string generate = std::string("python3 ") + MARLINDEN_BOOKMARK_GENERATOR + " 30000 -o " + file;
+  ASSERT_EQ(std::system(generate.c_str()), 0);
+  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + file + " 20";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
+
+  const auto folders = FoldersOf(file);
+  const Collection partial = ReadCollection();
+  ASSERT_GT(partial.size(), 0u);
+  ASSERT_LT(partial.size(), folders.size());
+  std::size_t foldered = 0;
+  for (const auto& [url, held] : partial) {
+    SCOPED_TRACE(url);
+    ASSERT_TRUE(held.hasDetails) << "a bookmark without its record";
+    EXPECT_EQ(held.details.folder, folders.at(runtime::UpperAscii(url)));
+    if (!held.details.folder.empty()) ++foldered;
+  }
+  EXPECT_GT(foldered, 0u);
+
+  // A second run completes the import; what the first stored stays.
+  (void)Import("big.html");
+  const Collection whole = ReadCollection();
+  EXPECT_EQ(whole.size(), folders.size());
+  for (const auto& [url, held] : whole) {
+    ASSERT_TRUE(held.hasDetails) << url;
+    EXPECT_EQ(held.details.folder, folders.at(runtime::UpperAscii(url))) << url;
+  }
+  for (const auto& [url, held] : partial) EXPECT_EQ(whole.at(url), held) << url;
+}
+
+}  // namespace
+}  // namespace marlinden
