@@ -2,14 +2,19 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace marlinden {
 
 namespace {
+
+// Seconds a transaction waits for another station's write lock.
+constexpr int kLockWaitSeconds = 5;
 
 thread_local std::optional<BookmarkDetails> nextInsert;
 
@@ -67,6 +72,12 @@ Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& detail
   return found ? manager.TryUpdate() : (BookmarkDetailsStore().Add() == runtime::NoError ? SeverityOk : SeverityNotify);
 }
 
+Severity DeleteBookmarkDetails(std::int64_t number) {
+  if (BookmarkDetailsStoreManager->UseFile() != SeverityOk) return SeverityNotify;
+  if (!FetchDetails(number)) return runtime::LastErrorCode() == runtime::RecordNotFound ? SeverityOk : SeverityNotify;
+  return BookmarkDetailsStore().Delete() == runtime::NoError ? SeverityOk : SeverityNotify;
+}
+
 BookmarkDetails ReadBookmarkDetails(std::int64_t number) {
   BookmarkDetails details;
   if (BookmarkDetailsStoreManager->UseFile() != SeverityOk || !FetchDetails(number)) return details;
@@ -88,15 +99,45 @@ bool TakeDetailsForInsert(BookmarkDetails& details) {
   return true;
 }
 
-Severity EnlistBookmarkFiles() {
-  if (const Severity result = BookmarkDetailsStoreRelations->Enlist(); result != SeverityOk) return result;
-  return BookmarkStoreRelations->Enlist();
+Severity EnlistBookmarkFiles(CommitOrder order) {
+  RelationManager* first = BookmarkDetailsStoreRelations;
+  RelationManager* second = BookmarkStoreRelations;
+  if (order == CommitOrder::BookmarksFirst) std::swap(first, second);
+  if (const Severity result = first->Enlist(); result != SeverityOk) return result;
+  return second->Enlist();
+}
+
+BookmarkFilesTransaction::BookmarkFilesTransaction(CommitOrder order) {
+  if (EnlistBookmarkFiles(order) != SeverityOk) {
+    (void)runtime::RollbackTransaction();
+    return;
+  }
+  active_ = runtime::BeginTransaction(kLockWaitSeconds) == runtime::NoError;
+}
+
+BookmarkFilesTransaction::~BookmarkFilesTransaction() {
+  if (active_) (void)runtime::RollbackTransaction();
+}
+
+bool BookmarkFilesTransaction::Commit() {
+  if (!active_) return true;
+  active_ = false;
+  return runtime::CommitTransaction() == runtime::NoError;
 }
 
 void RelateBookmarkDetails(RelationManager& bookmarks, RelationManager& details) {
   bookmarks.AddRelation(details, RiNone, RiCascade, FolNumKey);
   (void)bookmarks.AddLinkingFields(BookmarkStore().Record().Field(WebNum),
                                    BookmarkDetailsStore().Record().Field(FolNum));
+}
+
+Severity BookmarkRelationManager::Open(bool cascaded) {
+  const Severity result = RelationManager::Open(cascaded);
+  // A collection that can only be read goes without details it lacks.
+  if (result == SeverityOk && !cascaded && ME->FILE->IsOpen() && !ME->FILE->IsReadOnly()) {
+    return BookmarkDetailsStoreManager->UseFile();
+  }
+  return result;
 }
 
 Severity BookmarkRelationManager::Update(bool canRecall) {

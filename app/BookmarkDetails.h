@@ -36,6 +36,9 @@ std::uint32_t SecondsNow();
 // Writes the details of bookmark number, replacing a record a deleted
 // bookmark of that number left. Quiet: SeverityNotify when it failed.
 Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details);
+// Deletes the details of bookmark number, if there are any (for a deletion
+// made straight in the bookmark file). Quiet: SeverityNotify when it failed.
+Severity DeleteBookmarkDetails(std::int64_t number);
 // The details of bookmark number (none stored: no folder, dates 0).
 BookmarkDetails ReadBookmarkDetails(std::int64_t number);
 
@@ -46,19 +49,44 @@ void DetailsForNextInsert(const BookmarkDetails& details);
 // whether anything was.
 bool TakeDetailsForInsert(BookmarkDetails& details);
 
-// Marks the details file and then the bookmark file for the next
-// transaction: committed in that order, a crash between the two commits
-// leaves only details no bookmark reads.
-Severity EnlistBookmarkFiles();
+// The order two files of one transaction commit in. Each keyed file
+// commits on its own, so a crash between the two commits must leave only
+// details no bookmark reads: what adds bookmarks commits the details first,
+// what deletes them the bookmarks first.
+enum class CommitOrder : std::uint8_t { DetailsFirst, BookmarksFirst };
+
+// Marks both files for the next transaction, in order.
+Severity EnlistBookmarkFiles(CommitOrder order);
+
+// One transaction over both files for a timer event's batch: begun when
+// made (work goes on without one when another station keeps a file locked
+// past the wait), committed by Commit, rolled back when dropped before.
+class BookmarkFilesTransaction {
+ public:
+  explicit BookmarkFilesTransaction(CommitOrder order);
+  ~BookmarkFilesTransaction();
+  BookmarkFilesTransaction(const BookmarkFilesTransaction&) = delete;
+  BookmarkFilesTransaction& operator=(const BookmarkFilesTransaction&) = delete;
+
+  // False when the batch could not be committed (it was rolled back).
+  [[nodiscard]] bool Commit();
+  bool Active() const { return active_; }
+
+ private:
+  bool active_ = false;
+};
 
 // Relates the details file to the bookmarks: opened and closed with them,
 // deleted with them.
 void RelateBookmarkDetails(RelationManager& bookmarks, RelationManager& details);
 
-// The bookmarks' relation manager: a change in place also sets the
-// bookmark's last-modified time.
+// The bookmarks' relation manager: opening the bookmark file opens (and
+// first creates) the details file too, so stations that start at once never
+// race to create it later; a change in place also sets the bookmark's
+// last-modified time.
 class BookmarkRelationManager : public RelationManager {
  public:
+  Severity Open(bool cascaded) override;
   Severity Update(bool canRecall) override;
 };
 

@@ -53,6 +53,69 @@ std::string EscapeAddress(std::string_view text) {
   return out;
 }
 
+namespace {
+
+std::string Indent(std::size_t depth) { return std::string(4 * (depth + 1), ' '); }
+
+}  // namespace
+
+std::string ExportLine(std::string_view url, std::string_view description, std::uint32_t added, std::uint32_t modified,
+                       std::size_t depth) {
+  std::string line = Indent(depth);
+  line.reserve(line.size() + url.size() + description.size() + 64);
+  line += "<DT><A HREF=\"";
+  AppendEscaped(line, url, Escaping::Address);
+  line += '"';
+  if (added != 0) line += " ADD_DATE=\"" + std::to_string(added) + '"';
+  if (modified != 0) line += " LAST_MODIFIED=\"" + std::to_string(modified) + '"';
+  line += '>';
+  AppendEscaped(line, description, Escaping::Title);
+  line += "</A>";
+  return line;
+}
+
+std::vector<std::string> ExportNoteLines(std::string_view notes, std::size_t depth) {
+  std::vector<std::string> lines;
+  if (notes.empty()) return lines;
+  std::string line = Indent(depth) + "<DD>";
+  for (;;) {
+    const std::size_t end = notes.find('\n');
+    AppendEscaped(line, notes.substr(0, end), Escaping::Title);
+    lines.push_back(std::move(line));
+    if (end == std::string_view::npos) break;
+    notes.remove_prefix(end + 1);
+    line.clear();
+  }
+  return lines;
+}
+
+TreePath MakeTreePath(const std::vector<std::string>& folder, std::size_t toolbarDepth) {
+  TreePath path;
+  path.reserve(folder.size());
+  for (std::size_t i = 0; i < folder.size(); ++i) path.push_back({folder[i], i + 1 == toolbarDepth});
+  return path;
+}
+
+bool FolderTreeWriter::Enter(const TreePath& path) {
+  std::size_t common = 0;
+  while (common < open_.size() && common < path.size() && open_[common] == path[common]) ++common;
+  while (open_.size() > common) {
+    open_.pop_back();
+    if (!write_(Indent(open_.size()) + "</DL><p>")) return false;
+  }
+  while (open_.size() < path.size()) {
+    const std::size_t depth = open_.size();
+    open_.push_back(path[depth]);
+    std::string heading = Indent(depth) + "<DT><H3";
+    if (path[depth].toolbar) heading += " PERSONAL_TOOLBAR_FOLDER=\"true\"";
+    heading += '>';
+    AppendEscaped(heading, path[depth].name, Escaping::Title);
+    heading += "</H3>";
+    if (!write_(heading) || !write_(Indent(depth) + "<DL><p>")) return false;
+  }
+  return true;
+}
+
 std::string ExportLine(std::string_view url, std::string_view description) {
   std::string line;
   line.reserve(url.size() + description.size() + 32);

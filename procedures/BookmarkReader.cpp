@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace marlinden {
 
@@ -405,32 +408,26 @@ void AppendKept(std::string& text, const xmlChar* characters, int length) {
 
 }  // namespace
 
-// Holds the parse: the decoding steps before libxml2's push parser and the
-// state its callbacks build the links from.
+// Holds the parse: the decoding steps, and libxml2's HTML parser with the
+// state its callbacks build the links from. The parser reads on a thread of
+// its own, through a read callback that hands it each piece and then waits
+// for the next; the caller waits meanwhile, so the two never run at once.
+// (libxml2's push parser keeps the whole input; the reading one keeps only
+// what it has not parsed yet.)
 class BookmarkReader::Parser {
  public:
   explicit Parser(const std::string& encoding) : decoder_(encoding) {
-    htmlSAXHandler sax{};
-    sax.startElement = [](void* self, const xmlChar* name, const xmlChar** attributes) {
-      static_cast<Parser*>(self)->Start(reinterpret_cast<const char*>(name), attributes);
-    };
-    sax.endElement = [](void* self, const xmlChar* name) {
-      static_cast<Parser*>(self)->End(reinterpret_cast<const char*>(name));
-    };
-    sax.characters = [](void* self, const xmlChar* characters, int length) {
-      static_cast<Parser*>(self)->Characters(characters, length);
-    };
-    sax.cdataBlock = sax.characters;
-    // The parser's complaints about a browser's loose markup mean nothing here.
-    sax.error = IgnoreComplaint;
-    sax.warning = IgnoreComplaint;
-    context_ = htmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
-    // The text comes decoded: a META tag's charset must not decode it again.
-    (void)htmlCtxtUseOptions(context_, HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                           HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD);
+    xmlInitParser();
+    worker_ = std::thread([this] { Parse(); });
   }
   ~Parser() {
-    if (context_ != nullptr) htmlFreeParserCtxt(context_);
+    {
+      std::unique_lock lock(mutex_);
+      // A reader dropped before its last piece stops the parse.
+      stopped_ = true;
+      changed_.notify_all();
+    }
+    worker_.join();
   }
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
@@ -439,20 +436,17 @@ class BookmarkReader::Parser {
     decoded_.clear();
     decoder_.Decode(bytes, last, decoded_);
     CountLines(decoded_, last);
-    rewritten_.clear();
-    rewriter_.Rewrite(decoded_, last, rewritten_);
-    if (context_ == nullptr) return;
-    // Fed in pieces the parser's int lengths always hold.
-    constexpr std::size_t kPiece = 1 << 20;
-    for (std::size_t at = 0; at < rewritten_.size(); at += kPiece) {
-      const std::size_t size = std::min(kPiece, rewritten_.size() - at);
-      (void)htmlParseChunk(context_, rewritten_.data() + at, static_cast<int>(size), 0);
-    }
-    if (last) {
-      (void)htmlParseChunk(context_, nullptr, 0, 1);
-      EndText();
-      GiveOut();
-    }
+    next_.clear();
+    rewriter_.Rewrite(decoded_, last, next_);
+    if (next_.empty() && !last) return;
+    std::unique_lock lock(mutex_);
+    if (ended_) return;
+    rewritten_.swap(next_);
+    inputAt_ = 0;
+    last_ = last;
+    hungry_ = false;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return hungry_ || ended_; });
   }
 
   std::deque<BookmarkEntry> entries;
@@ -568,11 +562,72 @@ class BookmarkReader::Parser {
     held_.reset();
   }
 
+  // The parser thread's whole run.
+  void Parse() {
+    htmlSAXHandler sax{};
+    sax.startElement = [](void* self, const xmlChar* name, const xmlChar** attributes) {
+      static_cast<Parser*>(self)->Start(reinterpret_cast<const char*>(name), attributes);
+    };
+    sax.endElement = [](void* self, const xmlChar* name) {
+      static_cast<Parser*>(self)->End(reinterpret_cast<const char*>(name));
+    };
+    sax.characters = [](void* self, const xmlChar* characters, int length) {
+      static_cast<Parser*>(self)->Characters(characters, length);
+    };
+    sax.cdataBlock = sax.characters;
+    // The parser's complaints about a browser's loose markup mean nothing here.
+    sax.error = IgnoreComplaint;
+    sax.warning = IgnoreComplaint;
+    htmlParserCtxtPtr context = htmlNewParserCtxt();
+    if (context != nullptr) {
+      std::memcpy(context->sax, &sax, sizeof sax);
+      context->userData = this;
+      // The text comes decoded: a META tag's charset must not decode it again.
+      (void)htmlCtxtReadIO(
+          context,
+          [](void* self, char* buffer, int length) { return static_cast<Parser*>(self)->Give(buffer, length); },
+          nullptr, this, nullptr, "UTF-8",
+          HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD);
+      htmlFreeParserCtxt(context);
+    }
+    EndText();
+    GiveOut();
+    std::unique_lock lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  // The parser's read callback: the piece's next bytes, 0 at the end of the
+  // file, -1 when the reader is dropped.
+  int Give(char* buffer, int length) {
+    std::unique_lock lock(mutex_);
+    if (inputAt_ == rewritten_.size() && !last_) {
+      hungry_ = true;
+      changed_.notify_all();
+    }
+    changed_.wait(lock, [this] { return stopped_ || inputAt_ < rewritten_.size() || last_; });
+    if (stopped_) return -1;
+    const std::size_t size = std::min(static_cast<std::size_t>(length), rewritten_.size() - inputAt_);
+    std::memcpy(buffer, rewritten_.data() + inputAt_, size);
+    inputAt_ += size;
+    return static_cast<int>(size);
+  }
+
   Decoder decoder_;
   ReferenceRewriter rewriter_;
-  htmlParserCtxtPtr context_ = nullptr;
-  std::string decoded_, rewritten_;
+  std::string decoded_, next_;
   bool lineOpen_ = false;
+
+  // Shared with the parser thread, under mutex_.
+  std::string rewritten_;  // the piece the parser reads
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t inputAt_ = 0;  // what of rewritten_ the parser has read
+  bool last_ = false;        // rewritten_ ends the file
+  bool hungry_ = false;      // the parser has read all of rewritten_ and waits
+  bool stopped_ = false;     // the reader is being dropped
+  bool ended_ = false;       // the parse is over
+  std::thread worker_;
 
   std::vector<Level> levels_;
   std::optional<std::string> heading_;  // the last folder heading, until its list opens

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
@@ -37,9 +38,11 @@ Severity CleanUpProcess::TakeRecord() {
   // Deleted straight in the file: the next read goes on after it. A failed
   // delete leaves the record, and the run goes on.
   runtime::RecordBuffer& web = store.Record();
-  if (web.Field(WebNum).Get().AsInteger() > highestBefore_ && !KeepsAddress(web.Field(WebUrl).ClippedText()) &&
-      store.Delete() == runtime::NoError) {
+  const std::int64_t number = web.Field(WebNum).Get().AsInteger();
+  if (number > highestBefore_ && !KeepsAddress(web.Field(WebUrl).ClippedText()) && store.Delete() == runtime::NoError) {
     ++LastImportFigures.removed;
+    // Its details go with it, in the same batch.
+    (void)DeleteBookmarkDetails(number);
   }
   return result;
 }
@@ -59,8 +62,12 @@ Severity CleanUpWindow::Init() {
 
 Severity CleanUpWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  return TakeBatchInTransaction([this] { return ReportManager::TakeWindowEvent(); }, "Clean Up Import",
-                                "The last deletions could not be saved: ", ".", RESPONSE);
+  BookmarkFilesTransaction batch(CommitOrder::BookmarksFirst);
+  const Severity result = ReportManager::TakeWindowEvent();
+  if (batch.Commit()) return result;
+  ShowFileProblem("Clean Up Import", "The last deletions could not be saved: " + runtime::LastError().text + ".");
+  RESPONSE = ResponseCancelled;
+  return SeverityFatal;
 }
 
 Severity CleanUpWindow::Kill() {

@@ -1,9 +1,12 @@
 #include "procedures/ExportProcess.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
@@ -34,7 +37,8 @@ std::filesystem::path Canonical(const std::filesystem::path& path) {
 // The files the program keeps in its data folder.
 std::vector<std::filesystem::path> OwnFiles() {
   std::vector<std::filesystem::path> files;
-  for (const std::string& store : {BookmarkStore().DiskName(), MailSettingsStore().DiskName()}) {
+  for (const std::string& store :
+       {BookmarkStore().DiskName(), BookmarkDetailsStore().DiskName(), MailSettingsStore().DiskName()}) {
     for (const char* suffix : {".db", ".db-wal", ".db-shm", ".db-journal"}) files.emplace_back(store + suffix);
   }
   files.emplace_back(kWindowIniFile);
@@ -92,14 +96,73 @@ void ExportLineProcess::UpdateDisplay() {
   TellBatchProgress("Exporting Bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
 }
 
+bool ExportLineProcess::ReadDetails() {
+  details_.clear();
+  folders_.assign(1, Group{});
+  if (BookmarkDetailsStoreManager->UseFile() != SeverityOk) return false;
+  runtime::DataFile& file = BookmarkDetailsStore();
+  std::map<std::pair<std::string, std::int64_t>, std::size_t> known;  // stored path, toolbar -> index in folders_
+  (void)file.SetOrder(0);
+  std::int32_t code = runtime::NoError;
+  while ((code = file.Next()) == runtime::NoError) {
+    runtime::RecordBuffer& record = file.Record();
+    Details& details = details_[record.Field(FolNum).Get().AsInteger()];
+    details.added = static_cast<std::uint32_t>(record.Field(FolAdded).Get().AsInteger());
+    details.modified = static_cast<std::uint32_t>(record.Field(FolModified).Get().AsInteger());
+    const std::string_view stored = record.Field(FolPath).ClippedText();
+    if (stored.empty()) continue;
+    const std::int64_t toolbar = record.Field(FolToolbar).Get().AsInteger();
+    const auto [at, added] = known.try_emplace({std::string(stored), toolbar}, folders_.size());
+    if (added) {
+      folders_.push_back(Group{MakeTreePath(DecodeFolderPath(stored), static_cast<std::size_t>(toolbar)), {}, 0});
+    }
+    details.folder = at->second;
+  }
+  return code == runtime::NoRecord;
+}
+
 Severity ExportLineProcess::TakeRecord() {
   const Severity result = ProcessManager::TakeRecord();
   runtime::RecordBuffer& web = BookmarkStore().Record();
-  if (!Write(ExportLine(web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText()))) {
-    return SeverityFatal;
+  const auto found = details_.find(web.Field(WebNum).Get().AsInteger());
+  const Details details = found != details_.end() ? found->second : Details{};
+  Group& group = folders_[details.folder];
+  const std::size_t depth = group.path.size();
+  std::string line = ExportLine(web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText(), details.added,
+                                details.modified, depth);
+  const std::vector<std::string> notes = ExportNoteLines(web.Memo(WebNotes), depth);
+  if (details.folder != 0) {
+    // Written with its folder at the end of the run.
+    group.lines.append(line).append("\n");
+    for (const std::string& note : notes) group.lines.append(note).append("\n");
+    ++group.bookmarks;
+    return result;
+  }
+  if (!Write(line)) return SeverityFatal;
+  for (const std::string& note : notes) {
+    if (!Write(note)) return SeverityFatal;
   }
   ++WRITTEN;
   return result;
+}
+
+void ExportLineProcess::WriteFolders() {
+  std::vector<const Group*> order;
+  for (std::size_t i = 1; i < folders_.size(); ++i) {
+    if (folders_[i].bookmarks > 0) order.push_back(&folders_[i]);
+  }
+  std::sort(order.begin(), order.end(), [](const Group* a, const Group* b) { return a->path < b->path; });
+  FolderTreeWriter tree([this](const std::string& line) { return Write(line); });
+  for (const Group* group : order) {
+    if (!tree.Enter(group->path)) return;
+    std::string_view lines = group->lines;
+    for (std::size_t end = lines.find('\n'); end != std::string_view::npos; end = lines.find('\n')) {
+      if (!Write(std::string(lines.substr(0, end)))) return;
+      lines.remove_prefix(end + 1);
+    }
+    WRITTEN += group->bookmarks;
+  }
+  (void)tree.Finish();
 }
 
 // --- The progress window ----------------------------------------------------------
@@ -136,6 +199,11 @@ Severity ExportProgressWindow::Init() {
   }
   filesOpen_ = true;
   if (BookmarkExportFileManager->UseFile() != SeverityOk) process_.FAILED = true;
+  if (!process_.FAILED && !process_.ReadDetails()) {
+    process_.FAILED = true;
+    ShowFileProblem(kExportCaption, "The folders of the bookmarks could not be read: " + runtime::LastError().text +
+                                        ". Nothing was exported.");
+  }
   // The lines are written a block at a time; the end of the run says
   // whether they all reached the disk.
   (void)BookmarkExportFile().SendOption("QUICKSCAN=on");
@@ -153,7 +221,9 @@ Severity ExportProgressWindow::Init() {
 
 void ExportProgressWindow::Finish() {
   if (filesOpen_) {
-    // A cancelled run still ends with the closing line: a well-formed file.
+    // A cancelled run still ends with its folders and the closing line: a
+    // well-formed file.
+    if (!process_.FAILED) process_.WriteFolders();
     if (!process_.FAILED) (void)process_.Write(kExportFooter);
     if (BookmarkExportFile().SendOption("QUICKSCAN=off") != runtime::NoError && !process_.FAILED) {
       process_.FAILED = true;

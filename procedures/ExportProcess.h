@@ -1,5 +1,10 @@
 // The export's batch process: writes every bookmark into a bookmark HTML
-// file that browsers import (escaped, UTF-8, one whole line per bookmark).
+// file that browsers import (escaped, UTF-8, one whole line per bookmark,
+// its dates and its note): those without a folder at the top as they are
+// read, then the folder tree its details file holds, nested as browsers
+// write it, the toolbar folder marked as theirs. The details are read when
+// the run starts; the lines of bookmarks in folders wait in memory, grouped
+// by folder, until the end of the run.
 // The lines go to a temporary file beside the target, which replaces the
 // target only when the run ends without a write failure (a cancelled run
 // still gives a well-formed file); after a failure the previous file stays
@@ -12,10 +17,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "app/DataFiles.h"
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
+#include "procedures/BookmarkHtml.h"
 #include "process/ProcessManager.h"
 
 namespace marlinden {
@@ -37,9 +45,30 @@ class ExportLineProcess : public ProcessManager {
   void UpdateDisplay() override;
   // Appends line to the export file; false (reported) when it failed.
   bool Write(const std::string& line);
+  // Reads every bookmark's details; false when they could not be read.
+  bool ReadDetails();
+  // Writes the folders and the bookmarks in them.
+  void WriteFolders();
 
   bool FAILED = false;       // a write failed: the target is not replaced
-  std::int64_t WRITTEN = 0;  // bookmark lines written
+  std::int64_t WRITTEN = 0;  // bookmarks written
+
+ private:
+  // What the export needs of a bookmark's details record.
+  struct Details {
+    std::size_t folder = 0;  // index in folders_; 0: none
+    std::uint32_t added = 0;
+    std::uint32_t modified = 0;
+  };
+  // A folder and the lines of its bookmarks.
+  struct Group {
+    TreePath path;
+    std::string lines;  // each ends in '\n'
+    std::int64_t bookmarks = 0;
+  };
+
+  std::unordered_map<std::int64_t, Details> details_;  // by bookmark number
+  std::vector<Group> folders_;                         // [0]: no folder
 };
 
 class ExportProgressWindow : public BatchProgressWindow {

@@ -13,7 +13,6 @@
 #include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
 #include "procedures/ProcedureStart.h"
-#include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/EventCode.h"
 #include "window/Globals.h"
@@ -35,9 +34,6 @@ std::string RuntimeErrorText() {
   return error.text + " (" + std::to_string(error.code) + ")";
 }
 
-// Seconds a batch waits for another station's write lock on the files.
-constexpr int kLockWaitSeconds = 5;
-
 // The encoding of the file at path: the one its first bytes declare, else
 // UTF-8 when all of it is valid UTF-8, else windows-1252.
 std::string FileEncoding(const std::string& path) {
@@ -55,35 +51,6 @@ std::string FileEncoding(const std::string& path) {
   }
   return check.Valid() ? "UTF-8" : "WINDOWS-1252";
 }
-
-// One transaction over the details and the bookmark files for a timer
-// event's batch, the details committed first (EnlistBookmarkFiles); work
-// goes on without one when another station keeps a file locked.
-class ImportTransaction {
- public:
-  ImportTransaction() {
-    if (EnlistBookmarkFiles() != SeverityOk) {
-      (void)runtime::RollbackTransaction();
-      return;
-    }
-    active_ = runtime::BeginTransaction(kLockWaitSeconds) == runtime::NoError;
-  }
-  ~ImportTransaction() {
-    if (active_) (void)runtime::RollbackTransaction();
-  }
-  ImportTransaction(const ImportTransaction&) = delete;
-  ImportTransaction& operator=(const ImportTransaction&) = delete;
-
-  [[nodiscard]] bool Commit() {
-    if (!active_) return true;
-    active_ = false;
-    return runtime::CommitTransaction() == runtime::NoError;
-  }
-  bool Active() const { return active_; }
-
- private:
-  bool active_ = false;
-};
 
 // The highest bookmark number stored (0 for none).
 std::int64_t HighestBookmarkNumber() {
@@ -228,7 +195,7 @@ Severity ImportProgressWindow::Init() {
 
 Severity ImportProgressWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
-  ImportTransaction batch;
+  BookmarkFilesTransaction batch(CommitOrder::DetailsFirst);
   const Severity result = ReportManager::TakeWindowEvent();
   if (process_.FAILED) {
     // The batch that failed is rolled back whole and the batches before it

@@ -505,7 +505,7 @@ TEST_F(ImportExportTest, ExportRunsOnAThreadOfItsOwnWhileTheCallerGoesOn) {
 
 TEST_F(ImportExportTest, AnImportKilledHalfWayLeavesWholeRecordsAndARerunCompletesIt) {
   auto expected = Generate("big.html", 30000);
-  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + Path("big.html") + " 20";
+  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + Path("big.html") + " 9";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
   const Store partial = ReadStore();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "app/StartUp.h"
 #include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
+#include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/text/FixedText.h"
@@ -156,6 +158,58 @@ TEST_F(ImportFoldersTest, KeepsFoldersDatesAndNotesAndASecondImportChangesNothin
   EXPECT_EQ(ReadCollection(), expected);
 }
 
+TEST_F(ImportFoldersTest, TheExportWritesTheTreeBackAndItsImportGivesTheSameCollection) {
+  Write("bookmarks.html", std::string(kBrowserFile) +
+                              "<DL><p><DT><H3>Bookmarks bar</H3><DL><p><DT><H3>Z &lt;last&gt;</H3><DL><p>"
+                              "<DT><A HREF=\"https://z.example/?a=1&amp;b=2\" LAST_MODIFIED=\"7\">Z &amp; z</A>"
+                              "<DD>note\n\n  indented &amp; after an empty line</DL><p></DL><p></DL><p>\n");
+  ASSERT_EQ(Import("bookmarks.html").added, 4);
+  const Collection original = ReadCollection();
+  std::uint8_t response = 0;
+  RunMain([&] {
+    ExportProcess(Path("exported.html"));
+    response = ResponseCode;
+  });
+  ASSERT_EQ(response, ResponseCompleted);
+  std::ifstream in(Path("exported.html"), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(),
+            "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+            "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+            "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n"
+            "    <DT><A HREF=\"https://loose.example/\">Loose</A>\n"
+            "    <DT><H3 PERSONAL_TOOLBAR_FOLDER=\"true\">Bookmarks bar</H3>\n"
+            "    <DL><p>\n"
+            "        <DT><A HREF=\"https://bar.example/\" ADD_DATE=\"1600000000\" LAST_MODIFIED=\"1600000100\">"
+            "On the \u00E9bar</A>\n"
+            "        <DT><H3>News / Weather &amp; more</H3>\n"
+            "        <DL><p>\n"
+            "            <DT><A HREF=\"https://news.example/\" ADD_DATE=\"1600000200\">News</A>\n"
+            "            <DD>Read every morning.\nSecond line &lt;kept&gt;.\n"
+            "        </DL><p>\n"
+            "    </DL><p>\n"
+            "    <DT><H3>Bookmarks bar</H3>\n"
+            "    <DL><p>\n"
+            "        <DT><H3>Z &lt;last&gt;</H3>\n"
+            "        <DL><p>\n"
+            "            <DT><A HREF=\"https://z.example/?a=1&amp;b=2\" LAST_MODIFIED=\"7\">Z &amp; z</A>\n"
+            "            <DD>note\n\n  indented &amp; after an empty line\n"
+            "        </DL><p>\n"
+            "    </DL><p>\n"
+            "</DL><p>\n");
+
+  testing_support::TempCurrentDirectory other;
+  std::filesystem::copy_file(Path("exported.html"), other.Dir().File("exported.html"));
+  ImportFigures figures;
+  RunMain([&] {
+    ImportProcess(other.Dir().File("exported.html"));
+    figures = LastImportFigures;
+  });
+  EXPECT_EQ(figures.added, 4);
+  EXPECT_EQ(ReadCollection(), original);
+}
+
 TEST_F(ImportFoldersTest, ReadsAnUndeclaredFileAsUtf8OnlyWhenAllOfItIsUtf8) {
   // Valid UTF-8 up to a byte far into the file that is none: windows-1252.
   std::string latin = "<DL><p><DT><A HREF=\"https://a.example/\">\xC3\xA9t\xC3\xA9</A>\n";
@@ -202,7 +256,7 @@ TEST_F(ImportFoldersTest, AnImportKilledHalfWayLeavesEveryBookmarkWithItsFolder)
   const std::string file = Path("big.html");
   const std::string generate = std::string("python3 ") + MARLINDEN_BOOKMARK_GENERATOR + " 30000 -o " + file;
   ASSERT_EQ(std::system(generate.c_str()), 0);
-  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + file + " 20";
+  const std::string command = std::string(MARLINDEN_IMPORT_UNTIL_KILLED) + " " + file + " 9";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL)) << status;
 
