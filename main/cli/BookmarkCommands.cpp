@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "main/cli/CommandLineAnswers.h"
@@ -127,11 +129,68 @@ class ExportCommand : public CliCommand {
   bool yes_ = false;
 };
 
+// The length of the valid UTF-8 character at text[at] (a byte of 0x80 or
+// more), 0 when none starts there.
+std::size_t Utf8CharLength(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  std::uint32_t cp = lead & (0xFF >> (length + 1));
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+  return overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : length;
+}
+
+// text as a JSON string: quotes, backslashes and control characters
+// escaped, a byte that starts no valid UTF-8 character as U+FFFD.
+std::string JsonString(std::string_view text) {
+  std::string json = "\"";
+  for (std::size_t at = 0; at < text.size();) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += static_cast<char>(c);
+    } else if (c == '\n') {
+      json += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    } else if (c >= 0x80) {
+      const std::size_t length = Utf8CharLength(text, at);
+      if (length == 0) {
+        json += "\\ufffd";
+        ++at;
+        continue;
+      }
+      json.append(text.substr(at, length));
+      at += length;
+      continue;
+    } else {
+      json += static_cast<char>(c);
+    }
+    ++at;
+  }
+  return json + "\"";
+}
+
+// [--json]
 class ListCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
     if (args.empty()) return kExitOk;
-    err << "marlinden-cli list: takes no arguments\n";
+    if (args.size() == 1 && args[0] == "--json") {
+      json_ = true;
+      return kExitOk;
+    }
+    err << "marlinden-cli list: takes only --json\n";
     return kExitUsage;
   }
   int Execute(std::ostream& out, std::ostream& err) override {
@@ -139,12 +198,33 @@ class ListCommand : public CliCommand {
       runtime::DataFile& file = BookmarkStore();
       (void)file.SetOrder(WebNameKey);
       while (file.Next() == runtime::NoError) {
-        out << file.Record().Field(WebUrl).ClippedText() << '\t' << file.Record().Field(WebDescription).ClippedText()
-            << '\n';
+        runtime::RecordBuffer& web = file.Record();
+        if (json_) {
+          out << JsonLine(web) << '\n';
+        } else {
+          out << web.Field(WebUrl).ClippedText() << '\t' << web.Field(WebDescription).ClippedText() << '\n';
+        }
       }
       return kExitOk;
     });
   }
+
+ private:
+  // Everything the collection holds of the bookmark in web, as one JSON
+  // object.
+  static std::string JsonLine(runtime::RecordBuffer& web) {
+    const BookmarkDetails details = ReadBookmarkDetails(web.Field(WebNum).Get().AsInteger());
+    std::string line = "{\"url\": " + JsonString(web.Field(WebUrl).ClippedText()) +
+                       ", \"description\": " + JsonString(web.Field(WebDescription).ClippedText()) + ", \"folder\": [";
+    for (std::size_t i = 0; i < details.folder.size(); ++i) {
+      line += (i == 0 ? "" : ", ") + JsonString(details.folder[i]);
+    }
+    line += "], \"added\": " + std::to_string(details.added) + ", \"modified\": " + std::to_string(details.modified) +
+            ", \"notes\": " + JsonString(web.Memo(WebNotes)) + "}";
+    return line;
+  }
+
+  bool json_ = false;
 };
 
 class CountCommand : public CliCommand {

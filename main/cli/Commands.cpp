@@ -17,10 +17,15 @@ std::span<const CommandEntry> Commands() {
                    "write every bookmark into a bookmark file browsers import; an existing FILE is replaced only "
                    "with --yes",
                    &MakeExportCommand},
-      CommandEntry{"list", "", "one bookmark a line: address, a tab, description, in address order", &MakeListCommand},
+      CommandEntry{"list", "[--json]",
+                   "one bookmark a line, in address order: address, a tab, description; with --json an object of "
+                   "url, description, folder, added, modified and notes",
+                   &MakeListCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
-      CommandEntry{"add", "URL [--description TEXT] [--notes TEXT]",
-                   "add one bookmark; an address stored already (in any letter case) is refused", &MakeAddCommand},
+      CommandEntry{"add", "URL [--description TEXT] [--notes TEXT] [--folder NAME]...",
+                   "add one bookmark, in the folder the --folder names give from the top down; an address stored "
+                   "already (in any letter case) is refused",
+                   &MakeAddCommand},
       CommandEntry{"delete", "URL", "delete the bookmark stored under the address (in any letter case)",
                    &MakeDeleteCommand},
       CommandEntry{"mail",

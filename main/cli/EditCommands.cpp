@@ -1,7 +1,9 @@
 #include "main/cli/EditCommands.h"
 
 #include <string>
+#include <vector>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "errors/MessageIds.h"
@@ -37,7 +39,7 @@ Severity FindBookmark(const std::string& url, const char* command, std::ostream&
   return SeverityFatal;
 }
 
-// URL [--description TEXT] [--notes TEXT]
+// URL [--description TEXT] [--notes TEXT] [--folder NAME]...
 class AddCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
@@ -45,6 +47,13 @@ class AddCommand : public CliCommand {
       const std::string& arg = args[i];
       if ((arg == "--description" || arg == "--notes") && i + 1 < args.size()) {
         (arg == "--description" ? description_ : notes_) = args[++i];
+      } else if (arg == "--folder" && i + 1 < args.size()) {
+        const std::string& name = args[++i];
+        if (name.find('\n') != std::string::npos || runtime::Clip(name).empty()) {
+          err << "marlinden-cli add: a folder name is one line of text, not blank\n";
+          return kExitUsage;
+        }
+        folder_.push_back(name);
       } else if (arg.starts_with("--") || seen_) {
         err << "marlinden-cli add: unexpected argument " << arg << "\n";
         return kExitUsage;
@@ -72,14 +81,23 @@ class AddCommand : public CliCommand {
           << kUrlWidth << ".\n";
       return kExitRefused;
     }
+    // A folder path is kept whole or refused.
+    if (DecodeFolderPath(EncodeFolderPath(folder_)).size() != folder_.size()) {
+      err << "marlinden-cli: add: the folder path is longer than the " << kFolderPathWidth
+          << " bytes a bookmark keeps.\n";
+      return kExitRefused;
+    }
     return WithBookmarkFile(err, [&] { return Add(url, out, err); });
   }
 
  private:
   int Add(const std::string& url, std::ostream& out, std::ostream& err) {
-    // The look-up and the insert are one transaction, so no other station
-    // stores the address in between.
-    if (BookmarkStoreRelations->Enlist() != SeverityOk) return kExitIoError;
+    // The look-up and the insert are one transaction over the bookmarks and
+    // their details, so no other station stores the address in between.
+    if (EnlistBookmarkFiles(CommitOrder::DetailsFirst) != SeverityOk) {
+      (void)runtime::RollbackTransaction();
+      return kExitIoError;
+    }
     if (runtime::BeginTransaction(kLockWaitSeconds) != runtime::NoError) {
       (void)BookmarkStoreManager->Raise(MsgLogoutError);
       (void)runtime::RollbackTransaction();
@@ -102,7 +120,10 @@ class AddCommand : public CliCommand {
     web.Field(WebUrl).SetText(url);
     web.Field(WebDescription).SetText(description_);
     web.SetMemo(WebNotes, notes_);
-    // The file manager numbers the record as the window's insert does.
+    const std::uint32_t now = SecondsNow();
+    DetailsForNextInsert({folder_, 0, now, now});
+    // The file manager numbers the record as the window's insert does, and
+    // writes its details.
     if (BookmarkStoreManager->Insert() != SeverityOk) return kExitIoError;
     if (runtime::CommitTransaction() != runtime::NoError) {
       err << "marlinden-cli: add: " << url << " could not be stored: " << runtime::LastError().text << "\n";
@@ -128,6 +149,7 @@ class AddCommand : public CliCommand {
   std::string url_;
   std::string description_;
   std::string notes_;
+  std::vector<std::string> folder_;  // from the top down
   bool seen_ = false;
 };
 
