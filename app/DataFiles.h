@@ -52,7 +52,9 @@ inline constexpr std::uint32_t kMailSettingsRecordSize = 1325;
 // The import reads the file's raw bytes a piece at a time (RecordText): its
 // records are kImportPieceBytes long, the last one padded with spaces.
 // An export record holds a whole line: the longest bookmark line, with every
-// character of the address and description escaped, stays below this width.
+// character of the address and description escaped, and the longest line of
+// a note or a folder heading (whose '&' and '<' grow at most threefold),
+// stay below this width.
 enum TransferField : std::size_t { ExpBookmark = 1, HtmBookmark = 1 };
 inline constexpr std::uint32_t kExportLineWidth = 4096;
 inline constexpr std::uint32_t kImportPieceBytes = 256 * 1024;

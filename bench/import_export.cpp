@@ -7,8 +7,9 @@
 //           second one, in one transaction;
 //   export: writing the same lines with buffered output; and, as a second
 //           floor that also pays for getting the lines, reading the same
-//           records from the program's own SQLite file with one statement,
-//           escaping them the same way and writing them buffered.
+//           records and their details from the program's own SQLite files
+//           with one statement, escaping them the same way and writing them
+//           buffered in the same folder tree.
 // Prints `NAME VALUE UNIT ratio R` (R = ours / floor; for memory, the peak
 // over the 100 MiB budget).
 //
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -149,24 +151,55 @@ double ExportFloor(const std::string& exported, const std::string& target) {
 }
 
 // The export's floor with reading: one SELECT in record order over the
-// bookmark file the import made (URL is column f2, description f3), the
-// same lines, buffered output.
-double ExportReadFloor(const std::string& database, const std::string& target) {
+// bookmark file the import made joined with its details file (URL is column
+// f2, description f3, notes m1; the details' path f2, toolbar f3, dates f4
+// and f5), the same lines: those without a folder at once, the others
+// grouped by folder and written in the tree at the end, buffered output.
+double ExportReadFloor(const std::string& folder, const std::string& target) {
   const auto start = Clock::now();
   sqlite3* db = nullptr;
-  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_open_v2((folder + "/MARLINDEN.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  Exec(db, ("ATTACH DATABASE '" + folder + "/FOLDERS.db' AS details;").c_str());
   sqlite3_stmt* select = nullptr;
-  sqlite3_prepare_v2(db, "SELECT f2, f3 FROM records ORDER BY id", -1, &select, nullptr);
+  sqlite3_prepare_v2(db,
+                     "SELECT r.f2, r.f3, r.m1, d.f2, d.f3, d.f4, d.f5 FROM records r"
+                     " LEFT JOIN details.records d ON d.f1 = r.f1 ORDER BY r.id",
+                     -1, &select, nullptr);
   {
     std::ofstream out(target, std::ios::binary);
     for (const char* line : marlinden::kExportHeader) out << line << '\n';
+    std::map<marlinden::TreePath, std::string> folders;
     while (sqlite3_step(select) == SQLITE_ROW) {
       auto text = [select](int column) {
-        return std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(select, column)),
-                                static_cast<std::size_t>(sqlite3_column_bytes(select, column)));
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, column));
+        return bytes == nullptr
+                   ? std::string_view()
+                   : std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(select, column)));
       };
-      out << marlinden::ExportLine(runtime::Clip(text(0)), runtime::Clip(text(1))) << '\n';
+      const auto number = [select](int column) {
+        return static_cast<std::uint32_t>(sqlite3_column_int64(select, column));
+      };
+      const marlinden::TreePath path =
+          marlinden::MakeTreePath(marlinden::DecodeFolderPath(text(3)), static_cast<std::size_t>(number(4)));
+      std::string lines =
+          marlinden::ExportLine(runtime::Clip(text(0)), runtime::Clip(text(1)), number(5), number(6), path.size()) +
+          '\n';
+      for (const std::string& note : marlinden::ExportNoteLines(text(2), path.size())) lines += note + '\n';
+      if (path.empty()) {
+        out << lines;
+      } else {
+        folders[path] += lines;
+      }
     }
+    marlinden::FolderTreeWriter tree([&out](const std::string& line) {
+      out << line << '\n';
+      return true;
+    });
+    for (const auto& [path, lines] : folders) {
+      (void)tree.Enter(path);
+      out << lines;
+    }
+    (void)tree.Finish();
     out << marlinden::kExportFooter << '\n';
   }
   sqlite3_finalize(select);
@@ -212,8 +245,11 @@ int main(int argc, char** argv) {
     const std::string exported = (folder / "exported.htm").string();
     for (int run = 0; run < kRuns; ++run) {
       floors.push_back(ImportFloor(html, (folder / "floor.db").string()));
-      for (const char* suffix : {".db", ".db-wal", ".db-shm", ".lck"})
-        std::filesystem::remove("MARLINDEN" + std::string(suffix));
+      for (const char* file : {"MARLINDEN", "FOLDERS"}) {
+        for (const char* suffix : {".db", ".db-wal", ".db-shm", ".lck"}) {
+          std::filesystem::remove(std::string(file) + suffix);
+        }
+      }
       auto start = Clock::now();
       RunHeadless([&] { marlinden::ImportProcess(html); });
       imports.push_back(Seconds(start));
@@ -221,7 +257,7 @@ int main(int argc, char** argv) {
       RunHeadless([&] { marlinden::ExportProcess(exported); });
       exports.push_back(Seconds(start));
       writeFloors.push_back(ExportFloor(exported, (folder / "floor.htm").string()));
-      readFloors.push_back(ExportReadFloor((folder / "MARLINDEN.db").string(), (folder / "floor-read.htm").string()));
+      readFloors.push_back(ExportReadFloor(folder.string(), (folder / "floor-read.htm").string()));
     }
     const double import = Median(imports);
     const double exportTime = Median(exports);

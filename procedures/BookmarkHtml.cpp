@@ -1,42 +1,51 @@
 #include "procedures/BookmarkHtml.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace marlinden {
 
 namespace {
 
-enum class Escaping : std::uint8_t { Title, Address };
+enum class Escaping : std::uint8_t { Title, Address, Text };
+
+bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether c at text[at] must be escaped in text read as HTML: '&' before
+// what could be a reference, '<' before what could be a tag.
+bool MayReadAsMarkup(std::string_view text, std::size_t at) {
+  const char next = at + 1 < text.size() ? text[at + 1] : ' ';
+  if (text[at] == '&') return IsAsciiAlnum(next) || next == '#';
+  return IsAsciiAlnum(next) || next == '/' || next == '!' || next == '?';
+}
 
 // Appends text to out with the characters that would end or break a title
-// (& < >) or an address (& ") replaced by their entities; runs without one
-// are copied whole.
+// (& < >) or an address (& ") replaced by their entities, or for a note or
+// a folder name only the '&' and '<' that would read as markup (so no line
+// outgrows an export record); runs without one are copied whole.
 void AppendEscaped(std::string& out, std::string_view text, Escaping escaping) {
-  const bool title = escaping == Escaping::Title;
+  const auto special = [escaping, text](std::size_t at) {
+    const char c = text[at];
+    switch (escaping) {
+      case Escaping::Title:
+        return c == '&' || c == '<' || c == '>';
+      case Escaping::Address:
+        return c == '&' || c == '"';
+      case Escaping::Text:
+        return (c == '&' || c == '<') && MayReadAsMarkup(text, at);
+    }
+    return false;
+  };
   std::size_t from = 0;
   for (std::size_t at = 0; at < text.size(); ++at) {
-    const char* entity = nullptr;
-    switch (text[at]) {
-      case '&':
-        entity = "&amp;";
-        break;
-      case '<':
-        if (title) entity = "&lt;";
-        break;
-      case '>':
-        if (title) entity = "&gt;";
-        break;
-      case '"':
-        if (!title) entity = "&quot;";
-        break;
-      default:
-        break;
-    }
-    if (entity == nullptr) continue;
-    out.append(text.substr(from, at - from)).append(entity);
+    const char c = text[at];
+    // Most characters are none of the four: one comparison tells.
+    if (static_cast<unsigned char>(c) > '>' || !special(at)) continue;
+    out.append(text.data() + from, at - from);
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
     from = at + 1;
   }
-  out.append(text.substr(from));
+  out.append(text.data() + from, text.size() - from);
 }
 
 }  // namespace
@@ -55,7 +64,10 @@ std::string EscapeAddress(std::string_view text) {
 
 namespace {
 
-std::string Indent(std::size_t depth) { return std::string(4 * (depth + 1), ' '); }
+// Folders deeper than this are indented no further.
+constexpr std::size_t kDeepestIndent = 8;
+
+std::string Indent(std::size_t depth) { return std::string(4 * (std::min(depth, kDeepestIndent) + 1), ' '); }
 
 }  // namespace
 
@@ -80,7 +92,7 @@ std::vector<std::string> ExportNoteLines(std::string_view notes, std::size_t dep
   std::string line = Indent(depth) + "<DD>";
   for (;;) {
     const std::size_t end = notes.find('\n');
-    AppendEscaped(line, notes.substr(0, end), Escaping::Title);
+    AppendEscaped(line, notes.substr(0, end), Escaping::Text);
     lines.push_back(std::move(line));
     if (end == std::string_view::npos) break;
     notes.remove_prefix(end + 1);
@@ -109,7 +121,7 @@ bool FolderTreeWriter::Enter(const TreePath& path) {
     std::string heading = Indent(depth) + "<DT><H3";
     if (path[depth].toolbar) heading += " PERSONAL_TOOLBAR_FOLDER=\"true\"";
     heading += '>';
-    AppendEscaped(heading, path[depth].name, Escaping::Title);
+    AppendEscaped(heading, path[depth].name, Escaping::Text);
     heading += "</H3>";
     if (!write_(heading) || !write_(Indent(depth) + "<DL><p>")) return false;
   }

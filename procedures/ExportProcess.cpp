@@ -85,7 +85,13 @@ std::string ExportTargetProblem(const std::string& target) {
 // --- The line process -------------------------------------------------------------
 
 bool ExportLineProcess::Write(const std::string& line) {
-  BookmarkExportFile().Record().Field(ExpBookmark).SetText(line);
+  // The record is the one field: the line's bytes, padded. Only what the
+  // last line left beyond this one needs padding again.
+  runtime::RecordBuffer& record = BookmarkExportFile().Record();
+  const std::size_t size = std::min(line.size(), record.Size());
+  std::memcpy(record.Data(), line.data(), size);
+  if (padded_ > size) std::memset(record.Data() + size, ' ', padded_ - size);
+  padded_ = size;
   if (BookmarkExportFileManager->Insert() == SeverityOk) return true;
   FAILED = true;
   return false;
@@ -199,6 +205,7 @@ Severity ExportProgressWindow::Init() {
   }
   filesOpen_ = true;
   if (BookmarkExportFileManager->UseFile() != SeverityOk) process_.FAILED = true;
+  process_.StartRun(BookmarkExportFile().Record().Size());
   if (!process_.FAILED && !process_.ReadDetails()) {
     process_.FAILED = true;
     ShowFileProblem(kExportCaption, "The folders of the bookmarks could not be read: " + runtime::LastError().text +

@@ -43,7 +43,10 @@ class ExportLineProcess : public ProcessManager {
  public:
   Severity TakeRecord() override;
   void UpdateDisplay() override;
-  // Appends line to the export file; false (reported) when it failed.
+  // Starts a run on an export record of recordSize bytes.
+  void StartRun(std::size_t recordSize) { padded_ = recordSize; }
+  // Appends line (shorter than a record) to the export file; false
+  // (reported) when it failed.
   bool Write(const std::string& line);
   // Reads every bookmark's details; false when they could not be read.
   bool ReadDetails();
@@ -67,6 +70,7 @@ class ExportLineProcess : public ProcessManager {
     std::int64_t bookmarks = 0;
   };
 
+  std::size_t padded_ = 0;                             // bytes of the export record that may not be spaces
   std::unordered_map<std::int64_t, Details> details_;  // by bookmark number
   std::vector<Group> folders_;                         // [0]: no folder
 };

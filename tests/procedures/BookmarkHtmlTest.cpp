@@ -2,9 +2,13 @@
 // escaping, over the shapes real browser files take.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/DataFiles.h"
 #include "procedures/BookmarkHtml.h"
 #include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
@@ -107,6 +111,35 @@ TEST(BookmarkHtmlTest, ExportLinesEscapeWhatBrowsersWouldMisread) {
   EXPECT_EQ(links[0].url, url);
   EXPECT_EQ(links[0].description, title);
   EXPECT_EQ(ExportLine("u", "caf\u00E9"), "<DT><A HREF=\"u\">caf\u00E9</A>") << "characters, not references";
+}
+
+TEST(BookmarkHtmlTest, NotesAndFolderNamesComeBackAsTheyWereAndFitAnExportRecord) {
+  const std::string tricky = "a&b &amp; &#38; &eacute; <b> a<b </x> <!-- & < > \" ' &";
+  const std::vector<std::string> notes = ExportNoteLines(tricky + "\n\n  second line <i>", 0);
+  ASSERT_EQ(notes.size(), 3u);
+  std::string file = "<DL><p>\n" + ExportLine("https://x.example/", "X", 1, 2, 0) + "\n";
+  for (const std::string& line : notes) file += line + "\n";
+  file += "</DL><p>\n";
+  const std::vector<BookmarkEntry> links = Read(file);
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links[0].notes, tricky + "\n\n  second line <i>");
+  EXPECT_EQ(links[0].added, 1u);
+  EXPECT_EQ(links[0].modified, 2u);
+
+  // The longest note, folder heading and bookmark line, deep in folders.
+  std::vector<std::string> lines = ExportNoteLines(std::string(500, '&') + std::string(500, 'a'), 40);
+  lines.push_back(ExportNoteLines(std::string(1000, '<'), 40)[0]);
+  std::string heading;
+  FolderTreeWriter tree([&heading](const std::string& line) {
+    heading = std::max(heading, line, [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    return true;
+  });
+  std::vector<std::string> deep(40, "&a<b");
+  deep.push_back(std::string(999, '&'));
+  ASSERT_TRUE(tree.Enter(MakeTreePath(deep, 41)));
+  lines.push_back(heading);
+  lines.push_back(ExportLine(std::string(255, '"'), std::string(250, '&'), UINT32_MAX, UINT32_MAX, 40));
+  for (const std::string& line : lines) EXPECT_LT(line.size(), kExportLineWidth) << line.substr(0, 60);
 }
 
 TEST(BookmarkHtmlTest, CleanUpKeepsWebAndFtpAddressesOnly) {
