@@ -28,9 +28,10 @@ runtime::ui::WindowDescription AboutWindowDescription() {
   d.rect = {0, 0, 220, 150};
   d.font = {"MS Sans Serif", 8};
 
-  // The title is drawn in the window's own font, which is sure to be there
-  // and readable; a decorative face may be missing or tiny.
+  // The title is drawn in the window's own face, which is sure to be there
+  // (a decorative face may be missing or tiny), at twice its size.
   ControlDescription title = runtime::ui::DescribeControl(ControlKind::Prompt, "Marlinden", {10, 8, 120, 16});
+  title.fontSize = 16;
   ControlDescription maker =
       runtime::ui::DescribeControl(ControlKind::Button, "Go To Brackwell Web Page", {110, 126, 100, 16});
   maker.icon = "Web2.ico";
