@@ -10,10 +10,9 @@
 // handler per event: Open reads the first record and opens the report, each
 // timer event prints a batch sized to the time slice, TakeAccepted confirms
 // a cancel); the percentage is shown as it changes, within a batch too. The
-// report is
-// opened and finished by a ReportRun, the report procedure's own steps, and
-// the bookmark file is opened and read with the legacy check-open and
-// messages.
+// report is opened and finished by a ReportRun, the report procedure's own
+// steps, and the bookmark file is opened and read with the legacy check-open
+// and messages.
 // Thread: the calling runtime thread, holding the runtime lock (the progress
 // window runs modally).
 #pragma once
