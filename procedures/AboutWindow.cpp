@@ -14,6 +14,8 @@
 #include "runtime/system/RuntimeLock.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Dialogs.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -124,6 +126,24 @@ Severity AboutWindow::TakeAccepted() {
     if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::CloseWindow);
   }
   return result;
+}
+
+void AboutWindow::SetAlerts() {
+  WindowManager::SetAlerts();
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  for (const std::int32_t number : {AboutOkButton, AboutMakerButton, AboutMakerLink}) {
+    if (runtime::ui::Control* control = window->Find(number))
+      control->Alert(kAboutEscapeAlertSlot, runtime::ui::KeyCode::Esc);
+  }
+}
+
+Severity AboutWindow::TakeFieldEvent() {
+  if (ThisEvent().code == runtime::ui::EventCode::AlertKey && runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
+    if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, AboutOkButton);
+    return SeverityOk;
+  }
+  return WindowManager::TakeFieldEvent();
 }
 
 void About() {
