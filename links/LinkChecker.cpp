@@ -62,26 +62,43 @@ bool IsWebAddress(std::string_view address) {
   return scheme == "http" || scheme == "https";
 }
 
-// "host:port" of a web address, what the per-host limit counts; nothing when
-// the address is malformed.
-std::optional<std::string> HostKey(const std::string& address) {
+// A web address as it is asked for, and its "host:port", what the per-host
+// limit counts.
+struct WebAddress {
+  std::string url;  // without its fragment
+  std::string host;
+  std::string fragment;
+};
+
+// Nothing when the address is malformed. Blanks and other bytes a browser
+// would encode are encoded (a saved "page one.html" is a working link). The
+// fragment, never sent, is kept apart, so "#top" does not hide a loop.
+std::optional<WebAddress> ParseWebAddress(const std::string& address) {
   CURLU* url = curl_url();
   if (url == nullptr) return std::nullopt;
-  std::optional<std::string> key;
-  if (curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK) {
+  std::optional<WebAddress> parsed;
+  if (curl_url_set(url, CURLUPART_URL, address.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK) {
+    std::string fragment;
+    char* text = nullptr;
+    if (curl_url_get(url, CURLUPART_FRAGMENT, &text, 0) == CURLUE_OK) fragment = text;
+    curl_free(text);
+    (void)curl_url_set(url, CURLUPART_FRAGMENT, nullptr, 0);
+    char* whole = nullptr;
     char* host = nullptr;
     char* port = nullptr;
-    if (curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+    if (curl_url_get(url, CURLUPART_URL, &whole, 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
         curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK && *host != '\0') {
-      std::string text(host);
-      std::transform(text.begin(), text.end(), text.begin(), Lower);
-      key = text + ":" + port;
+      std::string key(host);
+      std::transform(key.begin(), key.end(), key.begin(), Lower);
+      parsed = WebAddress{whole, key + ":" + port, std::move(fragment)};
     }
+    curl_free(whole);
     curl_free(host);
     curl_free(port);
   }
   curl_url_cleanup(url);
-  return key;
+  return parsed;
 }
 
 std::string ErrorText(CURLcode code, long systemError) {
@@ -130,8 +147,9 @@ std::int64_t SystemSeconds() {
 struct Transfer {
   CURL* easy = nullptr;
   LinkRequest request;
-  std::string address;  // the one asked for now
-  std::string host;     // its host key
+  std::string address;   // the one asked for now
+  std::string host;      // its host key
+  std::string fragment;  // the last one given, which a browser carries through redirects
   std::vector<std::string> visited;
   int redirects = 0;
   bool get = false;  // HEAD was refused at this address
@@ -152,7 +170,7 @@ size_t DiscardBody(char*, size_t size, size_t count, void* data) {
 
 struct Waiting {
   LinkRequest request;
-  std::string host;
+  WebAddress address;
 };
 
 }  // namespace
@@ -255,12 +273,12 @@ bool LinkChecker::State::TopUp(std::vector<LinkResult>& finished) {
       FinishUnasked(std::move(*next), LinkStatus::NotChecked, "not a web address", finished);
       continue;
     }
-    std::optional<std::string> host = HostKey(next->url);
-    if (!host) {
+    std::optional<WebAddress> address = ParseWebAddress(next->url);
+    if (!address) {
       FinishUnasked(std::move(*next), LinkStatus::Error, "malformed address", finished);
       continue;
     }
-    waiting.push_back({std::move(*next), std::move(*host)});
+    waiting.push_back({std::move(*next), std::move(*address)});
   }
   return taken;
 }
@@ -270,16 +288,17 @@ bool LinkChecker::State::Fill(std::vector<LinkResult>& finished) {
   while (!idle.empty()) {
     moved = TopUp(finished) || moved;
     const auto next = std::find_if(waiting.begin(), waiting.end(), [this](const Waiting& candidate) {
-      const auto count = perHost.find(candidate.host);
+      const auto count = perHost.find(candidate.address.host);
       return count == perHost.end() || count->second < options.connectionsPerHost;
     });
     if (next == waiting.end()) break;
     Transfer& transfer = *idle.back();
     idle.pop_back();
     transfer.request = std::move(next->request);
-    transfer.host = std::move(next->host);
+    transfer.address = std::move(next->address.url);
+    transfer.host = std::move(next->address.host);
+    transfer.fragment = std::move(next->address.fragment);
     waiting.erase(next);
-    transfer.address = transfer.request.url;
     transfer.visited.assign(1, transfer.address);
     transfer.redirects = 0;
     transfer.get = false;
@@ -353,12 +372,17 @@ void LinkChecker::State::Advance(Transfer& transfer, CURLcode result, std::vecto
       Finish(transfer, LinkStatus::Error, code, "answer " + std::to_string(code) + " without a new address", finished);
       return;
     }
-    std::string target(next);
+    const std::string target(next);
     if (!IsWebAddress(target)) {
       Finish(transfer, LinkStatus::Error, code, "redirect to a non-web address", finished);
       return;
     }
-    if (std::find(transfer.visited.begin(), transfer.visited.end(), target) != transfer.visited.end()) {
+    std::optional<WebAddress> address = ParseWebAddress(target);
+    if (!address) {
+      Finish(transfer, LinkStatus::Error, code, "redirect to a malformed address", finished);
+      return;
+    }
+    if (std::find(transfer.visited.begin(), transfer.visited.end(), address->url) != transfer.visited.end()) {
       Finish(transfer, LinkStatus::Error, code, "redirect loop", finished);
       return;
     }
@@ -367,15 +391,11 @@ void LinkChecker::State::Advance(Transfer& transfer, CURLcode result, std::vecto
              finished);
       return;
     }
-    std::optional<std::string> host = HostKey(target);
-    if (!host) {
-      Finish(transfer, LinkStatus::Error, code, "redirect to a malformed address", finished);
-      return;
-    }
     ++transfer.redirects;
-    transfer.address = target;
-    transfer.visited.push_back(std::move(target));
-    transfer.host = std::move(*host);
+    transfer.address = std::move(address->url);
+    transfer.host = std::move(address->host);
+    if (!address->fragment.empty()) transfer.fragment = std::move(address->fragment);
+    transfer.visited.push_back(transfer.address);
     transfer.get = false;
     Ask(transfer, finished);
     return;
@@ -396,7 +416,10 @@ void LinkChecker::State::Finish(Transfer& transfer, LinkStatus status, long code
   result.url = std::move(transfer.request.url);
   result.status = status;
   result.code = code;
-  if (transfer.redirects > 0) result.location = transfer.address;
+  if (transfer.redirects > 0) {
+    result.location = transfer.address;
+    if (!transfer.fragment.empty()) result.location += "#" + transfer.fragment;
+  }
   result.error = std::move(error);
   result.checkedAt = options.now();
   finished.push_back(std::move(result));

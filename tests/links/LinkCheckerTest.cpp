@@ -93,6 +93,10 @@ TEST_F(LinkCheckerTest, EachAnswerGivesItsStatusCodeAndReason) {
   const std::vector<Case> cases = {
       {server.Url("/ok"), LinkStatus::Ok, 200, "", ""},
       {server.Url("/moved"), LinkStatus::Redirect, 200, server.Url("/ok"), ""},
+      // The fragment a browser carries through the redirect, or the new one.
+      {server.Url("/moved#part"), LinkStatus::Redirect, 200, server.Url("/ok#part"), ""},
+      {server.Url("/to?url=/ok%23new#old"), LinkStatus::Redirect, 200, server.Url("/ok#new"), ""},
+      {server.Url("/ok?note=two words"), LinkStatus::Ok, 200, "", ""},
       {server.Url("/chain/5"), LinkStatus::Redirect, 200, server.Url("/chain/0"), ""},
       {server.Url("/chain/6"), LinkStatus::Error, 302, server.Url("/chain/1"), "more than 5 redirects"},
       {server.Url("/loop/a"), LinkStatus::Error, 302, server.Url("/loop/b"), "redirect loop"},
@@ -128,7 +132,7 @@ TEST_F(LinkCheckerTest, EachAnswerGivesItsStatusCodeAndReason) {
     EXPECT_EQ(results[i].error, cases[i].error);
     EXPECT_EQ(results[i].checkedAt, kCheckTime);
   }
-  EXPECT_EQ(results[8].url, server.Url("/moved", "localhost"));
+  EXPECT_EQ(results[11].url, server.Url("/moved", "localhost"));
   const LinkCheckProgress progress = checker->Progress();
   EXPECT_EQ(progress.total, static_cast<std::int64_t>(cases.size()));
   EXPECT_EQ(progress.finished, static_cast<std::int64_t>(cases.size()));
