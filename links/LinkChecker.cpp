@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <deque>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <sstream>
 #include <string_view>
@@ -184,7 +185,7 @@ struct LinkChecker::State {
   std::vector<Transfer*> idle;
   // Addresses taken from the source, not yet started: at most lookAhead.
   std::deque<Waiting> waiting;
-  std::size_t lookAhead = 64;
+  std::size_t lookAhead = 0;
   std::unordered_map<std::string, int> perHost;  // requests under way by host key
   LinkSource source;                             // empty once it has run dry
   LinkCheckProgress progress;
@@ -457,7 +458,7 @@ std::unique_ptr<LinkChecker> LinkChecker::Create(LinkCheckOptions options) {
     if (next == nullptr) return nullptr;
     state->resolve = next;
   }
-  state->lookAhead = 4 * static_cast<std::size_t>(options.connections);
+  state->lookAhead = static_cast<std::size_t>(kLookAheadPerConnection) * static_cast<std::size_t>(options.connections);
   state->options = std::move(options);
   if (!state->OpenTransfers()) return nullptr;
   return std::unique_ptr<LinkChecker>(new LinkChecker(std::move(state)));
@@ -501,7 +502,7 @@ std::vector<LinkResult> LinkChecker::Poll(std::chrono::milliseconds budget) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - SteadyClock::now());
     if (left.count() <= 0) break;
     if (moved) continue;
-    long wait = static_cast<long>(left.count());
+    long wait = static_cast<long>(std::min<std::int64_t>(left.count(), std::numeric_limits<int>::max()));
     long curlWait = -1;
     curl_multi_timeout(state.multi, &curlWait);
     if (curlWait >= 0) wait = std::min(wait, curlWait);

@@ -11,7 +11,7 @@
 // Made for a time-sliced batch: Start with the addresses, then Poll once
 // per timer event. Poll works for at most its budget and hands back the
 // links finished meanwhile. Addresses are taken from the source only as
-// transfers free up (a few dozen ahead), so a source of a million addresses
+// transfers free up (a few hundred ahead), so a source of a million addresses
 // costs no more memory than one of a hundred. No thread of its own; the
 // transfers run only inside Poll.
 //
@@ -34,6 +34,9 @@ namespace marlinden::links {
 inline constexpr const char* kLinkCheckUserAgent = "Marlinden/3.0 (link check)";
 // The most body bytes a GET reads before it takes the answer's code and ends.
 inline constexpr std::size_t kBodyCap = 64 * 1024;
+// Addresses taken from the source ahead of the transfers, per connection:
+// enough that a run of links to one busy host leaves others to start.
+inline constexpr int kLookAheadPerConnection = 16;
 
 struct LinkCheckOptions {
   std::chrono::milliseconds timeout{10000};  // per link, its redirects included

@@ -227,8 +227,8 @@ TEST_F(LinkCheckerTest, AddressesAreTakenFromTheSourceOnlyAsTransfersFreeUp) {
       },
       kMillion));
   ASSERT_TRUE(PollUntilStalls(*checker, 2));
-  // Two run (one host); a few dozen wait; the rest stay in the source.
-  EXPECT_LE(taken, 2 + 4 * options.connections);
+  // Two run (one host); a few hundred wait; the rest stay in the source.
+  EXPECT_LE(taken, 2 + kLookAheadPerConnection * options.connections);
   EXPECT_EQ(checker->Progress().taken, taken);
   EXPECT_EQ(checker->Progress().total, kMillion);
   EXPECT_FALSE(checker->Done());
