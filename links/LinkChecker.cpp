@@ -153,7 +153,8 @@ struct Transfer {
   std::string fragment;  // the last one given, which a browser carries through redirects
   std::vector<std::string> visited;
   int redirects = 0;
-  bool get = false;  // HEAD was refused at this address
+  bool permanent = true;  // every redirect so far was a permanent one
+  bool get = false;       // HEAD was refused at this address
   SteadyClock::time_point deadline;
   std::size_t bodyBytes = 0;
   bool capped = false;  // the GET ended itself at kBodyCap
@@ -302,6 +303,7 @@ bool LinkChecker::State::Fill(std::vector<LinkResult>& finished) {
     waiting.erase(next);
     transfer.visited.assign(1, transfer.address);
     transfer.redirects = 0;
+    transfer.permanent = true;
     transfer.get = false;
     transfer.deadline = SteadyClock::now() + options.timeout;
     Ask(transfer, finished);
@@ -393,6 +395,7 @@ void LinkChecker::State::Advance(Transfer& transfer, CURLcode result, std::vecto
       return;
     }
     ++transfer.redirects;
+    transfer.permanent = transfer.permanent && (code == 301 || code == 308);
     transfer.address = std::move(address->url);
     transfer.host = std::move(address->host);
     if (!address->fragment.empty()) transfer.fragment = std::move(address->fragment);
@@ -420,6 +423,7 @@ void LinkChecker::State::Finish(Transfer& transfer, LinkStatus status, long code
   if (transfer.redirects > 0) {
     result.location = transfer.address;
     if (!transfer.fragment.empty()) result.location += "#" + transfer.fragment;
+    result.permanent = transfer.permanent;
   }
   result.error = std::move(error);
   result.checkedAt = options.now();

@@ -24,8 +24,12 @@ struct LinkResult {
   std::uint64_t id = 0;  // the caller's number for the link
   std::string url;       // the address as checked (surrounding blanks taken off)
   LinkStatus status = LinkStatus::Error;
-  long code = 0;               // the last HTTP answer's code, 0 when none came
-  std::string location;        // after redirects: the last address asked for
+  long code = 0;         // the last HTTP answer's code, 0 when none came
+  std::string location;  // after redirects: the last address asked for
+  // After redirects: each was permanent (301, 308), so the link has moved
+  // for good; a temporary one (302, 303, 307: a login page, a language
+  // page) is no address to save in the link's place.
+  bool permanent = false;
   std::string error;           // Error and NotChecked: a short readable reason
   std::int64_t checkedAt = 0;  // seconds since 1970 when the check ended
 };

@@ -88,31 +88,34 @@ TEST_F(LinkCheckerTest, EachAnswerGivesItsStatusCodeAndReason) {
     long code;
     std::string location;
     std::string error;
+    bool permanent;
   };
   const std::string closed = "http://127.0.0.1:" + std::to_string(FreePort()) + "/ok";
   const std::vector<Case> cases = {
-      {server.Url("/ok"), LinkStatus::Ok, 200, "", ""},
-      {server.Url("/moved"), LinkStatus::Redirect, 200, server.Url("/ok"), ""},
+      {server.Url("/ok"), LinkStatus::Ok, 200, "", "", false},
+      {server.Url("/moved"), LinkStatus::Redirect, 200, server.Url("/ok"), "", true},
+      {server.Url("/moved?code=308"), LinkStatus::Redirect, 200, server.Url("/ok"), "", true},
+      {server.Url("/moved?code=307"), LinkStatus::Redirect, 200, server.Url("/ok"), "", false},
       // The fragment a browser carries through the redirect, or the new one.
-      {server.Url("/moved#part"), LinkStatus::Redirect, 200, server.Url("/ok#part"), ""},
-      {server.Url("/to?url=/ok%23new#old"), LinkStatus::Redirect, 200, server.Url("/ok#new"), ""},
-      {server.Url("/ok?note=two words"), LinkStatus::Ok, 200, "", ""},
-      {server.Url("/chain/5"), LinkStatus::Redirect, 200, server.Url("/chain/0"), ""},
-      {server.Url("/chain/6"), LinkStatus::Error, 302, server.Url("/chain/1"), "more than 5 redirects"},
-      {server.Url("/loop/a"), LinkStatus::Error, 302, server.Url("/loop/b"), "redirect loop"},
-      {server.Url("/to?url=ftp://127.0.0.1/file"), LinkStatus::Error, 302, "", "redirect to a non-web address"},
-      {server.Url("/missing"), LinkStatus::Dead, 404, "", ""},
-      {server.Url("/broken"), LinkStatus::Dead, 500, "", ""},
+      {server.Url("/moved#part"), LinkStatus::Redirect, 200, server.Url("/ok#part"), "", true},
+      {server.Url("/to?url=/ok%23new#old"), LinkStatus::Redirect, 200, server.Url("/ok#new"), "", false},
+      {server.Url("/ok?note=two words"), LinkStatus::Ok, 200, "", "", false},
+      {server.Url("/chain/5"), LinkStatus::Redirect, 200, server.Url("/chain/0"), "", false},
+      {server.Url("/chain/6"), LinkStatus::Error, 302, server.Url("/chain/1"), "more than 5 redirects", false},
+      {server.Url("/loop/a"), LinkStatus::Error, 302, server.Url("/loop/b"), "redirect loop", false},
+      {server.Url("/to?url=ftp://127.0.0.1/file"), LinkStatus::Error, 302, "", "redirect to a non-web address", false},
+      {server.Url("/missing"), LinkStatus::Dead, 404, "", "", false},
+      {server.Url("/broken"), LinkStatus::Dead, 500, "", "", false},
       {server.Url("/moved", "localhost").replace(0, 0, "  ") + " ", LinkStatus::Redirect, 200,
-       server.Url("/ok", "localhost"), ""},
+       server.Url("/ok", "localhost"), "", true},
       // HEAD refused: a GET, which ends itself on a body without end.
-      {server.Url("/no-head"), LinkStatus::Ok, 200, "", ""},
-      {server.Url("/no-head?code=501"), LinkStatus::Ok, 200, "", ""},
-      {server.Url("/stall"), LinkStatus::Error, 0, "", "timed out"},
-      {closed, LinkStatus::Error, 0, "", "connection refused"},
-      {"http://", LinkStatus::Error, 0, "", "malformed address"},
-      {"mailto:someone@example.org", LinkStatus::NotChecked, 0, "", "not a web address"},
-      {"www.example.org/page", LinkStatus::NotChecked, 0, "", "not a web address"},
+      {server.Url("/no-head"), LinkStatus::Ok, 200, "", "", false},
+      {server.Url("/no-head?code=501"), LinkStatus::Ok, 200, "", "", false},
+      {server.Url("/stall"), LinkStatus::Error, 0, "", "timed out", false},
+      {closed, LinkStatus::Error, 0, "", "connection refused", false},
+      {"http://", LinkStatus::Error, 0, "", "malformed address", false},
+      {"mailto:someone@example.org", LinkStatus::NotChecked, 0, "", "not a web address", false},
+      {"www.example.org/page", LinkStatus::NotChecked, 0, "", "not a web address", false},
   };
   std::vector<std::string> urls;
   for (const Case& c : cases) urls.push_back(c.url);
@@ -130,9 +133,10 @@ TEST_F(LinkCheckerTest, EachAnswerGivesItsStatusCodeAndReason) {
     EXPECT_EQ(results[i].code, cases[i].code);
     EXPECT_EQ(results[i].location, cases[i].location);
     EXPECT_EQ(results[i].error, cases[i].error);
+    EXPECT_EQ(results[i].permanent, cases[i].permanent);
     EXPECT_EQ(results[i].checkedAt, kCheckTime);
   }
-  EXPECT_EQ(results[11].url, server.Url("/moved", "localhost"));
+  EXPECT_EQ(results[13].url, server.Url("/moved", "localhost"));
   const LinkCheckProgress progress = checker->Progress();
   EXPECT_EQ(progress.total, static_cast<std::int64_t>(cases.size()));
   EXPECT_EQ(progress.finished, static_cast<std::int64_t>(cases.size()));

@@ -18,7 +18,7 @@ Ends when its standard input closes.
 
 Paths:
   /ok                  200
-  /moved               301 to /ok
+  /moved?code=C        C (301 by default) to /ok
   /chain/N             302 to /chain/N-1; /chain/0 answers 200
   /loop/a, /loop/b     302 to each other
   /to?url=U            302 to U
@@ -131,7 +131,7 @@ class Handler(BaseHTTPRequestHandler):
             if path == "/ok":
                 reply(200, body=b"ok\n")
             elif path == "/moved":
-                reply(301, [("Location", "/ok")])
+                reply(int(query.get("code", "301")), [("Location", "/ok")])
             elif path.startswith("/chain/"):
                 left = int(path[len("/chain/"):])
                 if left == 0:
