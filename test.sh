@@ -15,7 +15,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 # The sources follow .clang-format.
 folders=()
-for f in runtime testing qt errors data window process mail app procedures main tests bench tools; do [ -d "$f" ] && folders+=("$f"); done
+for f in runtime testing qt errors data window process mail links app procedures main tests bench tools; do [ -d "$f" ] && folders+=("$f"); done
 find "${folders[@]}" \( -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run --Werror
 # No source includes a header of a layer above its own.

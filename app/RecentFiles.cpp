@@ -1,7 +1,9 @@
 #include "app/RecentFiles.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "app/DataFolder.h"
@@ -43,6 +45,30 @@ std::string ChooserStartFolder(FileChooser chooser) {
 std::int32_t KeepChooserFolder(FileChooser chooser, std::string_view chosen) {
   const fs::path folder = fs::path(chosen).parent_path();
   return RecentFiles().Write(kRecentFilesSection, FolderKey(chooser), folder.string());
+}
+
+std::vector<std::int32_t> ReadColumnWidths(std::string_view section) {
+  // No column is wider than a list can be.
+  constexpr long kWidest = 32767;
+  const std::string kept = RecentFiles().Read(kColumnWidthsSection, section, "");
+  std::vector<std::int32_t> widths;
+  std::size_t start = 0;
+  while (start < kept.size()) {
+    const std::size_t comma = std::min(kept.find(',', start), kept.size());
+    const std::string item = kept.substr(start, comma - start);
+    char* end = nullptr;
+    const long width = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || width < 1 || width > kWidest) return {};
+    widths.push_back(static_cast<std::int32_t>(width));
+    start = comma + 1;
+  }
+  return widths;
+}
+
+std::int32_t KeepColumnWidths(std::string_view section, const std::vector<std::int32_t>& widths) {
+  std::string kept;
+  for (const std::int32_t width : widths) kept += (kept.empty() ? "" : ",") + std::to_string(width);
+  return RecentFiles().Write(kColumnWidthsSection, section, kept);
 }
 
 }  // namespace marlinden

@@ -1,19 +1,82 @@
-// The floor of the report benchmark: the same lines as the Web Page List
-// (a header on every page, one address a line, the total) written to a PDF
-// file with one QPainter, reading the addresses from standard input. The
-// benchmark script times it against marlinden-cli print --pdf.
+// The report benchmark's two programs, timed by bench/report.sh:
 //
-// Usage: report OUTPUT.pdf < addresses
+// report OUTPUT.pdf < addresses
+//   The floor: the same lines as the Web Page List (a header on every page,
+//   one address a line, the total) written to a PDF file with one QPainter,
+//   reading the addresses from standard input.
+//
+// report --preview DATA_FOLDER
+//   The preview's build: the Web Page List run over the bookmarks of the
+//   data folder as the window program runs it (the preview question answered
+//   Yes, the progress window taking its timer events on the real clock), on
+//   the headless backend. Prints the seconds from the start until the
+//   preview is shown, and the number of pages it shows.
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
+#include "app/StartUp.h"
+#include "procedures/WebPageList.h"
+#include "runtime/headless/HeadlessBackend.h"
+#include "runtime/ui/Program.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Notes when the preview is shown and how many pages it holds.
+class PreviewTimingBackend : public runtime::ui::HeadlessBackend {
+ public:
+  runtime::ui::PreviewAnswer ShowPreview(const runtime::ui::PreviewRequest& request) override {
+    shownAt = Clock::now();
+    pages = request.pages.size();
+    return HeadlessBackend::ShowPreview(request);
+  }
+  Clock::time_point shownAt;
+  std::size_t pages = 0;
+};
+
+int PreviewBuild(const char* folder) {
+  std::error_code error;
+  std::filesystem::current_path(folder, error);
+  if (error) {
+    std::cerr << "report: cannot enter " << folder << ": " << error.message() << "\n";
+    return 1;
+  }
+  PreviewTimingBackend backend;
+  const auto unscripted = [](std::string_view kind, std::string_view what) {
+    std::cerr << "report: unanswered " << kind << ": " << what << "\n";
+  };
+  backend.OnUnscripted(unscripted);
+  backend.MessageBoxes().OnUnscripted(
+      [&](const runtime::ui::MessageBoxRequest& request) { unscripted(request.caption, request.text); });
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);  // preview
+  backend.ScriptPreviewAnswer(runtime::ui::PreviewAnswer::Cancel);
+  runtime::ui::Program program(backend);
+  const Clock::time_point start = Clock::now();
+  if (!program.Start([] { (void)marlinden::RunProgram([] { (void)marlinden::WebPageList(); }); })) return 1;
+  program.WaitForEnd();
+  if (backend.pages == 0) {
+    std::cerr << "report: no preview was shown\n";
+    return 1;
+  }
+  std::printf("%.3f %zu\n", std::chrono::duration<double>(backend.shownAt - start).count(), backend.pages);
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--preview") == 0) return PreviewBuild(argv[2]);
   if (argc != 2) {
-    std::cerr << "usage: report OUTPUT.pdf < addresses\n";
+    std::cerr << "usage: report OUTPUT.pdf < addresses | report --preview DATA_FOLDER\n";
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

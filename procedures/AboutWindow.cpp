@@ -14,6 +14,8 @@
 #include "runtime/system/RuntimeLock.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Dialogs.h"
+#include "runtime/ui/KeyCode.h"
+#include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -28,9 +30,10 @@ runtime::ui::WindowDescription AboutWindowDescription() {
   d.rect = {0, 0, 220, 150};
   d.font = {"MS Sans Serif", 8};
 
-  // The title is drawn in the window's own font, which is sure to be there
-  // and readable; a decorative face may be missing or tiny.
+  // The title is drawn in the window's own face, which is sure to be there
+  // (a decorative face may be missing or tiny), at twice its size.
   ControlDescription title = runtime::ui::DescribeControl(ControlKind::Prompt, "Marlinden", {10, 8, 120, 16});
+  title.fontSize = 16;
   ControlDescription maker =
       runtime::ui::DescribeControl(ControlKind::Button, "Go To Brackwell Web Page", {110, 126, 100, 16});
   maker.icon = "Web2.ico";
@@ -123,6 +126,24 @@ Severity AboutWindow::TakeAccepted() {
     if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::CloseWindow);
   }
   return result;
+}
+
+void AboutWindow::SetAlerts() {
+  WindowManager::SetAlerts();
+  runtime::ui::Window* window = GetWindow();
+  if (window == nullptr) return;
+  for (const std::int32_t number : {AboutOkButton, AboutMakerButton, AboutMakerLink}) {
+    if (runtime::ui::Control* control = window->Find(number))
+      control->Alert(kAboutEscapeAlertSlot, runtime::ui::KeyCode::Esc);
+  }
+}
+
+Severity AboutWindow::TakeFieldEvent() {
+  if (ThisEvent().code == runtime::ui::EventCode::AlertKey && runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
+    if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, AboutOkButton);
+    return SeverityOk;
+  }
+  return WindowManager::TakeFieldEvent();
 }
 
 void About() {

@@ -8,6 +8,7 @@
 #include "app/DataFiles.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
+#include "app/RecentFiles.h"
 #include "procedures/AboutWindow.h"
 #include "procedures/EmailWindow.h"
 #include "procedures/ExportBookmarks.h"
@@ -53,6 +54,26 @@ constexpr ListKey kListKeys[] = {
     {245, runtime::ui::KeyCode::Esc},
     {246, runtime::ui::KeyCode::MouseHeader},
 };
+
+// The list's columns as wide as the user left them at the window's kept place.
+void RestoreListColumns(runtime::ui::Window& window) {
+  runtime::ui::Control* list = window.Find(MainList);
+  if (list == nullptr) return;
+  const std::vector<std::int32_t> widths = ReadColumnWidths(kMainIniSection);
+  std::vector<runtime::ui::ListColumn> columns = list->Properties().columns;
+  if (widths.size() != columns.size()) return;
+  for (std::size_t i = 0; i < columns.size(); ++i) columns[i].width = widths[i];
+  list->SetColumns(std::move(columns));
+}
+
+void KeepListColumns(runtime::ui::Window& window) {
+  (void)window.TakeUsersColumnWidths(MainList);
+  const runtime::ui::Control* list = window.Find(MainList);
+  if (list == nullptr || window.State() == runtime::ui::WindowState::Iconised) return;
+  std::vector<std::int32_t> widths;
+  for (const runtime::ui::ListColumn& column : list->Properties().columns) widths.push_back(column.width);
+  (void)KeepColumnWidths(kMainIniSection, widths);
+}
 
 // 90067 as "90,067".
 std::string Grouped(std::int64_t number) {
@@ -368,8 +389,10 @@ Severity MainWindow::Init() {
   resizer.AUTOTRANSPARENT = true;
   AddItem(resizer);
   GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
-  // The restored size becomes the reference for the user's resizing.
+  // The restored size, with the column widths the user left at it, becomes
+  // the reference for the user's resizing.
   resizer.Resize();
+  RestoreListColumns(window);
   resizer.SnapShot();
 
   browse.QUERYCONTROL = MainQueryButton;
@@ -411,6 +434,7 @@ Severity MainWindow::Kill() {
   if (iconPresent_ && runtime::ui::DeleteTrayIcon(kTrayIconId)) iconPresent_ = false;
   if (runtime::ui::Window* window = GetWindow(); window != nullptr && OPENED) {
     (void)GlobalIni.SaveWindow(kMainIniSection, *window, runtime::ui::Frame::Resizable);
+    KeepListColumns(*window);
   }
   CloseWindow();
   view_.reset();

@@ -33,7 +33,6 @@ using runtime::ui::ButtonYes;
 using runtime::ui::ControlKind;
 using runtime::ui::EventCode;
 
-constexpr std::int32_t kRecordsPerEvent = 25;
 constexpr std::uint32_t kQuestionIcon = static_cast<std::uint32_t>(runtime::ui::Icon::Question);
 
 ReportLayout::Item Text(std::string text, runtime::ReportBox box, runtime::ReportFont font = {},
@@ -182,10 +181,10 @@ Severity WebPageListWindow::Init() {
   ReportManager::Init(process_);
   // The window closes where the run ends, after the event loop.
   KEEPVISIBLE = 1;
-  // The batch size: a fixed count per timer event. Leaving it TimeSliced
-  // lets the report manager fit each batch to its time slice instead.
-  batchSizing = BatchSizing::Fixed;
-  RECORDSPERCYCLE = options_.recordsPerEvent > 0 ? options_.recordsPerEvent : kRecordsPerEvent;
+  // Each timer event prints as many records as half the time slice allows
+  // (the report manager doubles and halves the count), so the run pays for
+  // a timer wait only between batches of that length.
+  RECORDSPERCYCLE = std::max(options_.recordsPerEvent, 1);
 
   (void)file_.SendOption("QUICKSCAN=on");
   report_.SetHeaderValues({RunLine()});
@@ -213,7 +212,8 @@ Severity WebPageListWindow::TakeAccepted() {
   if (AskBarredMessage(DisplayStrings.CancelAreYouSureTitle.Clipped(), DisplayStrings.CancelAreYouSureText.Clipped(),
                        kQuestionIcon, ButtonYes | ButtonNo, ButtonNo) != ButtonYes)
     return SeverityNotify;
-  // A cancel the user withdraws goes on one record per timer event.
+  // A cancel the user withdraws goes on with batches that start again from
+  // one record and grow back to the time slice.
   RECORDSPERCYCLE = 1;
   if (run_.preview && (!run_.List().Empty() || report_.PageNumber() > 0)) {
     const std::uint32_t answer = AskBarredMessage(DisplayStrings.CancelPrvwPartialTitle.Clipped(),

@@ -1,17 +1,18 @@
 // The "Web Page List" report: every bookmark's address in URL order, one per
 // line, under a page header (title, run date and time, page number, column
 // heading) with the count of listed addresses after the last line. It asks
-// whether to preview, prints in batches of 25 records per timer event while
-// a progress window shows the percentage and can be cancelled, and finishes
-// through the preview or the printer. The main window and its tray menu
-// start it; the command-line companion runs it on the print path.
+// whether to preview, prints in batches that fill the progress window's time
+// slice while the window shows the percentage and can be cancelled, and
+// finishes through the preview or the printer. The main window and its tray
+// menu start it; the command-line companion runs it on the print path.
 //
 // The progress window is a ReportManager like the batch procedures' (one
 // handler per event: Open reads the first record and opens the report, each
-// timer event prints a batch, TakeAccepted confirms a cancel); the report is
-// opened and finished by a ReportRun, the report procedure's own steps, and
-// the bookmark file is opened and read with the legacy check-open and
-// messages.
+// timer event prints a batch sized to the time slice, TakeAccepted confirms
+// a cancel); the percentage is shown as it changes, within a batch too. The
+// report is opened and finished by a ReportRun, the report procedure's own
+// steps, and the bookmark file is opened and read with the legacy check-open
+// and messages.
 // Thread: the calling runtime thread, holding the runtime lock (the progress
 // window runs modally).
 #pragma once
@@ -37,9 +38,10 @@ struct WebPageListOptions {
   std::string pdfFile;      // print to this PDF file instead of a printer
   std::string printerName;  // print on this printer (empty: the system's choice)
   std::int32_t copies = 1;
-  // Records per timer event. 25 keeps the progress window responsive; a run
-  // without a user to answer (the command line) may take more at a time.
-  std::int32_t recordsPerEvent = 25;
+  // Records the first timer event takes before it looks at the time; from
+  // then on each batch grows or shrinks to fill the time slice. A run
+  // without a user to answer (the command line) may start bigger.
+  std::int32_t recordsPerEvent = 1;
 };
 
 // The progress window's controls, numbered in declaration order.

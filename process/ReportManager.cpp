@@ -125,7 +125,6 @@ ReportManager::BatchEnd ReportManager::TakeBatch() {
       }
       ++taken;
     }
-    if (batchSizing == BatchSizing::Fixed) return BatchEnd::Normal;
     const std::int64_t elapsed = Now() - t0;
     if (5 * elapsed < 4 * static_cast<std::int64_t>(TIMESLICE) &&
         RECORDSPERCYCLE <= std::numeric_limits<std::int32_t>::max() / 2) {

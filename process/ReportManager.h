@@ -29,11 +29,6 @@ namespace marlinden {
 
 class ReportManager : public WindowManager {
  public:
-  // How a timer event's batch is sized: TimeSliced adapts RECORDSPERCYCLE
-  // to TIMESLICE (doubling and halving it); Fixed takes exactly
-  // RECORDSPERCYCLE records per timer event, whatever the time.
-  enum class BatchSizing : std::uint8_t { TimeSliced, Fixed };
-
   // Stores the process, report and preview (all borrowed; they must outlive
   // Kill) and gives the process the window opened by the procedure's Init;
   // with a preview, creates PREVIEWQUEUE and hands it to the preview;
@@ -83,7 +78,6 @@ class ReportManager : public WindowManager {
   std::uint16_t TIMESLICE = 100;
   std::uint8_t WAITCURSOR = 0;
   std::int16_t ZOOM = 0;
-  BatchSizing batchSizing = BatchSizing::TimeSliced;
 
  private:
   enum class BatchEnd : std::uint8_t { Normal, Early };

@@ -35,6 +35,7 @@ DialogUnits::DialogUnits(int averageCharWidth, int charHeight)
 
 int DialogUnits::XToPixels(std::int64_t units) const { return Scale(units, charWidth_, 4); }
 int DialogUnits::YToPixels(std::int64_t units) const { return Scale(units, charHeight_, 8); }
+std::int32_t DialogUnits::XFromPixels(int pixels) const { return Scale(pixels, 4, charWidth_); }
 
 QRect DialogUnits::ToPixels(const ui::Rect& rect) const {
   return QRect(XToPixels(rect.x), YToPixels(rect.y), XToPixels(rect.width), YToPixels(rect.height));

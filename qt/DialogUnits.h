@@ -23,6 +23,7 @@ class DialogUnits {
 
   int XToPixels(std::int64_t units) const;
   int YToPixels(std::int64_t units) const;
+  std::int32_t XFromPixels(int pixels) const;
   QRect ToPixels(const ui::Rect& rect) const;
   ui::Rect FromPixels(const QRect& rect) const;
 

@@ -155,13 +155,14 @@ void ListControl::Build(QFrame* frame) {
     QtControl::Report(ui::EventCode::NewSelection, std::move(data));
   });
   connect(thumbBar_, &QAbstractSlider::actionTriggered, this, [this](int action) { TakeBarAction(action); });
-  connect(thumbBar_, &QAbstractSlider::sliderReleased, this, [this] {
-    ui::EventData data;
-    data.thumb = std::clamp(thumbBar_->sliderPosition(), 0, 100);
-    QtControl::Report(ui::EventCode::ScrollDrag, std::move(data));
-  });
+  // The list follows the thumb while it is held; the release reports where
+  // it was let go unless the last move did.
+  connect(thumbBar_, &QAbstractSlider::sliderPressed, this, [this] { draggedTo_ = -1; });
+  connect(thumbBar_, &QAbstractSlider::sliderMoved, this, [this](int position) { ReportDrag(position); });
+  connect(thumbBar_, &QAbstractSlider::sliderReleased, this, [this] { ReportDrag(thumbBar_->sliderPosition()); });
   connect(header_, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
     if (fitting_) return;
+    userResized_ = true;
     if (section == model_->columnCount() - 1) lastColumnWidth_ = size;  // the user's width from now on
     FitLastColumn();
     CellsMoved();
@@ -256,6 +257,26 @@ void ListControl::ApplyColumns(const std::vector<ui::ListColumn>& columns, const
   }
   fitting_ = false;
   FitLastColumn();
+}
+
+void ListControl::ReportDrag(int position) {
+  const int thumb = std::clamp(position, 0, 100);
+  if (thumb == draggedTo_) return;
+  draggedTo_ = thumb;
+  ui::EventData data;
+  data.thumb = thumb;
+  QtControl::Report(ui::EventCode::ScrollDrag, std::move(data));
+}
+
+std::vector<std::int32_t> ListControl::UsersColumnWidths(const DialogUnits& units) const {
+  std::vector<std::int32_t> widths;
+  if (!userResized_) return widths;
+  const int last = model_->columnCount() - 1;
+  for (int i = 0; i <= last; ++i) {
+    const bool stretching = i == last && lastColumnWidth_ > 0;
+    widths.push_back(units.XFromPixels(stretching ? lastColumnWidth_ : header_->sectionSize(i)));
+  }
+  return widths;
 }
 
 void ListControl::FitLastColumn() {

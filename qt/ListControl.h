@@ -53,6 +53,10 @@ class ListControl : public QtControl {
   // column resized or moved, the list scrolled sideways or resized), so
   // controls placed over a cell can follow it.
   void OnCellsMoved(std::function<void()> moved) { cellsMoved_ = std::move(moved); }
+  // The column widths in units once the user has dragged a column's edge
+  // (the last column's as the user left it, not as it stretches to fill the
+  // list); empty before.
+  std::vector<std::int32_t> UsersColumnWidths(const DialogUnits& units) const;
 
  protected:
   void ShowContents(const ui::ControlView& view, const DialogUnits& units) override;
@@ -74,6 +78,7 @@ class ListControl : public QtControl {
   bool TakeWheel(const QWheelEvent& wheel);
   void ReportRightClick(ui::KeyCode key, ui::EventData data);
   void TakeBarAction(int action);
+  void ReportDrag(int position);  // a ScrollDrag unless the thumb is where it was last reported
   void SelectRow(int row, ui::KeyCode key);
   // Reports code (a scroll, with the key that asked for it) times over.
   void ReportScroll(ui::EventCode code, ui::KeyCode key, std::int32_t times = 1);
@@ -87,6 +92,8 @@ class ListControl : public QtControl {
 
   // The columns and units whose widths were last set.
   std::optional<std::vector<ui::ListColumn>> widthsApplied_;
+  bool userResized_ = false;  // the user dragged a column's edge
+  int draggedTo_ = -1;        // where the held thumb was last reported
   DialogUnits appliedUnits_{1, 1};
   int lastColumnWidth_ = 0;  // pixels: described, or as the user made it
   int rowHeight_ = 1;        // pixels, before fitting the rows in

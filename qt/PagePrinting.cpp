@@ -13,6 +13,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -148,15 +149,18 @@ void StartPreview(const ui::PreviewRequest& request, QWidget* parent, ModalQuest
   const auto showPage = [preview, pageLabel] {
     pageLabel->setText(QObject::tr("Page %1 of %2").arg(preview->currentPage()).arg(preview->pageCount()));
   };
+  const auto goTo = [preview, showPage](int page) {
+    preview->setCurrentPage(std::clamp(page, 1, std::max(preview->pageCount(), 1)));
+    showPage();
+  };
   QObject::connect(preview, &QPrintPreviewWidget::previewChanged, dialog, showPage);
-  QObject::connect(previous, &QPushButton::clicked, dialog, [preview, showPage] {
-    preview->setCurrentPage(std::max(1, preview->currentPage() - 1));
-    showPage();
-  });
-  QObject::connect(next, &QPushButton::clicked, dialog, [preview, showPage] {
-    preview->setCurrentPage(std::min(preview->pageCount(), preview->currentPage() + 1));
-    showPage();
-  });
+  QObject::connect(previous, &QPushButton::clicked, dialog, [preview, goTo] { goTo(preview->currentPage() - 1); });
+  QObject::connect(next, &QPushButton::clicked, dialog, [preview, goTo] { goTo(preview->currentPage() + 1); });
+  // Home and End go to the first and the last page wherever the focus is.
+  QObject::connect(new QShortcut(QKeySequence(Qt::Key_Home), dialog), &QShortcut::activated, dialog,
+                   [goTo] { goTo(1); });
+  QObject::connect(new QShortcut(QKeySequence(Qt::Key_End), dialog), &QShortcut::activated, dialog,
+                   [preview, goTo] { goTo(preview->pageCount()); });
   QObject::connect(zoomIn, &QPushButton::clicked, preview, [preview] { preview->zoomIn(); });
   QObject::connect(zoomOut, &QPushButton::clicked, preview, [preview] { preview->zoomOut(); });
   QObject::connect(fitWidth, &QPushButton::clicked, preview, &QPrintPreviewWidget::fitToWidth);

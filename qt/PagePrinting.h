@@ -1,7 +1,8 @@
 // Report pages on paper and on screen: the vector page-image files of a
 // report, drawn one at a time by the page renderer, printed through Qt's
 // print support (CUPS printers or a PDF file) or shown in a preview window
-// with zoom, fit-to-width and page navigation whose Print button opens the
+// with zoom, fit-to-width and page navigation (Previous and Next, Home and
+// End for the first and the last page) whose Print button opens the
 // system's print dialog; the printer chosen there prints the report. With no
 // printer installed the user is told so and offered a PDF file. A page that
 // cannot be read fails the print, so a missing page is never silent.

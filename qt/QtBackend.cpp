@@ -59,6 +59,14 @@ void QtBackend::CreateWindow(const ui::WindowView& window) {
   });
 }
 
+std::vector<std::int32_t> QtBackend::ListColumnWidths(const ui::WindowView& window, std::int32_t list) const {
+  std::vector<std::int32_t> widths;
+  RunOnGuiThread([&] {
+    if (const QtWindow* shown = Find(window.id)) widths = shown->UsersColumnWidths(list);
+  });
+  return widths;
+}
+
 std::vector<ui::Rect> QtBackend::ClientAreas(const ui::WindowView& window) const {
   std::vector<ui::Rect> areas;
   RunOnGuiThread([&] {

@@ -40,6 +40,7 @@ class QtBackend : public ui::Backend {
   void DestroyControl(ui::WindowId window, std::int32_t control) override;
   void SelectControl(ui::WindowId window, std::int32_t control) override;
   std::vector<ui::Rect> ClientAreas(const ui::WindowView& window) const override;
+  std::vector<std::int32_t> ListColumnWidths(const ui::WindowView& window, std::int32_t list) const override;
   std::uint32_t ShowMessageBox(const ui::MessageBoxRequest& request) override;
   std::int32_t ShowPopupMenu(const ui::PopupMenuRequest& request) override;
   std::string ShowFileDialog(const ui::FileDialogRequest& request) override;

@@ -28,14 +28,19 @@ void QtControl::Show(const ui::ControlView& view, const DialogUnits& units) {
   if (widget_ == nullptr) return;
   const QSignalBlocker blocker(widget_);
   const QSignalBlocker keyBlocker(KeyWidget());
-  if (view.properties.font != fontShown_) {
-    // An empty font lets the widget take its window's again.
-    widget_->setFont(
-        view.properties.font.empty()
-            ? QFont()
-            : ControlFont(widget_->parentWidget() != nullptr ? widget_->parentWidget()->font() : widget_->font(),
-                          view.properties.font));
-    fontShown_ = view.properties.font;
+  const ui::ControlProperties& p = view.properties;
+  if (p.font != fontShown_ || p.fontSize != fontSizeShown_) {
+    // No face and no size let the widget take its window's font again.
+    if (p.font.empty() && p.fontSize <= 0) {
+      widget_->setFont(QFont());
+    } else {
+      QFont font =
+          ControlFont(widget_->parentWidget() != nullptr ? widget_->parentWidget()->font() : widget_->font(), p.font);
+      if (p.fontSize > 0) font.setPointSize(p.fontSize);
+      widget_->setFont(font);
+    }
+    fontShown_ = p.font;
+    fontSizeShown_ = p.fontSize;
   }
   ShowContents(view, units);
 }

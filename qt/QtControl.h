@@ -57,7 +57,8 @@ class QtControl : public QObject {
   QPointer<QWidget> widget_;
   InputSink sink_;
   ui::ControlView view_;
-  std::string fontShown_;  // the described face the widget shows
+  std::string fontShown_;           // the described face the widget shows
+  std::int32_t fontSizeShown_ = 0;  // and its described size
 };
 
 // The control for view's kind, with its widget made a child of parent.

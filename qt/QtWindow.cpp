@@ -356,6 +356,11 @@ void QtWindow::FollowCells(std::int32_t list) {
   }
 }
 
+std::vector<std::int32_t> QtWindow::UsersColumnWidths(std::int32_t list) const {
+  const ListControl* control = ListOf(list);
+  return control != nullptr ? control->UsersColumnWidths(units_) : std::vector<std::int32_t>{};
+}
+
 ListControl* QtWindow::ListOf(std::int32_t number) const {
   auto it = controls_.find(number);
   return it != controls_.end() ? dynamic_cast<ListControl*>(it->second.get()) : nullptr;

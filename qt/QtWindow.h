@@ -48,6 +48,8 @@ class QtWindow {
   const DialogUnits& Units() const { return units_; }
   // The control's widget, nullptr when it has none.
   QWidget* ControlWidget(std::int32_t number) const;
+  // What the user dragged list's columns to (ListControl::UsersColumnWidths).
+  std::vector<std::int32_t> UsersColumnWidths(std::int32_t list) const;
   // A point in dialog units within the client area, on the screen.
   QPoint ToScreen(ui::Point at) const;
 

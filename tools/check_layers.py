@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Fails when a source includes a header of a layer above its own.
+"""Fails when a source includes a header of a layer above its own (or of a
+peer beside it).
 
 The layer order below is the one place it is written. A source may include
 headers of its own layer and of the layers below it; qt (the only code that
@@ -16,6 +17,7 @@ import sys
 
 # Bottom-up. The runtime's own folders come first, each using only those
 # before it; a folder that is not listed here is refused until it is placed.
+# A tuple holds peers: layers at one level, none of which includes another.
 LAYERS = [
     "runtime/system",       # errors, clock, directories, the file-system seam, locks
     "runtime/text",         # fixed texts
@@ -35,7 +37,7 @@ LAYERS = [
     "data",
     "window",
     "process",
-    "mail",
+    ("mail", "links"),      # the libraries over libcurl: mail sending, link checking
     "app",
     "procedures",
     "main",
@@ -52,6 +54,13 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = (".h", ".cpp")
 
 
+def each_layer():
+    """(layer, level) for every layer, bottom-up."""
+    for level, entry in enumerate(LAYERS):
+        for layer in entry if isinstance(entry, tuple) else (entry,):
+            yield layer, level
+
+
 def under(path, folder):
     return path == folder or path.startswith(folder + "/")
 
@@ -59,7 +68,7 @@ def under(path, folder):
 def layer_of(path):
     """The layer a repository path belongs to, None outside every layer."""
     best = None
-    for layer in LAYERS:
+    for layer, _ in each_layer():
         if under(path, layer) and (best is None or len(layer) > len(best)):
             best = layer
     return best
@@ -67,9 +76,9 @@ def layer_of(path):
 
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
-    rank = {layer: i for i, layer in enumerate(LAYERS)}
+    rank = dict(each_layer())
     failures = []
-    top_folders = sorted({layer.split("/")[0] for layer in LAYERS} | set(UNRESTRICTED))
+    top_folders = sorted({layer.split("/")[0] for layer in rank} | set(UNRESTRICTED))
     for top in top_folders:
         for directory, _, files in os.walk(os.path.join(root, top)):
             for name in sorted(files):
@@ -94,6 +103,8 @@ def main():
                             failures.append(f"{source}:{number}: includes {match.group(1)} ({target} is reserved)")
                         elif not unrestricted and (own is None or rank[target] > rank[own]):
                             failures.append(f"{source}:{number}: {own} includes {match.group(1)} from {target} above it")
+                        elif not unrestricted and rank[target] == rank[own]:
+                            failures.append(f"{source}:{number}: {own} includes {match.group(1)} from {target} beside it")
     for failure in failures:
         print(failure)
     return 1 if failures else 0

@@ -11,9 +11,11 @@
 #                      and the export windows
 #   12-larger.png      the main window made larger by the user
 # The bookmarks are stored with sqlite3 while the program is not running.
+# The screen is SCREEN (default 1024x768); a window manager runs when
+# openbox is installed (WM=none for none), as on a user's desktop.
 #
-# Usage: tools/main_window_shots.sh OUTPUT_DIR [PROGRAM]
-# Needs: xvfb, x11-utils, x11-apps, netpbm, xdotool, sqlite3.
+# Usage: [SCREEN=WxH] [WM=none] tools/main_window_shots.sh OUTPUT_DIR [PROGRAM]
+# Needs: xvfb, x11-utils, x11-apps, netpbm, xdotool, sqlite3; openbox.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +29,7 @@ source tools/xvfb.sh
 display=$(free_display)
 
 xvfb_pid=""
+wm_pid=""
 app_pid=""
 stop_program() {
   if [ -n "$app_pid" ]; then
@@ -37,24 +40,29 @@ stop_program() {
 }
 cleanup() {
   stop_program
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$data"
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${SCREEN:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 
 wait_for xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start" >&2; exit 1; }
+if [ "${WM:-}" != none ] && command -v openbox >/dev/null; then
+  openbox >/dev/null 2>&1 &
+  wm_pid=$!
+fi
 
 # Starts the program and waits for its main window.
 window=""
 start_program() {
-  MARLINDEN_DATA="$data" QT_QPA_PLATFORM=xcb "$program" 2>/dev/null &
+  MARLINDEN_DATA="$data" QT_QPA_PLATFORM=xcb "$program" 2>>"$out/program.log" &
   app_pid=$!
-  wait_for find_main || { echo "the main window never appeared" >&2; exit 1; }
+  wait_for find_main || wait_for find_main || { echo "the main window never appeared" >&2; exit 1; }
   sleep 0.5
 }
 find_main() {
@@ -64,6 +72,7 @@ find_main() {
 # The topmost viewable top-level window (a dialog or menu over the main one).
 topmost() {
   local id
+  # xwininfo lists the root's children top first.
   for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
     if xwininfo -id "$id" 2>/dev/null | grep -q "IsViewable" &&
       [ "$(xwininfo -id "$id" | awk '/Width:/ {print $2}')" -gt 10 ]; then
@@ -75,9 +84,14 @@ topmost() {
 }
 # Saves the topmost window. Each window is taken on its own: without a
 # window manager the screen's copy of a newly mapped window stays black.
+# With a title, the newest visible window of that title is taken instead;
+# screen-NAME.png beside it shows the whole screen, where it lies.
 shot() {
   sleep 1.5  # let it finish drawing
-  xwd -id "$(topmost)" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1"
+  local id
+  if [ $# -ge 2 ]; then id=$(xdotool search --onlyvisible --name "$2" | tail -1); else id=$(topmost); fi
+  xwd -id "$id" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/$1"
+  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/screen-$1"
   echo "$out/$1"
 }
 click() {  # x y [button], in the main window's pixels
@@ -106,7 +120,7 @@ click 207 37
 shot 5-ftp.png
 click 30 37
 click 45 322  # Query (clicks: without a window manager no window has the keyboard)
-shot 6-query.png
+shot 6-query.png 'Example values'
 query=$(xdotool search --onlyvisible --name 'Example' | head -1)
 [ -n "$query" ] && xdotool mousemove --window "$query" 355 86 click 1  # Cancel
 sleep 0.5
@@ -115,16 +129,17 @@ shot 7-popup.png
 click 600 200  # away from the menu closes it
 sleep 0.5
 click 532 8  # About
-shot 8-about.png
+shot 8-about.png 'About Marlinden'
 stop_program
 start_program
 xdotool windowsize "$window" 1000 700  # the user makes the window larger
 shot 12-larger.png
 stop_program
 # Each from a fresh start: a menu command's window stands over the main one.
-for command in "465 9-email.png" "240 10-import.png" "357 11-export.png"; do
+for command in "465 9-email.png Send An Email" "240 10-import.png Import Bookmarks" "357 11-export.png Save As"; do
+  read -r x file title <<<"$command"
   start_program
-  click "${command% *}" 8
-  shot "${command#* }"
+  click "$x" 8
+  shot "$file" "$title"
   stop_program
 done

@@ -328,6 +328,7 @@ void Resizer::MakeStaticsTransparent() {
 
 void Resizer::TakeUsersColumnWidths() {
   for (auto& [number, widths] : columns_) {
+    (void)window_->TakeUsersColumnWidths(number);
     const runtime::ui::Control* list = window_->Find(number);
     const ControlEntry* entry = Entry(number);
     if (list == nullptr || entry == nullptr || list->Properties().columns.size() != widths.given.size()) continue;

@@ -80,6 +80,17 @@ std::vector<Rect> HeadlessBackend::ClientAreas(const WindowView& window) const {
   return areas;
 }
 
+void HeadlessBackend::SetUserColumnWidths(WindowId window, std::int32_t list, std::vector<std::int32_t> widths) {
+  std::lock_guard lock(mutex_);
+  userColumnWidths_[{window, list}] = std::move(widths);
+}
+
+std::vector<std::int32_t> HeadlessBackend::ListColumnWidths(const WindowView& window, std::int32_t list) const {
+  std::lock_guard lock(mutex_);
+  const auto found = userColumnWidths_.find({window.id, list});
+  return found == userColumnWidths_.end() ? std::vector<std::int32_t>{} : found->second;
+}
+
 #define MARLINDEN_RECORDED(Type, Name, member)      \
   std::vector<Type> HeadlessBackend::Name() const { \
     std::lock_guard lock(mutex_);                   \
@@ -153,6 +164,7 @@ void HeadlessBackend::UpdateWindow(const WindowView& window) {
 void HeadlessBackend::DestroyWindow(WindowId window) {
   std::lock_guard lock(mutex_);
   windows_.erase(window);
+  std::erase_if(userColumnWidths_, [window](const auto& entry) { return entry.first.first == window; });
 }
 
 void HeadlessBackend::CreateControl(WindowId window, const ControlView& control) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/headless/HeadlessMessageBoxes.h"
@@ -48,6 +49,9 @@ class HeadlessBackend : public Backend {
   static constexpr std::int32_t kCharHeight = 13;
   static constexpr std::int32_t kFrameBorder = 4;
   static constexpr std::int32_t kTitleBar = 24;
+  // As if the user dragged list's column edges to widths (dialog units, one
+  // per column): ListColumnWidths reports them from now on.
+  void SetUserColumnWidths(WindowId window, std::int32_t list, std::vector<std::int32_t> widths);
 
   // Recorded requests, oldest first.
   std::vector<MessageBoxRequest> MessageBoxRequests() const { return boxes_.Requests(); }
@@ -79,6 +83,7 @@ class HeadlessBackend : public Backend {
   void DestroyControl(WindowId window, std::int32_t control) override;
   void SelectControl(WindowId window, std::int32_t control) override;
   std::vector<Rect> ClientAreas(const WindowView& window) const override;
+  std::vector<std::int32_t> ListColumnWidths(const WindowView& window, std::int32_t list) const override;
   std::uint32_t ShowMessageBox(const MessageBoxRequest& request) override;
   std::int32_t ShowPopupMenu(const PopupMenuRequest& request) override;
   std::string ShowFileDialog(const FileDialogRequest& request) override;
@@ -112,6 +117,7 @@ class HeadlessBackend : public Backend {
   std::vector<BeepKind> beeps_;
   std::vector<std::string> sounds_;
   std::map<WindowId, WindowView> windows_;  // controls kept in number order
+  std::map<std::pair<WindowId, std::int32_t>, std::vector<std::int32_t>> userColumnWidths_;
   std::int32_t windowsCreated_ = 0;
   std::int32_t controlUpdates_ = 0;
 };

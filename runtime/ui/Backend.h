@@ -50,6 +50,14 @@ class Backend {
     (void)window;
     return {};
   }
+  // The widths the user gave list's columns by dragging their edges, in the
+  // dialog units of window's font, one per column; empty when the backend
+  // shows the list as the runtime last gave it.
+  virtual std::vector<std::int32_t> ListColumnWidths(const WindowView& window, std::int32_t list) const {
+    (void)window;
+    (void)list;
+    return {};
+  }
 
   // --- Modal questions (runtime lock released) ---------------------------------------
   // Returns the button pressed (one bit of request.buttons).

@@ -69,7 +69,8 @@ struct ControlProperties {
   std::string picture;  // entry picture: "@s20", "@n9", ...
   std::string icon;     // file name; empty = none
   std::string tip;
-  std::string font;  // empty = the window's font
+  std::string font;           // empty = the window's font
+  std::int32_t fontSize = 0;  // points; 0 = the window's font's size
   Colour textColour = kNoColour;
   Colour backgroundColour = kNoColour;
   // The background is not filled: what lies behind shows through (static

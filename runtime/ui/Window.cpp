@@ -125,6 +125,7 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
     p.icon = d.icon;
     p.tip = d.tip;
     p.font = d.font;
+    p.fontSize = d.fontSize;
     p.cursor = d.cursor;
     p.scrollBar = d.scrollBar;
     p.paging = d.paging;
@@ -186,6 +187,17 @@ void Window::SetIcon(std::string icon) {
 void Window::SetPosition(Rect rect) {
   view_.rect = KeptOnScreens(Clamped(rect), CurrentBackend().ClientAreas(ViewOfWindow(false)));
   windowDirty_ = true;
+}
+
+bool Window::TakeUsersColumnWidths(std::int32_t list) {
+  Control* control = Find(list);
+  if (control == nullptr || control->Kind() != ControlKind::List) return false;
+  const std::vector<std::int32_t> widths = CurrentBackend().ListColumnWidths(ViewOfWindow(false), list);
+  std::vector<ListColumn> columns = control->Properties().columns;
+  if (widths.empty() || widths.size() != columns.size()) return false;
+  for (std::size_t i = 0; i < columns.size(); ++i) columns[i].width = widths[i];
+  ApplyQuietly(*control, [&](Control& c) { c.SetColumns(std::move(columns)); });
+  return true;
 }
 
 void Window::SetState(WindowState state) {

@@ -94,6 +94,9 @@ class Window {
   void Disable(std::int32_t number);
   void Hide(std::int32_t number);
   void Unhide(std::int32_t number);
+  // Takes the widths the user dragged list's columns to into the model
+  // (without pushing them back); false when the backend reports none.
+  bool TakeUsersColumnWidths(std::int32_t list);
 
   // Gives the control the focus.
   void Select(std::int32_t number);

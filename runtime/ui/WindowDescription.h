@@ -27,6 +27,7 @@ struct ControlDescription {
   std::string icon;
   std::string tip;
   std::string font;
+  std::int32_t fontSize = 0;  // points; 0 = the window's font's size
   Cursor cursor = Cursor::Normal;
   std::int32_t value = 0;
   bool required = false;

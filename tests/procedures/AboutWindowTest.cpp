@@ -96,7 +96,8 @@ class AboutWindowTest : public runtime::ui::testing::WindowFixture<> {
 TEST_F(AboutWindowTest, ShowsTheProgramAndTheDefaultBrowserAndLeavesNoProbeFile) {
   OpenAbout();
   EXPECT_EQ(driver.Text(id, AboutTitle), "Marlinden");
-  EXPECT_EQ(driver.Properties(id, AboutTitle).font, "") << "the window's own font";
+  EXPECT_EQ(driver.Properties(id, AboutTitle).font, "") << "the window's own face";
+  EXPECT_GT(driver.Properties(id, AboutTitle).fontSize, AboutWindowDescription().font.points) << "larger than the rest";
   EXPECT_EQ(driver.Text(id, AboutVersion), "Ver 3.0");
   EXPECT_EQ(driver.Text(id, AboutMaker), "Brackwell");
   EXPECT_EQ(driver.Text(id, AboutMakerLink), kMakerHomePage);
@@ -123,6 +124,19 @@ TEST_F(AboutWindowTest, TheLinkAndTheButtonCloseTheWindowAndOpenTheMakersPage) {
     WaitForEnd();
     EXPECT_EQ(Opened(), "1\n" + std::string(kMakerHomePage) + "\n");
     EXPECT_FALSE(backend.Shown(id).has_value()) << "the window closed";
+  }
+}
+
+TEST_F(AboutWindowTest, EscapeClosesTheWindowAsOkDoesFromEachControl) {
+  for (const std::int32_t control : {AboutOkButton, AboutMakerButton, AboutMakerLink}) {
+    SCOPED_TRACE(control);
+    NewProgram();
+    std::filesystem::remove(tools + "/opened");
+    OpenAbout();
+    driver.PressKey(id, control, runtime::ui::KeyCode::Esc);
+    WaitForEnd();
+    EXPECT_FALSE(backend.Shown(id).has_value()) << "the window closed";
+    EXPECT_EQ(Opened(), "") << "nothing opened";
   }
 }
 

@@ -1,7 +1,8 @@
 // The main window's place and layout on a screen of a given size: centred
 // at the first start, a saved place off the screen brought back onto it, and
 // an enlarged window's list columns sharing the extra width while the
-// buttons keep their size.
+// buttons keep their size, and the column widths the user dragged kept
+// across a resize and the next start.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "app/RecentFiles.h"
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
 #include "support/WindowTestFixture.h"
@@ -42,6 +44,19 @@ class MainWindowLayoutTest : public runtime::ui::testing::WindowFixture<> {
     id = driver.WaitForWindow(1);
     ASSERT_NE(id, runtime::ui::kNoWindow);
   }
+  std::vector<std::int32_t> ColumnWidths() {
+    std::vector<std::int32_t> widths;
+    driver.WithWindow(id, [&](runtime::ui::Window& w) {
+      for (const auto& column : w.Find(MainList)->Properties().columns) widths.push_back(column.width);
+    });
+    return widths;
+  }
+  void Resize(Rect place) {
+    runtime::ui::EventData data;
+    data.windowRect = place;
+    driver.Post(id, EventCode::Sized, 0, data);
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
   Rect Place() {
     Rect place;
     driver.WithWindow(id, [&](runtime::ui::Window& w) { place = w.Position(); });
@@ -50,6 +65,12 @@ class MainWindowLayoutTest : public runtime::ui::testing::WindowFixture<> {
   void Close() {
     driver.Click(id, MainCloseButton);
     ASSERT_TRUE(program->WaitForEnd(10s));
+  }
+  // The next start, on the same backend and files.
+  void Restart() {
+    program.reset();  // uninstalls the backend before the next run installs it
+    program = std::make_unique<runtime::ui::Program>(backend);
+    StartProgram();
   }
 
   testing_support::TempCurrentDirectory cwd;
@@ -107,6 +128,40 @@ TEST_F(MainWindowLayoutTest, EnlargedTheListsColumnsShareTheWidthAndTheButtonsKe
   EXPECT_EQ(place.width * 2 - (buttonAfter.x + buttonAfter.width), place.width - (button.x + button.width))
       << "Close stays by the right edge";
   Close();
+}
+
+TEST_F(MainWindowLayoutTest, ColumnWidthsTheUserDraggedSurviveAResizeAndTheNextStart) {
+  StartProgram();
+  const std::vector<std::int32_t> designed = ColumnWidths();
+  ASSERT_EQ(designed.size(), 2u);
+  const std::vector<std::int32_t> dragged{designed[0] + 60, designed[1] - 60};
+  backend.SetUserColumnWidths(id, MainList, dragged);
+  const Rect place = Place();
+  Resize({place.x, place.y, place.width * 3 / 2, place.height});
+  const std::vector<std::int32_t> widened = ColumnWidths();
+  ASSERT_EQ(widened.size(), 2u);
+  EXPECT_NEAR(double(widened[0]) / widened[1], double(dragged[0]) / dragged[1], 0.03)
+      << "the columns share the extra width in the user's proportions, not the designed ones";
+  EXPECT_GT(widened[0], dragged[0]);
+  Close();
+
+  Restart();
+  EXPECT_EQ(ColumnWidths(), widened) << "kept with the window's place";
+  EXPECT_EQ(Place().width, place.width * 3 / 2);
+  Close();
+}
+
+TEST_F(MainWindowLayoutTest, KeptWidthsThatAreNotOnePositiveWidthAColumnAreIgnored) {
+  StartProgram();
+  const std::vector<std::int32_t> designed = ColumnWidths();
+  Close();
+  for (const char* kept : {"300", "300,40,40", "300,x", "0,40", "300,,40", "-5,40", "99999999999,40"}) {
+    std::ofstream(kRecentFilesIniFile) << "[" << kColumnWidthsSection << "]\n"
+                                       << kMainIniSection << "=" << kept << "\n";
+    Restart();
+    EXPECT_EQ(ColumnWidths(), designed) << kept;
+    Close();
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "app/DataFiles.h"
 #include "app/StartUp.h"
 #include "procedures/WebPageList.h"
+#include "procedures/WebPageListTestBackend.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/system/Clock.h"
 #include "runtime/system/Halt.h"
@@ -41,7 +42,7 @@ runtime::RecordLayout LayoutWithoutDescriptionKey() {
       .Build();
 }
 
-class WebPageListRunTest : public runtime::ui::testing::WindowFixture<> {
+class WebPageListRunTest : public runtime::ui::testing::WindowFixture<testing_support::WebPageListTestBackend> {
  protected:
   void SetUp() override {
     WindowFixture::SetUp();
@@ -100,9 +101,10 @@ TEST_F(WebPageListRunTest, AFileWithAMissingKeyIsRebuiltAfterTheInvalidKeyQuesti
   EXPECT_EQ(reopened->Open(66), 0) << "the keys were rebuilt for good";
 }
 
-// The program's end closes the progress window between two batches: the
-// run counts as cancelled, nothing is previewed or printed and no question
-// is left waiting.
+// The program's end closes the progress window between two batches (each
+// record read costs a tenth of the time slice, so the first prints a few):
+// the run counts as cancelled, nothing is previewed or printed and no
+// question is left waiting.
 TEST_F(WebPageListRunTest, TheProgramsEndDuringGenerationPreviewsAndPrintsNothing) {
   Store(BookmarkLayout(), 60);
   for (std::uint32_t preview : {runtime::ui::ButtonYes, runtime::ui::ButtonNo}) {
@@ -111,6 +113,7 @@ TEST_F(WebPageListRunTest, TheProgramsEndDuringGenerationPreviewsAndPrintsNothin
     backend.MessageBoxes().Script(preview);
     runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 7), 9 * 360000);
     runtime::ScopedTimeSource time(clock);
+    backend.CostPercentages(clock, 10);
     const runtime::ui::WindowId progress = StartReport();
     ASSERT_NE(progress, runtime::ui::kNoWindow);
     driver.AdvanceClock(clock, 1);

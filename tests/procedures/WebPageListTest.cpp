@@ -1,6 +1,8 @@
 // The Web Page List end to end on the headless backend over a real bookmark
 // file in a temporary data folder: the pages previewed and printed are read
-// back from their page images.
+// back from their page images. Runs driven one timer event at a time charge
+// the test clock for the work of each batch, so the batches fit the time
+// slice as on a real clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "app/DataFiles.h"
 #include "app/StartUp.h"
 #include "procedures/WebPageList.h"
+#include "procedures/WebPageListTestBackend.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/reports/PageImage.h"
 #include "runtime/system/Clock.h"
@@ -36,17 +39,20 @@ using runtime::ui::ButtonOk;
 using runtime::ui::ButtonYes;
 using runtime::ui::PreviewAnswer;
 
+// The report's time slice, in hundredths (the report manager's default).
+constexpr std::int64_t kTimeSlice = 100;
+
 // Reads the pages of every preview and print while their files exist.
-class PageReadingBackend : public runtime::ui::HeadlessBackend {
+class PageReadingBackend : public testing_support::WebPageListTestBackend {
  public:
   PreviewAnswer ShowPreview(const runtime::ui::PreviewRequest& request) override {
     Read(request.pages, previewed);
-    return HeadlessBackend::ShowPreview(request);
+    return WebPageListTestBackend::ShowPreview(request);
   }
   bool Print(const runtime::ui::PrintRequest& request) override {
     Read(request.pages, printed);
     printedCopies = request.copies;
-    return HeadlessBackend::Print(request);
+    return WebPageListTestBackend::Print(request);
   }
   std::vector<PageImage> previewed;
   std::vector<PageImage> printed;
@@ -187,34 +193,62 @@ TEST_F(WebPageListTest, WithoutTheQuestionTheRunPrintsToTheNamedPdf) {
   EXPECT_EQ(Body(backend.printed), Expected(urls));
 }
 
-TEST_F(WebPageListTest, TwentySixBookmarksTakeTwoTimerEventsOf25And1) {
-  const std::vector<std::string> urls = Store(26);
-  backend.MessageBoxes().Script(ButtonYes);
+// Each shown percentage (ten records) costs two hundredths: a timer event
+// prints until half the slice has passed, the next one twice as many, and
+// the window shows every percentage as it is reached, within a batch too. A
+// cancel then previews exactly the lines printed, under whole pages.
+TEST_F(WebPageListTest, EachTimerEventPrintsForHalfTheSliceWhileThePercentageMoves) {
+  constexpr int kBookmarks = 1000;
+  const std::vector<std::string> urls = Store(kBookmarks);
+  backend.MessageBoxes().Script(ButtonYes);                              // preview
+  for (int i = 0; i < 2; ++i) backend.MessageBoxes().Script(ButtonYes);  // sure; the pages so far
   backend.ScriptPreviewAnswer(PreviewAnswer::Cancel);
   runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 7), 9 * 360000);
   runtime::ScopedTimeSource time(clock);
-  std::uint8_t response = 0;
-  Start([&] { RunProgram([&] { response = WebPageList(); }); });
+  backend.CostPercentages(clock, 2);
+  Start([&] { RunProgram([&] { (void)WebPageList(); }); });
   const runtime::ui::WindowId progress = driver.WaitForWindow(1);
-  EXPECT_EQ(driver.Text(progress, ReportPercentText), "  3% Completed");  // the first record read
-  driver.AdvanceClock(clock, 1);
-  ASSERT_TRUE(driver.WaitIdle(1));
-  EXPECT_EQ(driver.Text(progress, ReportPercentText), "100% Completed");  // 26 read, 25 printed
-  EXPECT_TRUE(backend.previewed.empty());
-  driver.AdvanceClock(clock, 1);
+  EXPECT_EQ(driver.Text(progress, ReportPercentText), "  0% Completed");  // the first record read
+  std::vector<int> percents;
+  for (int tick = 0; tick < 2; ++tick) {
+    const std::int64_t before = clock.SteadyMicros();
+    driver.AdvanceClock(clock, 1);
+    ASSERT_TRUE(driver.WaitIdle(1));
+    const std::int64_t spent = (clock.SteadyMicros() - before) / 10'000 - 1;
+    EXPECT_GE(2 * spent, kTimeSlice) << "tick " << tick;
+    percents.push_back(std::stoi(driver.Text(progress, ReportPercentText)));
+  }
+  ASSERT_LT(percents[1], 100) << "the run must still be going";
+  EXPECT_GT(percents[1] - percents[0], percents[0]) << "the second batch grew";
+  driver.Click(progress, ReportCancel);
   ASSERT_TRUE(driver.WaitForClose(progress));
   ASSERT_TRUE(program->WaitForEnd(30s));
   program.reset();
   program = std::make_unique<runtime::ui::Program>(backend);
-  EXPECT_EQ(response, ResponseCompleted);
-  ASSERT_EQ(backend.previewed.size(), 1u);
-  EXPECT_EQ(Body(backend.previewed), Expected(urls));
+
+  std::vector<std::string> shown;
+  for (int percent = 0; percent <= percents[1]; ++percent) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%3d%% Completed", percent);
+    shown.push_back(text);
+  }
+  EXPECT_EQ(backend.ShownPercentages(), shown);
+  const std::vector<std::string> body = Body(backend.previewed);
+  ASSERT_GE(body.size(), 2u);
+  const std::size_t lines = body.size() - 2;
+  EXPECT_EQ(body, Expected({urls.begin(), urls.begin() + static_cast<std::ptrdiff_t>(lines)}));
+  // The record after the last line printed has been read and counted.
+  EXPECT_EQ(static_cast<int>((lines + 1) * 100 / kBookmarks), percents[1]);
   EXPECT_EQ(backend.previewed[0].Texts().at(1), "Run: 12/7/26  9:00 AM");
+  for (const std::string& name : backend.names) EXPECT_FALSE(std::filesystem::exists(name)) << name;
 }
 
-// A run driven step by step on a frozen clock: each Tick is one timer event
-// of the progress window; the user's Cancel (or Esc) comes between events.
+// A run driven step by step: each Tick is one timer event of the progress
+// window; the user's Cancel (or Esc) comes between events. Every record read
+// costs a tenth of the slice, so an event prints 8 records (1, 1, 2 and 4)
+// before half the slice has passed.
 TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
+  constexpr int kLinesPerEvent = 8;
   enum class Input { Click, Esc };
   struct Case {
     const char* name;
@@ -229,11 +263,19 @@ TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
   const std::vector<Case> cases = {
       {"esc before any page", ButtonYes, 0, Input::Esc, {ButtonYes}, 0, ResponseCancelled, -1},
       {"cancel before any page, print", ButtonNo, 0, Input::Click, {ButtonYes}, 0, ResponseCancelled, -1},
-      {"cancel answered no", ButtonYes, 1, Input::Click, {ButtonNo}, 1, ResponseCompleted, 28},
-      {"partial preview", ButtonYes, 1, Input::Click, {ButtonYes, ButtonYes}, 0, ResponseCompleted, 25},
-      {"partial preview by esc", ButtonYes, 1, Input::Esc, {ButtonYes, ButtonYes}, 0, ResponseCompleted, 25},
+      // 20 records left: three more events of 8, 8 and 4.
+      {"cancel answered no", ButtonYes, 1, Input::Click, {ButtonNo}, 3, ResponseCompleted, 28},
+      {"partial preview", ButtonYes, 1, Input::Click, {ButtonYes, ButtonYes}, 0, ResponseCompleted, kLinesPerEvent},
+      {"partial preview by esc",
+       ButtonYes,
+       1,
+       Input::Esc,
+       {ButtonYes, ButtonYes},
+       0,
+       ResponseCompleted,
+       kLinesPerEvent},
       {"no partial preview", ButtonYes, 1, Input::Click, {ButtonYes, ButtonNo}, 0, ResponseCancelled, -1},
-      // Withdrawn: one record per timer event from then on, 3 left.
+      // Withdrawn: the batches start again from one record and grow back.
       {"withdrawn", ButtonYes, 1, Input::Click, {ButtonYes, ButtonIgnore}, 3, ResponseCompleted, 28},
       {"cancelled print with pages", ButtonNo, 1, Input::Click, {ButtonYes}, 0, ResponseCancelled, -1},
   };
@@ -248,6 +290,7 @@ TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
     if (c.previewedLines >= 0) backend.ScriptPreviewAnswer(PreviewAnswer::Cancel);
     runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 7), 14 * 360000 + 5 * 6000);
     runtime::ScopedTimeSource time(clock);
+    backend.CostPercentages(clock, kTimeSlice / 10);
     std::uint8_t response = 0;
     Start([&] { RunProgram([&] { response = WebPageList(); }); });
     const runtime::ui::WindowId progress = driver.WaitForWindow(1);
@@ -289,6 +332,7 @@ TEST_F(WebPageListTest, CancelAndEscAtEachStageWithEveryAnswer) {
       EXPECT_EQ(Body(backend.previewed), Expected(lines));
       EXPECT_EQ(backend.previewed.at(0).Texts().at(1), "Run: 12/7/26  2:05 PM");
     }
+    for (const std::string& name : backend.names) EXPECT_FALSE(std::filesystem::exists(name)) << name;
   }
 }
 

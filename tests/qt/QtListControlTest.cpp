@@ -190,13 +190,17 @@ TEST_F(ListControlTest, TheWheelScrollsByRowsAndTheScrollBarIsTheProgramsThumb) 
     EXPECT_EQ(Taken(), std::vector<P>{P(code, KeyCode::None)});
     EXPECT_EQ(thumb->value(), 30) << "the thumb moves only where the runtime puts it";
   }
+  // The list follows the held thumb; letting it go where it was reported
+  // last asks for nothing more.
   thumb->setSliderDown(true);
+  thumb->setSliderPosition(40);
   thumb->setSliderPosition(70);
-  EXPECT_TRUE(reported.empty()) << "nothing while the thumb is dragged";
   thumb->setSliderDown(false);
-  ASSERT_EQ(reported.size(), 1u);
+  ASSERT_EQ(reported.size(), 2u);
   EXPECT_EQ(reported[0].code, EventCode::ScrollDrag);
-  EXPECT_EQ(reported[0].data.thumb, 70);
+  EXPECT_EQ(reported[0].data.thumb, 40);
+  EXPECT_EQ(reported[1].code, EventCode::ScrollDrag);
+  EXPECT_EQ(reported[1].data.thumb, 70);
 }
 
 TEST_F(ListControlTest, MouseClicksReportTheirCellHeldToTheRowsThereAre) {
@@ -263,8 +267,11 @@ TEST_F(ListControlTest, ColumnsKeepTheirDescribedWidthsAndWhatTheUserMadeOfThem)
   EXPECT_EQ(header->sectionSize(0), units.XToPixels(40));
   EXPECT_EQ(header->sectionSize(1), Table()->viewport()->width() - header->sectionSize(0))
       << "the last column fills the list";
+  EXPECT_TRUE(list.UsersColumnWidths(units).empty()) << "nothing dragged yet";
   header->resizeSection(0, 280);  // as the user would
-  view.rows = Rows(2);            // the next page is short
+  EXPECT_EQ(list.UsersColumnWidths(units), (std::vector<std::int32_t>{units.XFromPixels(280), 40}))
+      << "the last column as described, not as it stretches";
+  view.rows = Rows(2);  // the next page is short
   view.properties.columns[1].textColour = 0x808080;
   list.Show(view, units);
   EXPECT_EQ(header->sectionSize(0), 280);

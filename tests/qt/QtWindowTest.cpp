@@ -33,6 +33,7 @@ class QtWindowTest : public testing::QtFixture {
     d.controls.push_back(Control(ControlKind::Progress, "", {4, 50, 100, 8}));                 // 5
     d.controls.push_back(Control(ControlKind::MenuItem, "&Exit", {}));                         // 6
     d.controls[1].picture = "@s5";
+    d.controls[0].fontSize = 16;
     return d;
   }
 
@@ -79,9 +80,12 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
   auto* prompt = qobject_cast<QLabel*>(window->ControlWidget(1));
   ASSERT_NE(prompt, nullptr);
   EXPECT_EQ(prompt->text(), "Name:");
+  EXPECT_EQ(prompt->font().pointSize(), 16) << "a control's own size";
+  EXPECT_EQ(prompt->font().family(), frame->font().family()) << "in the window's face";
   auto* entry = qobject_cast<QLineEdit*>(window->ControlWidget(2));
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->maxLength(), 5);
+  EXPECT_EQ(entry->font().pointSize(), frame->font().pointSize()) << "the window's size without one";
   ASSERT_NE(qobject_cast<QProgressBar*>(window->ControlWidget(5)), nullptr);
   ASSERT_NE(window->ControlWidget(4), nullptr);
   EXPECT_EQ(window->ControlWidget(4)->cursor().shape(), Qt::PointingHandCursor);
