@@ -68,6 +68,20 @@ runtime::RecordLayout BookmarkDetailsLayout() {
       .Build();
 }
 
+runtime::RecordLayout LinkCheckLayout() {
+  return runtime::RecordLayout::Builder("LINKS", "LNK")
+      .Field("NUM", FieldType::Int32)
+      .String("URL", kUrlWidth)
+      .String("STATUS", 10)
+      .Field("CODE", FieldType::Int32)
+      .String("LOCATION", kLinkLocationWidth)
+      .Field("PERMANENT", FieldType::UInt8)
+      .String("ERROR", kLinkErrorWidth)
+      .Field("CHECKED", FieldType::UInt32)
+      .Key("NUMKEY", {{LnkNum}}, runtime::KeyUnique)
+      .Build();
+}
+
 runtime::RecordLayout MailSettingsLayout() {
   return runtime::RecordLayout::Builder("EMAIL", "EMA")
       .String("SENDEREMAIL", 255)
@@ -97,6 +111,11 @@ runtime::DataFile& BookmarkStore() {
 
 runtime::DataFile& BookmarkDetailsStore() {
   static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkDetailsLayout(), "FOLDERS");
+  return *file;
+}
+
+runtime::DataFile& LinkCheckStore() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(LinkCheckLayout(), "LINKS");
   return *file;
 }
 
@@ -130,6 +149,13 @@ void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors)
   manager.FILENAMEVALUE = "Folders";
   ApplyCommonSettings(manager);
   manager.AddKey(FolNumKey, "FOL:Numkey", 0);
+}
+
+void InitLinkCheckStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(LinkCheckStore(), errors);
+  manager.FILENAMEVALUE = "Links";
+  ApplyCommonSettings(manager);
+  manager.AddKey(LnkNumKey, "LNK:Numkey", 0);
 }
 
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors) {

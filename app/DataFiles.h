@@ -36,6 +36,25 @@ enum BookmarkDetailsField : std::size_t { FolNum = 1, FolPath, FolToolbar, FolAd
 enum BookmarkDetailsKey : std::size_t { FolNumKey = 1 };
 inline constexpr std::uint32_t kFolderPathWidth = 1000;
 
+// --- LinkCheckStore: "LINKS", KEYED, prefix LNK -------------------------------
+// Beside the bookmarks, one record per bookmark number whose link was last
+// checked: the address checked (a result for another address than the
+// bookmark's own is stale and never shown), what the check found and when.
+// Opened with the bookmark file; a deleted bookmark's record goes with it.
+enum LinkCheckField : std::size_t {
+  LnkNum = 1,
+  LnkUrl,
+  LnkStatus,
+  LnkCode,
+  LnkLocation,
+  LnkPermanent,
+  LnkError,
+  LnkChecked,
+};
+enum LinkCheckKey : std::size_t { LnkNumKey = 1 };
+inline constexpr std::uint32_t kLinkLocationWidth = 1000;
+inline constexpr std::uint32_t kLinkErrorWidth = 200;
+
 // --- MailSettingsStore: "EMAIL", KEYED, 1325-byte records, prefix EMA --------
 enum MailSettingsField : std::size_t {
   EmaSenderEmail = 1,
@@ -61,6 +80,7 @@ inline constexpr std::uint32_t kImportPieceBytes = 256 * 1024;
 
 runtime::RecordLayout BookmarkLayout();
 runtime::RecordLayout BookmarkDetailsLayout();
+runtime::RecordLayout LinkCheckLayout();
 runtime::RecordLayout MailSettingsLayout();
 runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
@@ -76,6 +96,7 @@ extern runtime::FixedText<255> TransferFileName;
 // the transfer files are shared, one thread using them at a time.
 runtime::DataFile& BookmarkStore();
 runtime::DataFile& BookmarkDetailsStore();
+runtime::DataFile& LinkCheckStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII
 runtime::DataFile& BookmarkImportFile();  // DOS
@@ -102,6 +123,7 @@ class TransferFileBinding {
 // open, lock recovery, keys). errors is borrowed for the manager's life.
 void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors);
+void InitLinkCheckStoreManager(FileManager& manager, ErrorManager& errors);
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors);

@@ -25,6 +25,8 @@ extern FileManager* BookmarkStoreManager;
 extern RelationManager* BookmarkStoreRelations;
 extern FileManager* BookmarkDetailsStoreManager;
 extern RelationManager* BookmarkDetailsStoreRelations;
+extern FileManager* LinkCheckStoreManager;
+extern RelationManager* LinkCheckStoreRelations;
 extern FileManager* MailSettingsStoreManager;
 extern RelationManager* MailSettingsStoreRelations;
 extern FileManager* BookmarkExportFileManager;

@@ -7,6 +7,7 @@
 #include "app/DataFiles.h"
 #include "app/DataFolder.h"
 #include "app/Globals.h"
+#include "app/LinkResults.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
@@ -25,22 +26,26 @@ struct ManagedFile {
 
 // In the order of start-up and shutdown. Lives for the process, so a
 // reference handed out during a run stays valid memory after it.
-std::array<ManagedFile, 5>& Files() {
+std::array<ManagedFile, 6>& Files() {
   static BookmarkFileManager bookmarks;
   static BookmarkRelationManager bookmarkRelations;
   static FileManager details;
   static RelationManager detailsRelations;
+  static FileManager links;
+  static RelationManager linksRelations;
   static FileManager mailSettings;
   static RelationManager mailSettingsRelations;
   static FileManager exports;
   static RelationManager exportsRelations;
   static FileManager imports;
   static RelationManager importsRelations;
-  static std::array<ManagedFile, 5> files{{
+  static std::array<ManagedFile, 6> files{{
       {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks,
        bookmarkRelations},
       {InitBookmarkDetailsStoreManager, BookmarkDetailsStore, BookmarkDetailsStoreManager,
        BookmarkDetailsStoreRelations, details, detailsRelations},
+      {InitLinkCheckStoreManager, LinkCheckStore, LinkCheckStoreManager, LinkCheckStoreRelations, links,
+       linksRelations},
       {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations,
        mailSettings, mailSettingsRelations},
       {InitBookmarkExportFileManager, BookmarkExportFile, BookmarkExportFileManager, BookmarkExportFileRelations,
@@ -80,6 +85,7 @@ StartUpResult StartUp(std::uint32_t runtimeVersion) {
     f.relations.Init(f.manager, true);
   }
   RelateBookmarkDetails(*BookmarkStoreRelations, *BookmarkDetailsStoreRelations);
+  RelateLinkResults(*BookmarkStoreRelations, *LinkCheckStoreRelations);
   started = true;
   return StartUpResult::Started;
 }

@@ -10,6 +10,7 @@
 #include "app/Globals.h"
 #include "app/RecentFiles.h"
 #include "procedures/AboutWindow.h"
+#include "procedures/CheckLinks.h"
 #include "procedures/EmailWindow.h"
 #include "procedures/ExportBookmarks.h"
 #include "procedures/ImportBookmarks.h"
@@ -38,6 +39,7 @@ constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
 constexpr std::int32_t kTabs = 4;
+constexpr const char* kCheckLinksMenuText = "Check &Links";
 constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
 
 // The main window's own keys on the list, in alert slots below the browse's.
@@ -153,9 +155,11 @@ runtime::ui::WindowDescription MainWindowDescription() {
     d.controls.push_back(std::move(c));
     return static_cast<std::int32_t>(d.controls.size()) - 1;
   };
-  for (const char* item :
-       {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks", "&Send An Email", "&About"}) {
-    add(ControlKind::MenuItem, item, {});
+  for (const char* item : {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks",
+                           "&Send An Email", kCheckLinksMenuText, "&About"}) {
+    const std::int32_t at = add(ControlKind::MenuItem, item, {});
+    // Numbered after the controls that were there before it, so theirs stay.
+    if (std::string_view(item) == kCheckLinksMenuText) d.controls[at].fixedNumber = MainCheckLinksMenu;
   }
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
@@ -483,6 +487,11 @@ Severity MainWindow::TakeAccepted() {
     case MainImportMenu:
       // Modal here; the forced reset reloads the list with the new rows.
       ImportBookmarks();
+      Reset(1);
+      break;
+    case MainCheckLinksMenu:
+      // Modal here; the check reads the bookmarks, so the list is read again.
+      CheckLinks();
       Reset(1);
       break;
     case MainFavoriteButton:

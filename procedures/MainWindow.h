@@ -55,6 +55,7 @@ enum MainControl : std::int32_t {
   MainGoToPageButton,
   MainFilterLine,         // "Filtered: n of m bookmarks" while a query filters the list
   MainClearFilterButton,  // shows every bookmark again
+  MainCheckLinksMenu,     // on the menu bar before "&About"
 };
 
 // The sort orders, in the order they are added.

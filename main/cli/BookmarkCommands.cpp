@@ -2,15 +2,19 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "app/LinkResults.h"
 #include "main/cli/CommandLineAnswers.h"
 #include "procedures/BatchProgress.h"
+#include "procedures/CheckLinks.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/system/RuntimeError.h"
@@ -220,7 +224,10 @@ class ListCommand : public CliCommand {
       line += (i == 0 ? "" : ", ") + JsonString(details.folder[i]);
     }
     line += "], \"added\": " + std::to_string(details.added) + ", \"modified\": " + std::to_string(details.modified) +
-            ", \"notes\": " + JsonString(web.Memo(WebNotes)) + "}";
+            ", \"notes\": " + JsonString(web.Memo(WebNotes)) + ", \"link\": " +
+            JsonString(
+                LinkResultName(ReadLinkResult(web.Field(WebNum).Get().AsInteger(), web.Field(WebUrl).ClippedText()))) +
+            "}";
     return line;
   }
 
@@ -242,11 +249,62 @@ class CountCommand : public CliCommand {
   }
 };
 
+// [--json] [--timeout SECONDS]
+class CheckCommand : public CliCommand {
+ public:
+  int Parse(std::span<const std::string> args, std::ostream& err) override {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (args[i] == "--json") {
+        json_ = true;
+      } else if (args[i] == "--timeout" && i + 1 < args.size()) {
+        char* end = nullptr;
+        const double seconds = std::strtod(args[++i].c_str(), &end);
+        if (*end != '\0' || !(seconds > 0) || seconds > 3600) {
+          err << "marlinden-cli check: --timeout takes seconds, more than 0 and at most 3600\n";
+          return kExitUsage;
+        }
+        settings_.timeout = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+      } else {
+        err << "marlinden-cli check: unexpected argument " << args[i] << "\n";
+        return kExitUsage;
+      }
+    }
+    return kExitOk;
+  }
+  int Execute(std::ostream& out, std::ostream& err) override {
+    return WithBookmarkFile(err, [&] {
+      LinkCheckListen = [&](std::int64_t, const links::LinkResult& result) { out << Line(result) << '\n'; };
+      CheckLinks(settings_);
+      LinkCheckListen = nullptr;
+      out.flush();
+      return LastLinkCheckFigures.failed ? kExitIoError : kExitOk;
+    });
+  }
+
+ private:
+  std::string Line(const links::LinkResult& r) const {
+    const std::string status(links::LinkStatusName(r.status));
+    if (json_) {
+      return "{\"url\": " + JsonString(r.url) + ", \"status\": " + JsonString(status) +
+             ", \"code\": " + std::to_string(r.code) + ", \"location\": " + JsonString(r.location) +
+             ", \"error\": " + JsonString(r.error) + "}";
+    }
+    std::string line = status + '\t' + std::to_string(r.code) + '\t' + r.url;
+    if (r.status == links::LinkStatus::Redirect) line += '\t' + r.location;
+    if (r.status == links::LinkStatus::Error) line += '\t' + r.error;
+    return line;
+  }
+
+  bool json_ = false;
+  LinkCheckSettings settings_;
+};
+
 }  // namespace
 
 std::unique_ptr<CliCommand> MakeImportCommand() { return std::make_unique<ImportCommand>(); }
 std::unique_ptr<CliCommand> MakeExportCommand() { return std::make_unique<ExportCommand>(); }
 std::unique_ptr<CliCommand> MakeListCommand() { return std::make_unique<ListCommand>(); }
 std::unique_ptr<CliCommand> MakeCountCommand() { return std::make_unique<CountCommand>(); }
+std::unique_ptr<CliCommand> MakeCheckCommand() { return std::make_unique<CheckCommand>(); }
 
 }  // namespace marlinden::cli

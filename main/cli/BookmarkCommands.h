@@ -1,5 +1,5 @@
 // marlinden-cli's bookmark commands: import (then the clean-up), export,
-// list and count, running the window program's procedures on the headless
+// list, count and the link check, running the window program's procedures on the headless
 // backend in the data folder.
 #pragma once
 
@@ -19,5 +19,6 @@ std::unique_ptr<CliCommand> MakeImportCommand();
 std::unique_ptr<CliCommand> MakeExportCommand();
 std::unique_ptr<CliCommand> MakeListCommand();
 std::unique_ptr<CliCommand> MakeCountCommand();
+std::unique_ptr<CliCommand> MakeCheckCommand();
 
 }  // namespace marlinden::cli

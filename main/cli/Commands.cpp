@@ -19,9 +19,14 @@ std::span<const CommandEntry> Commands() {
                    &MakeExportCommand},
       CommandEntry{"list", "[--json]",
                    "one bookmark a line, in address order: address, a tab, description; with --json an object of "
-                   "url, description, folder, added, modified and notes",
+                   "url, description, folder, added, modified, notes and link (the last check's status)",
                    &MakeListCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
+      CommandEntry{"check", "[--json] [--timeout SECONDS]",
+                   "ask for every web address (HEAD, else GET; redirects followed) and keep what was found; one "
+                   "line a link: status (ok, redirect, dead, error), HTTP code, address, and the new address or "
+                   "the error",
+                   &MakeCheckCommand},
       CommandEntry{"add", "URL [--description TEXT] [--notes TEXT] [--folder NAME]...",
                    "add one bookmark, in the folder the --folder names give from the top down; an address stored "
                    "already (in any letter case) is refused",

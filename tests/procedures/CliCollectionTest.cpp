@@ -73,13 +73,13 @@ TEST_F(CliCollectionTest, ListJsonShowsFoldersDatesAndNotesOfEveryBookmark) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0],
             R"({"url": "https://deep.example/", "description": "Deep \"one\"", "folder": ["Bar", "a/b \"q\" \\ c"], )"
-            R"("added": 1500000000, "modified": 1500000001, "notes": "line one\nline\u0009two"})");
+            R"("added": 1500000000, "modified": 1500000001, "notes": "line one\nline\u0009two", "link": ""})");
   EXPECT_EQ(WithoutTimes(lines[1], before, after),
             R"({"url": "https://filed.example/", "description": "", "folder": ["Top", "Sub/folder"], )"
-            R"("added": T, "modified": T, "notes": ""})");
+            R"("added": T, "modified": T, "notes": "", "link": ""})");
   EXPECT_EQ(WithoutTimes(lines[2], before, after),
             R"({"url": "https://hand.example/", "description": "Hand", "folder": [], "added": T, "modified": T, )"
-            R"("notes": "by hand"})");
+            R"("notes": "by hand", "link": ""})");
 
   // The plain list is as it was.
   EXPECT_EQ(Cli("list").out,
