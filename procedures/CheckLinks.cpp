@@ -6,6 +6,7 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
+#include "procedures/LinkProblems.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
@@ -208,7 +209,17 @@ void CheckLinks(const LinkCheckSettings& settings) {
                     runtime::ui::Icon::Exclamation);
     return;
   }
-  ShowInformation(kCheckLinksCaption, LinkCheckSummary(figures), runtime::ui::Icon::Asterisk);
+  if (figures.moved + figures.dead + figures.errors == 0) {
+    ShowInformation(kCheckLinksCaption, LinkCheckSummary(figures), runtime::ui::Icon::Asterisk);
+    return;
+  }
+  runtime::ui::MessageBoxRequest request;
+  request.caption = kCheckLinksCaption;
+  request.text = LinkCheckSummary(figures) + "\n\nShow the dead and moved links?";
+  request.icon = runtime::ui::Icon::Question;
+  request.buttons = runtime::ui::ButtonYes | runtime::ui::ButtonNo;
+  request.defaultButton = runtime::ui::ButtonYes;
+  if (runtime::ui::AskMessage(request) == runtime::ui::ButtonYes) ShowLinkProblems(ReadLinkProblems());
 }
 
 }  // namespace marlinden

@@ -76,8 +76,9 @@ class CheckLinksWindow : public WindowManager {
   std::int32_t percent_ = -1;
 };
 
-// Runs the check; leaves its figures in LastLinkCheckFigures and the
-// window's result in ResponseCode.
+// Runs the check and shows what it found; when links are dead or moved,
+// offers to show them (LinkProblems.h). Leaves the figures in
+// LastLinkCheckFigures and the check window's result in ResponseCode.
 void CheckLinks(const LinkCheckSettings& settings = {});
 
 }  // namespace marlinden

@@ -13,10 +13,13 @@
 
 #include "app/AppTestSupport.h"
 #include "app/DataFiles.h"
+#include "app/Globals.h"
+#include "app/LinkResults.h"
 #include "app/StartUp.h"
 #include "links/LinkTestServer.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CheckLinks.h"
+#include "procedures/LinkProblems.h"
 #include "runtime/files/DataFile.h"
 #include "support/CliTest.h"
 #include "support/StoredBookmarks.h"
@@ -153,6 +156,65 @@ TEST_F(CheckLinksWindowTest, CancelEndsTheCheckAtOnceAndKeepsWhatWasFound) {
   const auto boxes = backend.MessageBoxRequests();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Cancelled after 1 link: 1 ok, 0 moved, 0 dead, 0 could not be reached.");
+}
+
+// A moved link takes its new address in one click, a dead one can be
+// deleted, and only bookmarks whose address was checked as it is now are
+// listed.
+TEST_F(CheckLinksWindowTest, TheProblemsWindowUpdatesMovedLinksAndDeletesDeadOnes) {
+  const auto result = [](const char* url, links::LinkStatus status, long code, const char* location = "") {
+    links::LinkResult r;
+    r.url = url;
+    r.status = status;
+    r.code = code;
+    r.location = location;
+    r.permanent = true;
+    return r;
+  };
+  std::vector<std::string> left;
+  std::string linkOfNew;
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);  // the delete's confirmation
+  Start([&] {
+    (void)RunProgram([&] {
+      testing_support::StoreBookmarks({{"http://moved.example/", "Moved"},
+                                       {"http://dead.example/", "Dead"},
+                                       {"http://fine.example/", "Fine"},
+                                       {"http://since.example/", "Changed since"}});
+      ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
+      (void)WriteLinkResult(
+          1, result("http://moved.example/", links::LinkStatus::Redirect, 200, "https://moved.example/new"));
+      (void)WriteLinkResult(2, result("http://dead.example/", links::LinkStatus::Dead, 404));
+      (void)WriteLinkResult(3, result("http://fine.example/", links::LinkStatus::Ok, 200));
+      (void)WriteLinkResult(4, result("http://before.example/", links::LinkStatus::Dead, 410));
+      (void)BookmarkStoreRelations->Close();
+      ShowLinkProblems(ReadLinkProblems());
+      ASSERT_EQ(BookmarkStoreRelations->Open(), SeverityOk);
+      (void)BookmarkStore().SetOrder(WebNameKey);
+      while (BookmarkStore().Next() == 0) {
+        left.emplace_back(BookmarkStore().Record().Field(WebUrl).ClippedText());
+      }
+      linkOfNew = LinkResultName(ReadLinkResult(1, "https://moved.example/new"));
+      (void)BookmarkStoreRelations->Close();
+    });
+  });
+  const runtime::ui::WindowId id = driver.WaitForWindow(1);
+  ASSERT_NE(id, runtime::ui::kNoWindow);
+  EXPECT_EQ(driver.ColumnTexts(id, ProblemsList, 0), (std::vector<std::string>{"moved", "dead 404"}));
+  EXPECT_EQ(driver.ColumnTexts(id, ProblemsList, 2),
+            (std::vector<std::string>{"https://moved.example/new", "the server answered 404"}));
+  EXPECT_TRUE(driver.Properties(id, ProblemsUseNewAddress).enabled);
+  driver.Click(id, ProblemsUseNewAddress);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.ColumnTexts(id, ProblemsList, 1), std::vector<std::string>{"http://dead.example/"});
+  EXPECT_FALSE(driver.Properties(id, ProblemsUseNewAddress).enabled) << "a dead link has no new address";
+  driver.Click(id, ProblemsDelete);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_TRUE(driver.ColumnTexts(id, ProblemsList, 1).empty());
+  driver.PressKey(id, ProblemsList, runtime::ui::KeyCode::Esc);
+  ASSERT_TRUE(program->WaitForEnd(10s));
+  EXPECT_EQ(left,
+            (std::vector<std::string>{"http://fine.example/", "http://since.example/", "https://moved.example/new"}));
+  EXPECT_EQ(linkOfNew, "ok") << "the new address is where the check found the page";
 }
 
 }  // namespace
