@@ -65,6 +65,7 @@ Severity ImportBookmarksWindow::Init() {
   selector_.FLAGS |= SelectorLongNames;
   // What browsers write; the dialog matches the patterns in any letter case.
   selector_.SetMask(kBookmarkFilesMask, kBookmarkFilesPatterns);
+  selector_.AddMask(kBrowserStoresMask, kBrowserStoresPatterns);
   selector_.AddMask("All Files", "*.*");
   SetAlerts();
   return SeverityOk;

@@ -26,6 +26,9 @@ enum ImportControl : std::int32_t {
 // The file dialog's first choice: bookmark HTML files, by either ending.
 inline constexpr const char* kBookmarkFilesMask = "Bookmark files";
 inline constexpr const char* kBookmarkFilesPatterns = "*.html;*.htm";
+// The second: the browsers' own stores (BrowserStores.h), by their names.
+inline constexpr const char* kBrowserStoresMask = "Browsers' bookmark stores";
+inline constexpr const char* kBrowserStoresPatterns = "Bookmarks;places.sqlite";
 
 runtime::ui::WindowDescription ImportWindowDescription();
 
