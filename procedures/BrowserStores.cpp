@@ -237,6 +237,51 @@ BookmarkFileKind KindOfBookmarkFile(std::string_view head) {
                                                                : BookmarkFileKind::Html;
 }
 
+std::vector<FoundStore> FindBrowserStores(const std::string& home) {
+  struct Place {
+    const char* browser;
+    const char* folder;  // below home: the profiles' parent folder
+    const char* store;   // the store's name in a profile folder
+  };
+  static constexpr Place kPlaces[] = {
+      {"Google Chrome", ".config/google-chrome", "Bookmarks"},
+      {"Google Chrome", ".var/app/com.google.Chrome/config/google-chrome", "Bookmarks"},
+      {"Chromium", ".config/chromium", "Bookmarks"},
+      {"Chromium", "snap/chromium/common/chromium", "Bookmarks"},
+      {"Chromium", ".var/app/org.chromium.Chromium/config/chromium", "Bookmarks"},
+      {"Brave", ".config/BraveSoftware/Brave-Browser", "Bookmarks"},
+      {"Microsoft Edge", ".config/microsoft-edge", "Bookmarks"},
+      {"Vivaldi", ".config/vivaldi", "Bookmarks"},
+      {"Opera", ".config/opera", "Bookmarks"},
+      {"Firefox", ".mozilla/firefox", "places.sqlite"},
+      {"Firefox", "snap/firefox/common/.mozilla/firefox", "places.sqlite"},
+      {"Firefox", ".var/app/org.mozilla.firefox/.mozilla/firefox", "places.sqlite"},
+      {"LibreWolf", ".librewolf", "places.sqlite"},
+      {"Waterfox", ".waterfox", "places.sqlite"},
+  };
+  std::vector<FoundStore> found;
+  for (const Place& place : kPlaces) {
+    const std::filesystem::path parent = std::filesystem::path(home) / place.folder;
+    std::error_code error;
+    std::vector<FoundStore> profiles;
+    // Opera keeps its one profile in the folder itself.
+    if (std::filesystem::is_regular_file(parent / place.store, error)) {
+      profiles.push_back({place.browser, parent.filename().string(), (parent / place.store).string()});
+    }
+    for (std::filesystem::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
+      const std::filesystem::path store = it->path() / place.store;
+      std::error_code missing;
+      if (std::filesystem::is_regular_file(store, missing)) {
+        profiles.push_back({place.browser, it->path().filename().string(), store.string()});
+      }
+    }
+    std::sort(profiles.begin(), profiles.end(),
+              [](const FoundStore& a, const FoundStore& b) { return a.profile < b.profile; });
+    found.insert(found.end(), profiles.begin(), profiles.end());
+  }
+  return found;
+}
+
 void ChromiumBookmarksReader::Read(std::string_view bytes, bool last) {
   lines_ += std::count(bytes.begin(), bytes.end(), '\n');
   text_.append(bytes);

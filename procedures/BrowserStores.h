@@ -64,4 +64,18 @@ class PlacesReader : public BookmarkSource {
   std::int64_t lines_ = 0;
 };
 
+// A browser profile's store found in the user's home folder.
+struct FoundStore {
+  std::string browser;  // as users know it
+  std::string profile;  // the profile's folder name
+  std::string path;     // the store file
+  bool operator==(const FoundStore&) const = default;
+};
+
+// The stores of the browser profiles in the usual places below home (the
+// folders the Linux builds, snaps and flatpaks of the Chromium and Firefox
+// families keep them in), browser by browser, each browser's profiles by
+// name.
+std::vector<FoundStore> FindBrowserStores(const std::string& home);
+
 }  // namespace marlinden

@@ -22,9 +22,12 @@
 #include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
 #include "procedures/ExportProcess.h"
+#include "procedures/ImportBookmarks.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/text/FixedText.h"
+#include "support/ScopedHome.h"
+#include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -396,6 +399,41 @@ TEST_F(ImportFoldersTest, ReadsAFirefoxPlacesDatabaseFromACopyAndLeavesItAsItWas
   EXPECT_EQ(after.str(), before) << "the browser's file is never written";
   EXPECT_FALSE(std::filesystem::exists(Path("places.sqlite-shm")));
   EXPECT_FALSE(std::filesystem::exists(Path("places.sqlite-wal")));
+}
+
+TEST_F(ImportFoldersTest, TheImportWindowListsTheBrowsersProfilesAndImportsOneWithOneClick) {
+  testing_support::TempDir home;
+  const auto store = [&](const std::string& folder, const std::string& name, const std::string& text) {
+    std::filesystem::create_directories(home.Path() / folder);
+    std::ofstream(home.Path() / folder / name, std::ios::binary) << text;
+    return (home.Path() / folder / name).string();
+  };
+  const std::string chromium = store(".config/chromium/Default", "Bookmarks", kChromiumBookmarks);
+  const std::string other = store(".config/chromium/Profile 1", "Bookmarks", "{}");
+  store(".mozilla/firefox/abc.default-release", "places.sqlite", "");
+  store(".mozilla/firefox/no-store.default", "prefs.js", "");
+  const testing_support::ScopedHome scopedHome(home.Path().string());
+
+  Start([] { RunProgram([] { ImportBookmarks(); }); });
+  const runtime::ui::WindowId window = driver.WaitForWindow(1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.ColumnTexts(window, ImportStores, 0), (std::vector<std::string>{"Chromium", "Chromium", "Firefox"}));
+  EXPECT_EQ(driver.ColumnTexts(window, ImportStores, 1),
+            (std::vector<std::string>{"Default", "Profile 1", "abc.default-release"}));
+  driver.Choose(window, ImportStores, 2);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(window, ImportEntry), other) << "a selected row fills in its store";
+  driver.Choose(window, ImportStores, 1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(window, ImportEntry), chromium);
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);  // the summary
+  driver.Click(window, ImportStores);
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  program.reset();
+  program = std::make_unique<runtime::ui::Program>(backend);
+  EXPECT_EQ(ReadCollection().size(), 5u);
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 1u);
+  EXPECT_NE(backend.MessageBoxRequests()[0].text.find("bookmarks added: 5\n"), std::string::npos);
 }
 
 // A generated file's links with their folders, as the reader finds them
