@@ -1,9 +1,10 @@
 // The import's reader of bookmark HTML files, fed a file piece by piece:
 // decodes the file's encoding to UTF-8, resolves HTML's character
-// references, and parses the markup with libxml2's HTML push parser, giving
-// each link with its folder path, dates and <DD> note. Nothing but the
-// piece being read and the link being built is held, so a file of any size
-// reads in bounded memory. Thread: any, one reader per thread.
+// references, and parses the markup with libxml2's HTML parser (on a
+// thread of its own, handed one piece at a time), giving each link with its
+// folder path, dates and <DD> note. Nothing but the piece being read and the
+// link being built is held, so a file of any size reads in bounded memory.
+// Thread: any, one reader per thread.
 #pragma once
 
 #include <cstddef>

@@ -27,6 +27,7 @@
 #include "runtime/files/DataFile.h"
 #include "runtime/text/FixedText.h"
 #include "support/ScopedHome.h"
+#include "support/StoredBookmarks.h"
 #include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
@@ -211,6 +212,22 @@ TEST_F(ImportFoldersTest, TheExportWritesTheTreeBackAndItsImportGivesTheSameColl
   });
   EXPECT_EQ(figures.added, 4);
   EXPECT_EQ(ReadCollection(), original);
+}
+
+TEST_F(ImportFoldersTest, TheCleanUpTakesTheDetailsOfWhatItRemoves) {
+  RunMain([] {
+    testing_support::StoreBookmarks(
+        {{"https://kept.example/", "kept"}, {"www.typed.example", "typed"}, {"mailto:me@example.com", "mail"}});
+  });
+  ASSERT_EQ(ReadCollection().size(), 3u);
+  RunMain([] { CleanUp(0); });
+  const Collection left = ReadCollection();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(left.at("https://kept.example/").hasDetails);
+  auto details = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkDetailsLayout(), "FOLDERS");
+  ASSERT_EQ(details->Open(runtime::AccessRead | runtime::ShareDenyNone), 0);
+  EXPECT_EQ(details->Records(), 1);
+  (void)details->Close();
 }
 
 TEST_F(ImportFoldersTest, ReadsAnUndeclaredFileAsUtf8OnlyWhenAllOfItIsUtf8) {
