@@ -74,7 +74,7 @@ std::int64_t HighestBookmarkNumber() {
 
 }  // namespace
 
-// --- The line process -------------------------------------------------------------
+// --- The piece process ------------------------------------------------------------
 
 void ImportPieceProcess::UpdateDisplay() {
   ProcessManager::UpdateDisplay();

@@ -30,7 +30,7 @@ namespace marlinden {
 // added, skipped, notWeb and tooLong; added counts only bookmarks whose
 // batch was committed.
 struct ImportFigures {
-  std::int64_t lines = 0;                 // lines read
+  std::int64_t lines = 0;                 // lines read (a database: its bookmarks read)
   std::int64_t links = 0;                 // links found on them
   std::int64_t added = 0;                 // bookmarks added and saved
   std::int64_t skipped = 0;               // links whose address was stored already
