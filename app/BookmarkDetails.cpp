@@ -134,10 +134,12 @@ void RelateBookmarkDetails(RelationManager& bookmarks, RelationManager& details)
 Severity BookmarkRelationManager::Open(bool cascaded) {
   const Severity result = RelationManager::Open(cascaded);
   // A collection that can only be read goes without details it lacks.
-  if (result == SeverityOk && !cascaded && ME->FILE->IsOpen() && !ME->FILE->IsReadOnly()) {
-    return BookmarkDetailsStoreManager->UseFile();
-  }
-  return result;
+  if (result != SeverityOk || cascaded || !ME->FILE->IsOpen() || ME->FILE->IsReadOnly()) return result;
+  const Severity details = BookmarkDetailsStoreManager->UseFile();
+  // Bookmarks without their details are not opened at all (the manager
+  // has told why), so the caller's failed open leaves nothing open.
+  if (details != SeverityOk) (void)Close(false);
+  return details;
 }
 
 Severity BookmarkRelationManager::Update(bool canRecall) {

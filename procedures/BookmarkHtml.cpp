@@ -128,15 +128,4 @@ bool FolderTreeWriter::Enter(const TreePath& path) {
   return true;
 }
 
-std::string ExportLine(std::string_view url, std::string_view description) {
-  std::string line;
-  line.reserve(url.size() + description.size() + 32);
-  line += "<DT><A HREF=\"";
-  AppendEscaped(line, url, Escaping::Address);
-  line += "\">";
-  AppendEscaped(line, description, Escaping::Title);
-  line += "</A>";
-  return line;
-}
-
 }  // namespace marlinden

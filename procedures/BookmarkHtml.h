@@ -16,7 +16,7 @@ namespace marlinden {
 std::string EscapeTitle(std::string_view text);
 std::string EscapeAddress(std::string_view text);
 
-// The export's fixed lines and its line per bookmark.
+// The export's fixed lines.
 inline constexpr const char* kExportHeader[] = {
     "<!DOCTYPE NETSCAPE-Bookmark-file-1>",
     "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">",
@@ -25,8 +25,8 @@ inline constexpr const char* kExportHeader[] = {
     "<DL><p>",
 };
 inline constexpr const char* kExportFooter = "</DL><p>";
-std::string ExportLine(std::string_view url, std::string_view description);
-// The same with its dates (0: not written), indented by depth folders.
+// A bookmark's line, with its dates (0: not written), indented by depth
+// folders.
 std::string ExportLine(std::string_view url, std::string_view description, std::uint32_t added, std::uint32_t modified,
                        std::size_t depth);
 // A bookmark's note as the lines that follow its own: "<DD>" and the note's

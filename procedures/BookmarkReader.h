@@ -1,9 +1,10 @@
 // The import's reader of bookmark HTML files, fed a file piece by piece:
 // decodes the file's encoding to UTF-8, resolves HTML's character
-// references, and parses the markup with libxml2's HTML push parser, giving
-// each link with its folder path, dates and <DD> note. Nothing but the
-// piece being read and the link being built is held, so a file of any size
-// reads in bounded memory. Thread: any, one reader per thread.
+// references, and parses the markup with libxml2's HTML parser (on a
+// thread of its own, handed one piece at a time), giving each link with its
+// folder path, dates and <DD> note. Nothing but the piece being read and the
+// link being built is held, so a file of any size reads in bounded memory.
+// Thread: any, one reader per thread.
 #pragma once
 
 #include <cstddef>
@@ -45,24 +46,37 @@ class Utf8Check {
   std::string carry_;  // a character cut by the end of a piece
 };
 
-class BookmarkReader {
+// What the import reads its links from, fed the file piece by piece.
+class BookmarkSource {
+ public:
+  virtual ~BookmarkSource() = default;
+  // Reads the next bytes of the file; last: they end it, and what is still
+  // open is given out too.
+  virtual void Read(std::string_view bytes, bool last) = 0;
+  // The links read so far and not yet taken.
+  virtual std::deque<BookmarkEntry>& Entries() = 0;
+  // Lines (or, for a database, records) read so far.
+  virtual std::int64_t Lines() const = 0;
+};
+
+// The reader of bookmark HTML files.
+class BookmarkReader : public BookmarkSource {
  public:
   // encoding as DeclaredEncoding gives it, or "UTF-8" / "WINDOWS-1252" for
   // an undeclared file; an encoding iconv does not know reads as
   // windows-1252.
   explicit BookmarkReader(const std::string& encoding);
-  ~BookmarkReader();
+  ~BookmarkReader() override;
   BookmarkReader(const BookmarkReader&) = delete;
   BookmarkReader& operator=(const BookmarkReader&) = delete;
 
   // Reads the next bytes of the file; last: they end it, and what is still
   // open (a link without its closing tag, a note) is given out too.
-  void Read(std::string_view bytes, bool last);
-  // The links read so far and not yet taken; a link stays back until what
-  // follows shows its note is complete.
-  std::deque<BookmarkEntry>& Entries();
-  // Lines read so far (a last line without its line end counts).
-  std::int64_t Lines() const;
+  void Read(std::string_view bytes, bool last) override;
+  // A link stays back until what follows shows its note is complete.
+  std::deque<BookmarkEntry>& Entries() override;
+  // A last line without its line end counts.
+  std::int64_t Lines() const override;
 
   class Parser;
 

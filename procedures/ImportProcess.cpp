@@ -11,6 +11,7 @@
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkReader.h"
+#include "procedures/BrowserStores.h"
 #include "procedures/CleanUp.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/system/RuntimeError.h"
@@ -34,14 +35,25 @@ std::string RuntimeErrorText() {
   return error.text + " (" + std::to_string(error.code) + ")";
 }
 
-// The encoding of the file at path: the one its first bytes declare, else
-// UTF-8 when all of it is valid UTF-8, else windows-1252.
-std::string FileEncoding(const std::string& path) {
+// The reader of the file at path (of size bytes), told by its content: a
+// browser's own store, or bookmark HTML in the encoding its first bytes
+// declare, else UTF-8 when all of it is valid UTF-8, else windows-1252.
+std::unique_ptr<BookmarkSource> ReaderFor(const std::string& path, std::int64_t size) {
   std::ifstream in(path, std::ios::binary);
   std::string piece(kImportPieceBytes, '\0');
   in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
   piece.resize(static_cast<std::size_t>(in.gcount()));
-  if (std::string declared = DeclaredEncoding(piece); !declared.empty()) return declared;
+  switch (KindOfBookmarkFile(piece)) {
+    case BookmarkFileKind::ChromiumJson:
+      return std::make_unique<ChromiumBookmarksReader>();
+    case BookmarkFileKind::FirefoxPlaces:
+      return std::make_unique<PlacesReader>(path, size);
+    case BookmarkFileKind::Html:
+      break;
+  }
+  if (std::string declared = DeclaredEncoding(piece); !declared.empty()) {
+    return std::make_unique<BookmarkReader>(declared);
+  }
   Utf8Check check;
   while (!piece.empty() && check.Valid()) {
     check.Add(piece);
@@ -49,7 +61,7 @@ std::string FileEncoding(const std::string& path) {
     in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
     piece.resize(static_cast<std::size_t>(in.gcount()));
   }
-  return check.Valid() ? "UTF-8" : "WINDOWS-1252";
+  return std::make_unique<BookmarkReader>(check.Valid() ? "UTF-8" : "WINDOWS-1252");
 }
 
 // The highest bookmark number stored (0 for none).
@@ -62,15 +74,15 @@ std::int64_t HighestBookmarkNumber() {
 
 }  // namespace
 
-// --- The line process -------------------------------------------------------------
+// --- The piece process ------------------------------------------------------------
 
 void ImportPieceProcess::UpdateDisplay() {
   ProcessManager::UpdateDisplay();
   TellBatchProgress("Importing bookmarks", PERCENTILE != nullptr ? *PERCENTILE : 0);
 }
 
-void ImportPieceProcess::Start(const std::string& encoding, std::int64_t size) {
-  reader_ = std::make_unique<BookmarkReader>(encoding);
+void ImportPieceProcess::Start(std::unique_ptr<BookmarkSource> reader, std::int64_t size) {
+  reader_ = std::move(reader);
   size_ = size;
   read_ = 0;
   pieceRead_ = false;
@@ -166,7 +178,7 @@ Severity ImportProgressWindow::Init() {
   }
   std::error_code error;
   const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path_, error));
-  process_.Start(FileEncoding(path_), error ? 0 : size);
+  process_.Start(ReaderFor(path_, error ? 0 : size), error ? 0 : size);
   importFile_.emplace(BookmarkImportFile(), *BookmarkImportFileManager, path_, path_);
   BookmarkImportFileManager->CREATE = 0;
   BookmarkImportFileManager->OPENMODE = runtime::AccessRead | runtime::ShareDenyNone;

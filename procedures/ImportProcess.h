@@ -1,5 +1,6 @@
-// The import's batch process: reads the bookmark HTML file it is handed a
-// piece at a time (BookmarkReader) and adds one bookmark for every link
+// The import's batch process: reads the bookmark HTML file, or the
+// browser's own store (BrowserStores.h), it is handed a piece at a time
+// (BookmarkReader) and adds one bookmark for every link
 // whose address is not stored yet (letter case aside), with its notes, and
 // its folder path and dates in the details file, in a progress window that
 // can be cancelled. Each timer event's batch is one transaction over both
@@ -29,7 +30,7 @@ namespace marlinden {
 // added, skipped, notWeb and tooLong; added counts only bookmarks whose
 // batch was committed.
 struct ImportFigures {
-  std::int64_t lines = 0;                 // lines read
+  std::int64_t lines = 0;                 // lines read (a database: its bookmarks read)
   std::int64_t links = 0;                 // links found on them
   std::int64_t added = 0;                 // bookmarks added and saved
   std::int64_t skipped = 0;               // links whose address was stored already
@@ -56,8 +57,8 @@ inline constexpr int kLinksPerTurn = 2000;
 
 class ImportPieceProcess : public ProcessManager {
  public:
-  // Reads the file of size bytes in encoding (BookmarkReader).
-  void Start(const std::string& encoding, std::int64_t size);
+  // Reads the file of size bytes through reader.
+  void Start(std::unique_ptr<BookmarkSource> reader, std::int64_t size);
   Severity TakeRecord() override;
   void UpdateDisplay() override;
   // The batch's additions were saved, or rolled back with it.
@@ -74,7 +75,7 @@ class ImportPieceProcess : public ProcessManager {
   // insert failed.
   bool AddBookmark(const BookmarkEntry& link);
 
-  std::unique_ptr<BookmarkReader> reader_;
+  std::unique_ptr<BookmarkSource> reader_;
   std::int64_t size_ = 0;        // the file's bytes when the import began
   std::int64_t read_ = 0;        // bytes handed to the reader
   bool pieceRead_ = false;       // the current piece was handed over; its links are being taken

@@ -101,16 +101,18 @@ TEST(BookmarkHtmlTest, TitlesAreAlwaysOneLineOfValidUtf8) {
 }
 
 TEST(BookmarkHtmlTest, ExportLinesEscapeWhatBrowsersWouldMisread) {
-  EXPECT_EQ(ExportLine("https://a.example/?a=1&b=\"2\"", "R&D <new> \"quoted\""),
-            "<DT><A HREF=\"https://a.example/?a=1&amp;b=&quot;2&quot;\">R&amp;D &lt;new&gt; \"quoted\"</A>");
+  EXPECT_EQ(ExportLine("https://a.example/?a=1&b=\"2\"", "R&D <new> \"quoted\"", 0, 0, 0),
+            "    <DT><A HREF=\"https://a.example/?a=1&amp;b=&quot;2&quot;\">R&amp;D &lt;new&gt; \"quoted\"</A>");
   // What the export writes, the import reads back exactly.
   const std::string url = "https://x.example/?q=a&amp;b<c>'\"";
   const std::string title = "&lt; & > \" ' \u2014 &#39; &eacute; </A> <a href=\"y\">";
-  const std::vector<BookmarkEntry> links = Read(ExportLine(url, title));
+  const std::vector<BookmarkEntry> links = Read(ExportLine(url, title, 0, 0, 0));
   ASSERT_EQ(links.size(), 1u);
   EXPECT_EQ(links[0].url, url);
   EXPECT_EQ(links[0].description, title);
-  EXPECT_EQ(ExportLine("u", "caf\u00E9"), "<DT><A HREF=\"u\">caf\u00E9</A>") << "characters, not references";
+  EXPECT_EQ(ExportLine("u", "caf\u00E9", 0, 0, 0), "    <DT><A HREF=\"u\">caf\u00E9</A>")
+      << "characters, not references";
+  EXPECT_EQ(ExportLine("u", "d", 5, 6, 1), "        <DT><A HREF=\"u\" ADD_DATE=\"5\" LAST_MODIFIED=\"6\">d</A>");
 }
 
 TEST(BookmarkHtmlTest, NotesAndFolderNamesComeBackAsTheyWereAndFitAnExportRecord) {

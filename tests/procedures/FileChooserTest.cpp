@@ -70,7 +70,8 @@ TEST_F(FileChooserTest, TheImportOffersBookmarkFilesAndStartsWhereAFileWasLastCh
   Choose(ImportBookmarks, ImportLookup, ImportEntry, ImportCancel, {(saved / "Marks.HTML").string(), ""});
   const auto requests = backend.FileDialogRequests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].masksText, "Bookmark files|*.html;*.htm|All Files|*.*");
+  EXPECT_EQ(requests[0].masksText,
+            "Bookmark files|*.html;*.htm|Browsers' bookmark stores|Bookmarks;places.sqlite|All Files|*.*");
   ASSERT_FALSE(requests[0].masks.empty());
   EXPECT_EQ(requests[0].masks[0], (runtime::ui::FileMask{"Bookmark files", "*.html;*.htm"}));
   EXPECT_EQ(requests[0].initialPath, home.Path().string()) << "nothing kept: the home folder";

@@ -22,9 +22,13 @@
 #include "procedures/BookmarkReader.h"
 #include "procedures/CleanUp.h"
 #include "procedures/ExportProcess.h"
+#include "procedures/ImportBookmarks.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/files/DataFile.h"
 #include "runtime/text/FixedText.h"
+#include "support/ScopedHome.h"
+#include "support/StoredBookmarks.h"
+#include "support/TempDir.h"
 #include "support/WindowTestFixture.h"
 #include "window/Globals.h"
 
@@ -210,6 +214,22 @@ TEST_F(ImportFoldersTest, TheExportWritesTheTreeBackAndItsImportGivesTheSameColl
   EXPECT_EQ(ReadCollection(), original);
 }
 
+TEST_F(ImportFoldersTest, TheCleanUpTakesTheDetailsOfWhatItRemoves) {
+  RunMain([] {
+    testing_support::StoreBookmarks(
+        {{"https://kept.example/", "kept"}, {"www.typed.example", "typed"}, {"mailto:me@example.com", "mail"}});
+  });
+  ASSERT_EQ(ReadCollection().size(), 3u);
+  RunMain([] { CleanUp(0); });
+  const Collection left = ReadCollection();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(left.at("https://kept.example/").hasDetails);
+  auto details = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkDetailsLayout(), "FOLDERS");
+  ASSERT_EQ(details->Open(runtime::AccessRead | runtime::ShareDenyNone), 0);
+  EXPECT_EQ(details->Records(), 1);
+  (void)details->Close();
+}
+
 TEST_F(ImportFoldersTest, ReadsAnUndeclaredFileAsUtf8OnlyWhenAllOfItIsUtf8) {
   // Valid UTF-8 up to a byte far into the file that is none: windows-1252.
   std::string latin = "<DL><p><DT><A HREF=\"https://a.example/\">\xC3\xA9t\xC3\xA9</A>\n";
@@ -235,6 +255,202 @@ TEST_F(ImportFoldersTest, NotesAreCutAtAWholeCharacterAndCounted) {
   const Collection collection = ReadCollection();
   EXPECT_EQ(collection.at("https://long.example/").notes, std::string(998, 'n'));
   EXPECT_EQ(collection.at("https://short.example/").notes, "short");
+}
+
+constexpr const char* kChromiumBookmarks = R"({
+   "checksum": "0123456789abcdef0123456789abcdef",
+   "roots": {
+      "bookmark_bar": {
+         "children": [ {
+            "date_added": "13300000000000000",
+            "date_last_used": "0",
+            "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b01",
+            "id": "5",
+            "meta_info": { "power_bookmark_meta": "" },
+            "name": "On the bar",
+            "type": "url",
+            "url": "https://bar.example/"
+         }, {
+            "children": [ {
+               "date_added": "13300000000500000",
+               "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b03",
+               "id": "7",
+               "name": "Deep \"one\" \u00e9",
+               "type": "url",
+               "url": "https://deep.example/"
+            } ],
+            "date_added": "13300000000000000",
+            "date_modified": "13300000001000000",
+            "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b02",
+            "id": "6",
+            "name": "Sub/dir",
+            "type": "folder"
+         } ],
+         "date_added": "13300000000000000",
+         "date_modified": "13300000001000000",
+         "guid": "0bc5d13f-2cba-5d74-951f-3f233fe6c908",
+         "id": "1",
+         "name": "Bookmarks bar",
+         "type": "folder"
+      },
+      "other": {
+         "children": [ {
+            "date_added": "0",
+            "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b04",
+            "id": "8",
+            "name": "Other",
+            "type": "url",
+            "url": "https://other.example/"
+         }, {
+            "children": [ {
+               "date_added": "13300000002000000",
+               "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b06",
+               "id": "10",
+               "name": "Reading",
+               "type": "url",
+               "url": "https://reading.example/"
+            } ],
+            "date_added": "13300000000000000",
+            "date_modified": "0",
+            "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b05",
+            "id": "9",
+            "name": "Later",
+            "type": "folder"
+         } ],
+         "date_added": "13300000000000000",
+         "date_modified": "0",
+         "guid": "82b081ec-3dd3-529c-8475-ab6c344590dd",
+         "id": "2",
+         "name": "Other bookmarks",
+         "type": "folder"
+      },
+      "synced": {
+         "children": [ {
+            "date_added": "13300000003000000",
+            "guid": "8a5e0c3a-1b3a-4f6e-9a43-6c1f0c7a2b07",
+            "id": "11",
+            "name": "Phone",
+            "type": "url",
+            "url": "https://mobile.example/"
+         } ],
+         "date_added": "13300000000000000",
+         "date_modified": "0",
+         "guid": "4cf2e351-0e85-532b-bb37-df045d8f8d0f",
+         "id": "3",
+         "name": "Mobile bookmarks",
+         "type": "folder"
+      }
+   },
+   "version": 1
+}
+)";
+
+TEST_F(ImportFoldersTest, ReadsAChromiumBookmarksFileWithTheFoldersItsExportWouldGive) {
+  Write("Bookmarks", kChromiumBookmarks);
+  const ImportFigures figures = Import("Bookmarks");
+  EXPECT_EQ(figures.links, 5);
+  EXPECT_EQ(figures.added, 5);
+  // 13300000000 seconds after 1601 is 1655526400 after 1970.
+  const Collection expected{
+      {"https://bar.example/", Link("On the bar", {"Bookmarks bar"}, 1655526400, 0, "", 1)},
+      {"https://deep.example/", Link("Deep \"one\" \u00E9", {"Bookmarks bar", "Sub/dir"}, 1655526400, 0, "", 1)},
+      {"https://other.example/", Link("Other", {})},
+      {"https://reading.example/", Link("Reading", {"Later"}, 1655526402)},
+      {"https://mobile.example/", Link("Phone", {}, 1655526403)},
+  };
+  EXPECT_EQ(ReadCollection(), expected);
+  EXPECT_EQ(Import("Bookmarks").added, 0) << "a second import changes nothing";
+}
+
+TEST_F(ImportFoldersTest, ReadsAFirefoxPlacesDatabaseFromACopyAndLeavesItAsItWas) {
+  const std::string sql =
+      "PRAGMA journal_mode=WAL;"
+      "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, rev_host LONGVARCHAR,"
+      " visit_count INTEGER DEFAULT 0, hidden INTEGER DEFAULT 0 NOT NULL, typed INTEGER DEFAULT 0 NOT NULL,"
+      " frecency INTEGER DEFAULT -1 NOT NULL, last_visit_date INTEGER, guid TEXT,"
+      " foreign_count INTEGER DEFAULT 0 NOT NULL, url_hash INTEGER DEFAULT 0 NOT NULL, description TEXT,"
+      " preview_image_url TEXT, origin_id INTEGER);"
+      "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEFAULT NULL, parent INTEGER,"
+      " position INTEGER, title LONGVARCHAR, keyword_id INTEGER, folder_type TEXT, dateAdded INTEGER,"
+      " lastModified INTEGER, guid TEXT, syncStatus INTEGER NOT NULL DEFAULT 0,"
+      " syncChangeCounter INTEGER NOT NULL DEFAULT 1);"
+      "INSERT INTO moz_places(id, url, title, guid) VALUES"
+      " (1, 'https://menu.example/', 'page', 'p1'), (2, 'https://nested.example/', 'page', 'p2'),"
+      " (3, 'https://toolbar.example/', 'page', 'p3'), (4, 'https://unfiled.example/', 'page', 'p4'),"
+      " (5, 'https://mobile.example/', 'page', 'p5');"
+      "INSERT INTO moz_bookmarks(id, type, fk, parent, position, title, dateAdded, lastModified, guid) VALUES"
+      " (1, 2, NULL, 0, 0, '', 1, 1, 'root________'),"
+      " (2, 2, NULL, 1, 0, 'menu', 1, 1, 'menu________'),"
+      " (3, 2, NULL, 1, 1, 'toolbar', 1, 1, 'toolbar_____'),"
+      " (4, 2, NULL, 1, 2, 'tags', 1, 1, 'tags________'),"
+      " (5, 2, NULL, 1, 3, 'unfiled', 1, 1, 'unfiled_____'),"
+      " (6, 2, NULL, 1, 4, 'mobile', 1, 1, 'mobile______'),"
+      " (11, 2, NULL, 2, 1, 'Menu / folder', 1, 1, 'f11'),"
+      " (10, 1, 1, 2, 0, 'On the menu', 1600000000000000, 1600000001000000, 'b10'),"
+      " (12, 1, 2, 11, 0, 'Nested', 1600000002000000, 0, 'b12'),"
+      " (13, 1, 3, 3, 0, 'On the toolbar', 0, 0, 'b13'),"
+      " (14, 1, 4, 5, 0, 'Unfiled', 0, 0, 'b14'),"
+      " (15, 1, 5, 6, 0, 'Phone', 0, 0, 'b15'),"
+      " (16, 2, NULL, 4, 0, 'a tag', 1, 1, 'f16'),"
+      " (17, 1, 1, 16, 0, 'tagged', 1, 1, 'b17');";
+  ASSERT_EQ(std::system(("sqlite3 " + Path("places.sqlite") + " \"" + sql + "\" >/dev/null").c_str()), 0);
+  const std::string before = [&] {
+    std::ifstream in(Path("places.sqlite"), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }();
+  const ImportFigures figures = Import("places.sqlite");
+  EXPECT_EQ(figures.links, 5) << "the tag is no bookmark of its own";
+  const Collection expected{
+      {"https://menu.example/", Link("On the menu", {}, 1600000000, 1600000001)},
+      {"https://nested.example/", Link("Nested", {"Menu / folder"}, 1600000002)},
+      {"https://toolbar.example/", Link("On the toolbar", {"Bookmarks Toolbar"}, 0, 0, "", 1)},
+      {"https://unfiled.example/", Link("Unfiled", {"Other Bookmarks"})},
+      {"https://mobile.example/", Link("Phone", {"Mobile Bookmarks"})},
+  };
+  EXPECT_EQ(ReadCollection(), expected);
+  std::ifstream in(Path("places.sqlite"), std::ios::binary);
+  std::stringstream after;
+  after << in.rdbuf();
+  EXPECT_EQ(after.str(), before) << "the browser's file is never written";
+  EXPECT_FALSE(std::filesystem::exists(Path("places.sqlite-shm")));
+  EXPECT_FALSE(std::filesystem::exists(Path("places.sqlite-wal")));
+}
+
+TEST_F(ImportFoldersTest, TheImportWindowListsTheBrowsersProfilesAndImportsOneWithOneClick) {
+  testing_support::TempDir home;
+  const auto store = [&](const std::string& folder, const std::string& name, const std::string& text) {
+    std::filesystem::create_directories(home.Path() / folder);
+    std::ofstream(home.Path() / folder / name, std::ios::binary) << text;
+    return (home.Path() / folder / name).string();
+  };
+  const std::string chromium = store(".config/chromium/Default", "Bookmarks", kChromiumBookmarks);
+  const std::string other = store(".config/chromium/Profile 1", "Bookmarks", "{}");
+  store(".mozilla/firefox/abc.default-release", "places.sqlite", "");
+  store(".mozilla/firefox/no-store.default", "prefs.js", "");
+  const testing_support::ScopedHome scopedHome(home.Path().string());
+
+  Start([] { RunProgram([] { ImportBookmarks(); }); });
+  const runtime::ui::WindowId window = driver.WaitForWindow(1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.ColumnTexts(window, ImportStores, 0), (std::vector<std::string>{"Chromium", "Chromium", "Firefox"}));
+  EXPECT_EQ(driver.ColumnTexts(window, ImportStores, 1),
+            (std::vector<std::string>{"Default", "Profile 1", "abc.default-release"}));
+  driver.Choose(window, ImportStores, 2);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(window, ImportEntry), other) << "a selected row fills in its store";
+  driver.Choose(window, ImportStores, 1);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(driver.Text(window, ImportEntry), chromium);
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);  // the summary
+  driver.Click(window, ImportStores);
+  ASSERT_TRUE(program->WaitForEnd(30s));
+  program.reset();
+  program = std::make_unique<runtime::ui::Program>(backend);
+  EXPECT_EQ(ReadCollection().size(), 5u);
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 1u);
+  EXPECT_NE(backend.MessageBoxRequests()[0].text.find("bookmarks added: 5\n"), std::string::npos);
 }
 
 // A generated file's links with their folders, as the reader finds them
