@@ -277,8 +277,8 @@ class BrowseManager : public ViewManager, public BrowseItem {
   // The highlighted row's thumb position by rank; nothing while the rows
   // are being counted.
   std::optional<std::int32_t> RankedThumb();
-  // The rank of row 1 of the page, from a kept row on the page or by reading
-  // on from its last row to the next one; -1 when neither finds it.
+  // The rank of row 1 of the page, from a marked row on the page or by
+  // reading on from its last row to the next one; -1 when neither finds it.
   std::int64_t FindTopRank(const BrowseRanks& table);
   // Shows the row at rank p percent of the view's rows.
   void DragToRank(std::int32_t p);

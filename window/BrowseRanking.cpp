@@ -3,11 +3,11 @@
 // every address that starts alike at one place), so the view's rows are
 // counted once per order and filter: after a load, in slices the browse
 // posts to its own window (the first page shows at once, the user's events
-// come between slices), keeping every stride-th position (BrowseRanks).
-// With the table, a drag to p shows the first kept row from rank p percent
-// of the rows on, and the thumb shows the highlighted row's rank: Fetch moves the
-// page's top rank with each row it reads, and a page built afresh finds it
-// from a kept row on the page or by reading on to the next one. A drag
+// come between slices), marking every stride-th row (BrowseRanks). With
+// the table, a drag to p shows the first kept position from rank p percent
+// of the rows on, and the thumb shows the highlighted row's rank: Fetch
+// moves the page's top rank with each row it reads, and a page built afresh
+// finds it from a marked row on the page or by reading on to the next one. A drag
 // before the counting ended finishes it first; until then the thumb is
 // placed as it was without ranks (the step table's estimate, or the ends).
 //
@@ -140,7 +140,7 @@ std::int64_t BrowseManager::FindTopRank(const BrowseRanks& table) {
   for (std::int32_t row = 1; row <= rows; ++row) {
     if (const auto rank = table.RankOf(LISTQUEUE->PositionOf(static_cast<std::size_t>(row)))) return *rank - (row - 1);
   }
-  // No kept row on the page: the next one after it is at most a stride on.
+  // No marked row on the page: the next one after it is at most a stride on.
   SavedRecord saved(PRIMARY->ME->FILE->Record());
   Open();
   const std::string& anchor = LISTQUEUE->PositionOf(static_cast<std::size_t>(rows));

@@ -1,11 +1,13 @@
 // The ranks of a browse's rows in one order and filter: the view's rows are
-// counted once, from the first on (in slices the browse reads), and the
-// position of every stride-th row is kept with its rank. The stride starts
-// at 1 and doubles whenever more than 2 * kRankSamples positions are kept,
-// so a table of any size holds between kRankSamples and twice that many,
-// and a thumb position maps to a kept row less than a stride past the rank
-// it asks for. A row that is not kept finds its rank by reading on to the
-// next kept one (at most a stride of rows).
+// counted once, from the first on (in slices the browse reads). Every
+// stride-th row is marked with its rank (by a hash of its position), and
+// the position of every position-stride-th row is kept. Each stride starts
+// at 1 and doubles whenever more than twice kRankMarks rows are marked (or
+// kRankPositions positions kept), so a table of any size holds at most
+// that many, and at least half that many once the rows are that many: a
+// thumb position maps to a kept position less than a position stride past
+// the rank it asks for, and a row that is not marked finds its rank by
+// reading on to the next marked one (less than a stride of rows).
 //
 // Thread: the browse's window thread, holding the runtime lock.
 #pragma once
@@ -14,12 +16,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace marlinden {
 
-inline constexpr std::size_t kRankSamples = 1024;
+inline constexpr std::size_t kRankMarks = 4096;
+inline constexpr std::size_t kRankPositions = 1024;
 
 class BrowseRanks {
  public:
@@ -50,11 +53,15 @@ class BrowseRanks {
 
   // Rows counted (the view's rows once ready).
   std::int64_t Rows() const { return rows_; }
+  // Rows from one marked row to the next, and from one kept position to the
+  // next.
   std::int64_t Stride() const { return stride_; }
+  std::int64_t PositionStride() const { return positionStride_; }
   // The first kept row at or after rank (rank held to the rows there are),
   // else the last kept row. Requires: ready with at least one row.
   Sample AtOrAfter(std::int64_t rank) const;
-  // The rank of a kept row; nothing for a row that is not kept.
+  // The rank of a marked row; nothing for a row that is not marked. Requires:
+  // ready.
   std::optional<std::int64_t> RankOf(const std::string& position) const;
 
  private:
@@ -63,8 +70,10 @@ class BrowseRanks {
   bool ready_ = false;
   std::int64_t rows_ = 0;
   std::int64_t stride_ = 1;
-  std::vector<std::string> kept_;                        // the rows at ranks 0, stride, 2 * stride, ...
-  std::unordered_map<std::string, std::int64_t> ranks_;  // of kept_, made by Finish
+  std::int64_t positionStride_ = 1;
+  std::vector<std::uint64_t> marks_;  // the hashes of the rows at ranks 0, stride, 2 * stride, ...
+  std::vector<std::string> kept_;     // the positions at ranks 0, position stride, ...
+  std::vector<std::pair<std::uint64_t, std::int64_t>> ranks_;  // the marks with their ranks, by hash, once ready
   std::string last_;
 };
 

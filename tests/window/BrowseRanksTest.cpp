@@ -1,5 +1,5 @@
 // The rank table of a browse order: the stride doubling as rows come, the
-// kept row a thumb position asks for, and the thumb's percentages of a rank
+// kept position a thumb position asks for, and the thumb's percentages of a rank
 // and back, which must meet again at the same position.
 #include <gtest/gtest.h>
 
@@ -27,12 +27,12 @@ TEST(BrowseRanksTest, KeepsABoundedNumberOfRowsAtEvenRanks) {
     const BrowseRanks table = Counted(rows);
     ASSERT_TRUE(table.Ready());
     EXPECT_EQ(table.Rows(), rows);
-    const std::int64_t kept = (rows + table.Stride() - 1) / table.Stride();
-    EXPECT_LE(kept, static_cast<std::int64_t>(2 * kRankSamples));
-    if (rows > static_cast<std::int64_t>(2 * kRankSamples)) {
-      EXPECT_GE(kept, static_cast<std::int64_t>(kRankSamples));
+    const std::int64_t marked = (rows + table.Stride() - 1) / table.Stride();
+    EXPECT_LE(marked, static_cast<std::int64_t>(2 * kRankMarks));
+    if (rows > static_cast<std::int64_t>(2 * kRankMarks)) {
+      EXPECT_GE(marked, static_cast<std::int64_t>(kRankMarks));
     }
-    // Every kept row knows its rank; the rows between do not.
+    // Every marked row knows its rank; the rows between do not.
     for (std::int64_t n = 0; n < rows; n += std::max<std::int64_t>(1, rows / 97)) {
       const auto rank = table.RankOf(Row(n));
       if (n % table.Stride() == 0) {
@@ -42,13 +42,18 @@ TEST(BrowseRanksTest, KeepsABoundedNumberOfRowsAtEvenRanks) {
         EXPECT_FALSE(rank.has_value()) << n;
       }
     }
+    const std::int64_t kept = (rows + table.PositionStride() - 1) / table.PositionStride();
+    EXPECT_LE(kept, static_cast<std::int64_t>(2 * kRankPositions));
+    if (rows > static_cast<std::int64_t>(2 * kRankPositions)) {
+      EXPECT_GE(kept, static_cast<std::int64_t>(kRankPositions));
+    }
     EXPECT_EQ(table.LastPosition(), Row(rows - 1));
   }
 }
 
 TEST(BrowseRanksTest, APositionAsksForTheFirstKeptRowFromItsRankOn) {
   const BrowseRanks table = Counted(100000);
-  const std::int64_t stride = table.Stride();
+  const std::int64_t stride = table.PositionStride();
   ASSERT_GT(stride, 1);
   for (std::int64_t rank : {std::int64_t{0}, std::int64_t{1}, stride, stride + 1, std::int64_t{54321}}) {
     const BrowseRanks::Sample sample = table.AtOrAfter(rank);
