@@ -262,11 +262,14 @@ class BrowseManager : public ViewManager, public BrowseItem {
   void PlaceThumbByPercent();
 
   // --- Ranks (BrowseRanking.cpp) --------------------------------------------------
-  // The rank table of the current order, started over when what its rows
-  // were read under changed; nullptr without an order.
+  // The rank table of the current order, started over (and its first slice
+  // posted) when what its rows were read under changed; nullptr without an
+  // order.
   BrowseRanks* Ranks();
   // Posts the next slice while the current order's table is building.
   void KeepRanking();
+  // Posts a slice; any slice posted before it is stale.
+  void PostRankSlice();
   void TakeRankSlice(const runtime::ui::Event& event);
   // Reads up to rows more rows of the view into table; the record buffer is
   // left as it was.

@@ -61,6 +61,7 @@ BrowseRanks* BrowseManager::Ranks() {
   if (table.Identity() != identity) {
     table.Start(std::move(identity));
     topRank_ = -1;
+    PostRankSlice();
   }
   return &table;
 }
@@ -72,9 +73,12 @@ void BrowseManager::DataChanged() {
 }
 
 void BrowseManager::KeepRanking() {
-  BrowseRanks* table = Ranks();
+  if (const BrowseRanks* table = Ranks(); table != nullptr && table->Building()) PostRankSlice();
+}
+
+void BrowseManager::PostRankSlice() {
   runtime::ui::Window* window = Win();
-  if (table == nullptr || !table->Building() || window == nullptr) return;
+  if (window == nullptr) return;
   runtime::ui::EventData data;
   data.row = LISTCONTROL;
   data.value = ++rankToken_;
@@ -169,7 +173,7 @@ std::optional<std::int32_t> BrowseManager::RankedThumb() {
       // The rows are not where they were counted (another station changed
       // them): they are counted again.
       table->Start(table->Identity());
-      KeepRanking();
+      PostRankSlice();
       return std::nullopt;
     }
     topPosition_ = LISTQUEUE->PositionOf(1);
