@@ -73,7 +73,11 @@ void BrowseManager::DataChanged() {
 }
 
 void BrowseManager::KeepRanking() {
-  if (const BrowseRanks* table = Ranks(); table != nullptr && table->Building()) PostRankSlice();
+  const std::int32_t posted = rankToken_;
+  // A table started over has posted its first slice already.
+  if (const BrowseRanks* table = Ranks(); table != nullptr && table->Building() && rankToken_ == posted) {
+    PostRankSlice();
+  }
 }
 
 void BrowseManager::PostRankSlice() {

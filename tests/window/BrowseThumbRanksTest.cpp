@@ -221,6 +221,30 @@ class BrowseThumbRanksTest : public BrowseFixture {
   std::int64_t rows_ = 0;
 };
 
+// A drag that comes while the rows are still being counted (a forced
+// reload starts the count over; the drag is queued behind its first slice)
+// counts the rest first and lands where a drag after the count would.
+TEST_F(BrowseThumbRanksTest, ADragWhileTheRowsAreCountedCountsThemFirst) {
+  OpenRows(3 * kRankSliceRows);
+  const TrueOrder expected = Sorted(rows_, false, Any);
+  bool counting = false;
+  WithBrowse([&](BrowseWindow& w) {
+    (void)w.browse.SetSort(ByUrl, ReloadAlways);
+    runtime::ui::EventData data;
+    data.thumb = 60;
+    driver.Post(id, EventCode::ScrollDrag, kList, std::move(data));
+    counting = true;
+  });
+  ASSERT_TRUE(counting);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  // At or a little past the rank asked for: less than a kept position's
+  // stride, which is at most rows / kRankPositions.
+  const std::int64_t past = HighlightedRank(expected) - RankAtPercent(60, rows_);
+  EXPECT_GE(past, 0);
+  EXPECT_LT(past, rows_ / static_cast<std::int64_t>(kRankPositions));
+  EXPECT_EQ(List().thumb, 60);
+}
+
 TEST_F(BrowseThumbRanksTest, TenThousandRowsOnEveryTab) {
   OpenRows(10000);
   CheckEveryTab();
