@@ -496,8 +496,10 @@ void BrowseManager::ScrollEnd(EventCode event) {
     // The list is at an end of the data, even when the page filled: the
     // thumb goes to that end.
     ITEMSTOFILL = std::max(ITEMSTOFILL, 1);
+    // The page's top rank: 0, or the rows above the last page once counted.
     const BrowseRanks* table = Ranks();
-    topRank_ = top ? 0 : table != nullptr && table->Ready() ? table->Rows() - Rows() : -1;
+    const bool counted = table != nullptr && table->Ready();
+    topRank_ = top ? 0 : (counted ? table->Rows() - Rows() : -1);
     topPosition_ = LISTQUEUE->PositionOf(1);
   }
   CURRENTCHOICE = top ? std::min(1, Rows()) : Rows();

@@ -4,9 +4,9 @@
 // row keeps its screen line when the page is rebuilt, each tab of a sheet
 // can have its own sort order, the thumb stands for the highlighted row's
 // rank among the view's rows (see BrowseRanking.cpp), and the highlighted
-// row is copied into the record buffer whenever the selection moves. The update side - buttons,
-// keys, the update procedure and toolbar navigation - is in
-// BrowseActions.cpp. The window manager drives it as a BrowseItem.
+// row is copied into the record buffer whenever the selection moves. The
+// update side - buttons, keys, the update procedure and toolbar navigation
+// - is in BrowseActions.cpp. The window manager drives it as a BrowseItem.
 //
 // Set-up, by the procedure: Init, AddSortOrder (+ AddLocator, AddResetField)
 // for each order, AddField for each list column in column order, the button
