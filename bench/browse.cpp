@@ -375,8 +375,8 @@ std::map<std::string, std::int64_t> RanksOf(const std::string& diskName, const s
 void Run(const std::string& diskName) {
   std::vector<double> firstPage, counted;
   for (int i = 0; i < kOpenings; ++i) firstPage.push_back(Session(diskName, Until::FirstPage).FirstPage());
-  for (int i = 0; i < kCountings; ++i) counted.push_back(Session(diskName, Until::Idle).Counted());
   auto session = std::make_unique<Session>(diskName, Until::Idle);
+  counted.push_back(session->Counted());
   std::vector<double> pageDown, rowDown, locate, drag;
   for (int i = 0; i < kRepeats; ++i) pageDown.push_back(session->Time({{EventCode::PageDown, {}}}));
   session->Do(EventCode::ScrollTop);
@@ -405,6 +405,10 @@ void Run(const std::string& diskName) {
     dragged.emplace_back(p, session->Highlighted());
   }
   session.reset();
+  // Counted once more in sessions of their own, after the figures above: a
+  // long run of work before them would make a shared machine's CPU slower
+  // for the large file's figures alone.
+  for (int i = 1; i < kCountings; ++i) counted.push_back(Session(diskName, Until::Idle).Counted());
   std::printf("first_page %.9f\npage_down %.9f\nrow_down_at_page_end %.9f\nlocate_two_letters %.9f\n",
               Median(firstPage), Median(pageDown), Median(rowDown), Median(locate));
   std::printf("thumb_drag_25_50_75 %.9f\nrows_counted %.9f\npeak_memory %ld\n", Median(drag), Median(counted),

@@ -21,7 +21,7 @@
 
 namespace marlinden {
 
-inline constexpr std::size_t kRankMarks = 4096;
+inline constexpr std::size_t kRankMarks = 16384;
 inline constexpr std::size_t kRankPositions = 1024;
 
 class BrowseRanks {
