@@ -1,14 +1,21 @@
 // Browse list benchmark: a browse over a keyed bookmark file in a headless
 // window, driven the way a user drives it, on 1,000, 10,000 and 1,000,000
 // bookmarks. Figures: the time to the first full page (the window opening
-// over the file), one page down, one row down at the end of a page, a
-// locator jump of two typed letters, and a thumb drag to 50 (the step table
-// of the address order); each the median of several repetitions in a run,
-// printed for the largest file with the ratio to 10,000 bookmarks, in CPU
-// time (the cost must not grow with the collection). Then the peak memory of
-// a run on the largest file with the ratio to 1,000 bookmarks. The report
-// runs the three files in turn five times, each run in a child process of
-// its own, and takes the median of each figure over the five.
+// over the file, until the list shows its rows), one page down, one row
+// down at the end of a page, a locator jump of two typed letters, and thumb
+// drags to 25, 50 and 75 from the top; each the median of several
+// repetitions in a run, printed for the largest file with the ratio to
+// 10,000 bookmarks, in CPU time (the cost must not grow with the
+// collection). After the first page the window counts the view's rows in
+// slices for the thumb: an opening is timed until the list shows its rows
+// and then closed, and the time until the counting is done (the window
+// idle) is printed too, with its ratio (it grows with the rows; the user's
+// events go between its slices). Then the peak memory of a run on the largest file with the ratio
+// to 1,000 bookmarks, and the largest distance of a dragged-to row from the
+// rank the thumb asked for, as a percentage of the rows, with its ratio to
+// the goal of 2 %. The report runs the three files in turn five times, each
+// run in a child process of its own, and takes the median of each figure
+// over the five.
 // Output: "NAME VALUE UNIT ratio R".
 //
 // Usage:
@@ -23,6 +30,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +39,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <set>
 #include <string>
@@ -61,8 +71,10 @@ constexpr std::int32_t kList = 1;
 constexpr int kVisibleRows = 20;
 constexpr int kRepeats = 31;
 constexpr int kOpenings = 9;
+constexpr int kCountings = 3;
 constexpr int kRounds = 5;
 constexpr std::size_t kBatch = 10000;
+constexpr double kRankErrorGoal = 2.0;  // percent of the rows
 
 [[noreturn]] void Fail(const std::string& what) {
   const runtime::RuntimeError& error = runtime::LastError();
@@ -204,10 +216,54 @@ class BrowseWindow : public WindowManager {
   IncrementalLocator locator_;
 };
 
+// The headless backend, noting when the list first shows rows.
+class FirstPageBackend : public runtime::ui::HeadlessBackend {
+ public:
+  void CreateControl(runtime::ui::WindowId window, const runtime::ui::ControlView& control) override {
+    Note(window, control);
+    HeadlessBackend::CreateControl(window, control);
+  }
+  void UpdateControl(runtime::ui::WindowId window, const runtime::ui::ControlView& control) override {
+    Note(window, control);
+    HeadlessBackend::UpdateControl(window, control);
+  }
+  // Waits until the list shows rows; its window, with the CPU seconds then.
+  runtime::ui::WindowId WaitForFirstRows(double& cpuSeconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!shown_.wait_for(lock, std::chrono::seconds(120), [this] { return window_ != runtime::ui::kNoWindow; })) {
+      Fail("waiting for the first page");
+    }
+    cpuSeconds = firstRows_;
+    return window_;
+  }
+
+ private:
+  void Note(runtime::ui::WindowId window, const runtime::ui::ControlView& control) {
+    if (control.properties.number != kList || control.rows.empty()) return;
+    const double now = CpuSeconds();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (window_ != runtime::ui::kNoWindow) return;
+    firstRows_ = now;
+    window_ = window;
+    shown_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable shown_;
+  // Guarded by mutex_.
+  double firstRows_ = 0;
+  runtime::ui::WindowId window_ = runtime::ui::kNoWindow;
+};
+
+// How long a session waits once it started its program.
+enum class Until : std::uint8_t {
+  FirstPage,  // the list shows its first page (the rows are still being counted)
+  Idle,       // the window is idle: the rows are counted
+};
+
 // One program running the browse window over the file until it is closed.
 class Session {
  public:
-  explicit Session(const std::string& diskName) : program_(backend_) {
+  Session(const std::string& diskName, Until until) : program_(backend_) {
     driver_.OnTimeout([](std::string_view what) {
       std::fprintf(stderr, "browse: waited too long for %.*s\n", static_cast<int>(what.size()), what.data());
       std::exit(1);
@@ -233,8 +289,13 @@ class Session {
         })) {
       Fail("starting the program");
     }
-    window_ = driver_.WaitForWindow(1);
-    firstPage_ = CpuSeconds() - start;
+    double shown = 0;
+    window_ = backend_.WaitForFirstRows(shown);
+    firstPage_ = shown - start;
+    if (until == Until::Idle) {
+      if (!driver_.WaitIdle(1)) Fail("waiting for the rows to be counted");
+      counted_ = CpuSeconds() - start;
+    }
   }
   ~Session() {
     driver_.Post(window_, EventCode::CloseWindow);
@@ -242,6 +303,14 @@ class Session {
   }
 
   double FirstPage() const { return firstPage_; }
+  // Until the window was idle (Until::Idle): the view's rows counted.
+  double Counted() const { return counted_; }
+  // The address on the highlighted row.
+  std::string Highlighted() {
+    const std::vector<std::string> urls = driver_.ColumnTexts(window_, kList, 0);
+    const std::int32_t row = driver_.Properties(window_, kList).selectedRow;
+    return row >= 1 && row <= static_cast<std::int32_t>(urls.size()) ? urls[static_cast<std::size_t>(row - 1)] : "";
+  }
 
   // CPU seconds from posting the events until the window is idle again.
   double Time(const std::vector<std::pair<EventCode, runtime::ui::EventData>>& events) {
@@ -255,11 +324,12 @@ class Session {
   void Do(EventCode code, runtime::ui::EventData data = {}) { (void)Time({{code, data}}); }
 
  private:
-  runtime::ui::HeadlessBackend backend_;
+  FirstPageBackend backend_;
   runtime::ui::Program program_;
   runtime::ui::TestDriver driver_{std::chrono::seconds(120)};
   runtime::ui::WindowId window_ = runtime::ui::kNoWindow;
   double firstPage_ = 0;
+  double counted_ = 0;
 };
 
 double Median(std::vector<double> values) {
@@ -283,30 +353,78 @@ long PeakKilobytes() {
   return 0;
 }
 
+// The rank of each address in the address order, read straight from the
+// file; the addresses not found are left out.
+std::map<std::string, std::int64_t> RanksOf(const std::string& diskName, const std::vector<std::string>& urls,
+                                            std::int64_t& rows) {
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), diskName);
+  if (file->Open(runtime::AccessRead | runtime::ShareDenyNone) != runtime::NoError) Fail("opening the data file");
+  if (file->SetOrder(WebNameKey) != runtime::NoError) Fail("reading in address order");
+  const std::set<std::string> wanted(urls.begin(), urls.end());
+  std::map<std::string, std::int64_t> ranks;
+  rows = 0;
+  while (file->Next() == runtime::NoError) {
+    const std::string url(runtime::Clip(file->Record().Field("WEB:URL").ClippedText()));
+    if (wanted.count(url) != 0) ranks[url] = rows;
+    ++rows;
+  }
+  (void)file->Close();
+  return ranks;
+}
+
 void Run(const std::string& diskName) {
-  std::vector<double> firstPage;
-  for (int i = 0; i < kOpenings; ++i) firstPage.push_back(Session(diskName).FirstPage());
-  Session session(diskName);
+  std::vector<double> firstPage, counted;
+  for (int i = 0; i < kOpenings; ++i) firstPage.push_back(Session(diskName, Until::FirstPage).FirstPage());
+  auto session = std::make_unique<Session>(diskName, Until::Idle);
+  counted.push_back(session->Counted());
   std::vector<double> pageDown, rowDown, locate, drag;
-  for (int i = 0; i < kRepeats; ++i) pageDown.push_back(session.Time({{EventCode::PageDown, {}}}));
-  session.Do(EventCode::ScrollTop);
-  for (int i = 1; i < kVisibleRows; ++i) session.Do(EventCode::ScrollDown);  // the highlight on the last row
-  for (int i = 0; i < kRepeats; ++i) rowDown.push_back(session.Time({{EventCode::ScrollDown, {}}}));
+  for (int i = 0; i < kRepeats; ++i) pageDown.push_back(session->Time({{EventCode::PageDown, {}}}));
+  session->Do(EventCode::ScrollTop);
+  for (int i = 1; i < kVisibleRows; ++i) session->Do(EventCode::ScrollDown);  // the highlight on the last row
+  for (int i = 0; i < kRepeats; ++i) rowDown.push_back(session->Time({{EventCode::ScrollDown, {}}}));
   const std::string pairs[] = {"ht", "ft", "ma", "ja", "pl", "fi", "hx", "ab"};
   for (int i = 0; i < kRepeats; ++i) {
-    session.Do(EventCode::ScrollUp);  // a scroll clears the typed text
+    session->Do(EventCode::ScrollUp);  // a scroll clears the typed text
     const std::string& pair = pairs[i % std::size(pairs)];
-    locate.push_back(session.Time({{EventCode::AlertKey, Typed(pair[0])}, {EventCode::AlertKey, Typed(pair[1])}}));
+    locate.push_back(session->Time({{EventCode::AlertKey, Typed(pair[0])}, {EventCode::AlertKey, Typed(pair[1])}}));
   }
-  runtime::ui::EventData middle;
-  middle.thumb = 50;
+  // Drags from the top, and the address each one showed.
+  std::vector<std::pair<std::int32_t, std::string>> dragged;
   for (int i = 0; i < kRepeats; ++i) {
-    session.Do(EventCode::ScrollTop);
-    drag.push_back(session.Time({{EventCode::ScrollDrag, middle}}));
+    const std::int32_t p = 25 * (1 + i % 3);
+    runtime::ui::EventData thumb;
+    thumb.thumb = p;
+    session->Do(EventCode::ScrollTop);
+    drag.push_back(session->Time({{EventCode::ScrollDrag, thumb}}));
+    if (i < 3) dragged.emplace_back(p, session->Highlighted());
   }
+  for (std::int32_t p = 5; p < 100; p += 10) {
+    runtime::ui::EventData thumb;
+    thumb.thumb = p;
+    session->Do(EventCode::ScrollDrag, thumb);
+    dragged.emplace_back(p, session->Highlighted());
+  }
+  session.reset();
+  // Counted once more in sessions of their own, after the figures above: a
+  // long run of work before them would make a shared machine's CPU slower
+  // for the large file's figures alone.
+  for (int i = 1; i < kCountings; ++i) counted.push_back(Session(diskName, Until::Idle).Counted());
   std::printf("first_page %.9f\npage_down %.9f\nrow_down_at_page_end %.9f\nlocate_two_letters %.9f\n",
               Median(firstPage), Median(pageDown), Median(rowDown), Median(locate));
-  std::printf("thumb_drag_50 %.9f\npeak_memory %ld\n", Median(drag), PeakKilobytes());
+  std::printf("thumb_drag_25_50_75 %.9f\nrows_counted %.9f\npeak_memory %ld\n", Median(drag), Median(counted),
+              PeakKilobytes());
+  std::vector<std::string> urls;
+  for (const auto& [p, url] : dragged) urls.push_back(url);
+  std::int64_t rows = 0;
+  const std::map<std::string, std::int64_t> ranks = RanksOf(diskName, urls, rows);
+  double largest = 0;
+  for (const auto& [p, url] : dragged) {
+    const auto found = ranks.find(url);
+    if (found == ranks.end()) Fail("a dragged-to row that is not in the file: " + url);
+    const double asked = static_cast<double>(p) * static_cast<double>(rows - 1) / 100;
+    largest = std::max(largest, std::abs(static_cast<double>(found->second) - asked) * 100 / static_cast<double>(rows));
+  }
+  std::printf("rank_error %.9f\n", largest);
 }
 
 // Runs "browse run diskName" in a child process and reads its figures.
@@ -335,10 +453,12 @@ void Report(const std::string& small, const std::string& medium, const std::stri
   auto s = [&runs](const char* name) { return Median(runs[0].at(name)); };
   auto m = [&runs](const char* name) { return Median(runs[1].at(name)); };
   auto l = [&runs](const char* name) { return Median(runs[2].at(name)); };
-  for (const char* name : {"first_page", "page_down", "row_down_at_page_end", "locate_two_letters", "thumb_drag_50"}) {
+  for (const char* name : {"first_page", "page_down", "row_down_at_page_end", "locate_two_letters",
+                           "thumb_drag_25_50_75", "rows_counted"}) {
     std::printf("browse_%s_1M %.3f ms ratio %.2f\n", name, l(name) * 1000, l(name) / m(name));
   }
   std::printf("browse_peak_memory_1M %.0f kB ratio %.2f\n", l("peak_memory"), l("peak_memory") / s("peak_memory"));
+  std::printf("browse_rank_error_1M %.3f %% ratio %.2f\n", l("rank_error"), l("rank_error") / kRankErrorGoal);
 }
 
 }  // namespace

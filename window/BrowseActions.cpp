@@ -158,6 +158,7 @@ std::uint8_t BrowseManager::AskRecord(std::uint8_t request) {
 
 void BrowseManager::ResetFromAsk(std::uint8_t& request, std::uint8_t& response) {
   if (response == ResponseCompleted) {
+    DataChanged();
     if (OPENED) VIEW->Flush();
     if (request == RequestDelete) {
       (void)LISTQUEUE->Delete(static_cast<std::size_t>(Choice()));

@@ -85,6 +85,7 @@ void BrowseManager::Kill() {
   ViewManager::Kill();
   ORDER = nullptr;
   SORT.reset();
+  ranks_.clear();
   if (FIELDS != nullptr) FIELDS->Kill();
   FIELDS.reset();
   // Closes a toolbox still open and waits for its thread first.
@@ -214,7 +215,8 @@ void BrowseManager::ResetToRow(const std::string& position) {
 // queue never holds more than LASTITEMS rows and a scroll by one row reads
 // one record. The end of the data (SeverityNotify) or a fatal read ends the
 // loop; what is left of rows is the answer. With QUICKSCAN, a read of
-// several rows asks the file for quick scanning while it runs.
+// several rows asks the file for quick scanning while it runs. A known rank
+// of the page's top row moves with the rows added or dropped at the top.
 std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
   const bool backward = direction == FetchBackward;
   const bool quick = QUICKSCAN == 1 && rows > 1;
@@ -225,6 +227,7 @@ std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
     Open();
     if (VIEW->ResetToPosition(anchor) != runtime::NoError) ResetToRow(anchor);
   }
+  const bool topKnown = topRank_ >= 0 && Rows() > 0 && LISTQUEUE->PositionOf(1) == topPosition_;
   bool first = true;
   while (rows > 0) {
     const Severity read = backward ? Previous() : Next();
@@ -232,14 +235,23 @@ std::int32_t BrowseManager::Fetch(std::uint8_t direction, std::int32_t rows) {
     if (read == SeverityFatal) break;
     // The anchor row itself comes first when it is still there.
     if (std::exchange(first, false) && !anchor.empty() && VIEW->Position() == anchor) continue;
-    if (Rows() >= LASTITEMS) (void)LISTQUEUE->Delete(backward ? LISTQUEUE->Records() : 1);
+    if (Rows() >= LASTITEMS) {
+      (void)LISTQUEUE->Delete(backward ? LISTQUEUE->Records() : 1);
+      if (!backward) ++topRank_;
+    }
     SetQueueRecord();
     if (backward) {
       LISTQUEUE->Insert(1);
+      --topRank_;
     } else {
       LISTQUEUE->Add();
     }
     --rows;
+  }
+  if (topKnown) {
+    topPosition_ = LISTQUEUE->PositionOf(1);
+  } else {
+    topRank_ = -1;
   }
   if (quick) PRIMARY->SetQuickScan(kQuickScanOff, kPrimaryFileOnly);
   ITEMSTOFILL = rows;
@@ -365,6 +377,8 @@ bool BrowseManager::NeedRefresh() {
 }
 
 std::uint8_t BrowseManager::SetSort(std::size_t n, std::uint8_t force) {
+  // A forced reload follows changes the browse did not make (an import).
+  if (force != 0) DataChanged();
   const bool changed = ViewManager::SetSort(n);
   SortOrder* order = Order();
   if (changed && order != nullptr && order->LOCATOR != nullptr) order->LOCATOR->Reset();
@@ -409,6 +423,7 @@ void BrowseManager::ResetToFreeElement() {
 }
 
 void BrowseManager::ResetThumbLimits() {
+  if (FILELOADED == 0) KeepRanking();
   SortOrder* order = Order();
   if (order == nullptr || order->THUMB == nullptr || order->THUMB->NeedsLimits() == 0) return;
   if (!order->FREEELEMENT.Valid()) return;
@@ -448,8 +463,7 @@ void BrowseManager::TakeScroll(EventCode event) {
   }
   PostNewSelection();
   ResetLocator();
-  SortOrder* order = Order();
-  if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
+  UpdateThumb();
 }
 
 void BrowseManager::ScrollOne(EventCode event) {
@@ -482,6 +496,11 @@ void BrowseManager::ScrollEnd(EventCode event) {
     // The list is at an end of the data, even when the page filled: the
     // thumb goes to that end.
     ITEMSTOFILL = std::max(ITEMSTOFILL, 1);
+    // The page's top rank: 0, or the rows above the last page once counted.
+    const BrowseRanks* table = Ranks();
+    const bool counted = table != nullptr && table->Ready();
+    topRank_ = top ? 0 : (counted ? table->Rows() - Rows() : -1);
+    topPosition_ = LISTQUEUE->PositionOf(1);
   }
   CURRENTCHOICE = top ? std::min(1, Rows()) : Rows();
 }
@@ -496,8 +515,16 @@ void BrowseManager::UpdateThumb() {
     return;
   }
   list->SetScrollBar(runtime::ui::ScrollBar::Shown);
+  if (FILELOADED == 0 && LOADED && !LOADPENDING) {
+    if (const std::optional<std::int32_t> thumb = RankedThumb()) {
+      list->SetThumb(*thumb);
+      return;
+    }
+  }
+  // Until the view's rows are counted: the step table's estimate, else the
+  // ends.
   SortOrder* order = Order();
-  if (order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid()) {
+  if (FILELOADED == 0 && order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid()) {
     if (LOADED && !LOADPENDING) {
       UpdateBuffer();
       list->SetThumb(std::clamp(order->THUMB->GetPercentile(FreeElementText()), 1, 100));
@@ -523,32 +550,21 @@ void BrowseManager::TakeThumbDrag() {
   runtime::ui::Control* list = List();
   if (list == nullptr || RecordsInList() == 0) return;
   const std::int32_t p = std::clamp(list->Thumb(), 0, 100);
-  SortOrder* order = Order();
-  const bool hasStep = order != nullptr && order->THUMB != nullptr && order->FREEELEMENT.Valid();
-  switch (ThumbDragMove(p, hasStep, FILELOADED != 0)) {
+  switch (ThumbDragMove(p, FILELOADED != 0)) {
     case ThumbMove::Top:
       PostToWindow(EventCode::ScrollTop, LISTCONTROL);
       break;
     case ThumbMove::Bottom:
       PostToWindow(EventCode::ScrollBottom, LISTCONTROL);
       break;
-    case ThumbMove::StepValue:
-      order->FREEELEMENT.SetText(order->THUMB->GetValue(p));
-      ResetToFreeElement();
-      break;
     case ThumbMove::Row:
       CURRENTCHOICE = RowAtThumb(p, Rows());
       PostNewSelection();
       ResetLocator();
-      if (order == nullptr || order->THUMB == nullptr) PlaceThumbByPercent();
+      PlaceThumbByPercent();
       break;
-    case ThumbMove::PageUp:
-      PostToWindow(EventCode::PageUp, LISTCONTROL);
-      break;
-    case ThumbMove::PageDown:
-      PostToWindow(EventCode::PageDown, LISTCONTROL);
-      break;
-    case ThumbMove::None:
+    case ThumbMove::Rank:
+      DragToRank(p);
       break;
   }
 }
@@ -585,6 +601,8 @@ void BrowseManager::TakeEvent() {
     }
   } else if (event->code == EventCode::Accepted && event->control != 0) {
     TakeAcceptedControl(event->control);
+  } else if (event->code == kRankSliceEvent) {
+    TakeRankSlice(*event);
   }
   if (event->code == EventCode::CloseWindow && WINDOW->RESPONSE == ResponseCompleted && SELECTING) UpdateBuffer();
 }

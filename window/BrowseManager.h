@@ -2,11 +2,11 @@
 // control. Only the visible page is held (in the list queue); further
 // records are read forward or backward as the user scrolls, the highlighted
 // row keeps its screen line when the page is rebuilt, each tab of a sheet
-// can have its own sort order, the thumb is placed by a step table over the
-// key values or by a percentage, and the highlighted row is copied into the
-// record buffer whenever the selection moves. The update side - buttons,
-// keys, the update procedure and toolbar navigation - is in
-// BrowseActions.cpp. The window manager drives it as a BrowseItem.
+// can have its own sort order, the thumb stands for the highlighted row's
+// rank among the view's rows (see BrowseRanking.cpp), and the highlighted
+// row is copied into the record buffer whenever the selection moves. The
+// update side - buttons, keys, the update procedure and toolbar navigation
+// - is in BrowseActions.cpp. The window manager drives it as a BrowseItem.
 //
 // Set-up, by the procedure: Init, AddSortOrder (+ AddLocator, AddResetField)
 // for each order, AddField for each list column in column order, the button
@@ -16,7 +16,8 @@
 //
 // Parts it owns, one job each: BrowseRowEdit (one in-place edit),
 // BrowseButtonMenu (the popup entries of its buttons), BrowseToolbarLink
-// (what its toolbar target sees of the list); the thumb's arithmetic is in
+// (what its toolbar target sees of the list), BrowseRanks (the ranks of the
+// view's rows, one table per order); the thumb's arithmetic is in
 // BrowseThumb.h.
 //
 // Thread: the window's runtime thread, holding the runtime lock.
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,7 @@
 #include "runtime/views/View.h"
 #include "window/BrowseButtonMenu.h"
 #include "window/BrowseQueue.h"
+#include "window/BrowseRanks.h"
 #include "window/BrowseToolbarLink.h"
 #include "window/EditInPlace.h"
 #include "window/IncrementalLocator.h"
@@ -64,6 +67,14 @@ enum ReloadForce : std::uint8_t {
   ReloadAlways = 1,
 };
 
+// The event a browse posts to its own window for the next slice of
+// counting the view's rows; data.row: its list control, data.value: the
+// slice's token (a slice posted before the counting started over is
+// stale).
+inline constexpr runtime::ui::EventCode kRankSliceEvent = runtime::ui::ProgramEvent(0x200);
+// Rows counted per slice: a few milliseconds of reading.
+inline constexpr std::int64_t kRankSliceRows = 4096;
+
 // Alert slots the browse takes on its list control.
 // The filter id a query's filter is set under on an order.
 inline constexpr std::string_view kQueryFilterId = "9 - QBE";
@@ -85,7 +96,9 @@ class BrowseManager : public ViewManager, public BrowseItem {
     // load (held in RESETCOPIES).
     std::unique_ptr<FieldPairs> RESETS;
     std::vector<std::unique_ptr<OwnedValue>> RESETCOPIES;
-    StepManager* THUMB = nullptr;  // borrowed; Kill kills it
+    // Borrowed; Kill kills it. Places the thumb until the view's rows are
+    // counted.
+    StepManager* THUMB = nullptr;
   };
   // One list column of the in-place edit.
   struct EditColumn {
@@ -161,6 +174,9 @@ class BrowseManager : public ViewManager, public BrowseItem {
   virtual void ResetFromAsk(std::uint8_t& request, std::uint8_t& response);
   virtual void ResetToFreeElement();
   virtual void ResetFromFile();
+  // The step table's limits, and counting the view's rows (again) when the
+  // order, its filter or the data changed since they were counted: in
+  // slices of kRankSliceRows, one per posted kRankSliceEvent.
   virtual void ResetThumbLimits();
   // Rebuilds the page (a QueueReset mode), keeping the highlighted record
   // and, with RETAINROW, its screen line.
@@ -239,10 +255,38 @@ class BrowseManager : public ViewManager, public BrowseItem {
   void PostToWindow(runtime::ui::EventCode code, std::int32_t control = 0);
 
  private:
-  // The thumb was dragged to the list's thumb position.
+  // The thumb was dragged to the list's thumb position: the list shows the
+  // row at that rank at once (each drag event moves it).
   void TakeThumbDrag();
   void UpdateThumb();
   void PlaceThumbByPercent();
+
+  // --- Ranks (BrowseRanking.cpp) --------------------------------------------------
+  // The rank table of the current order, started over (and its first slice
+  // posted) when what its rows were read under changed; nullptr without an
+  // order.
+  BrowseRanks* Ranks();
+  // Posts the next slice while the current order's table is building.
+  void KeepRanking();
+  // Posts a slice; any slice posted before it is stale.
+  void PostRankSlice();
+  void TakeRankSlice(const runtime::ui::Event& event);
+  // Reads up to rows more rows of the view into table; the record buffer is
+  // left as it was.
+  void ReadRanks(BrowseRanks& table, std::int64_t rows);
+  // The current order's table, counted to the end now if it was building;
+  // nullptr when it could not be counted.
+  BrowseRanks* CountedRanks();
+  // The highlighted row's thumb position by rank; nothing while the rows
+  // are being counted.
+  std::optional<std::int32_t> RankedThumb();
+  // The rank of row 1 of the page, from a marked row on the page or by
+  // reading on from its last row to the next one; -1 when neither finds it.
+  std::int64_t FindTopRank(const BrowseRanks& table);
+  // Shows the row at rank p percent of the view's rows.
+  void DragToRank(std::int32_t p);
+  // Forgets every order's table: the data may have changed.
+  void DataChanged();
   // Positions the view at a row's position, in the order now in use.
   void ResetToRow(const std::string& position);
   // CURRENTCHOICE = the first row at position (1 when position is empty).
@@ -262,6 +306,13 @@ class BrowseManager : public ViewManager, public BrowseItem {
   friend class BrowseRowEdit;
 
   bool killed_ = false;
+  std::vector<BrowseRanks> ranks_;  // by order number
+  std::uint64_t dataGeneration_ = 0;
+  std::int32_t rankToken_ = 0;  // of the last slice posted
+  // The rank of the page's row 1 while it is the row at topPosition_; -1
+  // when not known. Fetch moves it with the rows it reads.
+  std::int64_t topRank_ = -1;
+  std::string topPosition_;
   bool highlightedGone_ = false;    // UpdateViewRecord found the row's record deleted
   std::int32_t clickedColumn_ = 0;  // the column of the last double click
   std::vector<std::unique_ptr<EditInPlace>> ownedEdits_;

@@ -24,14 +24,10 @@ std::int32_t ThumbPercent(const ThumbFigures& list) {
   return 50;
 }
 
-ThumbMove ThumbDragMove(std::int32_t p, bool hasStep, bool fileLoaded) {
-  if (p <= 1) return ThumbMove::Top;
+ThumbMove ThumbDragMove(std::int32_t p, bool fileLoaded) {
+  if (p <= 0) return ThumbMove::Top;
   if (p >= 100) return ThumbMove::Bottom;
-  if (hasStep) return ThumbMove::StepValue;
-  if (fileLoaded) return ThumbMove::Row;
-  if (p < 50) return ThumbMove::PageUp;
-  if (p > 50) return ThumbMove::PageDown;
-  return ThumbMove::None;
+  return fileLoaded ? ThumbMove::Row : ThumbMove::Rank;
 }
 
 std::int32_t RowAtThumb(std::int32_t p, std::int32_t rows) {

@@ -1,6 +1,7 @@
-// The arithmetic of a browse list's scroll thumb where no step table
-// places it: the percentage it shows, and what a drag of it asks the list to
-// do. Pure functions over the list's figures; the browse does the moving.
+// The arithmetic of a browse list's scroll thumb: the percentage it shows
+// while the view's rows are still being counted (BrowseRanks.h places it
+// once they are), and what a drag of it asks the list to do. Pure functions
+// over the list's figures; the browse does the moving.
 //
 // Thread: any.
 #pragma once
@@ -27,15 +28,12 @@ std::int32_t ThumbPercent(const ThumbFigures& list);
 
 // What a thumb dragged to p (0-100) asks for.
 enum class ThumbMove : std::uint8_t {
-  None,       // 50 with nothing to place it by
-  Top,        // scroll to the top
-  Bottom,     // scroll to the bottom
-  StepValue,  // jump to the step table's key value for p
-  Row,        // highlight the row at p (RowAtThumb)
-  PageUp,
-  PageDown,
+  Top,     // scroll to the top
+  Bottom,  // scroll to the bottom
+  Row,     // highlight the row at p of the loaded rows (RowAtThumb)
+  Rank,    // show the row at p of the view's rows (RankAtPercent)
 };
-ThumbMove ThumbDragMove(std::int32_t p, bool hasStep, bool fileLoaded);
+ThumbMove ThumbDragMove(std::int32_t p, bool fileLoaded);
 // The row p percent down a list of rows.
 std::int32_t RowAtThumb(std::int32_t p, std::int32_t rows);
 

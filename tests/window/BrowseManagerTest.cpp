@@ -118,38 +118,37 @@ std::string Word(int n) {
   return std::string("http://www.") + static_cast<char>('a' + n / 4) + static_cast<char>('a' + n % 4 * 6) + ".example/";
 }
 
-TEST_F(BrowseManagerTest, TheThumbFollowsTheStepTableAndDragsIntoTheKeyRange) {
+TEST_F(BrowseManagerTest, TheThumbStandsForTheRankAndADragShowsTheRowThere) {
   Urls urls;
   for (int n = 0; n < 100; ++n) urls.push_back(Word(n));
   Open(urls);
-  EXPECT_EQ(List().thumb, 1);
+  EXPECT_EQ(List().thumb, 0);
   Drag(50);
-  const std::string middle = Highlighted();
-  EXPECT_GE(middle, Word(40));
-  EXPECT_LE(middle, Word(60));
-  EXPECT_EQ(List().selected, 1) << "the located record keeps the highlighted row's screen line";
-  EXPECT_NEAR(List().thumb, 50, 5);
+  EXPECT_EQ(Highlighted(), Word(50));
+  EXPECT_EQ(List().selected, 1) << "the row dragged to keeps the highlighted row's screen line";
+  EXPECT_EQ(List().thumb, 50);
   Drag(100);
   EXPECT_EQ(List().urls, Urls(urls.end() - 5, urls.end()));
   EXPECT_EQ(Highlighted(), Word(99));
   EXPECT_EQ(List().thumb, 100);
-  Drag(1);
+  Drag(0);
   EXPECT_EQ(List().urls, Urls(urls.begin(), urls.begin() + 5));
-  EXPECT_EQ(List().thumb, 1);
+  EXPECT_EQ(List().thumb, 0);
 }
 
-TEST_F(BrowseManagerTest, WithoutAStepTheThumbPagesAndShowsTheEnds) {
+// Without a step table the thumb works the same: by rank, not by paging.
+TEST_F(BrowseManagerTest, WithoutAStepADragShowsTheRowAtItsRank) {
   Open(20, WithoutStep);
   Drag(50);
-  EXPECT_EQ(List().urls, Sites(1, 5)) << "50 without a step does nothing";
+  EXPECT_EQ(List().urls, Sites(11, 15)) << "rank 10 of 0-19";
   Drag(70);
-  EXPECT_EQ(List().urls, Sites(6, 10));
+  EXPECT_EQ(List().urls, Sites(15, 19)) << "rank 14: 13.3 rounded up";
   Drag(30);
-  EXPECT_EQ(List().urls, Sites(1, 5));
+  EXPECT_EQ(List().urls, Sites(7, 11));
   Post(EventCode::ScrollBottom);
   EXPECT_EQ(List().thumb, 100);
   Post(EventCode::ScrollUp);
-  EXPECT_EQ(List().thumb, 50);
+  EXPECT_EQ(List().thumb, 94) << "rank 18 of 0-19";
   Post(EventCode::ScrollTop);
   EXPECT_EQ(List().thumb, 0);
 }

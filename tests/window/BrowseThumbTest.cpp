@@ -1,7 +1,7 @@
-// The browse thumb's arithmetic where no step table places it: the
-// percentage shown for a fully loaded list (no row rounded to the top of a
-// long one), the ends shown only when the last read found one in the
-// direction scrolled, and what each dragged position asks for.
+// The browse thumb's arithmetic without ranks: the percentage shown for a
+// fully loaded list (no row rounded to the top of a long one), the ends
+// shown only when the last read found one in the direction scrolled, and
+// what each dragged position asks for.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -38,23 +38,18 @@ TEST(BrowseThumbTest, PercentByRowOrByTheEndReached) {
   for (const Case& c : cases) EXPECT_EQ(ThumbPercent(c.list), c.percent) << c.what;
 }
 
-TEST(BrowseThumbTest, ADragAsksForTheEndsAStepAPageOrARow) {
+TEST(BrowseThumbTest, ADragAsksForTheEndsARowOrARank) {
   struct Case {
     std::int32_t p;
-    bool hasStep;
     bool fileLoaded;
     ThumbMove move;
   };
   const Case cases[] = {
-      {0, false, false, ThumbMove::Top},       {1, true, true, ThumbMove::Top},
-      {100, true, false, ThumbMove::Bottom},   {100, false, true, ThumbMove::Bottom},
-      {2, true, false, ThumbMove::StepValue},  {50, true, true, ThumbMove::StepValue},
-      {99, false, true, ThumbMove::Row},       {49, false, false, ThumbMove::PageUp},
-      {51, false, false, ThumbMove::PageDown}, {50, false, false, ThumbMove::None},
+      {0, false, ThumbMove::Top},     {0, true, ThumbMove::Top},   {100, false, ThumbMove::Bottom},
+      {100, true, ThumbMove::Bottom}, {1, false, ThumbMove::Rank}, {50, false, ThumbMove::Rank},
+      {99, false, ThumbMove::Rank},   {1, true, ThumbMove::Row},   {99, true, ThumbMove::Row},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ThumbDragMove(c.p, c.hasStep, c.fileLoaded), c.move) << c.p << " " << c.hasStep << c.fileLoaded;
-  }
+  for (const Case& c : cases) EXPECT_EQ(ThumbDragMove(c.p, c.fileLoaded), c.move) << c.p << " " << c.fileLoaded;
   EXPECT_EQ(RowAtThumb(50, 7), 3);
   EXPECT_EQ(RowAtThumb(99, 100000000), 99000000);  // p times rows is past 32 bits
 }
