@@ -209,7 +209,7 @@ void CheckLinks(const LinkCheckSettings& settings) {
                     runtime::ui::Icon::Exclamation);
     return;
   }
-  if (figures.moved + figures.dead + figures.errors == 0) {
+  if (figures.moved + figures.dead + figures.errors == 0 || !settings.offerProblems) {
     ShowInformation(kCheckLinksCaption, LinkCheckSummary(figures), runtime::ui::Icon::Asterisk);
     return;
   }

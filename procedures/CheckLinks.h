@@ -26,6 +26,7 @@ inline constexpr const char* kCheckLinksCaption = "Check Links";
 struct LinkCheckSettings {
   std::chrono::milliseconds timeout{10000};  // per link
   std::vector<std::string> resolve;          // links::LinkCheckOptions::resolve
+  bool offerProblems = true;                 // offer the dead and moved links' window afterwards
 };
 
 // What the last check found.

@@ -296,7 +296,7 @@ class CheckCommand : public CliCommand {
   }
 
   bool json_ = false;
-  LinkCheckSettings settings_;
+  LinkCheckSettings settings_{.offerProblems = false};
 };
 
 }  // namespace
