@@ -107,8 +107,12 @@ void WindowFrame::showEvent(QShowEvent* event) {
 
 void WindowFrame::ReportGeometry(ui::EventCode code) {
   if (applying_ || !isVisible() || geometry() == placed_) return;
-  // Moves and sizes of a maximised or minimised window are the state's.
-  if (StateShown() != ui::WindowState::Normal) return;
+  // A minimised window has no place of its own; a maximised one reports its
+  // size, so its contents are laid out for it, but not its moves.
+  const ui::WindowState state = StateShown();
+  if (state == ui::WindowState::Iconised || (state == ui::WindowState::Maximised && code != ui::EventCode::Sized)) {
+    return;
+  }
   placed_ = geometry();
   ui::EventData data;
   data.windowRect = toUnits_(placed_, ClientTop());

@@ -86,12 +86,13 @@ std::string NormalisedPicture(std::string_view picture) {
   return stored;
 }
 
-// The caseless marker: "^value" on an expression without UPPER( makes the
-// expression UPPER(expression), kept for later filters, and the value
-// upper case without its marker.
+// The caseless marker: "^value" makes the expression UPPER(expression),
+// kept for later filters, and the value upper case without its marker. On
+// an expression made caseless already the marker is still taken off, so a
+// second "^" query compares as the first did.
 void ApplyCaseless(QueryField& field, std::string& value) {
-  if (value.empty() || value.front() != '^' || HasUpper(field.NAME)) return;
-  field.NAME = std::string(kUpper) + field.NAME + ")";
+  if (value.empty() || value.front() != '^') return;
+  if (!HasUpper(field.NAME)) field.NAME = std::string(kUpper) + field.NAME + ")";
   value = runtime::UpperText(std::string_view(value).substr(1));
 }
 

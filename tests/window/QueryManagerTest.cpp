@@ -50,7 +50,7 @@ TEST_F(QueryManagerTest, FilterRules) {
       {"NAME", "@s20", "", "=>=<rose", "", "(NAME ><= 'rose')"},
       {"NAME", "@s20", "", "=", "", "(NAME = '')"},
       {"NAME", "@s20", "", "^rose", "", "(UPPER(NAME) = 'ROSE')"},
-      {"UPPER(NAME)", "@s20", "", "^rose", "", "(UPPER(NAME) = '^ROSE')"},
+      {"UPPER(NAME)", "@s20", "", "^rose", "", "(UPPER(NAME) = 'ROSE')"},
       {"UPPER(NAME)", "@s20", "", "rose", "", "(UPPER(NAME) = 'ROSE')"},
       {"NAME", "@s20", "", "^*rose", "", "(INSTRING('ROSE',UPPER(NAME),1,1) <> 0)"},
       {"NAME", "@s20", "caf\xC3\xA9", "", "", "(NAME > 'caf\xC3\xA9')"},
@@ -85,10 +85,13 @@ TEST_F(QueryManagerTest, ColumnsAreJoinedAndTheCaselessNameIsKept) {
   EXPECT_EQ(query.GetFilter(), "(UPPER(NAME) = 'ROSE') AND (INSTRING('red',DESCR,1,1) <> 0)");
   EXPECT_EQ(query.FIELDS->Get(1)->NAME, "UPPER(NAME)");
   EXPECT_EQ(query.FIELDS->Get(2)->PICTURE, "S20");
-  // Later filters use the stored name; the marker now stays in the value.
+  // Later filters use the stored name, and a second marker is taken off as
+  // the first was, so asking again finds what the first query found.
   query.SetLimit("UPPER(NAME)", "", "", "^tulip");
   query.ClearLimits("DESCR");
-  EXPECT_EQ(query.GetFilter(), "(UPPER(NAME) = '^TULIP')");
+  EXPECT_EQ(query.GetFilter(), "(UPPER(NAME) = 'TULIP')");
+  query.SetLimit("UPPER(NAME)", "", "", "tulip");
+  EXPECT_EQ(query.GetFilter(), "(UPPER(NAME) = 'TULIP')") << "caseless from then on";
   query.ClearLimits();
   EXPECT_EQ(query.GetFilter(), "");
 }
