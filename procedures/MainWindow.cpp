@@ -158,7 +158,8 @@ runtime::ui::WindowDescription MainWindowDescription() {
   for (const char* item : {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks",
                            "&Send An Email", kCheckLinksMenuText, "&About"}) {
     const std::int32_t at = add(ControlKind::MenuItem, item, {});
-    // Numbered after the controls that were there before it, so theirs stay.
+    // Numbered after the controls that were there before it, so theirs stay;
+    // the menu bar shows it last.
     if (std::string_view(item) == kCheckLinksMenuText) d.controls[at].fixedNumber = MainCheckLinksMenu;
   }
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});

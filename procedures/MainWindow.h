@@ -55,7 +55,7 @@ enum MainControl : std::int32_t {
   MainGoToPageButton,
   MainFilterLine,         // "Filtered: n of m bookmarks" while a query filters the list
   MainClearFilterButton,  // shows every bookmark again
-  MainCheckLinksMenu,     // on the menu bar before "&About"
+  MainCheckLinksMenu,     // on the menu bar after "&About"
 };
 
 // The sort orders, in the order they are added.

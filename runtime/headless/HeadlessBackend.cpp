@@ -182,7 +182,16 @@ void HeadlessBackend::UpdateControl(WindowId window, const ControlView& control)
   ++controlUpdates_;
   auto it = windows_.find(window);
   if (it == windows_.end()) return;
-  if (ControlView* shown = FindControl(it->second, control.properties.number)) *shown = control;
+  ControlView* shown = FindControl(it->second, control.properties.number);
+  if (shown == nullptr) return;
+  // Columns given other widths show those, as a real list's would.
+  const auto widths = [](const ControlView& view) {
+    std::vector<std::int32_t> w;
+    for (const ListColumn& column : view.properties.columns) w.push_back(column.width);
+    return w;
+  };
+  if (widths(*shown) != widths(control)) userColumnWidths_.erase({window, control.properties.number});
+  *shown = control;
 }
 
 void HeadlessBackend::DestroyControl(WindowId window, std::int32_t control) {

@@ -50,7 +50,8 @@ class HeadlessBackend : public Backend {
   static constexpr std::int32_t kFrameBorder = 4;
   static constexpr std::int32_t kTitleBar = 24;
   // As if the user dragged list's column edges to widths (dialog units, one
-  // per column): ListColumnWidths reports them from now on.
+  // per column): ListColumnWidths reports them until the runtime gives the
+  // list's columns other widths.
   void SetUserColumnWidths(WindowId window, std::int32_t list, std::vector<std::int32_t> widths);
 
   // Recorded requests, oldest first.

@@ -152,6 +152,8 @@ std::int32_t Window::Thread() const { return owner_->number; }
 
 void Window::Close() {
   if (!open_) return;
+  // What the user made of the lists' columns outlives what the backend shows.
+  for (const std::int32_t number : ControlNumbers()) (void)TakeUsersColumnWidths(number);
   open_ = false;
   CurrentBackend().DestroyWindow(id_);
   Registry::Instance().RemoveWindow(id_);

@@ -46,8 +46,10 @@ class Window {
   // procedure's window, are shown disabled and what the user does to them
   // is dropped, not kept for later. Set by Open and Close.
   bool Held() const { return view_.held; }
-  // Closes the window: the backend forgets it, its queued events are dropped
-  // and its event loops end. Nothing happens when it is closed already.
+  // Closes the window: the lists take the column widths the user gave them
+  // (TakeUsersColumnWidths), the backend forgets it, its queued events are
+  // dropped and its event loops end. Nothing happens when it is closed
+  // already.
   void Close();
 
   // --- Window properties ---------------------------------------------------------

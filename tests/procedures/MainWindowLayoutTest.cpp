@@ -148,6 +148,12 @@ TEST_F(MainWindowLayoutTest, ColumnWidthsTheUserDraggedSurviveAResizeAndTheNextS
   Restart();
   EXPECT_EQ(ColumnWidths(), widened) << "kept with the window's place";
   EXPECT_EQ(Place().width, place.width * 3 / 2);
+  // Dragged and closed at once: the close itself takes the widths.
+  const std::vector<std::int32_t> dragged2{widened[0] - 50, widened[1] + 50};
+  backend.SetUserColumnWidths(id, MainList, dragged2);
+  Close();
+  Restart();
+  EXPECT_EQ(ColumnWidths(), dragged2);
   Close();
 }
 
