@@ -28,11 +28,11 @@ std::string Counted(std::int64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-void ShowInformation(std::string_view caption, std::string_view text, runtime::ui::Icon icon) {
+void ShowInformation(std::string_view caption, std::string_view text) {
   runtime::ui::MessageBoxRequest request;
   request.caption = std::string(caption);
   request.text = std::string(text);
-  request.icon = icon;
+  request.icon = runtime::ui::Icon::Asterisk;
   (void)runtime::ui::AskMessage(request);
 }
 
@@ -42,11 +42,9 @@ LinkCheckFigures LastLinkCheckFigures;
 LinkCheckListener LinkCheckListen;
 
 std::string LinkCheckSummary(const LinkCheckFigures& figures) {
-  std::string text = std::string(figures.cancelled ? "Cancelled after " : "Checked ") +
-                     Counted(figures.checked, "link", "links") + ": " + std::to_string(figures.ok) + " ok, " +
-                     std::to_string(figures.moved) + " moved, " + std::to_string(figures.dead) + " dead, " +
-                     std::to_string(figures.errors) + " could not be reached.";
-  return text;
+  return std::string(figures.cancelled ? "Cancelled after " : "Checked ") + Counted(figures.checked, "link", "links") +
+         ": " + std::to_string(figures.ok) + " ok, " + std::to_string(figures.moved) + " moved, " +
+         std::to_string(figures.dead) + " dead, " + std::to_string(figures.errors) + " could not be reached.";
 }
 
 Severity CheckLinksWindow::Init() {
@@ -153,9 +151,8 @@ Severity CheckLinksWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || ended_) return WindowManager::TakeWindowEvent();
   if (!Keep(checker_->Poll(kPollBudget))) {
     LastLinkCheckFigures.failed = true;
-    ShowInformation(kCheckLinksCaption,
-                    "The last results could not be saved: " + std::string(runtime::LastError().text) + ".",
-                    runtime::ui::Icon::Exclamation);
+    ShowFileProblem(kCheckLinksCaption,
+                    "The last results could not be saved: " + std::string(runtime::LastError().text) + ".");
     End(true);
     return SeverityOk;
   }
@@ -205,12 +202,11 @@ void CheckLinks(const LinkCheckSettings& settings) {
   }
   const LinkCheckFigures& figures = LastLinkCheckFigures;
   if (figures.failed && figures.checked == 0) {
-    ShowInformation(kCheckLinksCaption, "The links could not be checked: " + std::string(runtime::LastError().text),
-                    runtime::ui::Icon::Exclamation);
+    ShowFileProblem(kCheckLinksCaption, "The links could not be checked: " + std::string(runtime::LastError().text));
     return;
   }
   if (figures.moved + figures.dead + figures.errors == 0 || !settings.offerProblems) {
-    ShowInformation(kCheckLinksCaption, LinkCheckSummary(figures), runtime::ui::Icon::Asterisk);
+    ShowInformation(kCheckLinksCaption, LinkCheckSummary(figures));
     return;
   }
   runtime::ui::MessageBoxRequest request;

@@ -6,6 +6,7 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
+#include "procedures/BatchProgress.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/platform/OpenPage.h"
 #include "runtime/system/RuntimeError.h"
@@ -32,13 +33,7 @@ runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
   return column;
 }
 
-void Tell(std::string_view text) {
-  runtime::ui::MessageBoxRequest request;
-  request.caption = kLinkProblemsTitle;
-  request.text = std::string(text);
-  request.icon = runtime::ui::Icon::Exclamation;
-  (void)runtime::ui::AskMessage(request);
-}
+void Tell(std::string_view text) { ShowFileProblem(kLinkProblemsTitle, text); }
 
 // Reads bookmark number into the bookmark file's buffer; false when it is
 // gone or no longer has address url.
