@@ -78,6 +78,7 @@ Severity AboutWindow::Init() {
   window.SetText(AboutBrowser, DefaultBrowserLine());
 
   runtime::ui::PlaySound(kAboutSound);
+  PressOnEscape(AboutOkButton);
   SetAlerts();
   return SeverityOk;
 }
@@ -126,24 +127,6 @@ Severity AboutWindow::TakeAccepted() {
     if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::CloseWindow);
   }
   return result;
-}
-
-void AboutWindow::SetAlerts() {
-  WindowManager::SetAlerts();
-  runtime::ui::Window* window = GetWindow();
-  if (window == nullptr) return;
-  for (const std::int32_t number : {AboutOkButton, AboutMakerButton, AboutMakerLink}) {
-    if (runtime::ui::Control* control = window->Find(number))
-      control->Alert(kAboutEscapeAlertSlot, runtime::ui::KeyCode::Esc);
-  }
-}
-
-Severity AboutWindow::TakeFieldEvent() {
-  if (ThisEvent().code == runtime::ui::EventCode::AlertKey && runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
-    if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, AboutOkButton);
-    return SeverityOk;
-  }
-  return WindowManager::TakeFieldEvent();
 }
 
 void About() {

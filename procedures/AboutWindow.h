@@ -30,8 +30,6 @@ enum AboutControl : std::int32_t {
 
 inline constexpr const char* kNoDefaultBrowser = "No default browser";
 inline constexpr const char* kAboutSound = "Fanfare2.wav";
-// The alert slot of the Escape key on the window's buttons and link.
-inline constexpr std::size_t kAboutEscapeAlertSlot = 1;
 // Created in the current directory while the default browser is looked up,
 // then removed; a file of that name that already exists is left alone.
 inline constexpr const char* kBrowserProbeFile = "x.htm";
@@ -47,8 +45,6 @@ class AboutWindow : public WindowManager {
   Severity Kill() override;
   Severity TakeAccepted() override;
   // Escape closes the window as OK does.
-  void SetAlerts() override;
-  Severity TakeFieldEvent() override;
 
  private:
   // The text of the browser line: the default browser's name,

@@ -107,6 +107,7 @@ Severity EmailWindow::Init() {
   selector_.AddMask("Excel Files (*.xls)", "*.xls");
   selector_.AddMask("Word Files (*.doc)", "*.doc");
   selector_.PWINDOWTITLE = "Please Select A File";
+  PressOnEscape(EmailCancelButton);
   SetAlerts();
   return SeverityOk;
 }

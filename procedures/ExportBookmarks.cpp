@@ -91,6 +91,7 @@ Severity ExportBookmarksWindow::Init() {
   OPENED = 1;
   GlobalIni.RestoreWindow(kSection, window, runtime::ui::Frame::Fixed);
   window.SetText(ExportEntry, ProposedExportPath());
+  PressOnEscape(ExportCancel);
   SetAlerts();
   return SeverityOk;
 }

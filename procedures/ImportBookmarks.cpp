@@ -75,6 +75,7 @@ Severity ImportBookmarksWindow::Init() {
   const char* home = std::getenv("HOME");
   stores_.stores = home != nullptr ? FindBrowserStores(home) : std::vector<FoundStore>{};
   if (runtime::ui::Control* list = window.Find(ImportStores)) list->SetListSource(&stores_);
+  PressOnEscape(ImportCancel);
   SetAlerts();
   return SeverityOk;
 }

@@ -22,8 +22,6 @@ using links::LinkStatus;
 using runtime::ui::ControlDescription;
 using runtime::ui::ControlKind;
 
-constexpr std::size_t kEscapeAlertSlot = 1;
-
 runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
   runtime::ui::ListColumn column;
   column.header = std::move(header);
@@ -119,19 +117,9 @@ Severity LinkProblemsWindow::Init() {
   window.Find(ProblemsList)->SetListSource(this);
   window.Find(ProblemsList)->SetSelectedRow(problems_.empty() ? 0 : 1);
   ShowButtons();
+  PressOnEscape(ProblemsClose);
   SetAlerts();
   return SeverityOk;
-}
-
-void LinkProblemsWindow::SetAlerts() {
-  WindowManager::SetAlerts();
-  runtime::ui::Window* window = GetWindow();
-  if (window == nullptr) return;
-  for (const std::int32_t number :
-       {ProblemsList, ProblemsUseNewAddress, ProblemsGoToPage, ProblemsDelete, ProblemsClose}) {
-    if (runtime::ui::Control* control = window->Find(number))
-      control->Alert(kEscapeAlertSlot, runtime::ui::KeyCode::Esc);
-  }
 }
 
 Severity LinkProblemsWindow::Kill() {
@@ -243,14 +231,6 @@ Severity LinkProblemsWindow::TakeAccepted() {
 Severity LinkProblemsWindow::TakeNewSelection() {
   if (ThisEvent().control == ProblemsList) ShowButtons();
   return WindowManager::TakeNewSelection();
-}
-
-Severity LinkProblemsWindow::TakeFieldEvent() {
-  if (ThisEvent().code == runtime::ui::EventCode::AlertKey && runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
-    if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::CloseWindow);
-    return SeverityOk;
-  }
-  return WindowManager::TakeFieldEvent();
 }
 
 void ShowLinkProblems(std::vector<LinkProblem> problems) {

@@ -52,8 +52,6 @@ class LinkProblemsWindow : public WindowManager, private runtime::ui::ListSource
   Severity Kill() override;
   Severity TakeAccepted() override;
   Severity TakeNewSelection() override;
-  Severity TakeFieldEvent() override;
-  void SetAlerts() override;
 
  private:
   std::size_t RowCount() const override { return problems_.size(); }

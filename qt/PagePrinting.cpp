@@ -156,11 +156,16 @@ void StartPreview(const ui::PreviewRequest& request, QWidget* parent, ModalQuest
   QObject::connect(preview, &QPrintPreviewWidget::previewChanged, dialog, showPage);
   QObject::connect(previous, &QPushButton::clicked, dialog, [preview, goTo] { goTo(preview->currentPage() - 1); });
   QObject::connect(next, &QPushButton::clicked, dialog, [preview, goTo] { goTo(preview->currentPage() + 1); });
-  // Home and End go to the first and the last page wherever the focus is.
+  // Home and End go to the first and the last page wherever the focus is,
+  // Page Up and Page Down one page back and on.
   QObject::connect(new QShortcut(QKeySequence(Qt::Key_Home), dialog), &QShortcut::activated, dialog,
                    [goTo] { goTo(1); });
   QObject::connect(new QShortcut(QKeySequence(Qt::Key_End), dialog), &QShortcut::activated, dialog,
                    [preview, goTo] { goTo(preview->pageCount()); });
+  QObject::connect(new QShortcut(QKeySequence(Qt::Key_PageUp), dialog), &QShortcut::activated, dialog,
+                   [preview, goTo] { goTo(preview->currentPage() - 1); });
+  QObject::connect(new QShortcut(QKeySequence(Qt::Key_PageDown), dialog), &QShortcut::activated, dialog,
+                   [preview, goTo] { goTo(preview->currentPage() + 1); });
   QObject::connect(zoomIn, &QPushButton::clicked, preview, [preview] { preview->zoomIn(); });
   QObject::connect(zoomOut, &QPushButton::clicked, preview, [preview] { preview->zoomOut(); });
   QObject::connect(fitWidth, &QPushButton::clicked, preview, &QPrintPreviewWidget::fitToWidth);

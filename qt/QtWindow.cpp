@@ -103,7 +103,13 @@ void QtWindow::Update(const ui::WindowView& view) {
   }
   // A window held by a modal window of its thread is disabled for real: the
   // desktop greys it and gives it no input.
-  if (view.held != old.held) frame_->setEnabled(!view.held);
+  // The keyboard goes back to the control that had it: a re-enabled window
+  // would give it to its first control.
+  if (view.held != old.held) {
+    if (view.held) focusBeforeHeld_ = frame_->focusWidget();
+    frame_->setEnabled(!view.held);
+    if (!view.held && focusBeforeHeld_) focusBeforeHeld_->setFocus(Qt::OtherFocusReason);
+  }
   // Brought to the front, the window also shows the state asked for, which
   // the desktop may have changed meanwhile (minimised, hidden).
   if (view.state != old.state || view.hidden != old.hidden || view.raised != old.raised) {

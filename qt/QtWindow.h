@@ -76,6 +76,7 @@ class QtWindow {
   WindowFrame* frame_;  // owned; deleted with the window
   std::map<std::int32_t, std::unique_ptr<QtControl>> controls_;
   std::map<std::int32_t, QPointer<QWidget>> tabPages_;  // tab number -> page of its sheet
+  QPointer<QWidget> focusBeforeHeld_;                   // the keyboard's control when a modal window held this one
   std::map<std::int32_t, QPointer<QMenu>> menus_;       // menu number -> its menu
   std::map<std::int32_t, QPointer<QAction>> actions_;   // menu or item number -> its entry
 };

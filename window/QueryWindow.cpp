@@ -129,6 +129,7 @@ Severity QueryWindow::Init() {
   AddItem(kQueryCancel, ResponseCancelled);
   OpenWindow(Describe());
   OPENED = 1;
+  PressOnEscape(kQueryCancel);
   SetAlerts();
   return SeverityOk;
 }
@@ -174,7 +175,6 @@ void QueryWindow::SetAlerts() {
   for (const std::int32_t number : controls) {
     if (runtime::ui::Control* control = window->Find(number)) {
       control->Alert(kQueryEnterAlertSlot, runtime::ui::KeyCode::Enter);
-      control->Alert(kQueryEscapeAlertSlot, runtime::ui::KeyCode::Esc);
     }
   }
 }
@@ -186,10 +186,6 @@ Severity QueryWindow::TakeFieldEvent() {
       // The entry being typed in has not been accepted yet.
       for (std::size_t i = 1; i <= Rows(); ++i) MatchOperator(i);
       if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, kQueryOk);
-      return SeverityOk;
-    }
-    if (key == runtime::ui::KeyCode::Esc) {
-      if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::Accepted, kQueryCancel);
       return SeverityOk;
     }
   }

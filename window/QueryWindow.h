@@ -25,7 +25,6 @@ class QueryManager;
 inline constexpr std::int32_t kQueryOk = 1000;
 inline constexpr std::int32_t kQueryCancel = 1001;
 inline constexpr std::size_t kQueryEnterAlertSlot = 1;
-inline constexpr std::size_t kQueryEscapeAlertSlot = 2;
 inline constexpr const char* kQueryOperatorTip = "Comparison: click to change (blank, =, >=, <=, <>)";
 inline constexpr const char* kQueryEntryTip =
     "Example value: *text contains it, text* begins with it, ^ ignores letter case, < > ~ compare";

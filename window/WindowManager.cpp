@@ -125,7 +125,15 @@ void WindowManager::SetAlerts() {
   if (BROWSES) {
     for (std::size_t i = 1; i <= BROWSES->Records(); ++i) BROWSES->Get(i)->BROWSE->SetAlerts();
   }
-  if (!HISTORY || HISTORYKEY == 0 || !window_) return;
+  if (!window_) return;
+  if (escapeButton_ != 0) {
+    for (const std::int32_t number : window_->ControlNumbers()) {
+      if (runtime::ui::Control* control = window_->Find(number)) {
+        control->Alert(kEscapeAlertSlot, runtime::ui::KeyCode::Esc);
+      }
+    }
+  }
+  if (!HISTORY || HISTORYKEY == 0) return;
   const auto key = static_cast<runtime::ui::KeyCode>(HISTORYKEY);
   for (const HistoryEntry& entry : *HISTORY) {
     if (runtime::ui::Control* control = window_->Find(entry.CONTROL)) control->Alert(runtime::ui::kAlertSlots, key);
@@ -157,7 +165,13 @@ void WindowManager::PrimeFields() {}
 
 Severity WindowManager::TakeSelected() { return SeverityOk; }
 
-Severity WindowManager::TakeFieldEvent() { return SeverityOk; }
+Severity WindowManager::TakeFieldEvent() {
+  if (escapeButton_ != 0 && ThisEvent().code == EventCode::AlertKey &&
+      runtime::ui::LastKeyCode() == runtime::ui::KeyCode::Esc) {
+    PostToWindow(EventCode::Accepted, escapeButton_);
+  }
+  return SeverityOk;
+}
 
 // --- Registration -------------------------------------------------------------------------
 

@@ -45,6 +45,9 @@ namespace marlinden {
 
 // The toolbar's history button restores the focused field.
 inline constexpr std::int32_t kToolbarHistoryButton = 2011;
+// The alert slot Escape takes on a form's controls (PressOnEscape); the
+// last slot is the field history's.
+inline constexpr std::size_t kEscapeAlertSlot = 254;
 
 class WindowManager {
  public:
@@ -166,6 +169,11 @@ class WindowManager {
   const runtime::ui::Event& ThisEvent() const;
   // Selects FIRSTFIELD (when set) in the window.
   void SelectFirstField();
+  // Escape on any control presses button (the form's Cancel or Close), as
+  // in a desktop dialog: SetAlerts makes Escape an alert key of every
+  // control, TakeFieldEvent posts the button's Accepted for it. Call
+  // before SetAlerts.
+  void PressOnEscape(std::int32_t button) { escapeButton_ = button; }
 
  private:
   enum class Repeat : std::uint8_t { No, Yes };
@@ -184,6 +192,7 @@ class WindowManager {
   std::unique_ptr<runtime::ui::Window> window_;
   std::unique_ptr<runtime::BindingScope> scope_;  // from Init to Kill
   bool closedByButton_ = false;                   // the pending close comes from a close button
+  std::int32_t escapeButton_ = 0;                 // pressed by Escape; 0 = none
 };
 
 }  // namespace marlinden

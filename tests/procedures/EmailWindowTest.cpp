@@ -169,6 +169,19 @@ TEST_F(EmailWindowTest, CancelStoresNothingAndABlankReceiverIsReportedWithoutSen
   EXPECT_EQ(records, 1) << "stored after a failed send as well";
 }
 
+// Escape on any field is Cancel: the form closes, nothing sent or stored.
+TEST_F(EmailWindowTest, EscapeInAnyFieldCancelsTheForm) {
+  for (const std::int32_t field : {EmailHost, EmailSubject, EmailMessage, EmailOkButton}) {
+    SCOPED_TRACE(field);
+    OpenForm();
+    Fill("127.0.0.1:1", "you@example.org");
+    driver.PressKey(id, field, runtime::ui::KeyCode::Esc);
+    WaitForEnd();
+    EXPECT_EQ(records, 0);
+    EXPECT_EQ(backend.MessageBoxRequests().size(), 0u);
+  }
+}
+
 TEST_F(EmailWindowTest, ACancelledChoiceEmptiesTheAttachmentAndATooLongPathIsRefused) {
   OpenForm();
   backend.ScriptFileChoice("/tmp/a.zip");

@@ -122,5 +122,20 @@ TEST_F(FileChooserTest, TheDataFolderIsNeverWhereAChooserStarts) {
   EXPECT_EQ(StartedIn(0), home.File("list.htm"));
 }
 
+// Escape in the import's and the export's windows is their Cancel: the
+// window closes without a file dialog or a message.
+TEST_F(FileChooserTest, EscapeClosesTheImportAndTheExportWindow) {
+  for (void (*procedure)() : {&ImportBookmarks, &ExportBookmarks}) {
+    program.reset();
+    program = std::make_unique<runtime::ui::Program>(backend);
+    Start([procedure] { RunProgram(procedure); });
+    const runtime::ui::WindowId window = driver.WaitForWindow(1);
+    driver.PressKey(window, procedure == &ImportBookmarks ? ImportEntry : ExportEntry, runtime::ui::KeyCode::Esc);
+    EXPECT_TRUE(program->WaitForEnd(30s));
+  }
+  EXPECT_EQ(backend.FileDialogRequests().size(), 0u);
+  EXPECT_EQ(backend.MessageBoxRequests().size(), 0u);
+}
+
 }  // namespace
 }  // namespace marlinden

@@ -1,6 +1,6 @@
 // On the Qt backend: a window held by a modal window of its thread is
 // disabled for real (its widgets take no clicks) and enabled again when the
-// modal window closes; an entry takes no more bytes of UTF-8 than its
+// modal window closes, the keyboard back on the control that had it; an entry takes no more bytes of UTF-8 than its
 // picture allows, a paste included; a maximised window brought back to the
 // front from the tray is maximised again.
 #include <QAbstractButton>
@@ -44,6 +44,7 @@ TEST_F(QtModalOwnerTest, TheOwnerIsDisabledWhileTheModalWindowIsOpen) {
   QtWindow* owner = WaitForWindows(1);
   ASSERT_NE(owner, nullptr);
   EXPECT_TRUE(owner->Frame()->isEnabled());
+  owner->ControlWidget(1)->setFocus();
   qobject_cast<QAbstractButton*>(owner->ControlWidget(2))->click();
   QtWindow* modal = WaitForWindows(2);
   ASSERT_NE(modal, nullptr);
@@ -58,6 +59,7 @@ TEST_F(QtModalOwnerTest, TheOwnerIsDisabledWhileTheModalWindowIsOpen) {
 
   ui::PostInput(ui::Event{ui::EventCode::CloseWindow, 0, backend.Windows().back(), {}});
   EXPECT_TRUE(PumpUntil([&] { return owner->Frame()->isEnabled(); })) << "enabled again when the modal window closes";
+  EXPECT_EQ(owner->Frame()->focusWidget(), owner->ControlWidget(1)) << "the keyboard is back where it was";
   EXPECT_EQ(backend.Windows().size(), 1u);
   CloseWindows();
 }

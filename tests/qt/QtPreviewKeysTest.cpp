@@ -1,6 +1,7 @@
 // The print preview's page keys on the Qt backend: Home and End go to the
 // first and the last page wherever the focus is in the preview window, and
-// Previous and Next step one page from there, the page line following.
+// Page Up, Page Down, Previous and Next step one page from there, the page
+// line following.
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -28,7 +29,7 @@ QDialog* ShownPreview() {
 
 class QtPreviewKeysTest : public testing::QtFixture {};
 
-TEST_F(QtPreviewKeysTest, HomeAndEndGoToTheFirstAndTheLastPageWhereverTheFocusIs) {
+TEST_F(QtPreviewKeysTest, HomeEndAndThePageKeysTurnPagesWhereverTheFocusIs) {
   constexpr int kPages = 5;
   PageImageList list;
   for (int i = 1; i <= kPages; ++i) {
@@ -66,6 +67,13 @@ TEST_F(QtPreviewKeysTest, HomeAndEndGoToTheFirstAndTheLastPageWhereverTheFocusIs
     at(1);
     next->click();
     at(2);
+    QTest::keyClick(focus, Qt::Key_PageDown);
+    at(3);
+    QTest::keyClick(focus, Qt::Key_PageUp);
+    QTest::keyClick(focus, Qt::Key_PageUp);
+    at(1);
+    QTest::keyClick(focus, Qt::Key_PageUp);  // already the first page
+    at(1);
   }
   preview->findChild<QPushButton*>(QStringLiteral("close"))->click();
   ASSERT_TRUE(PumpUntil([&] { return ShownPreview() == nullptr; }));
