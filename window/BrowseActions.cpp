@@ -3,9 +3,12 @@
 // the refresh of the list afterwards, and record-to-record navigation driven
 // by the toolbar.
 #include <algorithm>
+#include <cctype>
+#include <string_view>
 
 #include "errors/MessageIds.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/text/CaseFolding.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -113,7 +116,7 @@ void BrowseManager::TakeAcceptedControl(std::int32_t control) {
     SortOrder* order = Order();
     IncrementalLocator* locator = order != nullptr ? order->LOCATOR : nullptr;
     if (locator == nullptr || locator->CONTROL != control || locator->TakeAccepted() == 0) return;
-    ResetFrom(FreeElementPosition());
+    Locate(*locator);
     if (runtime::ui::Window* window = Win()) window->Select(LISTCONTROL);
     ResetQueue(ResetFromPosition);
     locator->AfterLocate();
@@ -223,6 +226,41 @@ void BrowseManager::TakeVcrScroll(std::int32_t request) {
   WINDOW->Update();
 }
 
+void BrowseManager::Locate(IncrementalLocator& locator) {
+  ResetFrom(FreeElementPosition());
+  // A caseless key orders letters outside ASCII by their bytes, so "ZÜRICH"
+  // and "zürich" lie apart, with other rows between them. The locator seeks
+  // from the lowest spelling of its text (IncrementalLocator::Set); the
+  // browse reads on to the first row that starts with the text in any
+  // letter case while rows up to the highest spelling may still do so, and
+  // stays where the seek put it when none does within kCaselessLocateRows.
+  if (locator.NOCASE == 0 || !locator.FREEELEMENT.Valid()) return;
+  const std::string highest = runtime::HighestCaseSpelling(locator.SHADOW);
+  if (highest == runtime::LowestCaseSpelling(locator.SHADOW)) return;
+  const std::string wanted = runtime::UpperText(locator.SHADOW);
+  const auto beyond = [&highest](std::string_view value) {
+    const std::string_view head = value.substr(0, highest.size());
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      const auto a = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(head[i])));
+      const auto b = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(highest[i])));
+      if (a != b) return a > b;
+    }
+    return false;
+  };
+  std::string found;
+  for (std::size_t read = 0; read < kCaselessLocateRows && ViewManager::Next() == SeverityOk; ++read) {
+    const std::string_view value = locator.FREEELEMENT.ClippedText();
+    if (runtime::UpperText(value).starts_with(wanted)) {
+      found = VIEW->Position();
+      break;
+    }
+    if (beyond(value)) break;
+  }
+  if (!found.empty() && VIEW->ResetToPosition(found) == runtime::NoError) return;
+  locator.Set();
+  ResetFrom(FreeElementPosition());
+}
+
 std::uint8_t BrowseManager::TakeKey() {
   const KeyCode key = runtime::ui::LastKeyCode();
   if (runtime::ui::IsRightMouse(key)) {
@@ -241,7 +279,7 @@ std::uint8_t BrowseManager::TakeKey() {
   };
   auto locate = [&] {
     if (locator->TakeKey() == 0) return false;
-    ResetFrom(FreeElementPosition());
+    Locate(*locator);
     ResetQueue(ResetFromPosition);
     return true;
   };

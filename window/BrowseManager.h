@@ -74,6 +74,8 @@ enum ReloadForce : std::uint8_t {
 inline constexpr runtime::ui::EventCode kRankSliceEvent = runtime::ui::ProgramEvent(0x200);
 // Rows counted per slice: a few milliseconds of reading.
 inline constexpr std::int64_t kRankSliceRows = 4096;
+// The most rows a caseless locate reads on past its seek (Locate).
+inline constexpr std::size_t kCaselessLocateRows = 2048;
 
 // Alert slots the browse takes on its list control.
 // The filter id a query's filter is set under on an order.
@@ -285,6 +287,8 @@ class BrowseManager : public ViewManager, public BrowseItem {
   std::int64_t FindTopRank(const BrowseRanks& table);
   // Shows the row at rank p percent of the view's rows.
   void DragToRank(std::int32_t p);
+  // Positions the view for what locator's text locates (ResetFrom).
+  void Locate(IncrementalLocator& locator);
   // Forgets every order's table: the data may have changed.
   void DataChanged();
   // Positions the view at a row's position, in the order now in use.

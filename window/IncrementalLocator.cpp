@@ -1,5 +1,6 @@
 #include "window/IncrementalLocator.h"
 
+#include "runtime/text/CaseFolding.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -115,7 +116,9 @@ void IncrementalLocator::UpdateWindow() {
 }
 
 void IncrementalLocator::Set() {
-  if (FREEELEMENT.Valid()) FREEELEMENT.SetText(SHADOW);
+  // A caseless locator seeks from the text's lowest spelling; the browse
+  // reads on to the row that matches it (BrowseManager::Locate).
+  if (FREEELEMENT.Valid()) FREEELEMENT.SetText(NOCASE != 0 ? runtime::LowestCaseSpelling(SHADOW) : SHADOW);
   UpdateWindow();
 }
 

@@ -4,6 +4,7 @@
 #include <unicode/utf8.h>
 
 #include <cstdint>
+#include <functional>
 
 namespace runtime {
 
@@ -47,7 +48,38 @@ void AssignMapped(std::string& out, std::string_view text) {
   });
 }
 
+std::string Utf8(UChar32 c) {
+  std::string out;
+  AppendUtf8(out, c);
+  return out;
+}
+
+// text with each character outside ASCII replaced by the spelling of the
+// same length that Better prefers among its cases.
+template <typename Better>
+std::string CaseSpelling(std::string_view text, Better better) {
+  std::string out;
+  ForEachCharacter(text, [&out, better](UChar32 c, std::string_view bytes) {
+    if (c < 0x80) {
+      out.append(bytes);
+      return;
+    }
+    std::string chosen(bytes);
+    // The cases of its capital too: "ς" and "σ" share "Σ".
+    const UChar32 upper = u_toupper(c);
+    for (const UChar32 other : {upper, u_tolower(c), u_totitle(c), u_tolower(upper)}) {
+      const std::string spelled = Utf8(other);
+      if (spelled.size() == chosen.size() && better(spelled, chosen)) chosen = spelled;
+    }
+    out += chosen;
+  });
+  return out;
+}
+
 }  // namespace
+
+std::string LowestCaseSpelling(std::string_view text) { return CaseSpelling(text, std::less<std::string>()); }
+std::string HighestCaseSpelling(std::string_view text) { return CaseSpelling(text, std::greater<std::string>()); }
 
 void AssignUpperText(std::string& out, std::string_view text) { AssignMapped<u_toupper>(out, text); }
 void AssignLowerText(std::string& out, std::string_view text) { AssignMapped<u_tolower>(out, text); }

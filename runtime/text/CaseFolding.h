@@ -17,4 +17,12 @@ std::string UpperText(std::string_view text);
 void AssignUpperText(std::string& out, std::string_view text);
 void AssignLowerText(std::string& out, std::string_view text);
 
+// The first and the last, in byte order, of the spellings of text that
+// differ from it only in the case of letters outside ASCII (each such
+// letter in its spelling of the same length with the lowest or the highest
+// bytes). ASCII is left as it is: a caseless key folds it itself. A caseless
+// search for text in a key's order lies between the two.
+std::string LowestCaseSpelling(std::string_view text);
+std::string HighestCaseSpelling(std::string_view text);
+
 }  // namespace runtime

@@ -37,10 +37,10 @@ const std::vector<testing_support::StoredBookmark> kBookmarks = {
 
 class MainWindowKeysTest : public runtime::ui::testing::WindowFixture<> {
  protected:
-  void StartProgram() {
-    Start([] {
-      (void)RunProgram([] {
-        testing_support::StoreBookmarks(kBookmarks);
+  void StartProgram(const std::vector<testing_support::StoredBookmark>& bookmarks = kBookmarks) {
+    Start([bookmarks] {
+      (void)RunProgram([bookmarks] {
+        testing_support::StoreBookmarks(bookmarks);
         MainBookmarkWindow();
       });
     });
@@ -50,6 +50,24 @@ class MainWindowKeysTest : public runtime::ui::testing::WindowFixture<> {
   void Key(KeyCode key, std::int32_t control = MainList) {
     driver.PressKey(id, control, key);
     ASSERT_TRUE(driver.WaitIdle(1));
+  }
+  // Types text on the list, one character a key, as the locator takes it.
+  void Type(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t end = at + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      runtime::ui::EventData data;
+      data.key = runtime::ui::Letter('X');
+      data.keyText = text.substr(at, end - at);
+      driver.Post(id, EventCode::AlertKey, MainList, std::move(data));
+      ASSERT_TRUE(driver.WaitIdle(1));
+      at = end;
+    }
+  }
+  std::string Highlighted(std::size_t column) {
+    const Texts texts = Column(column);
+    const std::int32_t row = driver.Properties(id, MainList).selectedRow;
+    return row >= 1 && row <= static_cast<std::int32_t>(texts.size()) ? texts[static_cast<std::size_t>(row - 1)] : "";
   }
   void ClickHeader(std::int32_t column) {
     runtime::ui::EventData data;
@@ -171,6 +189,29 @@ TEST_F(MainWindowKeysTest, AQueryShowsTheFilterLineWhichOneClickOrEscapeClears) 
   Key(KeyCode::Esc);
   EXPECT_FALSE(FilterLineShown());
   EXPECT_EQ(Column().size(), 4U);
+  Close();
+}
+
+// The locators ignore the case of every letter: the keys fold only A-Z, so
+// "zü" must find "ZÜRICH" past rows that sort between the two spellings.
+TEST_F(MainWindowKeysTest, TheLocatorIgnoresTheCaseOfLettersOutsideAscii) {
+  StartProgram({{"http://a.example/", "ZÜRICH airport"},
+                {"http://b.example/", "zálo"},
+                {"http://c.example/", "zürich cafe"},
+                {"http://d.example/", "Zebra"},
+                {"http://e.example/", "ÉCOLE"}});
+  Key(KeyCode::Ctrl | KeyCode::Tab);
+  ASSERT_EQ(Tab(), 2);
+  Type("zü");
+  EXPECT_EQ(Highlighted(1), "ZÜRICH airport");
+  Type("rich c");
+  EXPECT_EQ(Highlighted(1), "zürich cafe") << "past zálo, which sorts between";
+  for (int i = 0; i < 8; ++i) Key(KeyCode::Backspace);
+  Type("é");
+  EXPECT_EQ(Highlighted(1), "ÉCOLE");
+  Key(KeyCode::Backspace);
+  Type("ZÁ");
+  EXPECT_EQ(Highlighted(1), "zálo");
   Close();
 }
 

@@ -50,6 +50,17 @@ TEST(CaseFoldingTest, UpperAndLowerCoverLatinGreekAndCyrillic) {
   EXPECT_NE(CompareText("ü", "Ü", CaseMode::Insensitive), 0);
 }
 
+// The spellings a caseless search in a key's order lies between: ASCII as
+// typed, every other letter in the case of lowest or highest bytes among
+// those of its length ("ı" has the capital "I" of one byte, not taken).
+TEST(CaseFoldingTest, LowestAndHighestSpellingsBoundEveryCaseOfTheLettersOutsideAscii) {
+  EXPECT_EQ(LowestCaseSpelling("zÜrich σς"), "zÜrich ΣΣ");
+  EXPECT_EQ(HighestCaseSpelling("zÜrich Σς"), "zürich σσ");
+  EXPECT_EQ(LowestCaseSpelling("москва"), "МОСКВА");
+  EXPECT_EQ(HighestCaseSpelling("ı"), "ı");
+  EXPECT_EQ(LowestCaseSpelling("Abc 123 €\xFF"), "Abc 123 €\xFF");
+}
+
 TEST(CaseFoldingTest, ExpressionsFoldEveryLetter) {
   const struct {
     const char* text;
