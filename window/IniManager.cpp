@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "runtime/ini/IniFile.h"
+#include "runtime/ui/Backend.h"
 #include "runtime/ui/Geometry.h"
 
 namespace marlinden {
@@ -54,7 +55,7 @@ std::int32_t IniManager::Update(std::string_view section, std::string_view key, 
 std::int32_t IniManager::SaveWindow(std::string_view section, const runtime::ui::Window& window,
                                     runtime::ui::Frame frame) const {
   using runtime::ui::WindowState;
-  if (window.State() == WindowState::Iconised) return 0;
+  if (window.State() == WindowState::Iconised || !runtime::ui::CurrentBackend().ShowsWindows()) return 0;
   const bool maximised = window.State() == WindowState::Maximised;
   std::int32_t first = 0;
   auto write = [&](std::string_view key, std::string_view value) {

@@ -50,6 +50,9 @@ class Backend {
     (void)window;
     return {};
   }
+  // False for a backend whose windows nobody sees (the command-line
+  // companion's): their places are no user's to keep.
+  virtual bool ShowsWindows() const { return true; }
   // The widths the user gave list's columns by dragging their edges, in the
   // dialog units of window's font, one per column; empty when the backend
   // shows the list as the runtime last gave it.

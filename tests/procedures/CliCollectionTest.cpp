@@ -1,12 +1,14 @@
 // marlinden-cli list --json and add --folder as scripts use them to see
 // everything the collection holds: folders, dates and notes of imported and
 // hand-added bookmarks, a deletion taking its details along, and the round
-// trip import -> export -> import into an empty collection.
+// trip import -> export -> import into an empty collection, which keeps no
+// window places.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -120,6 +122,10 @@ TEST_F(CliCollectionTest, ExportThenImportIntoAnEmptyCollectionGivesEverythingBa
   ASSERT_EQ(Cli("import " + dir.File("source.html")).status, 0);
   ASSERT_EQ(Cli("add https://hand.example/ --folder Mine --notes 'two\nlines'").status, 0);
   const std::string original = Cli("list --json").out;
+  // The companion's windows are seen by nobody: it keeps no places of them.
+  std::ifstream places(dir.File("data/marlinden.INI"));
+  const std::string kept((std::istreambuf_iterator<char>(places)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept.find("XPos"), std::string::npos) << kept;
   ASSERT_NE(original.find("\"folder\": [\""), std::string::npos) << "the generated file has folders";
   ASSERT_EQ(Cli("export " + dir.File("exported.html")).status, 0);
 
