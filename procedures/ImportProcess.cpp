@@ -13,6 +13,7 @@
 #include "procedures/BookmarkReader.h"
 #include "procedures/BrowserStores.h"
 #include "procedures/CleanUp.h"
+#include "procedures/Duplicates.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/EventCode.h"
@@ -261,17 +262,26 @@ void ImportProcess(const std::string& path) {
     ShowFileProblem(kImportCaption, "The file " + path + " holds no bookmarks.");
   }
   // The clean-up also follows a cancelled import, over what it added.
-  if (started && figures.added > 0) CleanUp(highestBefore);
+  if (started && figures.added > 0) {
+    CleanUp(highestBefore);
+    if (BookmarkStoreRelations->Open() == SeverityOk) {
+      if (BookmarkStoreManager->UseFile() == SeverityOk) figures.lookAlikes = CountLookAlikes(highestBefore);
+      (void)BookmarkStoreRelations->Close();
+    }
+  }
   ResponseCode = response;
 }
 
 std::string ImportSummary(const ImportFigures& figures) {
-  std::string summary = "lines read: " + std::to_string(figures.lines) + "\n" +
-                        "links read: " + std::to_string(figures.links) + "\n" +
-                        "bookmarks added: " + std::to_string(figures.added) + "\n" +
-                        "skipped, already stored: " + std::to_string(figures.skipped) + "\n" +
-                        "left out, not a web or FTP address: " + std::to_string(figures.notWeb) + "\n" +
-                        "left out, address too long: " + std::to_string(figures.tooLong) + "\n";
+  std::string summary =
+      "lines read: " + std::to_string(figures.lines) + "\n" + "links read: " + std::to_string(figures.links) + "\n" +
+      "bookmarks added: " + std::to_string(figures.added) + "\n" +
+      (figures.lookAlikes > 0
+           ? "of them like one stored already (Find Duplicates): " + std::to_string(figures.lookAlikes) + "\n"
+           : std::string()) +
+      "skipped, already stored: " + std::to_string(figures.skipped) + "\n" +
+      "left out, not a web or FTP address: " + std::to_string(figures.notWeb) + "\n" +
+      "left out, address too long: " + std::to_string(figures.tooLong) + "\n";
   for (const std::string& url : figures.firstTooLong) summary += "  " + url + "\n";
   if (figures.notesCut > 0) summary += "notes cut to what a bookmark holds: " + std::to_string(figures.notesCut) + "\n";
   summary += "removed by the clean-up: " + std::to_string(figures.removed) + "\n";

@@ -37,6 +37,7 @@ struct ImportFigures {
   std::int64_t notWeb = 0;                // left out: neither a web nor an FTP address
   std::int64_t tooLong = 0;               // left out: an address longer than a bookmark holds
   std::int64_t notesCut = 0;              // added with their notes cut to what a bookmark holds
+  std::int64_t lookAlikes = 0;            // added, of a page stored already under another spelling
   std::vector<std::string> firstTooLong;  // the first kTooLongNamed of them
   std::int64_t removed = 0;               // records the clean-up removed
   std::string failure;                    // why the import stopped early ("" when it did not)

@@ -22,15 +22,6 @@ using links::LinkStatus;
 using runtime::ui::ControlDescription;
 using runtime::ui::ControlKind;
 
-runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
-  runtime::ui::ListColumn column;
-  column.header = std::move(header);
-  column.width = width;
-  column.indent = 2;
-  column.resizable = true;
-  return column;
-}
-
 void Tell(std::string_view text) { ShowFileProblem(kLinkProblemsTitle, text); }
 
 // Reads bookmark number into the bookmark file's buffer; false when it is
@@ -93,7 +84,8 @@ runtime::ui::WindowDescription LinkProblemsDescription() {
   d.rect = {0, 0, 400, 182};
   d.font = {"MS Sans Serif", 8};
   ControlDescription list = runtime::ui::DescribeControl(ControlKind::List, "", {4, 4, 392, 152});
-  list.columns = {Column("Found", 56), Column("Address", 180), Column("New address or reason", 150)};
+  list.columns = {ResizableColumn("Found", 56), ResizableColumn("Address", 180),
+                  ResizableColumn("New address or reason", 150)};
   list.paging = runtime::ui::ListPaging::Self;
   ControlDescription use = runtime::ui::DescribeControl(ControlKind::Button, "&Use New Address", {4, 162, 74, 14});
   use.tip = "Give the bookmark the address its link moved to";

@@ -13,6 +13,7 @@
 #include "procedures/CheckLinks.h"
 #include "procedures/EmailWindow.h"
 #include "procedures/ExportBookmarks.h"
+#include "procedures/FindDuplicates.h"
 #include "procedures/ImportBookmarks.h"
 #include "procedures/ProcedureStart.h"
 #include "procedures/WebPageList.h"
@@ -40,6 +41,8 @@ constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 constexpr std::uint8_t kArrowAction = 24;
 constexpr std::int32_t kTabs = 4;
 constexpr const char* kCheckLinksMenuText = "Check &Links";
+constexpr const char* kFindDuplicatesMenuText = "Find &Duplicates";
+constexpr const char* kToolsMenuText = "&Tools";
 constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
 
 // The main window's own keys on the list, in alert slots below the browse's.
@@ -127,11 +130,7 @@ constexpr std::size_t kRowDescription = 6;
 constexpr std::size_t kRowDescriptionColours = 7;
 
 runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
-  runtime::ui::ListColumn column;
-  column.header = std::move(header);
-  column.width = width;
-  column.indent = 2;
-  column.resizable = true;
+  runtime::ui::ListColumn column = ResizableColumn(std::move(header), width);
   column.cellColours = true;
   return column;
 }
@@ -155,13 +154,16 @@ runtime::ui::WindowDescription MainWindowDescription() {
     d.controls.push_back(std::move(c));
     return static_cast<std::int32_t>(d.controls.size()) - 1;
   };
-  for (const char* item : {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks",
-                           "&Send An Email", kCheckLinksMenuText, "&About"}) {
-    const std::int32_t at = add(ControlKind::MenuItem, item, {});
-    // Numbered after the controls that were there before it, so theirs stay;
-    // the menu bar shows it last.
-    if (std::string_view(item) == kCheckLinksMenuText) d.controls[at].fixedNumber = MainCheckLinksMenu;
+  for (const char* item :
+       {"&Exit", "&Go To Web Page", "&Print ", "&Import Bookmarks", "&Export Bookmarks", "&Send An Email", "&About"}) {
+    add(ControlKind::MenuItem, item, {});
   }
+  // The collection's health checks, in a menu of their own after the others.
+  // Numbered after the controls that were there before them, so theirs stay.
+  const std::int32_t tools = add(ControlKind::Menu, kToolsMenuText, {});
+  d.controls[tools].fixedNumber = MainToolsMenu;
+  d.controls[add(ControlKind::MenuItem, kCheckLinksMenuText, {}, tools)].fixedNumber = MainCheckLinksMenu;
+  d.controls[add(ControlKind::MenuItem, kFindDuplicatesMenuText, {}, tools)].fixedNumber = MainFindDuplicatesMenu;
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
   for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
@@ -493,6 +495,12 @@ Severity MainWindow::TakeAccepted() {
     case MainCheckLinksMenu:
       // Modal here; the check reads the bookmarks, so the list is read again.
       CheckLinks();
+      Reset(1);
+      break;
+    case MainFindDuplicatesMenu:
+      // Modal here; a merge deletes bookmarks, so the list is read again.
+      Update();
+      FindDuplicates();
       Reset(1);
       break;
     case MainFavoriteButton:

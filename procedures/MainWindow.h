@@ -53,9 +53,11 @@ enum MainControl : std::int32_t {
   MainChangeButton,
   MainDeleteButton,
   MainGoToPageButton,
-  MainFilterLine,         // "Filtered: n of m bookmarks" while a query filters the list
-  MainClearFilterButton,  // shows every bookmark again
-  MainCheckLinksMenu,     // on the menu bar after "&About"
+  MainFilterLine,          // "Filtered: n of m bookmarks" while a query filters the list
+  MainClearFilterButton,   // shows every bookmark again
+  MainCheckLinksMenu,      // in the "&Tools" menu
+  MainFindDuplicatesMenu,  // in the "&Tools" menu, after "Check &Links"
+  MainToolsMenu,           // on the menu bar after "&About"
 };
 
 // The sort orders, in the order they are added.

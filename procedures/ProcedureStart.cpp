@@ -1,5 +1,7 @@
 #include "procedures/ProcedureStart.h"
 
+#include <utility>
+
 #include "app/Globals.h"
 #include "window/Globals.h"
 
@@ -14,6 +16,15 @@ Severity StartProcedure(WindowManager& manager, std::int32_t firstField) {
   RequestCode = RequestNone;
   ResponseCode = ResponseNone;
   return SeverityOk;
+}
+
+runtime::ui::ListColumn ResizableColumn(std::string header, std::int32_t width) {
+  runtime::ui::ListColumn column;
+  column.header = std::move(header);
+  column.width = width;
+  column.indent = 2;
+  column.resizable = true;
+  return column;
 }
 
 }  // namespace marlinden

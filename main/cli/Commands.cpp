@@ -2,6 +2,7 @@
 
 #include "main/cli/BookmarkCommands.h"
 #include "main/cli/CliCommand.h"
+#include "main/cli/DuplicatesCommand.h"
 #include "main/cli/EditCommands.h"
 #include "main/cli/MailCommand.h"
 #include "main/cli/PrintCommand.h"
@@ -27,6 +28,12 @@ std::span<const CommandEntry> Commands() {
                    "line a link: status (ok, redirect, dead, error), HTTP code, address, and the new address or "
                    "the error",
                    &MakeCheckCommand},
+      CommandEntry{"duplicates", "[--merge --yes]",
+                   "the bookmarks that name one page under different spellings (http or https, www., letter case "
+                   "of the host, a default port, a trailing /, the #fragment, tracking parameters), one bookmark a "
+                   "line as list prints it, the oldest of a group first, groups apart by an empty line; with "
+                   "--merge --yes each group's others are merged into its oldest (notes appended) and deleted",
+                   &MakeDuplicatesCommand},
       CommandEntry{"add", "URL [--description TEXT] [--notes TEXT] [--folder NAME]...",
                    "add one bookmark, in the folder the --folder names give from the top down; an address stored "
                    "already (in any letter case) is refused",
