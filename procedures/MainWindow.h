@@ -55,9 +55,9 @@ enum MainControl : std::int32_t {
   MainGoToPageButton,
   MainFilterLine,          // "Filtered: n of m bookmarks" while a query filters the list
   MainClearFilterButton,   // shows every bookmark again
+  MainToolsMenu,           // on the menu bar after "&About"; numbered before its items, made before them
   MainCheckLinksMenu,      // in the "&Tools" menu
   MainFindDuplicatesMenu,  // in the "&Tools" menu, after "Check &Links"
-  MainToolsMenu,           // on the menu bar after "&About"
 };
 
 // The sort orders, in the order they are added.

@@ -215,5 +215,17 @@ TEST_F(MainWindowKeysTest, TheLocatorIgnoresTheCaseOfLettersOutsideAscii) {
   Close();
 }
 
+// The health checks sit in the Tools menu, last on the menu bar. A backend
+// makes controls in number order, so the menu is numbered before its items.
+TEST_F(MainWindowKeysTest, TheToolsMenuHoldsCheckLinksAndFindDuplicates) {
+  StartProgram();
+  for (const std::int32_t item : {MainCheckLinksMenu, MainFindDuplicatesMenu}) {
+    EXPECT_EQ(driver.Properties(id, item).parent, MainToolsMenu);
+    EXPECT_LT(MainToolsMenu, item);
+  }
+  EXPECT_EQ(driver.Properties(id, MainToolsMenu).text, "&Tools");
+  Close();
+}
+
 }  // namespace
 }  // namespace marlinden
