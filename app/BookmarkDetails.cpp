@@ -47,6 +47,12 @@ std::vector<std::string> DecodeFolderPath(std::string_view stored) {
   return folder;
 }
 
+std::string FolderText(const std::vector<std::string>& folder) {
+  std::string text;
+  for (const std::string& name : folder) text += (text.empty() ? "" : " \u203A ") + name;
+  return text;
+}
+
 std::uint32_t SecondsNow() {
   const auto seconds =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();

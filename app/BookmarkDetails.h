@@ -30,6 +30,10 @@ struct BookmarkDetails {
 std::string EncodeFolderPath(const std::vector<std::string>& folder);
 std::vector<std::string> DecodeFolderPath(std::string_view stored);
 
+// The folder path on one line, as a list shows it: the names from the top
+// down with " › " between them; empty for no folder.
+std::string FolderText(const std::vector<std::string>& folder);
+
 // Now, in seconds since 1970 (UTC).
 std::uint32_t SecondsNow();
 

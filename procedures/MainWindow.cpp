@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/Addresses.h"
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
@@ -109,6 +110,9 @@ void ShowThreadNotStarted(std::string_view caption, std::string_view what) {
   ShowProblem(caption, "The " + std::string(what) + " could not be started: the system refused a new thread.");
 }
 
+// What the list shows of a folder path, in bytes.
+constexpr std::uint32_t kFolderColumnWidth = 255;
+
 runtime::RecordLayout RowLayout() {
   using runtime::FieldType;
   return runtime::RecordLayout::Builder("Row", "ROW")
@@ -122,12 +126,19 @@ runtime::RecordLayout RowLayout() {
       .Field("DESCBG", FieldType::Int32)
       .Field("DESCSFG", FieldType::Int32)
       .Field("DESCSBG", FieldType::Int32)
+      .String("FOLDER", kFolderColumnWidth)
+      .Field("FOLDFG", FieldType::Int32)
+      .Field("FOLDBG", FieldType::Int32)
+      .Field("FOLDSFG", FieldType::Int32)
+      .Field("FOLDSBG", FieldType::Int32)
       .Build();
 }
 constexpr std::size_t kRowUrl = 1;
 constexpr std::size_t kRowUrlColours = 2;
 constexpr std::size_t kRowDescription = 6;
 constexpr std::size_t kRowDescriptionColours = 7;
+constexpr std::size_t kRowFolder = 11;
+constexpr std::size_t kRowFolderColours = 12;
 
 runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
   runtime::ui::ListColumn column = ResizableColumn(std::move(header), width);
@@ -136,6 +147,7 @@ runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
 }
 
 runtime::FieldRef WebUrlField() { return BookmarkStore().Record().Field(WebUrl); }
+runtime::FieldRef WebNumberField() { return BookmarkStore().Record().Field(WebNum); }
 runtime::FieldRef WebDescriptionField() { return BookmarkStore().Record().Field(WebDescription); }
 
 }  // namespace
@@ -169,7 +181,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
   const std::int32_t list = add(ControlKind::List, "Browsing Records", {10, 22, 352, 146});
   d.controls[list].scrollBar = true;
-  d.controls[list].columns = {Column("URL", 196), Column("Description", 141)};
+  d.controls[list].columns = {Column("URL", 160), Column("Description", 110), Column("Folder", 67)};
 
   struct Button {
     const char* text;
@@ -246,7 +258,8 @@ void MainBrowse::SetQueueRecord() {
   // A blank favourite would match every blank address (a new row).
   const std::string& favorite = main_.Favorite();
   const Colour text = !favorite.empty() && WebUrlField().ClippedText() == favorite ? kFavoriteColour : kNoColour;
-  for (std::size_t first : {kRowUrlColours, kRowDescriptionColours}) {
+  LISTQUEUE->Field(kRowFolder).SetText(FolderText(ReadBookmarkDetails(WebNumberField().Get().AsInteger()).folder));
+  for (std::size_t first : {kRowUrlColours, kRowDescriptionColours, kRowFolderColours}) {
     LISTQUEUE->Field(first).SetInteger(text);
     for (std::size_t n = first + 1; n < first + 4; ++n) LISTQUEUE->Field(n).SetInteger(kNoColour);
   }
@@ -338,7 +351,9 @@ Severity MainQuery::Ask(bool keepValues) {
 
 // --- The window ------------------------------------------------------------------------------
 
-MainWindow::MainWindow() : queue(RowLayout(), {{kRowUrl, kRowUrlColours}, {kRowDescription, kRowDescriptionColours}}) {}
+MainWindow::MainWindow()
+    : queue(RowLayout(),
+            {{kRowUrl, kRowUrlColours}, {kRowDescription, kRowDescriptionColours}, {kRowFolder, kRowFolderColours}}) {}
 
 MainWindow::~MainWindow() = default;
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "app/BookmarkDetails.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
@@ -224,6 +225,24 @@ TEST_F(MainWindowKeysTest, TheToolsMenuHoldsCheckLinksAndFindDuplicates) {
     EXPECT_LT(MainToolsMenu, item);
   }
   EXPECT_EQ(driver.Properties(id, MainToolsMenu).text, "&Tools");
+  Close();
+}
+
+// The list's third column shows each bookmark's folder path; a bookmark
+// added by hand has none.
+TEST_F(MainWindowKeysTest, TheFolderColumnShowsEachBookmarksFolderPath) {
+  Start([] {
+    (void)RunProgram([] {
+      BookmarkDetails details;
+      details.folder = {"News", "World / Europe"};
+      DetailsForNextInsert(details);
+      testing_support::StoreBookmarks({{"http://a.example/", "A"}, {"http://b.example/", "B"}});
+      MainBookmarkWindow();
+    });
+  });
+  id = driver.WaitForWindow(1);
+  ASSERT_NE(id, runtime::ui::kNoWindow);
+  EXPECT_EQ(Column(2), (Texts{"News \u203A World / Europe", ""}));
   Close();
 }
 

@@ -117,8 +117,8 @@ TEST_F(MainWindowLayoutTest, EnlargedTheListsColumnsShareTheWidthAndTheButtonsKe
   ASSERT_TRUE(driver.WaitIdle(1));
   read(after, listAfter, buttonAfter);
 
-  ASSERT_EQ(before.size(), 2u);
-  ASSERT_EQ(after.size(), 2u);
+  ASSERT_EQ(before.size(), 3u);
+  ASSERT_EQ(after.size(), 3u);
   EXPECT_EQ(listAfter.width, list.width + place.width) << "the list keeps its margins";
   EXPECT_EQ(listAfter.height, list.height + place.height / 2);
   EXPECT_GT(after[0], before[0] * 19 / 10) << "the URL column takes its share";
@@ -133,13 +133,13 @@ TEST_F(MainWindowLayoutTest, EnlargedTheListsColumnsShareTheWidthAndTheButtonsKe
 TEST_F(MainWindowLayoutTest, ColumnWidthsTheUserDraggedSurviveAResizeAndTheNextStart) {
   StartProgram();
   const std::vector<std::int32_t> designed = ColumnWidths();
-  ASSERT_EQ(designed.size(), 2u);
-  const std::vector<std::int32_t> dragged{designed[0] + 60, designed[1] - 60};
+  ASSERT_EQ(designed.size(), 3u);
+  const std::vector<std::int32_t> dragged{designed[0] + 60, designed[1] - 40, designed[2] - 20};
   backend.SetUserColumnWidths(id, MainList, dragged);
   const Rect place = Place();
   Resize({place.x, place.y, place.width * 3 / 2, place.height});
   const std::vector<std::int32_t> widened = ColumnWidths();
-  ASSERT_EQ(widened.size(), 2u);
+  ASSERT_EQ(widened.size(), 3u);
   EXPECT_NEAR(double(widened[0]) / widened[1], double(dragged[0]) / dragged[1], 0.03)
       << "the columns share the extra width in the user's proportions, not the designed ones";
   EXPECT_GT(widened[0], dragged[0]);
@@ -149,7 +149,7 @@ TEST_F(MainWindowLayoutTest, ColumnWidthsTheUserDraggedSurviveAResizeAndTheNextS
   EXPECT_EQ(ColumnWidths(), widened) << "kept with the window's place";
   EXPECT_EQ(Place().width, place.width * 3 / 2);
   // Dragged and closed at once: the close itself takes the widths.
-  const std::vector<std::int32_t> dragged2{widened[0] - 50, widened[1] + 50};
+  const std::vector<std::int32_t> dragged2{widened[0] - 50, widened[1] + 30, widened[2] + 20};
   backend.SetUserColumnWidths(id, MainList, dragged2);
   Close();
   Restart();
@@ -161,7 +161,8 @@ TEST_F(MainWindowLayoutTest, KeptWidthsThatAreNotOnePositiveWidthAColumnAreIgnor
   StartProgram();
   const std::vector<std::int32_t> designed = ColumnWidths();
   Close();
-  for (const char* kept : {"300", "300,40,40", "300,x", "0,40", "300,,40", "-5,40", "99999999999,40"}) {
+  for (const char* kept :
+       {"300,40", "300,40,40,40", "300,x,40", "0,40,40", "300,,40", "-5,40,40", "99999999999,40,40"}) {
     std::ofstream(kRecentFilesIniFile) << "[" << kColumnWidthsSection << "]\n"
                                        << kMainIniSection << "=" << kept << "\n";
     Restart();
