@@ -202,9 +202,10 @@ TEST_F(MainWindowTest, OpensWithItsMenuTabsListAndButtons) {
   };
   for (const auto& [control, icon] : icons) EXPECT_EQ(driver.Properties(id, control).icon, icon) << control;
   const runtime::ui::ControlProperties list = driver.Properties(id, MainList);
-  ASSERT_EQ(list.columns.size(), 2U);
-  EXPECT_EQ(list.columns[0].width, 196);
-  EXPECT_EQ(list.columns[1].width, 141);
+  ASSERT_EQ(list.columns.size(), 3U) << "URL, description and folder";
+  EXPECT_EQ(list.columns[0].width, 160);
+  EXPECT_EQ(list.columns[1].width, 110);
+  EXPECT_EQ(list.columns[2].width, 67);
   EXPECT_EQ(list.columns[0].indent, 2);
   EXPECT_TRUE(list.columns[1].resizable);
   EXPECT_EQ(driver.Properties(id, MainUrlTab).textColour, kTabHighlightColour) << "the first tab is highlighted";
