@@ -131,6 +131,8 @@ std::int32_t FoundBookmarks::ReadListed(bool forward) {
     previousRow_ = at - 1;
     const std::int32_t code = bookmarks_.Reget(rows_[static_cast<std::size_t>(at)].position);
     if (code == runtime::RecordNotFound) continue;  // deleted by another station since
+    // A candidate whose words changed since the index was read is no match.
+    if (code == runtime::NoError && !BookmarkHasWords(plan_.words)) continue;
     return code;
   }
 }
@@ -138,7 +140,7 @@ std::int32_t FoundBookmarks::ReadListed(bool forward) {
 std::int32_t FoundBookmarks::ReadWalking(bool forward) {
   for (;;) {
     const std::int32_t code = forward ? bookmarks_.Next() : bookmarks_.Previous();
-    if (code != runtime::NoError || BookmarkHasWords(plan_.words)) return code;
+    if (code != runtime::NoError || BookmarkMatches(plan_)) return code;
   }
 }
 

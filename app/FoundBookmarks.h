@@ -5,11 +5,11 @@
 // it passes every operation straight on.
 //
 // It reads by the plan of the find (SearchIndex.h): for few matches it
-// fetches them once, orders them by the key's values (text in any letter
-// case, then number) and reads them in that order; for many, it reads the
-// bookmark file in the key's order and passes over the bookmarks that lack
-// a word. Either way it holds no more than the matches' numbers and
-// positions, never the bookmarks themselves.
+// fetches the candidates once, orders them by the key's values (text in
+// any letter case, then number) and reads them in that order, passing over
+// those that lack a word by now; for many, it reads the bookmark file in
+// the key's order and passes over the bookmarks the plan does not find. Either way it holds no more than the matches'
+// numbers and positions, never the bookmarks themselves.
 //
 // Every read leaves the bookmark file's current record and buffer as the
 // bookmark file itself would, so the program's fields, filters, changes and

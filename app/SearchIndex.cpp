@@ -1,6 +1,7 @@
 #include "app/SearchIndex.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_set>
 
 #include "app/BookmarkDetails.h"
@@ -55,7 +56,7 @@ Severity AddCompleteMark() {
 }
 
 // The distinct bookmark numbers of the words that start with prefix, as
-// far as limit + 1 of them (more than limit: too many to fetch).
+// far as limit + 1 of them (more than limit: too many to read).
 std::vector<std::int64_t> NumbersOfPrefix(const std::string& prefix, std::size_t limit) {
   std::vector<std::int64_t> numbers;
   std::unordered_set<std::int64_t> seen;
@@ -209,25 +210,30 @@ FindPlan PlanFind(std::string_view typed, std::size_t candidates) {
   if (plan.words.empty()) return plan;
   plan.kind = FindPlan::Kind::Walk;
   if (!SearchIndexComplete()) return plan;
-  std::vector<std::int64_t> fewest;
-  bool found = false;
   for (const std::string& word : plan.words) {
-    std::vector<std::int64_t> numbers = NumbersOfPrefix(word, candidates);
-    if (numbers.size() > candidates) continue;
-    if (!found || numbers.size() < fewest.size()) fewest = std::move(numbers);
-    found = true;
+    std::vector<std::int64_t> numbers = NumbersOfPrefix(word, kFindWordReadLimit);
+    if (numbers.size() > kFindWordReadLimit) continue;
+    std::sort(numbers.begin(), numbers.end());
+    if (plan.bounded) {
+      std::vector<std::int64_t> both;
+      std::set_intersection(plan.numbers.begin(), plan.numbers.end(), numbers.begin(), numbers.end(),
+                            std::back_inserter(both));
+      numbers = std::move(both);
+    }
+    plan.numbers = std::move(numbers);
+    plan.bounded = true;
   }
-  if (!found) return plan;
-  plan.kind = FindPlan::Kind::Numbers;
-  std::sort(fewest.begin(), fewest.end());
-  KeptBookmark kept;
-  runtime::DataFile& file = BookmarkStore();
-  for (const std::int64_t number : fewest) {
-    file.Record().Clear();
-    file.Record().Field(WebNum).SetInteger(number);
-    if (file.Get(WebNumKey) == runtime::NoError && BookmarkHasWords(plan.words)) plan.numbers.push_back(number);
-  }
+  if (plan.bounded && plan.numbers.size() <= candidates) plan.kind = FindPlan::Kind::Numbers;
   return plan;
+}
+
+bool BookmarkMatches(const FindPlan& plan) {
+  if (plan.kind == FindPlan::Kind::All) return true;
+  if (plan.bounded) {
+    const std::int64_t number = BookmarkStore().Record().Field(WebNum).Get().AsInteger();
+    if (!std::binary_search(plan.numbers.begin(), plan.numbers.end(), number)) return false;
+  }
+  return BookmarkHasWords(plan.words);
 }
 
 bool BookmarkHasWords(const std::vector<std::string>& words) {

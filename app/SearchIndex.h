@@ -26,7 +26,10 @@ namespace marlinden {
 
 // Candidates a find fetches and orders itself at most; with more, the
 // list's own order is walked and each row tested.
-inline constexpr std::size_t kFindCandidates = 1000;
+inline constexpr std::size_t kFindCandidates = 2000;
+// Bookmarks the index is read for one typed word at most; a word with more
+// only narrows by the test of each row.
+inline constexpr std::size_t kFindWordReadLimit = 20000;
 
 // The words of a bookmark, each once, each cut to the index's width.
 std::vector<std::string> BookmarkWords(std::string_view url, std::string_view description, std::string_view notes,
@@ -68,18 +71,28 @@ class SearchIndexBuild {
 struct FindPlan {
   enum class Kind : std::uint8_t {
     All,      // no word typed: every bookmark
-    Numbers,  // exactly the bookmarks in numbers
-    Walk,     // too many candidates: test each bookmark (BookmarkHasWords)
+    Numbers,  // the candidates in numbers, few enough to fetch and order
+    Walk,     // too many candidates: the list's order is walked
   };
   Kind kind = Kind::All;
-  std::vector<std::string> words;     // the typed words, folded, cut and without those implied by others
-  std::vector<std::int64_t> numbers;  // Numbers: the matching bookmarks, ascending
+  std::vector<std::string> words;  // the typed words, folded, cut and without those implied by others
+  // Ascending: the bookmarks the index has every word for, when some typed
+  // word has few enough bookmarks to read (bounded). A candidate is a match
+  // when its own words still match (BookmarkMatches).
+  std::vector<std::int64_t> numbers;
+  bool bounded = false;
 };
 
-// Plans the find of typed: the rarest typed word's candidates from the
-// index when there are at most candidates of them, each kept only when it
-// has every word. The bookmark file's buffer and position are kept.
+// Plans the find of typed: the index is read for each typed word that has
+// at most kFindWordReadLimit bookmarks and the candidates are those all of
+// them give; at most candidates of them are fetched (Numbers), else the
+// list is walked (Walk). The bookmark file's buffer and position are kept.
 FindPlan PlanFind(std::string_view typed, std::size_t candidates = kFindCandidates);
+
+// Whether the bookmark in the bookmark file's buffer is one plan finds:
+// among its candidates when it has them, and with every one of its words
+// as the start of one of the bookmark's words.
+bool BookmarkMatches(const FindPlan& plan);
 
 // Whether the bookmark in the bookmark file's buffer has every one of words
 // (FindPlan::words) as the start of one of its words.

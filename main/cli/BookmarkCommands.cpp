@@ -278,7 +278,7 @@ class SearchCommand : public CliCommand {
     }
   }
 
-  // The matches the index gave, in list's order (by address, in any letter
+  // The candidates the index gave that match, in list's order (by address, in any letter
   // case).
   std::size_t PrintNumbers(const FindPlan& plan, std::ostream& out) const {
     struct Match {
@@ -290,7 +290,7 @@ class SearchCommand : public CliCommand {
     for (const std::int64_t number : plan.numbers) {
       file.Record().Clear();
       file.Record().Field(WebNum).SetInteger(number);
-      if (file.Get(WebNumKey) != runtime::NoError) continue;
+      if (file.Get(WebNumKey) != runtime::NoError || !BookmarkMatches(plan)) continue;
       std::string key(file.Record().Field(WebUrl).ClippedText());
       std::transform(key.begin(), key.end(), key.begin(),
                      [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
@@ -307,7 +307,7 @@ class SearchCommand : public CliCommand {
     runtime::DataFile& file = BookmarkStore();
     (void)file.SetOrder(WebNameKey);
     while (file.Next() == runtime::NoError) {
-      if (!BookmarkHasWords(plan.words)) continue;
+      if (!BookmarkMatches(plan)) continue;
       out << ListLine(file.Record(), json_) << '\n';
       ++found;
     }

@@ -52,11 +52,19 @@ class SearchIndexTest : public ::testing::Test {
     BookmarkStoreRelations->SaveLinkValues();
   }
 
-  // The bookmarks the find gives through the index.
+  // The bookmarks the find gives through the index: its candidates, each
+  // fetched and kept when it matches, as the find's readers do.
   static Numbers Found(std::string_view typed) {
     const FindPlan plan = PlanFind(typed);
     EXPECT_EQ(plan.kind, FindPlan::Kind::Numbers) << typed;
-    return plan.numbers;
+    Numbers numbers;
+    runtime::DataFile& file = BookmarkStore();
+    for (const std::int64_t number : plan.numbers) {
+      file.Record().Clear();
+      file.Record().Field(WebNum).SetInteger(number);
+      if (file.Get(WebNumKey) == runtime::NoError && BookmarkMatches(plan)) numbers.push_back(number);
+    }
+    return numbers;
   }
 
   // The bookmarks whose own words match, each one tested.
@@ -66,7 +74,9 @@ class SearchIndexTest : public ::testing::Test {
     runtime::DataFile& file = BookmarkStore();
     EXPECT_EQ(file.SetOrder(WebNumKey), runtime::NoError);
     while (file.Next() == runtime::NoError) {
-      if (BookmarkHasWords(plan.words)) numbers.push_back(file.Record().Field(WebNum).Get().AsInteger());
+      if (plan.words.empty() || BookmarkHasWords(plan.words)) {
+        numbers.push_back(file.Record().Field(WebNum).Get().AsInteger());
+      }
     }
     return numbers;
   }
