@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <unordered_set>
 
 #include "app/BookmarkDetails.h"
@@ -55,27 +56,36 @@ Severity AddCompleteMark() {
   return BookmarkWordsStore().Add() == runtime::NoError ? SeverityOk : SeverityNotify;
 }
 
-// The distinct bookmark numbers of the words that start with prefix, as
-// far as limit + 1 of them (more than limit: too many to read).
-std::vector<std::int64_t> NumbersOfPrefix(const std::string& prefix, std::size_t limit) {
+// The distinct bookmark numbers of the words that start with prefix,
+// ascending; nothing when the index holds more than limit of those words.
+std::optional<std::vector<std::int64_t>> NumbersOfPrefix(const std::string& prefix, std::size_t limit) {
   std::vector<std::int64_t> numbers;
-  std::unordered_set<std::int64_t> seen;
   runtime::DataFile& file = BookmarkWordsStore();
   runtime::RecordBuffer& record = Words();
   record.Clear();
   record.Field(WrdWord).SetText(prefix);
   record.Field(WrdNum).SetLowest();
-  if (file.SetOrderAtBuffer(WrdWordKey) != runtime::NoError) return numbers;
-  while (numbers.size() <= limit && file.Next() == runtime::NoError) {
+  if (file.SetOrderAtBuffer(WrdWordKey) != runtime::NoError) return std::nullopt;
+  // A range read in one go: the driver may read ahead in large batches.
+  (void)file.SendOption("QUICKSCAN=on");
+  // Several words of one bookmark may share the prefix: the entries read
+  // are counted against the limit, the numbers made distinct afterwards.
+  std::size_t entries = 0;
+  while (entries <= limit && file.Next() == runtime::NoError) {
     if (!record.Field(WrdWord).ClippedText().starts_with(prefix)) break;
-    const std::int64_t number = record.Field(WrdNum).Get().AsInteger();
-    if (seen.insert(number).second) numbers.push_back(number);
+    numbers.push_back(record.Field(WrdNum).Get().AsInteger());
+    ++entries;
   }
+  (void)file.SendOption("QUICKSCAN=off");
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  if (entries > limit) return std::nullopt;
   return numbers;
 }
 
-// The typed words as the index holds them, without those another typed
-// word implies (a word starting with "zurich" starts with "zur").
+// The typed words as the index holds them, longest (most telling) first,
+// without those another typed word implies (a word starting with "zurich"
+// starts with "zur").
 std::vector<std::string> TypedWords(std::string_view typed) {
   std::vector<std::string> words;
   for (std::string& word : runtime::SearchWords(typed)) words.push_back(CutWord(std::move(word)));
@@ -211,9 +221,9 @@ FindPlan PlanFind(std::string_view typed, std::size_t candidates) {
   plan.kind = FindPlan::Kind::Walk;
   if (!SearchIndexComplete()) return plan;
   for (const std::string& word : plan.words) {
-    std::vector<std::int64_t> numbers = NumbersOfPrefix(word, kFindWordReadLimit);
-    if (numbers.size() > kFindWordReadLimit) continue;
-    std::sort(numbers.begin(), numbers.end());
+    std::optional<std::vector<std::int64_t>> read = NumbersOfPrefix(word, kFindWordReadLimit);
+    if (!read) continue;
+    std::vector<std::int64_t> numbers = std::move(*read);
     if (plan.bounded) {
       std::vector<std::int64_t> both;
       std::set_intersection(plan.numbers.begin(), plan.numbers.end(), numbers.begin(), numbers.end(),
@@ -222,6 +232,9 @@ FindPlan PlanFind(std::string_view typed, std::size_t candidates) {
     }
     plan.numbers = std::move(numbers);
     plan.bounded = true;
+    // Few enough to fetch: the other words are checked on each candidate
+    // as it is read, cheaper than reading their entries.
+    if (plan.numbers.size() <= candidates) break;
   }
   if (plan.bounded && plan.numbers.size() <= candidates) plan.kind = FindPlan::Kind::Numbers;
   return plan;

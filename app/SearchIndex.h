@@ -29,7 +29,7 @@ namespace marlinden {
 inline constexpr std::size_t kFindCandidates = 2000;
 // Bookmarks the index is read for one typed word at most; a word with more
 // only narrows by the test of each row.
-inline constexpr std::size_t kFindWordReadLimit = 20000;
+inline constexpr std::size_t kFindWordReadLimit = 5000;
 
 // The words of a bookmark, each once, each cut to the index's width.
 std::vector<std::string> BookmarkWords(std::string_view url, std::string_view description, std::string_view notes,
@@ -76,17 +76,18 @@ struct FindPlan {
   };
   Kind kind = Kind::All;
   std::vector<std::string> words;  // the typed words, folded, cut and without those implied by others
-  // Ascending: the bookmarks the index has every word for, when some typed
-  // word has few enough bookmarks to read (bounded). A candidate is a match
+  // Ascending: the bookmarks the index has the words read for, when some
+  // typed word has few enough entries to read (bounded). A candidate is a match
   // when its own words still match (BookmarkMatches).
   std::vector<std::int64_t> numbers;
   bool bounded = false;
 };
 
-// Plans the find of typed: the index is read for each typed word that has
-// at most kFindWordReadLimit bookmarks and the candidates are those all of
-// them give; at most candidates of them are fetched (Numbers), else the
-// list is walked (Walk). The bookmark file's buffer and position are kept.
+// Plans the find of typed: the index is read for the typed words, longest
+// first, that have at most kFindWordReadLimit entries, and the candidates
+// are those all of them give, until they are at most candidates: those are
+// fetched (Numbers); with more, the list is walked (Walk). The bookmark
+// file's buffer and position are kept.
 FindPlan PlanFind(std::string_view typed, std::size_t candidates = kFindCandidates);
 
 // Whether the bookmark in the bookmark file's buffer is one plan finds:

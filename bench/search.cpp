@@ -3,11 +3,12 @@
 // through the narrowing file and a view, as one key in the find box does.
 // The collections are imported from the bookmark generator's files through
 // the real import (which keeps the index), and each gets the same 25
-// bookmarks of a guide to Zürich's cafés, the rare words the user looks for.
+// bookmarks of words the generator never writes, the rare words the user
+// looks for; two words the generator writes often are timed as well.
 //
 // Prints `NAME VALUE UNIT ratio R`:
 //   key_<words>_1m  one key at 1,000,000 over the same key at 10,000 (the
-//                   goal: at most 2 for the rare words);
+//                   goal: at most 2 for the rare words, key_quokka_reykjavik);
 //   scan_1m         testing every bookmark of 1,000,000 for the rare words,
 //                   over the find of them through the index (what a find
 //                   without the index would cost).
@@ -65,7 +66,7 @@ void RunHeadless(const std::function<void()>& body) {
   program.WaitForEnd();
 }
 
-// Imports links generated bookmarks into folder, then the needles.
+// Imports links generated bookmarks into folder.
 void Create(const std::filesystem::path& folder, const std::string& generator, int links) {
   std::filesystem::create_directories(folder);
   std::filesystem::current_path(folder);
@@ -74,19 +75,27 @@ void Create(const std::filesystem::path& folder, const std::string& generator, i
   if (std::system(command.c_str()) != 0) std::exit(1);
   RunHeadless([&] { marlinden::ImportProcess(html); });
   std::filesystem::remove(html);
+}
+
+// Adds the needles to the collection in folder unless it has them: words
+// the generator never writes, in the address, the description and a folder.
+void AddNeedles(const std::filesystem::path& folder) {
+  std::filesystem::current_path(folder);
   RunHeadless([] {
     using namespace marlinden;
     if (BookmarkStoreRelations->Open() != SeverityOk) std::exit(1);
-    BookmarkFilesTransaction batch(CommitOrder::DetailsFirst);
-    for (int i = 0; i < kNeedles; ++i) {
-      DetailsForNextInsert({{"Reisen", "Schweiz"}, 0, 1, 1});
-      runtime::RecordBuffer& web = BookmarkStore().Record();
-      web.Clear();
-      web.Field(WebUrl).SetText("https://cafes.example.ch/guide/" + std::to_string(i));
-      web.Field(WebDescription).SetText("Z\u00FCrich caf\u00E9 guide, part " + std::to_string(i));
-      if (BookmarkStoreManager->Insert() != SeverityOk) std::exit(1);
+    if (PlanFind("quokka").numbers.empty()) {
+      BookmarkFilesTransaction batch(CommitOrder::DetailsFirst);
+      for (int i = 0; i < kNeedles; ++i) {
+        DetailsForNextInsert({{"Reisen", "\u00CDsland"}, 0, 1, 1});
+        runtime::RecordBuffer& web = BookmarkStore().Record();
+        web.Clear();
+        web.Field(WebUrl).SetText("https://quokka.example.is/guide/" + std::to_string(i));
+        web.Field(WebDescription).SetText("Quokka caf\u00E9s of Reykjav\u00EDk, part " + std::to_string(i));
+        if (BookmarkStoreManager->Insert() != SeverityOk) std::exit(1);
+      }
+      if (!batch.Commit()) std::exit(1);
     }
-    if (!batch.Commit()) std::exit(1);
     (void)BookmarkStoreRelations->Close();
   });
 }
@@ -159,8 +168,10 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path data = std::filesystem::absolute(argv[1]);
   const std::string generator = std::filesystem::absolute(argv[2]).string();
-  // The keys of "zurich cafe" as they are typed, and a common word.
-  const std::vector<std::string> typed = {"z", "zu", "zur", "zuri", "zurich", "zurich c", "zurich caf", "zurich cafe"};
+  // Two words the generator writes often, then the keys of the rare words
+  // as they are typed, the last one the goal's.
+  const std::vector<std::string> typed = {"zurich",      "zurich cafe",     "q", "qu", "quo", "quokka", "quokka r",
+                                          "quokka reyk", "quokka reykjavik"};
   std::vector<Timing> timings;
   for (const int links : {10'000, 1'000'000}) {
     const std::filesystem::path folder = data / ("SEARCH" + std::to_string(links));
@@ -168,6 +179,7 @@ int main(int argc, char** argv) {
       std::cerr << "search: creating " << links << " bookmarks\n";
       Create(folder, generator, links);
     }
+    AddNeedles(folder);
     timings.push_back(Measure(folder, typed));
   }
   const Timing& small = timings[0];
