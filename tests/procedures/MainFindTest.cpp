@@ -12,11 +12,14 @@
 #include "app/AppTestSupport.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "app/SearchIndex.h"
 #include "app/StartUp.h"
 #include "procedures/MainWindow.h"
+#include "runtime/system/Clock.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/StoredBookmarks.h"
 #include "support/WindowTestFixture.h"
+#include "testing/TestClock.h"
 
 namespace marlinden {
 namespace {
@@ -206,6 +209,43 @@ TEST_F(MainFindTest, ChangesAndDeletionsActOnTheNarrowedListsRows) {
       << "the highlighted match was deleted, the changed one kept";
   Key(KeyCode::Esc, kMainFindBox);
   EXPECT_EQ(Column().size(), 4U);
+}
+
+// A collection made before the index: the find tests each bookmark while
+// the main window's timer builds the index, and finds the same after.
+class MainFindIndexBuildTest : public runtime::ui::testing::WindowFixture<> {
+ protected:
+  testing_support::TempCurrentDirectory cwd;
+};
+
+TEST_F(MainFindIndexBuildTest, TheTimerIndexesAnOlderCollectionAndTheFindShowsTheSameMatches) {
+  std::vector<std::string> urls;
+  for (int i = 0; i < 1200; ++i) urls.push_back("https://site" + std::to_string(i) + ".example/");
+  testing_support::WriteBookmarkFile(BookmarkLayout(), urls);
+  runtime::TestClock clock(runtime::DateFromCivil(2026, 12, 8), 9 * 360000);
+  runtime::ScopedTimeSource time(clock);
+  Start([] { (void)RunProgram([] { MainBookmarkWindow(); }); });
+  const WindowId id = driver.WaitForWindow(1);
+  ASSERT_NE(id, runtime::ui::kNoWindow);
+  auto complete = [&] {
+    bool done = false;
+    driver.WithWindow(id, [&](runtime::ui::Window&) { done = SearchIndexComplete(); });
+    return done;
+  };
+  EXPECT_FALSE(complete());
+  for (const char c : std::string("site11")) driver.TypeOnList(id, kMainFindBox, std::string(1, c));
+  ASSERT_TRUE(driver.WaitIdle(1));
+  const Texts tested = driver.ColumnTexts(id, MainList, 0);
+  ASSERT_FALSE(tested.empty());
+  EXPECT_EQ(tested.front(), "https://site11.example/");
+  for (int tick = 0; tick < 10 && !complete(); ++tick) {
+    driver.AdvanceClock(clock, kIndexTimer);
+    ASSERT_TRUE(driver.WaitIdle(1));
+  }
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(driver.ColumnTexts(id, MainList, 0), tested) << "the index finds what the test of each found";
+  driver.Click(id, MainCloseButton);
+  ASSERT_TRUE(program->WaitForEnd(10s));
 }
 
 }  // namespace
