@@ -42,6 +42,9 @@ inline constexpr std::size_t kFindKeyAlertSlot = 247;
 inline constexpr std::int64_t kIndexBatchBookmarks = 500;
 // The window timer, in hundredths of a second, while that goes on.
 inline constexpr std::int32_t kIndexTimer = 5;
+// The rows a slice of the thumb's counting reads while the find walks the
+// list's order: each may cost many records passed over.
+inline constexpr std::int64_t kWalkRankSliceRows = 32;
 
 class MainFind {
  public:
@@ -68,6 +71,8 @@ class MainFind {
 
   // Whether words narrow the list.
   bool Narrowed() const { return found_.Narrowed(); }
+  // Whether the list is narrowed by walking its order (FindPlan::Walk).
+  bool Walking() const { return found_.Plan().kind == FindPlan::Kind::Walk; }
   // Plans the typed words again: the bookmarks changed.
   void Replan() { found_.Replan(); }
   // Clears the box and shows every bookmark again.

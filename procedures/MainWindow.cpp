@@ -251,6 +251,10 @@ Severity MainBrowse::PrimeRecord(bool keepBuffer) {
   return BrowseManager::PrimeRecord(keepBuffer);
 }
 
+std::int64_t MainBrowse::RankSliceRows() {
+  return main_.find.Walking() ? kWalkRankSliceRows : BrowseManager::RankSliceRows();
+}
+
 void MainBrowse::SetQueueRecord() {
   BrowseManager::SetQueueRecord();
   // A blank favourite would match every blank address (a new row).

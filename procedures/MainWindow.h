@@ -117,6 +117,8 @@ class MainBrowse : public BrowseManager {
   // A fresh record starts from a clear bookmark buffer (the view's own
   // file is the find's).
   Severity PrimeRecord(bool keepBuffer) override;
+  // Fewer while the find walks the order (each row may cost many reads).
+  std::int64_t RankSliceRows() override;
   void SetQueueRecord() override;
   std::uint8_t TakeKey() override;
   // The query, then the rows it lets through, counted once.
