@@ -21,6 +21,20 @@ constexpr int kLockWaitSeconds = 5;
 // word, which no text gives, under a number no bookmark has.
 constexpr std::int64_t kCompleteMarkNumber = -1;
 
+// Words nearly every address has: the index leaves them out (a tenth of
+// its records), and a typed word that starts one of them is found by the
+// test of each row instead.
+constexpr std::string_view kCommonWords[] = {"com", "ftp", "http", "https", "www"};
+
+bool Common(std::string_view word) {
+  return std::find(std::begin(kCommonWords), std::end(kCommonWords), word) != std::end(kCommonWords);
+}
+
+bool StartsACommonWord(std::string_view typed) {
+  return std::any_of(std::begin(kCommonWords), std::end(kCommonWords),
+                     [typed](std::string_view common) { return common.starts_with(typed); });
+}
+
 // word cut to the index's width, never inside a UTF-8 character.
 std::string CutWord(std::string word) {
   if (word.size() <= kSearchWordWidth) return word;
@@ -120,6 +134,7 @@ std::vector<std::string> BookmarkWords(std::string_view url, std::string_view de
   runtime::AppendSearchWords(description, words);
   runtime::AppendSearchWords(notes, words);
   for (const std::string& name : folder) runtime::AppendSearchWords(name, words);
+  std::erase_if(words, [](const std::string& word) { return Common(word); });
   for (std::string& word : words) word = CutWord(std::move(word));
   std::sort(words.begin(), words.end());
   words.erase(std::unique(words.begin(), words.end()), words.end());
@@ -221,6 +236,7 @@ FindPlan PlanFind(std::string_view typed, std::size_t candidates) {
   plan.kind = FindPlan::Kind::Walk;
   if (!SearchIndexComplete()) return plan;
   for (const std::string& word : plan.words) {
+    if (StartsACommonWord(word)) continue;
     std::optional<std::vector<std::int64_t>> read = NumbersOfPrefix(word, kFindWordReadLimit);
     if (!read) continue;
     std::vector<std::int64_t> numbers = std::move(*read);

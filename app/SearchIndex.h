@@ -31,7 +31,9 @@ inline constexpr std::size_t kFindCandidates = 2000;
 // only narrows by the test of each row.
 inline constexpr std::size_t kFindWordReadLimit = 5000;
 
-// The words of a bookmark, each once, each cut to the index's width.
+// The words of a bookmark the index keeps, each once, each cut to the
+// index's width: all but a few that nearly every address has ("https",
+// "www", "com", ...), which the find looks for by testing each row.
 std::vector<std::string> BookmarkWords(std::string_view url, std::string_view description, std::string_view notes,
                                        const std::vector<std::string>& folder);
 // The words of the bookmark in the bookmark file's buffer, with the folder

@@ -93,10 +93,9 @@ TEST_F(FoundBookmarksTest, BothPlansReadTheMatchesInTheOrderBothWaysAndAFilterOn
     std::string typed;
     FindPlan::Kind kind;
   };
-  const Case cases[] = {{"rare", FindPlan::Kind::Numbers},
-                        {"common", FindPlan::Kind::Walk},
-                        {"common 3", FindPlan::Kind::Numbers},
-                        {"", FindPlan::Kind::All},
+  const Case cases[] = {{"rare", FindPlan::Kind::Numbers},     {"common", FindPlan::Kind::Walk},
+                        {"common 3", FindPlan::Kind::Numbers}, {"", FindPlan::Kind::All},
+                        {"ht rare", FindPlan::Kind::Numbers},  {"ftp", FindPlan::Kind::Walk},
                         {"nothing", FindPlan::Kind::Numbers}};
   for (const Case& c : cases) {
     for (const std::size_t key : {WebNameKey, WebDescKey}) {
