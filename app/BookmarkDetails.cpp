@@ -1,11 +1,13 @@
 #include "app/BookmarkDetails.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <utility>
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "app/SearchIndex.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 
@@ -106,11 +108,14 @@ bool TakeDetailsForInsert(BookmarkDetails& details) {
 }
 
 Severity EnlistBookmarkFiles(CommitOrder order) {
-  RelationManager* first = BookmarkDetailsStoreRelations;
-  RelationManager* second = BookmarkStoreRelations;
-  if (order == CommitOrder::BookmarksFirst) std::swap(first, second);
-  if (const Severity result = first->Enlist(); result != SeverityOk) return result;
-  return second->Enlist();
+  // The words commit with the details: a bookmark is never stored without them.
+  std::vector<RelationManager*> files{BookmarkDetailsStoreRelations, BookmarkWordsStoreRelations,
+                                      BookmarkStoreRelations};
+  if (order == CommitOrder::BookmarksFirst) std::rotate(files.begin(), files.end() - 1, files.end());
+  for (RelationManager* file : files) {
+    if (const Severity result = file->Enlist(); result != SeverityOk) return result;
+  }
+  return SeverityOk;
 }
 
 BookmarkFilesTransaction::BookmarkFilesTransaction(CommitOrder order) {
@@ -144,15 +149,29 @@ Severity BookmarkRelationManager::Open(bool cascaded) {
   const Severity details = BookmarkDetailsStoreManager->UseFile();
   // Bookmarks without their details are not opened at all (the manager
   // has told why), so the caller's failed open leaves nothing open.
-  if (details != SeverityOk) (void)Close(false);
+  if (details != SeverityOk) {
+    (void)Close(false);
+    return details;
+  }
+  // A new collection starts with its index complete; one made before the
+  // index is told apart by lacking the mark (SearchIndex.h).
+  (void)SearchIndexComplete();
   return details;
 }
 
 Severity BookmarkRelationManager::Update(bool canRecall) {
+  const std::int64_t number = BookmarkStore().Record().Field(WebNum).Get().AsInteger();
+  // The new words are stored before the change and the old ones dropped
+  // after it, so the index never lacks a word the bookmark has.
+  const std::vector<std::string> words = BufferedBookmarkWords();
+  if (WriteBookmarkWords(number, words, WordsWrite::AddOnly) != SeverityOk) {
+    (void)ME->Raise(MsgPutError);
+    return SeverityNotify;
+  }
   const Severity result = RelationManager::Update(canRecall);
   if (result != SeverityOk) return result;
+  (void)WriteBookmarkWords(number, words, WordsWrite::Replace);
   // Only the date is lost when this write fails: the change itself is saved.
-  const std::int64_t number = BookmarkStore().Record().Field(WebNum).Get().AsInteger();
   BookmarkDetails details = ReadBookmarkDetails(number);
   details.modified = SecondsNow();
   (void)WriteBookmarkDetails(number, details);

@@ -5,6 +5,7 @@
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/SearchIndex.h"
 
 namespace marlinden {
 namespace {
@@ -46,7 +47,17 @@ Severity BookmarkFileManager::Insert() {
   const Severity result = FileManager::Insert();
   if (result != SeverityOk) return result;
   if (!given) details = {{}, 0, SecondsNow(), SecondsNow()};
-  const Severity written = WriteBookmarkDetails(FILE->Record().Field(WebNum).Get().AsInteger(), details);
+  runtime::RecordBuffer& web = FILE->Record();
+  const std::int64_t number = web.Field(WebNum).Get().AsInteger();
+  const Severity written = WriteBookmarkDetails(number, details);
+  // Without its words the bookmark could not be found: the caller's
+  // transaction is told, like a failed details record.
+  const Severity words =
+      WriteBookmarkWords(number,
+                         BookmarkWords(web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText(),
+                                       web.Memo(WebNotes), details.folder),
+                         WordsWrite::Replace);
+  if (words != SeverityOk) return words;
   return given ? written : result;
 }
 

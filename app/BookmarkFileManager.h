@@ -2,7 +2,8 @@
 // A blank one is refused with a message, so the row being edited stays open
 // (and never collides with the blank record an insert reserves in advance).
 // Every insert also writes the bookmark's details record (BookmarkDetails.h):
-// those set for it, else those of a bookmark added by hand.
+// those set for it, else those of a bookmark added by hand; and its words
+// (SearchIndex.h).
 // Call under the runtime lock.
 #pragma once
 
@@ -24,9 +25,10 @@ void AddBookmarkMessages(ErrorManager& errors);
 class BookmarkFileManager : public FileManager {
  public:
   Severity ValidateField(std::size_t fieldNumber) override;
-  // SeverityNotify when the details set for the insert could not be stored
-  // (the bookmark then was: the caller's transaction decides); a bookmark
-  // added by hand keeps its insert whatever happens to its dates.
+  // SeverityNotify when the details set for the insert or the bookmark's
+  // words could not be stored (the bookmark then was: the caller's
+  // transaction decides); a bookmark added by hand keeps its insert
+  // whatever happens to its dates.
   Severity Insert() override;
 };
 

@@ -82,6 +82,15 @@ runtime::RecordLayout LinkCheckLayout() {
       .Build();
 }
 
+runtime::RecordLayout BookmarkWordsLayout() {
+  return runtime::RecordLayout::Builder("WORDS", "WRD")
+      .String("WORD", kSearchWordWidth)
+      .Field("NUM", FieldType::Int32)
+      .Key("WORDKEY", {{WrdWord}, {WrdNum}}, runtime::KeyUnique)
+      .Key("NUMKEY", {{WrdNum}, {WrdWord}}, runtime::KeyUnique)
+      .Build();
+}
+
 runtime::RecordLayout MailSettingsLayout() {
   return runtime::RecordLayout::Builder("EMAIL", "EMA")
       .String("SENDEREMAIL", 255)
@@ -116,6 +125,11 @@ runtime::DataFile& BookmarkDetailsStore() {
 
 runtime::DataFile& LinkCheckStore() {
   static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(LinkCheckLayout(), "LINKS");
+  return *file;
+}
+
+runtime::DataFile& BookmarkWordsStore() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkWordsLayout(), "WORDS");
   return *file;
 }
 
@@ -156,6 +170,14 @@ void InitLinkCheckStoreManager(FileManager& manager, ErrorManager& errors) {
   manager.FILENAMEVALUE = "Links";
   ApplyCommonSettings(manager);
   manager.AddKey(LnkNumKey, "LNK:Numkey", 0);
+}
+
+void InitBookmarkWordsStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(BookmarkWordsStore(), errors);
+  manager.FILENAMEVALUE = "Words";
+  ApplyCommonSettings(manager);
+  manager.AddKey(WrdWordKey, "WRD:Wordkey", 0);
+  manager.AddKey(WrdNumKey, "WRD:Numkey", 0);
 }
 
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors) {

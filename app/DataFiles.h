@@ -1,10 +1,9 @@
-// The program's data files, declared once: the three keyed record files
-// (the bookmarks, their folders and dates, and the e-mail form's last
-// settings) and the two bookmark HTML transfer files, with their record layouts, keys, drivers and names, and
-// the settings their file managers start with. The runtime files are made
-// on first use and live for the whole process; every procedure reaches them
-// through the global file and relation managers (Globals.h).
-// Call under the runtime lock.
+// The program's data files, declared once: the keyed record files (the
+// bookmarks, their folders and dates, their link checks, the find's index
+// of their words, and the e-mail form's last settings) and the two bookmark HTML transfer files, with their record
+// layouts, keys, drivers and names, and the settings their file managers start with. The runtime files are made on
+// first use and live for the whole process; every procedure reaches them through the global file and relation managers
+// (Globals.h). Call under the runtime lock.
 #pragma once
 
 #include <cstddef>
@@ -55,6 +54,17 @@ enum LinkCheckKey : std::size_t { LnkNumKey = 1 };
 inline constexpr std::uint32_t kLinkLocationWidth = 1000;
 inline constexpr std::uint32_t kLinkErrorWidth = 200;
 
+// --- BookmarkWordsStore: "WORDS", KEYED, prefix WRD ---------------------------
+// Beside the bookmarks, the find's index: one record per distinct word of a
+// bookmark (SearchIndex.h says which words), the word cut to
+// kSearchWordWidth bytes. Read by word for the find, by number to keep a
+// bookmark's words in step. Opened with the bookmark file; a deleted
+// bookmark's words go with it. Holds at least every word of every stored
+// bookmark: a word no longer true is only a candidate the find drops.
+enum BookmarkWordsField : std::size_t { WrdWord = 1, WrdNum };
+enum BookmarkWordsKey : std::size_t { WrdWordKey = 1, WrdNumKey };
+inline constexpr std::uint32_t kSearchWordWidth = 40;
+
 // --- MailSettingsStore: "EMAIL", KEYED, 1325-byte records, prefix EMA --------
 enum MailSettingsField : std::size_t {
   EmaSenderEmail = 1,
@@ -81,6 +91,7 @@ inline constexpr std::uint32_t kImportPieceBytes = 256 * 1024;
 runtime::RecordLayout BookmarkLayout();
 runtime::RecordLayout BookmarkDetailsLayout();
 runtime::RecordLayout LinkCheckLayout();
+runtime::RecordLayout BookmarkWordsLayout();
 runtime::RecordLayout MailSettingsLayout();
 runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
@@ -97,6 +108,7 @@ extern runtime::FixedText<255> TransferFileName;
 runtime::DataFile& BookmarkStore();
 runtime::DataFile& BookmarkDetailsStore();
 runtime::DataFile& LinkCheckStore();
+runtime::DataFile& BookmarkWordsStore();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII
 runtime::DataFile& BookmarkImportFile();  // DOS
@@ -124,6 +136,7 @@ class TransferFileBinding {
 void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitLinkCheckStoreManager(FileManager& manager, ErrorManager& errors);
+void InitBookmarkWordsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors);

@@ -27,6 +27,8 @@ extern FileManager* BookmarkDetailsStoreManager;
 extern RelationManager* BookmarkDetailsStoreRelations;
 extern FileManager* LinkCheckStoreManager;
 extern RelationManager* LinkCheckStoreRelations;
+extern FileManager* BookmarkWordsStoreManager;
+extern RelationManager* BookmarkWordsStoreRelations;
 extern FileManager* MailSettingsStoreManager;
 extern RelationManager* MailSettingsStoreRelations;
 extern FileManager* BookmarkExportFileManager;

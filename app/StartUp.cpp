@@ -8,6 +8,7 @@
 #include "app/DataFolder.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
+#include "app/SearchIndex.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
@@ -26,26 +27,30 @@ struct ManagedFile {
 
 // In the order of start-up and shutdown. Lives for the process, so a
 // reference handed out during a run stays valid memory after it.
-std::array<ManagedFile, 6>& Files() {
+std::array<ManagedFile, 7>& Files() {
   static BookmarkFileManager bookmarks;
   static BookmarkRelationManager bookmarkRelations;
   static FileManager details;
   static RelationManager detailsRelations;
   static FileManager links;
   static RelationManager linksRelations;
+  static FileManager words;
+  static RelationManager wordsRelations;
   static FileManager mailSettings;
   static RelationManager mailSettingsRelations;
   static FileManager exports;
   static RelationManager exportsRelations;
   static FileManager imports;
   static RelationManager importsRelations;
-  static std::array<ManagedFile, 6> files{{
+  static std::array<ManagedFile, 7> files{{
       {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks,
        bookmarkRelations},
       {InitBookmarkDetailsStoreManager, BookmarkDetailsStore, BookmarkDetailsStoreManager,
        BookmarkDetailsStoreRelations, details, detailsRelations},
       {InitLinkCheckStoreManager, LinkCheckStore, LinkCheckStoreManager, LinkCheckStoreRelations, links,
        linksRelations},
+      {InitBookmarkWordsStoreManager, BookmarkWordsStore, BookmarkWordsStoreManager, BookmarkWordsStoreRelations, words,
+       wordsRelations},
       {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations,
        mailSettings, mailSettingsRelations},
       {InitBookmarkExportFileManager, BookmarkExportFile, BookmarkExportFileManager, BookmarkExportFileRelations,
@@ -86,6 +91,7 @@ StartUpResult StartUp(std::uint32_t runtimeVersion) {
   }
   RelateBookmarkDetails(*BookmarkStoreRelations, *BookmarkDetailsStoreRelations);
   RelateLinkResults(*BookmarkStoreRelations, *LinkCheckStoreRelations);
+  RelateBookmarkWords(*BookmarkStoreRelations, *BookmarkWordsStoreRelations);
   started = true;
   return StartUpResult::Started;
 }

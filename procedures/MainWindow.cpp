@@ -200,6 +200,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   const std::int32_t clear = add(ControlKind::Button, "Clear", {272, 196, 44, 14});
   d.controls[clear].hidden = true;
   d.controls[clear].tip = kClearFilterTip;
+  MainFind::Describe(d);
   return d;
 }
 
@@ -250,7 +251,22 @@ void MainBrowse::ResetSort(std::uint8_t force) {
         break;
     }
   }
+  if (force != 0) main_.find.Replan();
   (void)SetSort(order, force);
+}
+
+void MainBrowse::ResetFromAsk(std::uint8_t& request, std::uint8_t& response) {
+  if (main_.find.Narrowed()) main_.find.Replan();
+  BrowseManager::ResetFromAsk(request, response);
+}
+
+Severity MainBrowse::PrimeRecord(bool keepBuffer) {
+  if (!keepBuffer) BookmarkStore().ClearBuffer();
+  return BrowseManager::PrimeRecord(keepBuffer);
+}
+
+std::int64_t MainBrowse::RankSliceRows() {
+  return main_.find.Walking() ? kWalkRankSliceRows : BrowseManager::RankSliceRows();
 }
 
 void MainBrowse::SetQueueRecord() {
@@ -281,6 +297,8 @@ std::uint8_t MainBrowse::TakeKey() {
     const std::int32_t column = event != nullptr ? event->data.column.value_or(0) : 0;
     if (column != 1 && column != 2) return 0;
     main_.ShowTab(column);
+  } else if (main_.find.TakeListKey(key)) {
+    return 1;
   } else if (key == KeyCode::Esc) {
     if (QueryFilter().empty()) return 0;
     ClearQuery();
@@ -353,7 +371,8 @@ Severity MainQuery::Ask(bool keepValues) {
 
 MainWindow::MainWindow()
     : queue(RowLayout(),
-            {{kRowUrl, kRowUrlColours}, {kRowDescription, kRowDescriptionColours}, {kRowFolder, kRowFolderColours}}) {}
+            {{kRowUrl, kRowUrlColours}, {kRowDescription, kRowDescriptionColours}, {kRowFolder, kRowFolderColours}}),
+      find(BookmarkStore()) {}
 
 MainWindow::~MainWindow() = default;
 
@@ -372,7 +391,7 @@ Severity MainWindow::Init() {
   if (const Severity opened = BookmarkStoreRelations->Open(); opened != SeverityOk) return opened;
   filesOpened_ = true;
   ReadFavorite();
-  view_ = std::make_unique<runtime::View>(BookmarkStore());
+  view_ = std::make_unique<runtime::View>(find.File());
 
   runtime::ui::Window& window = OpenWindow(MainWindowDescription());
   OPENED = 1;
@@ -427,6 +446,7 @@ Severity MainWindow::Init() {
   browse.AddToolbarTarget(toolbar);
   SetAlerts();
   browse.AlertKeys();
+  find.Init(window, browse, MainList);
 
   struct PopupEntry {
     const char* text;
@@ -679,8 +699,14 @@ void MainWindow::TrayMenuChoice() {
   }
 }
 
+Severity MainWindow::TakeFieldEvent() {
+  if (find.TakeEvent(ThisEvent())) return SeverityOk;
+  return WindowManager::TakeFieldEvent();
+}
+
 Severity MainWindow::TakeWindowEvent() {
   const Severity result = WindowManager::TakeWindowEvent();
+  if (find.TakeEvent(ThisEvent())) return result;
   const EventCode code = ThisEvent().code;
   runtime::ui::Window* window = GetWindow();
   if (window == nullptr) return result;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "errors/Severity.h"
+#include "procedures/MainFind.h"
 #include "runtime/ui/EventCode.h"
 #include "runtime/ui/ListSource.h"
 #include "runtime/ui/PopupMenuText.h"
@@ -58,6 +59,7 @@ enum MainControl : std::int32_t {
   MainToolsMenu,           // on the menu bar after "&About"; numbered before its items, made before them
   MainCheckLinksMenu,      // in the "&Tools" menu
   MainFindDuplicatesMenu,  // in the "&Tools" menu, after "Check &Links"
+  // Then the find box's prompt and box (MainFind.h).
 };
 
 // The sort orders, in the order they are added.
@@ -105,11 +107,20 @@ class MainWindow;
 // favourite's rows in red. Besides the browse's own keys: Enter opens the
 // highlighted page, Ctrl+Tab and Ctrl+Page Down show the next tab, Ctrl+
 // Shift+Tab and Ctrl+Page Up the previous one, a click on a column header
-// the tab of that order, and Escape clears a query.
+// the tab of that order, Ctrl+F the find box, and Escape clears the find's
+// words, else a query. The list reads through the find (MainFind.h).
 class MainBrowse : public BrowseManager {
  public:
   explicit MainBrowse(MainWindow& window) : main_(window) {}
+  // A forced reload also plans the find's words afresh.
   void ResetSort(std::uint8_t force) override;
+  // The bookmarks changed: the find's words are planned afresh.
+  void ResetFromAsk(std::uint8_t& request, std::uint8_t& response) override;
+  // A fresh record starts from a clear bookmark buffer (the view's own
+  // file is the find's).
+  Severity PrimeRecord(bool keepBuffer) override;
+  // Fewer while the find walks the order (each row may cost many reads).
+  std::int64_t RankSliceRows() override;
   void SetQueueRecord() override;
   std::uint8_t TakeKey() override;
   // The query, then the rows it lets through, counted once.
@@ -153,6 +164,7 @@ class MainWindow : public WindowManager {
   Severity TakeAccepted() override;
   Severity TakeWindowEvent() override;
   Severity TakeNewSelection() override;
+  Severity TakeFieldEvent() override;
 
   // Re-reads the favourite from its file.
   void ReadFavorite();
@@ -165,6 +177,7 @@ class MainWindow : public WindowManager {
   void ShowTab(std::int32_t tab);
 
   BrowseQueue queue;
+  MainFind find;
   MainBrowse browse{*this};
   MainQuery query;
   QueryWindow queryWindow;

@@ -188,6 +188,9 @@ class BrowseManager : public ViewManager, public BrowseItem {
   virtual void ScrollPage(runtime::ui::EventCode event);
   // Fills the list queue's buffer from the record just read.
   virtual void SetQueueRecord();
+  // The rows one slice of counting reads: kRankSliceRows, fewer for a view
+  // that reads many records per row it gives.
+  virtual std::int64_t RankSliceRows() { return kRankSliceRows; }
   // Makes order n current and reloads when needed (always when force is
   // non-zero); 1 when the list was reloaded.
   virtual std::uint8_t SetSort(std::size_t n, std::uint8_t force);

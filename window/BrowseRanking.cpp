@@ -95,7 +95,7 @@ void BrowseManager::TakeRankSlice(const runtime::ui::Event& event) {
   if (LOADED == 0 || LOADPENDING == 1 || (ACTIVEINVISIBLE == 0 && !ListVisible())) return;
   BrowseRanks* table = Ranks();
   if (table == nullptr || !table->Building()) return;
-  ReadRanks(*table, kRankSliceRows);
+  ReadRanks(*table, RankSliceRows());
   if (table->Building()) {
     KeepRanking();
     return;

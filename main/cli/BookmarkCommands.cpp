@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,12 +13,14 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
+#include "app/SearchIndex.h"
 #include "main/cli/CommandLineAnswers.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CheckLinks.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/text/SearchWords.h"
 #include "window/Globals.h"
 
 namespace marlinden::cli {
@@ -185,6 +188,30 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
+// Everything the collection holds of the bookmark in web, as one JSON
+// object.
+std::string JsonLine(runtime::RecordBuffer& web) {
+  const BookmarkDetails details = ReadBookmarkDetails(web.Field(WebNum).Get().AsInteger());
+  std::string line = "{\"url\": " + JsonString(web.Field(WebUrl).ClippedText()) +
+                     ", \"description\": " + JsonString(web.Field(WebDescription).ClippedText()) + ", \"folder\": [";
+  for (std::size_t i = 0; i < details.folder.size(); ++i) {
+    line += (i == 0 ? "" : ", ") + JsonString(details.folder[i]);
+  }
+  line +=
+      "], \"added\": " + std::to_string(details.added) + ", \"modified\": " + std::to_string(details.modified) +
+      ", \"notes\": " + JsonString(web.Memo(WebNotes)) + ", \"link\": " +
+      JsonString(LinkResultName(ReadLinkResult(web.Field(WebNum).Get().AsInteger(), web.Field(WebUrl).ClippedText()))) +
+      "}";
+  return line;
+}
+
+// The bookmark in web as list prints it: one JSON object, or the address,
+// a tab and the description.
+std::string ListLine(runtime::RecordBuffer& web, bool json) {
+  if (json) return JsonLine(web);
+  return std::string(web.Field(WebUrl).ClippedText()) + '\t' + std::string(web.Field(WebDescription).ClippedText());
+}
+
 // [--json]
 class ListCommand : public CliCommand {
  public:
@@ -202,35 +229,93 @@ class ListCommand : public CliCommand {
       runtime::DataFile& file = BookmarkStore();
       (void)file.SetOrder(WebNameKey);
       while (file.Next() == runtime::NoError) {
-        runtime::RecordBuffer& web = file.Record();
-        if (json_) {
-          out << JsonLine(web) << '\n';
-        } else {
-          out << web.Field(WebUrl).ClippedText() << '\t' << web.Field(WebDescription).ClippedText() << '\n';
-        }
+        out << ListLine(file.Record(), json_) << '\n';
       }
       return kExitOk;
     });
   }
 
- private:
-  // Everything the collection holds of the bookmark in web, as one JSON
-  // object.
-  static std::string JsonLine(runtime::RecordBuffer& web) {
-    const BookmarkDetails details = ReadBookmarkDetails(web.Field(WebNum).Get().AsInteger());
-    std::string line = "{\"url\": " + JsonString(web.Field(WebUrl).ClippedText()) +
-                       ", \"description\": " + JsonString(web.Field(WebDescription).ClippedText()) + ", \"folder\": [";
-    for (std::size_t i = 0; i < details.folder.size(); ++i) {
-      line += (i == 0 ? "" : ", ") + JsonString(details.folder[i]);
+  bool json_ = false;
+};
+
+// WORD... [--json]
+class SearchCommand : public CliCommand {
+ public:
+  int Parse(std::span<const std::string> args, std::ostream& err) override {
+    for (const std::string& arg : args) {
+      if (arg == "--json") {
+        json_ = true;
+      } else if (arg.starts_with("--")) {
+        err << "marlinden-cli search: unexpected argument " << arg << "\n";
+        return kExitUsage;
+      } else {
+        typed_ += arg + ' ';
+      }
     }
-    line += "], \"added\": " + std::to_string(details.added) + ", \"modified\": " + std::to_string(details.modified) +
-            ", \"notes\": " + JsonString(web.Memo(WebNotes)) + ", \"link\": " +
-            JsonString(
-                LinkResultName(ReadLinkResult(web.Field(WebNum).Get().AsInteger(), web.Field(WebUrl).ClippedText()))) +
-            "}";
-    return line;
+    if (runtime::SearchWords(typed_).empty()) {
+      err << "marlinden-cli search: give a word to find (letters or digits)\n";
+      return kExitUsage;
+    }
+    return kExitOk;
+  }
+  int Execute(std::ostream& out, std::ostream& err) override {
+    return WithBookmarkFile(err, [&] {
+      BuildIndex();
+      const FindPlan plan = PlanFind(typed_);
+      const std::size_t found = plan.kind == FindPlan::Kind::Numbers ? PrintNumbers(plan, out) : PrintWalk(plan, out);
+      out.flush();
+      return found == 0 ? kExitNothingFound : kExitOk;
+    });
   }
 
+ private:
+  // A collection made before the index gets it now; when that cannot be
+  // done (a collection that can only be read), the find tests every bookmark.
+  static void BuildIndex() {
+    if (BookmarkStore().IsReadOnly() || SearchIndexComplete()) return;
+    SearchIndexBuild build;
+    while (!build.Done() && build.Step(kIndexBatch) == SeverityOk) {
+    }
+  }
+
+  // The candidates the index gave that match, in list's order (by address, in any letter
+  // case).
+  std::size_t PrintNumbers(const FindPlan& plan, std::ostream& out) const {
+    struct Match {
+      std::string key;
+      std::string line;
+    };
+    std::vector<Match> matches;
+    runtime::DataFile& file = BookmarkStore();
+    for (const std::int64_t number : plan.numbers) {
+      file.Record().Clear();
+      file.Record().Field(WebNum).SetInteger(number);
+      if (file.Get(WebNumKey) != runtime::NoError || !BookmarkMatches(plan)) continue;
+      std::string key(file.Record().Field(WebUrl).ClippedText());
+      std::transform(key.begin(), key.end(), key.begin(),
+                     [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+      matches.push_back({std::move(key), ListLine(file.Record(), json_)});
+    }
+    std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) { return a.key < b.key; });
+    for (const Match& match : matches) out << match.line << '\n';
+    return matches.size();
+  }
+
+  // Too many candidates to fetch: every bookmark in list's order, tested.
+  std::size_t PrintWalk(const FindPlan& plan, std::ostream& out) const {
+    std::size_t found = 0;
+    runtime::DataFile& file = BookmarkStore();
+    (void)file.SetOrder(WebNameKey);
+    while (file.Next() == runtime::NoError) {
+      if (!BookmarkMatches(plan)) continue;
+      out << ListLine(file.Record(), json_) << '\n';
+      ++found;
+    }
+    return found;
+  }
+
+  static constexpr std::int64_t kIndexBatch = 2000;
+  std::string typed_;
   bool json_ = false;
 };
 
@@ -304,6 +389,7 @@ class CheckCommand : public CliCommand {
 std::unique_ptr<CliCommand> MakeImportCommand() { return std::make_unique<ImportCommand>(); }
 std::unique_ptr<CliCommand> MakeExportCommand() { return std::make_unique<ExportCommand>(); }
 std::unique_ptr<CliCommand> MakeListCommand() { return std::make_unique<ListCommand>(); }
+std::unique_ptr<CliCommand> MakeSearchCommand() { return std::make_unique<SearchCommand>(); }
 std::unique_ptr<CliCommand> MakeCountCommand() { return std::make_unique<CountCommand>(); }
 std::unique_ptr<CliCommand> MakeCheckCommand() { return std::make_unique<CheckCommand>(); }
 

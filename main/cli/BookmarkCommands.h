@@ -1,5 +1,5 @@
 // marlinden-cli's bookmark commands: import (then the clean-up), export,
-// list, count and the link check, running the window program's procedures on the headless
+// list, search, count and the link check, running the window program's procedures on the headless
 // backend in the data folder.
 #pragma once
 
@@ -14,10 +14,13 @@ namespace marlinden::cli {
 inline constexpr int kExitIoError = 74;
 // Exit status of an import of a file that holds no bookmarks.
 inline constexpr int kExitDataError = 65;
+// Exit status of a search that found no bookmark.
+inline constexpr int kExitNothingFound = 1;
 
 std::unique_ptr<CliCommand> MakeImportCommand();
 std::unique_ptr<CliCommand> MakeExportCommand();
 std::unique_ptr<CliCommand> MakeListCommand();
+std::unique_ptr<CliCommand> MakeSearchCommand();
 std::unique_ptr<CliCommand> MakeCountCommand();
 std::unique_ptr<CliCommand> MakeCheckCommand();
 

@@ -22,6 +22,11 @@ std::span<const CommandEntry> Commands() {
                    "one bookmark a line, in address order: address, a tab, description; with --json an object of "
                    "url, description, folder, added, modified, notes and link (the last check's status)",
                    &MakeListCommand},
+      CommandEntry{"search", "WORD... [--json]",
+                   "the bookmarks with every WORD as the start of a word of their address, description, notes or "
+                   "folder names (in any letter case, accents ignored), printed as list prints them; exit 1 when "
+                   "none",
+                   &MakeSearchCommand},
       CommandEntry{"count", "", "the number of bookmarks", &MakeCountCommand},
       CommandEntry{"check", "[--json] [--timeout SECONDS]",
                    "ask for every web address (HEAD, else GET; redirects followed) and keep what was found; one "
