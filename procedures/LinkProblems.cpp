@@ -231,4 +231,13 @@ void ShowLinkProblems(std::vector<LinkProblem> problems) {
   (void)window.Run();
 }
 
+void ShowLinkProblemsOrTellNone() {
+  std::vector<LinkProblem> problems = ReadLinkProblems();
+  if (problems.empty()) {
+    Tell(kNoLinkProblems);
+    return;
+  }
+  ShowLinkProblems(std::move(problems));
+}
+
 }  // namespace marlinden

@@ -72,4 +72,9 @@ class LinkProblemsWindow : public WindowManager, private runtime::ui::ListSource
 // Shows the problems; nothing when there are none.
 void ShowLinkProblems(std::vector<LinkProblem> problems);
 
+inline constexpr const char* kNoLinkProblems =
+    "No link checked so far was found dead or moved. Check Links asks for every web address.";
+// The problems the last checks found, or a message that there are none.
+void ShowLinkProblemsOrTellNone();
+
 }  // namespace marlinden

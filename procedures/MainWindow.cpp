@@ -16,6 +16,7 @@
 #include "procedures/ExportBookmarks.h"
 #include "procedures/FindDuplicates.h"
 #include "procedures/ImportBookmarks.h"
+#include "procedures/LinkProblems.h"
 #include "procedures/ProcedureStart.h"
 #include "procedures/WebPageList.h"
 #include "runtime/platform/OpenPage.h"
@@ -44,6 +45,7 @@ constexpr std::int32_t kTabs = 4;
 constexpr const char* kCheckLinksMenuText = "Check &Links";
 constexpr const char* kFindDuplicatesMenuText = "Find &Duplicates";
 constexpr const char* kToolsMenuText = "&Tools";
+constexpr const char* kLinkProblemsMenuText = "Dead and &Moved Links";
 constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
 
 // The main window's own keys on the list, in alert slots below the browse's.
@@ -176,6 +178,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   d.controls[tools].fixedNumber = MainToolsMenu;
   d.controls[add(ControlKind::MenuItem, kCheckLinksMenuText, {}, tools)].fixedNumber = MainCheckLinksMenu;
   d.controls[add(ControlKind::MenuItem, kFindDuplicatesMenuText, {}, tools)].fixedNumber = MainFindDuplicatesMenu;
+  d.controls[add(ControlKind::MenuItem, kLinkProblemsMenuText, {}, tools)].fixedNumber = MainLinkProblemsMenu;
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
   for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
@@ -530,6 +533,12 @@ Severity MainWindow::TakeAccepted() {
     case MainCheckLinksMenu:
       // Modal here; the check reads the bookmarks, so the list is read again.
       CheckLinks();
+      Reset(1);
+      break;
+    case MainLinkProblemsMenu:
+      // Modal here; the window may change and delete bookmarks.
+      Update();
+      ShowLinkProblemsOrTellNone();
       Reset(1);
       break;
     case MainFindDuplicatesMenu:

@@ -14,6 +14,7 @@
 #include "app/BookmarkDetails.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
+#include "procedures/LinkProblems.h"
 #include "procedures/MainWindow.h"
 #include "runtime/platform/ChildProcess.h"
 #include "runtime/platform/DesktopPrograms.h"
@@ -218,13 +219,20 @@ TEST_F(MainWindowKeysTest, TheLocatorIgnoresTheCaseOfLettersOutsideAscii) {
 
 // The health checks sit in the Tools menu, last on the menu bar. A backend
 // makes controls in number order, so the menu is numbered before its items.
-TEST_F(MainWindowKeysTest, TheToolsMenuHoldsCheckLinksAndFindDuplicates) {
+// "Dead and Moved Links" there tells when no check found any.
+TEST_F(MainWindowKeysTest, TheToolsMenuHoldsTheCollectionsHealthChecks) {
+  backend.MessageBoxes().OnUnscripted([](const runtime::ui::MessageBoxRequest&) {});
   StartProgram();
-  for (const std::int32_t item : {MainCheckLinksMenu, MainFindDuplicatesMenu}) {
+  for (const std::int32_t item : {MainCheckLinksMenu, MainFindDuplicatesMenu, MainLinkProblemsMenu}) {
     EXPECT_EQ(driver.Properties(id, item).parent, MainToolsMenu);
     EXPECT_LT(MainToolsMenu, item);
   }
   EXPECT_EQ(driver.Properties(id, MainToolsMenu).text, "&Tools");
+  driver.Click(id, MainLinkProblemsMenu);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  const auto boxes = backend.MessageBoxRequests();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find(kNoLinkProblems), std::string::npos) << boxes[0].text;
   Close();
 }
 
