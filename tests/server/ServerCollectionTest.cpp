@@ -54,9 +54,10 @@ class ServerCollectionTest : public ::testing::Test {
 
   // Starts program with args in folder, with MARLINDEN_DATABASE naming the
   // test's schema; its pid.
-  pid_t Spawn(const std::vector<std::string>& args, const std::string& folder) const {
+  pid_t Spawn(const std::vector<std::string>& args, const std::string& folder, const std::string& variable = {}) const {
     std::filesystem::create_directories(folder);
-    std::vector<std::string> env{"MARLINDEN_DATABASE=" + connection_, "MARLINDEN_DATA=" + folder};
+    std::vector<std::string> env{"MARLINDEN_DATABASE=" + (variable.empty() ? connection_ : variable),
+                                 "MARLINDEN_DATA=" + folder};
     for (char** e = environ; *e != nullptr; ++e) {
       const std::string entry = *e;
       if (!entry.starts_with("MARLINDEN_")) env.push_back(entry);
@@ -124,6 +125,22 @@ TEST_F(ServerCollectionTest, FourClientsImportingAtOnceGetDistinctNumbers) {
   // Every client sees the whole collection.
   ASSERT_EQ(Cli({"count"}, dir_.File("client0")), 0);
   EXPECT_EQ(Read(dir_.File("client0") + "/out.txt"), "8000\n");
+}
+
+TEST_F(ServerCollectionTest, TheCommandLineOptionNamesTheServerBeforeTheVariable) {
+  const std::string folder = dir_.File("option");
+  const std::string unreachable = "host=127.0.0.1 port=1 user=nobody password=s3cret";
+  // The variable names a server that is not there: the option wins.
+  ASSERT_EQ(Wait(Spawn({MARLINDEN_CLI, "--database", connection_, "add", "https://one.example/"}, folder, unreachable)),
+            0)
+      << Read(folder + "/err.txt");
+  EXPECT_EQ(Value("SELECT f2 FROM k_marlinden"), "https://one.example/");
+  // Without the option the variable's server is asked, and its password is
+  // never shown.
+  EXPECT_NE(Wait(Spawn({MARLINDEN_CLI, "count"}, folder, unreachable)), 0);
+  const std::string errors = Read(folder + "/err.txt");
+  EXPECT_NE(errors.find("port=1"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("s3cret"), std::string::npos) << errors;
 }
 
 TEST_F(ServerCollectionTest, AClientKilledDuringAnImportLeavesWholeBatches) {
