@@ -104,26 +104,5 @@ TEST(DataFolderTest, AFolderThatCannotBeMadeIsRefusedAndNothingIsWritten) {
   }
 }
 
-using Values = std::map<std::string, std::optional<std::string>>;
-
-TEST(DatabaseSettingTest, TheOptionThenTheVariableThenTheFolderFileElseTheLocalFiles) {
-  testing_support::TempCurrentDirectory cwd;
-  ScopedEnvironment environment(Values{{kDatabaseVariable, std::nullopt}});
-  SetDatabaseOption(std::nullopt);
-  EXPECT_EQ(DatabaseSetting(), "") << "nothing set: the local files";
-
-  std::ofstream(kDatabaseSettingFile) << "  host=db.example dbname=books  \nignored second line\n";
-  EXPECT_EQ(DatabaseSetting(), "host=db.example dbname=books") << "the first line, trimmed";
-  {
-    ScopedEnvironment variable(Values{{kDatabaseVariable, std::string("service=team")}});
-    EXPECT_EQ(DatabaseSetting(), "service=team");
-    SetDatabaseOption("postgresql://anna@db.example/books");
-    EXPECT_EQ(DatabaseSetting(), "postgresql://anna@db.example/books");
-    SetDatabaseOption(std::nullopt);
-  }
-  std::filesystem::remove(kDatabaseSettingFile);
-  EXPECT_EQ(DatabaseSetting(), "");
-}
-
 }  // namespace
 }  // namespace marlinden
