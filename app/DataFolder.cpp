@@ -1,6 +1,7 @@
 #include "app/DataFolder.h"
 
 #include <cstdlib>
+#include <fstream>
 
 #include "runtime/system/Directory.h"
 
@@ -14,6 +15,15 @@ std::optional<std::string> Variable(const char* name) {
 }
 
 std::string resolveFolder;  // where names resolve; empty while the program is not started
+std::optional<std::string> databaseOption;
+
+std::string Trimmed(std::string text) {
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && space(text.back())) text.pop_back();
+  std::size_t start = 0;
+  while (start < text.size() && space(text[start])) ++start;
+  return text.substr(start);
+}
 
 }  // namespace
 
@@ -37,6 +47,17 @@ std::error_code EnterDataFolder(const std::filesystem::path& folder) {
 std::string DataFolderError(const std::optional<std::filesystem::path>& folder, std::error_code error) {
   if (!folder) return "Error: (no home folder) creating the data folder; set " + std::string(kDataVariable) + ".";
   return "Error: (" + error.message() + ") creating " + folder->string() + ".";
+}
+
+void SetDatabaseOption(std::optional<std::string> connection) { databaseOption = std::move(connection); }
+
+std::string DatabaseSetting() {
+  if (databaseOption) return Trimmed(*databaseOption);
+  if (auto variable = Variable(kDatabaseVariable)) return Trimmed(*variable);
+  std::ifstream in(kDatabaseSettingFile);
+  std::string line;
+  if (in && std::getline(in, line)) return Trimmed(line);
+  return {};
 }
 
 void FixDataFolder() { resolveFolder = runtime::CurrentDirectory(); }

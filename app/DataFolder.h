@@ -24,6 +24,20 @@ namespace marlinden {
 
 inline constexpr const char* kDataVariable = "MARLINDEN_DATA";
 
+// The database server that keeps the keyed files (the bookmarks, their
+// folders and link checks, the e-mail form's settings) instead of the local
+// files: a libpq connection string, or a service name. Chosen by the
+// command line's option (SetDatabaseOption), else $MARLINDEN_DATABASE, else
+// the first line of kDatabaseSettingFile in the data folder; none of them
+// leaves the local files. A password belongs in libpq's password file, not
+// here: none is ever shown.
+inline constexpr const char* kDatabaseVariable = "MARLINDEN_DATABASE";
+inline constexpr const char* kDatabaseSettingFile = "database.conf";
+void SetDatabaseOption(std::optional<std::string> connection);
+// The chosen connection string; empty for the local files. Reads the
+// setting file in the current directory (the data folder, before start-up).
+std::string DatabaseSetting();
+
 // The folder to use; nothing when none can be named (no option, no
 // variables and no home folder). An empty option counts as none; a relative
 // $XDG_DATA_HOME is ignored, as the convention says.

@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/LinkResults.h"
 #include "app/SearchIndex.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/ui/RuntimeThread.h"
 #include "window/Globals.h"
 
@@ -78,6 +79,9 @@ void ClearGlobals() {
 StartUpResult StartUp(std::uint32_t runtimeVersion) {
   if (runtimeVersion != runtime::kInterfaceVersion) return StartUpResult::WrongRuntime;
   FixDataFolder();
+  // Read before any keyed file is made; a process keeps the place its first
+  // files were made for.
+  if (std::string database = DatabaseSetting(); !database.empty()) runtime::SetKeyedServer(std::move(database));
   ClearGlobals();
   GlobalErrors.Init();
   GlobalIni.Init(DataFolderPath(kWindowIniFile));

@@ -1,6 +1,7 @@
 // Start-up and shutdown of the program. Start-up checks the runtime's
 // interface version, fixes the data folder (the current directory, see
-// DataFolder.h), clears the globals and record buffers, then
+// DataFolder.h), chooses the database server when one is set
+// (DatabaseSetting), clears the globals and record buffers, then
 // initialises the error manager, the INI manager and the six data files'
 // managers (the details file related to the bookmarks); no file is opened (each opens on first use). Shutdown kills
 // them again in the same order. Run on runtime thread 1 (the Qt backend's

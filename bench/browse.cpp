@@ -22,6 +22,11 @@
 //   browse create DISKNAME RECORDS < bookmarks.html   builds a data file
 //   browse run DISKNAME                                measures one file
 //   browse report DISKNAME_1K DISKNAME_10K DISKNAME_1M runs each in a child
+//   browse server                                      the same over a PostgreSQL
+//                                                      server it starts (loopback),
+//                                                      on made-up bookmarks
+// With MARLINDEN_DATABASE set, the files of the other modes live on that
+// server.
 // Addresses and titles come from the anchors of the bookmark HTML on
 // standard input (distinct without regard to ASCII case), topped up with
 // made-up ones when it holds too few.
@@ -50,11 +55,13 @@
 #include "data/RelationManager.h"
 #include "errors/ErrorManager.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/headless/HeadlessBackend.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Program.h"
 #include "runtime/views/View.h"
+#include "support/PgTestServer.h"
 #include "testing/TestDriver.h"
 #include "window/BrowseManager.h"
 #include "window/BrowseQueue.h"
@@ -463,8 +470,26 @@ void Report(const std::string& small, const std::string& medium, const std::stri
 
 }  // namespace
 
+// The report over a server of its own: the three files made on it, the
+// children told of it through the environment.
+int ServerReport() {
+  testing_support::PgTestServer server;
+  if (!server.Ok()) Fail(server.Failure());
+  ::setenv("MARLINDEN_DATABASE", server.Connection().c_str(), 1);
+  runtime::SetKeyedServer(server.Connection());
+  const std::string names[] = {"BROWSE1000", "BROWSE10000", "BROWSE1000000"};
+  const std::size_t sizes[] = {1000, 10000, 1000000};
+  for (std::size_t i = 0; i < std::size(names); ++i) Create(names[i], sizes[i]);
+  Report(names[0], names[1], names[2]);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
+  if (const char* database = std::getenv("MARLINDEN_DATABASE"); database != nullptr && *database != '\0') {
+    runtime::SetKeyedServer(database);
+  }
+  if (mode == "server" && argc == 2) return ServerReport();
   if (mode == "create" && argc == 4) {
     Create(argv[2], static_cast<std::size_t>(std::strtoull(argv[3], nullptr, 10)));
   } else if (mode == "run" && argc == 3) {

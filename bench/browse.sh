@@ -4,6 +4,8 @@
 # up ones when it is not there). The data files are created on the first
 # run and kept in the data directory for later runs.
 # Usage: browse.sh [data directory]
+# Over a PostgreSQL server the benchmark starts itself (loopback, made-up
+# bookmarks): "$build/bench/browse" server </dev/null
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${BUILD_DIR:-$here/../build-view-rel}

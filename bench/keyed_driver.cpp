@@ -5,10 +5,15 @@
 // run. Output: one line per figure, "NAME VALUE UNIT ratio R", R = our time /
 // baseline time.
 //
-// Usage: keyed_driver [bookmark.html] [records]
+// Usage: keyed_driver [--server] [bookmark.html] [records]
 // Addresses and titles come from the bookmark file when one is given (the
 // anchors' HREF and text, distinct without regard to ASCII case), else they
-// are made up.
+// are made up. With --server the file lives on a PostgreSQL server the run
+// starts on 127.0.0.1 (as the tests do), and the baseline is raw libpq doing
+// the same statements over the same loopback connection: each add in a
+// transaction of its own, each scan one query, each fetch one prepared
+// statement.
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -26,7 +31,9 @@
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/text/FixedText.h"
+#include "support/PgTestServer.h"
 
 namespace {
 
@@ -88,6 +95,7 @@ void Report(const char* name, std::size_t records, double ours, double baseline)
 
 struct OursTimes {
   double adds = 0, scans[3] = {0, 0, 0}, fetches = 0;
+  double numberedAdds = 0;  // server baseline: the file manager's three statements per add
   std::size_t scanned[3] = {0, 0, 0};
 };
 
@@ -225,11 +233,127 @@ OursTimes RunBaseline(const std::string& dir, const std::vector<Bookmark>& bookm
   return times;
 }
 
+// ---------------------------------------------------------------------------
+// Baseline on the server: raw libpq, the same table and indexes as the
+// driver makes.
+
+struct PgBaseline {
+  PGconn* conn = nullptr;
+  PGresult* Exec(const char* sql, int count = 0, const char* const* values = nullptr, bool prepared = false) {
+    PGresult* result = prepared     ? PQexecPrepared(conn, sql, count, values, nullptr, nullptr, 0)
+                       : count == 0 ? PQexec(conn, sql)
+                                    : PQexecParams(conn, sql, count, nullptr, values, nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      std::fprintf(stderr, "baseline: %s\n", PQerrorMessage(conn));
+      std::abort();
+    }
+    return result;
+  }
+};
+
+void ReadPgRow(const PGresult* result, int r, Row& row) {
+  row.num = std::strtoll(PQgetvalue(result, r, 0), nullptr, 10);
+  row.url.assign(PQgetvalue(result, r, 1), static_cast<std::size_t>(PQgetlength(result, r, 1)));
+  row.description.assign(PQgetvalue(result, r, 2), static_cast<std::size_t>(PQgetlength(result, r, 2)));
+  row.notefield = std::strtoll(PQgetvalue(result, r, 3), nullptr, 10);
+  row.notes.assign(PQgetvalue(result, r, 4), static_cast<std::size_t>(PQgetlength(result, r, 4)));
+}
+
+OursTimes RunPgBaseline(const std::string& connection, const std::vector<Bookmark>& bookmarks,
+                        const std::vector<std::size_t>& fetchOrder) {
+  OursTimes times;
+  PgBaseline base;
+  base.conn = PQconnectdb(connection.c_str());
+  if (PQstatus(base.conn) != CONNECTION_OK) std::abort();
+  PQclear(base.Exec(
+      "CREATE TABLE bookmarks(id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, version bigint NOT NULL, "
+      "num bigint NOT NULL, url text COLLATE \"C\" NOT NULL, description text COLLATE \"C\" NOT NULL, notefield "
+      "bigint NOT NULL, notes text NOT NULL);"
+      "CREATE UNIQUE INDEX numkey ON bookmarks(num);"
+      "CREATE UNIQUE INDEX namekey ON bookmarks((lower(url)));"
+      "CREATE INDEX desckey ON bookmarks((lower(description)), id)"));
+  PQclear(PQprepare(base.conn, "insert",
+                    "INSERT INTO bookmarks(version, num, url, description, notefield, notes) VALUES(1, (SELECT "
+                    "coalesce(max(num), 0) + 1 FROM bookmarks), $1, $2, 0, '')",
+                    0, nullptr));
+  Clock::time_point start = Clock::now();
+  for (const Bookmark& b : bookmarks) {
+    const char* values[2] = {b.url.c_str(), b.description.c_str()};
+    PQclear(base.Exec("insert", 2, values, true));
+  }
+  times.adds = Seconds(start);
+
+  // The statements the file manager's auto-numbered insert makes: the
+  // highest number read, a record added for it, then the whole record put.
+  PQclear(base.Exec("CREATE TABLE numbered (LIKE bookmarks INCLUDING ALL)"));
+  PQclear(PQprepare(base.conn, "highest", "SELECT num FROM numbered ORDER BY num DESC LIMIT 1", 0, nullptr));
+  PQclear(PQprepare(base.conn, "reserve",
+                    "INSERT INTO numbered(version, num, url, description, notefield, notes) VALUES(1, $1, '', '', 0, "
+                    "'') RETURNING id",
+                    0, nullptr));
+  PQclear(PQprepare(base.conn, "put",
+                    "UPDATE numbered SET version = version + 1, url = $2, description = $3 WHERE id = $1 AND "
+                    "version = 1",
+                    0, nullptr));
+  start = Clock::now();
+  for (const Bookmark& b : bookmarks) {
+    PGresult* highest = base.Exec("highest", 0, nullptr, true);
+    const std::string next =
+        std::to_string((PQntuples(highest) > 0 ? std::strtoll(PQgetvalue(highest, 0, 0), nullptr, 10) : 0) + 1);
+    PQclear(highest);
+    const char* reserve[1] = {next.c_str()};
+    PGresult* reserved = base.Exec("reserve", 1, reserve, true);
+    const std::string id = PQgetvalue(reserved, 0, 0);
+    PQclear(reserved);
+    const char* put[3] = {id.c_str(), b.url.c_str(), b.description.c_str()};
+    PQclear(base.Exec("put", 3, put, true));
+  }
+  times.numberedAdds = Seconds(start);
+
+  const char* scans[3] = {
+      "SELECT num, url, description, notefield, notes FROM bookmarks ORDER BY num",
+      "SELECT num, url, description, notefield, notes FROM bookmarks ORDER BY lower(url)",
+      "SELECT num, url, description, notefield, notes FROM bookmarks ORDER BY lower(description), id",
+  };
+  Row row;
+  for (int key = 0; key < 3; ++key) {
+    start = Clock::now();
+    PGresult* result = base.Exec(scans[key]);
+    for (int r = 0; r < PQntuples(result); ++r) {
+      ReadPgRow(result, r, row);
+      ++times.scanned[key];
+    }
+    PQclear(result);
+    times.scans[key] = Seconds(start);
+  }
+
+  PQclear(PQprepare(base.conn, "fetch",
+                    "SELECT num, url, description, notefield, notes FROM bookmarks WHERE lower(url) = lower($1)", 0,
+                    nullptr));
+  start = Clock::now();
+  for (std::size_t i : fetchOrder) {
+    const char* values[1] = {bookmarks[i].url.c_str()};
+    PGresult* result = base.Exec("fetch", 1, values, true);
+    if (PQntuples(result) != 1) std::abort();
+    ReadPgRow(result, 0, row);
+    PQclear(result);
+  }
+  times.fetches = Seconds(start);
+  PQfinish(base.conn);
+  return times;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool server = argc > 1 && std::string(argv[1]) == "--server";
+  if (server) {
+    --argc;
+    ++argv;
+  }
   const char* html = argc > 1 && std::string(argv[1]) != "-" ? argv[1] : nullptr;
-  const std::size_t count = argc > 2 ? std::stoul(argv[2]) : 100000;
+  const std::size_t count = argc > 2 ? std::stoul(argv[2]) : (server ? 20000 : 100000);
   const std::vector<Bookmark> bookmarks = LoadBookmarks(html, count);
   std::vector<std::size_t> fetchOrder(bookmarks.size());
   for (std::size_t i = 0; i < fetchOrder.size(); ++i) fetchOrder[i] = i;
@@ -237,12 +361,26 @@ int main(int argc, char** argv) {
 
   std::string pattern = (std::filesystem::temp_directory_path() / "keyed-bench-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return 1;
-  const OursTimes baseline = RunBaseline(pattern, bookmarks, fetchOrder);
-  const OursTimes ours = RunOurs(pattern, bookmarks, fetchOrder);
+  OursTimes baseline, ours;
+  if (server) {
+    testing_support::PgTestServer database;
+    if (!database.Ok()) {
+      std::fprintf(stderr, "keyed_driver: %s\n", database.Failure().c_str());
+      return 1;
+    }
+    baseline = RunPgBaseline(database.Connection(), bookmarks, fetchOrder);
+    runtime::SetKeyedServer(database.Connection());
+    ours = RunOurs(pattern, bookmarks, fetchOrder);
+    runtime::SetKeyedServer("");
+  } else {
+    baseline = RunBaseline(pattern, bookmarks, fetchOrder);
+    ours = RunOurs(pattern, bookmarks, fetchOrder);
+  }
   std::filesystem::remove_all(pattern);
 
   const char* scanNames[3] = {"scan_numkey", "scan_namekey", "scan_desckey"};
   Report("adds", bookmarks.size(), ours.adds, baseline.adds);
+  if (server) Report("adds_vs_same_statements", bookmarks.size(), ours.adds, baseline.numberedAdds);
   for (int key = 0; key < 3; ++key) {
     if (ours.scanned[key] != baseline.scanned[key]) {
       std::fprintf(stderr, "%s read %zu records, the baseline %zu\n", scanNames[key], ours.scanned[key],

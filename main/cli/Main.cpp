@@ -22,11 +22,16 @@ namespace {
 constexpr const char* kVersion = "3.0";
 
 void PrintHelp(std::ostream& out) {
-  out << "Usage: marlinden-cli [--data DIR] COMMAND [OPTIONS]\n"
+  out << "Usage: marlinden-cli [--data DIR] [--database CONNECTION] COMMAND [OPTIONS]\n"
          "       marlinden-cli --help | --version\n\n"
          "Options:\n"
          "  --data DIR   the data folder (default: $MARLINDEN_DATA, else $XDG_DATA_HOME/marlinden,\n"
          "               else ~/.local/share/marlinden); created when missing\n"
+         "  --database CONNECTION\n"
+         "               keep the collection on a PostgreSQL server: a libpq connection string\n"
+         "               (postgresql://user@host:port/dbname?sslmode=verify-full) or a service name\n"
+         "               (default: $MARLINDEN_DATABASE, else the first line of database.conf in the\n"
+         "               data folder, else the local files)\n"
          "  --help       show this text\n"
          "  --version    show the version\n\n"
          "Commands:\n";
@@ -85,6 +90,10 @@ int Run(const std::vector<std::string>& args) {
     }
     if (args[i] == "--data" && i + 1 < args.size()) {
       data = args[++i];
+      continue;
+    }
+    if (args[i] == "--database" && i + 1 < args.size()) {
+      SetDatabaseOption(args[++i]);
       continue;
     }
     std::cerr << "marlinden-cli: unknown option " << args[i] << " (see --help)\n";

@@ -1,5 +1,8 @@
 // Shared fixture of the keyed driver's tests: a temporary directory and the
-// bookmark layout, with helpers that read as the tests' intent.
+// bookmark layout, with helpers that read as the tests' intent. With
+// MARLINDEN_TEST_DATABASE set (the suite's run over the server), every keyed
+// file lives on that server, in a schema of the test's own; the tests of
+// what only a local file has (its bytes, its folder, its SQLite) skip there.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,8 +20,10 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
+#include "support/PgTestServer.h"
 
 namespace runtime::testing {
 
@@ -39,8 +44,16 @@ class KeyedTestBase : public ::testing::Test {
     std::string pattern = (std::filesystem::temp_directory_path() / "keyed-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
+    if (const char* server = std::getenv(testing_support::kTestDatabaseVariable); server != nullptr && *server) {
+      server_ = server;
+      SetKeyedServer(testing_support::MakeTestSchema(server_, schema_));
+    }
   }
   void TearDown() override {
+    if (!server_.empty()) {
+      SetKeyedServer("");
+      testing_support::DropTestSchema(server_, schema_);
+    }
     std::error_code ignored;
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(dir_, ignored);
@@ -88,7 +101,7 @@ class KeyedTestBase : public ::testing::Test {
     std::vector<std::int64_t> nums;
     std::int32_t code;
     while ((code = backward ? file.Previous() : file.Next()) == NoError) nums.push_back(Num(file));
-    EXPECT_EQ(code, NoRecord);
+    EXPECT_EQ(code, NoRecord) << LastError().driverText;
     return nums;
   }
 
@@ -109,8 +122,31 @@ class KeyedTestBase : public ::testing::Test {
     sqlite3_close(db);
   }
 
+  bool OnServer() const { return !server_.empty(); }
+  // On the server, a killed station's session ends (and lets go of its
+  // locks) once the server has seen its connection close: waits for that,
+  // until at most stations of the driver's sessions are left.
+  void WaitForStationsToEnd(int stations) const {
+    if (!OnServer()) return;
+    std::string count;
+    for (int tries = 0; tries < 100000; ++tries) {
+      testing_support::PgExec(server_, "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'marlinden'",
+                              &count);
+      if (!count.empty() && std::stoi(count) <= stations) return;
+    }
+    ADD_FAILURE() << "the killed station's session goes on";
+  }
+
   std::string dir_;
+  std::string server_;  // the test server's connection, when the files live there
+  std::string schema_;
 };
+
+// Skips a test of what only the local SQLite file has.
+#define SKIP_ON_SERVER()                                            \
+  do {                                                              \
+    if (OnServer()) GTEST_SKIP() << "a local file's own behaviour"; \
+  } while (false)
 
 // A forked child process talking to the test over pipes. The child runs body
 // and leaves with _exit, so it never returns into the test framework.

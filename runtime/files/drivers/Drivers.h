@@ -8,7 +8,8 @@
 
 namespace runtime {
 
-// Keyed records in an SQLite database named diskName + ".db".
+// Keyed records in an SQLite database named diskName + ".db", or on the
+// database server when one is chosen (KeyedServer.h).
 std::unique_ptr<DataFile> MakeKeyedFile(RecordLayout layout, std::string diskName);
 // One record per text line (the whole line is the record's text).
 std::unique_ptr<DataFile> MakeAsciiFile(RecordLayout layout, std::string diskName);

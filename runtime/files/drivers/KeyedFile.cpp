@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "runtime/files/drivers/Drivers.h"
+#include "runtime/files/drivers/KeyedServer.h"
+#include "runtime/files/drivers/KeyedServerFile.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace runtime {
@@ -55,6 +57,9 @@ std::int64_t DecodeRowid(std::string_view position) {
 }  // namespace
 
 std::unique_ptr<DataFile> MakeKeyedFile(RecordLayout layout, std::string diskName) {
+  if (std::string server = KeyedServer(); !server.empty()) {
+    return std::make_unique<KeyedServerFile>(std::move(layout), std::move(diskName), std::move(server));
+  }
   return std::make_unique<KeyedFile>(std::move(layout), std::move(diskName));
 }
 

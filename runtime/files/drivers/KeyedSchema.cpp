@@ -405,6 +405,16 @@ void KeyedSchema::RestoreKey(std::size_t key, const char* bytes, std::uint8_t* r
   }
 }
 
+std::int64_t KeyedSchema::IntegerField(const FieldDesc& field, const std::uint8_t* record) {
+  return LoadInteger(record + field.offset, field.type);
+}
+
+bool KeyedSchema::StoreIntegerField(const FieldDesc& field, std::int64_t value, std::uint8_t* record) {
+  if (!FitsInteger(field.type, value)) return false;
+  StoreInteger(record + field.offset, field.type, value);
+  return true;
+}
+
 int KeyedSchema::CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const {
   if (key == 0) return 0;
   const KeyDesc& desc = layout_->Key(key);

@@ -87,6 +87,13 @@ class KeyedSchema {
   // them: below, equal to or above 0 (key 0: always equal).
   int CompareKey(std::size_t key, const std::uint8_t* a, const std::uint8_t* b) const;
 
+  // An integer field's value in record, and its store (false, nothing
+  // stored, when value does not fit the field's type).
+  static std::int64_t IntegerField(const FieldDesc& field, const std::uint8_t* record);
+  static bool StoreIntegerField(const FieldDesc& field, std::int64_t value, std::uint8_t* record);
+  // Whether field is a component of some key.
+  bool InKey(std::size_t field) const { return inKey_[field]; }
+
  private:
   std::string SelectList(bool memos) const;
   std::string Column(const KeyDesc& key, const KeyComponentDesc& component) const;

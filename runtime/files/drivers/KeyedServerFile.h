@@ -1,0 +1,198 @@
+// The KEYED driver over a PostgreSQL server: the same records, keys, holds
+// and transactions as KeyedFile, kept in tables every machine reaches. One
+// connection per station (per KeyedServerFile object).
+//
+// Tables: `marlinden_meta` (the layout version of these tables; a database
+// of another version is refused), `marlinden_files` (one row per keyed file:
+// its name, number, layout and key signatures) and one table `k_<name>` per
+// file, <name> being the disk name's last part in lower case. Its columns
+// follow KeyedSchema: id (an identity, never given twice), version, f1..fN,
+// m1..mM; texts compare byte-wise (collation "C"), a case-insensitive key
+// orders lower(text), which folds ASCII letters only, as the local file.
+//
+// Stations meet in the server's advisory locks, which end with the
+// connection that took them: a held record is an exclusive session lock on
+// (file number, record); open modes are shared locks on markers; a
+// transaction takes the file's transaction lock, so transactions of one
+// file follow one another as on the local file. Reads carry, per row,
+// whether another connection holds it, so a batch read ahead costs one
+// round trip. A lost connection fails the operation with a clear message;
+// the next one connects again (a transaction under way is lost: every
+// operation fails until it is committed or rolled back, so nothing of it is
+// written outside it). Used under the runtime lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedSchema.h"
+#include "runtime/files/drivers/PgConnection.h"
+
+namespace runtime {
+
+class KeyedServerFile final : public DataFile {
+ public:
+  KeyedServerFile(RecordLayout layout, std::string diskName, std::string connection);
+  ~KeyedServerFile() override;
+
+  // The layout version of the server's tables this driver reads.
+  static constexpr const char* kTablesVersion = "1";
+
+  std::int32_t Open(std::uint8_t mode) override;
+  std::int32_t Create() override;
+  std::int32_t Close() override;
+  std::int32_t BuildKeys() override;
+  std::int32_t Remove() override;
+
+  std::int32_t SetOrder(std::size_t key) override;
+  std::int32_t SetOrderAtBuffer(std::size_t key) override;
+  std::int32_t SetOrderAtPosition(std::size_t key, std::string_view position) override;
+
+  std::int32_t Next() override;
+  std::int32_t Previous() override;
+  std::int32_t Get(std::size_t key) override;
+  std::int32_t GetAt(std::string_view position) override;
+  std::int32_t Reget(std::string_view position) override;
+
+  std::int32_t Hold() override;
+  std::int32_t Release() override;
+  std::int32_t Watch() override;
+
+  std::int32_t Add() override;
+  std::int32_t Put() override;
+  std::int32_t Delete() override;
+  bool Duplicate(std::size_t key) override;
+
+  std::int64_t Records() override;
+  std::int64_t Bytes() override;
+  std::string Position(std::size_t key) override;
+
+  std::int32_t BeginTransaction(int lockWaitSeconds) override;
+  std::int32_t Commit() override;
+  std::int32_t Rollback() override;
+  bool SupportsTransactions() const override { return true; }
+
+  // The file's name on the server (its table is "k_" + name).
+  std::string ServerName() const;
+
+ private:
+  struct Cursor {
+    bool atEnds = true;
+    std::vector<std::uint8_t> record;
+    std::int64_t forward = 0;
+    std::int64_t backward = 0;
+  };
+  struct Batch {
+    ScanDirection direction = ScanDirection::Forward;
+    bool memos = false;
+    std::size_t count = 0;
+    std::size_t next = 0;
+    bool cut = false;
+    std::vector<std::int64_t> rowids;
+    std::vector<std::int64_t> versions;
+    std::vector<char> held;
+    std::vector<std::uint8_t> records;
+    std::vector<std::string> memoTexts;
+  };
+  struct Current {
+    std::int64_t rowid = 0;
+    std::int64_t version = 0;
+    bool memosRead = true;
+    std::vector<std::uint8_t> record;
+  };
+  // What the catalogue says of this file.
+  struct Entry {
+    bool found = false;
+    std::int32_t number = 0;
+    std::string layout;
+    std::string keys;
+  };
+
+  std::string Table() const { return "\"k_" + ServerName() + "\""; }
+  std::string IndexName(std::size_t key) const { return "k_" + ServerName() + "_key" + std::to_string(key); }
+
+  // --- Connection and catalogue ---------------------------------------------
+  // Connects (when not connected) and checks the tables' version, making
+  // the catalogue in an empty database.
+  [[nodiscard]] std::int32_t Connect();
+  [[nodiscard]] std::int32_t CheckCatalogue();
+  [[nodiscard]] std::int32_t FindEntry(Entry& entry);
+  // Connected, at the file and with this station's markers again after a
+  // lost connection; fails while a lost transaction is not ended.
+  [[nodiscard]] std::int32_t Reach();
+  [[nodiscard]] std::int32_t LostTransaction();
+  // Connects and finds the file for an operation on the closed file.
+  [[nodiscard]] std::int32_t ReachClosed(Entry& entry);
+  void Disconnect();
+  [[nodiscard]] std::int32_t JoinStations(std::uint8_t mode, int waitSeconds);
+  // Markers another connection has on this file.
+  [[nodiscard]] std::int32_t OthersMarkers(std::vector<int>& markers);
+  [[nodiscard]] std::int32_t RebuildKeys();
+  // Runs sql statements in one transaction, rolled back on failure.
+  [[nodiscard]] std::int32_t InTransaction(const std::string& sql);
+  void RollbackQuietly();
+
+  // --- SQL ------------------------------------------------------------------
+  std::string CreateSql() const;
+  std::string CreateIndexSql(std::size_t key) const;
+  std::string HeldSql() const;
+  std::string SelectList(bool memos) const;
+  std::string Column(const KeyDesc& key, const KeyComponentDesc& component) const;
+  std::string Parameter(const KeyDesc& key, const KeyComponentDesc& component, std::size_t number) const;
+  std::string OrderBy(std::size_t key, ScanDirection direction) const;
+  std::string AfterCondition(std::size_t key, ScanDirection direction) const;
+  std::string EqualCondition(std::size_t key) const;
+  std::string StatementSql(std::size_t slot) const;
+  PgResult RunSlot(std::size_t slot, const PgParams& params);
+
+  // --- Values ---------------------------------------------------------------
+  [[nodiscard]] std::int32_t BindField(PgParams& params, const FieldDesc& field, const std::uint8_t* record) const;
+  [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record) const;
+  [[nodiscard]] std::int32_t BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const;
+  // 0, or the first field whose stored value the layout cannot hold.
+  std::size_t StoreFields(const PGresult* result, int row, int first, std::uint8_t* record) const;
+
+  // --- Reading --------------------------------------------------------------
+  [[nodiscard]] std::int32_t Read(ScanDirection direction);
+  [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
+  [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, bool memos);
+  [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
+                                     const std::uint8_t* record, const std::string* memos, bool skipMemos);
+  [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
+  [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
+  void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
+  void Reposition() {
+    batch_.count = batch_.next = 0;
+    fills_ = 0;
+  }
+
+  // --- Writing --------------------------------------------------------------
+  [[nodiscard]] std::int32_t CheckWritable();
+  [[nodiscard]] std::int32_t CheckKeyValues() const;
+  [[nodiscard]] std::int32_t WriteCurrent();
+  [[nodiscard]] std::int32_t DeleteCurrent();
+  // Why a put or delete of the current record wrote nothing.
+  [[nodiscard]] std::int32_t NothingWritten();
+  [[nodiscard]] std::int32_t RefreshCurrentVersion();
+  bool HoldsRecord(std::int64_t rowid) const;
+  void ResetState();
+
+  const std::string connection_;
+  KeyedSchema schema_;
+  PgConnection db_;
+  std::int32_t number_ = 0;  // the file's number in the catalogue, while reached
+  std::vector<bool> prepared_;
+  std::vector<std::int64_t> holds_;  // records this station holds
+  Cursor cursor_;
+  Batch batch_;
+  Current current_;
+  int fills_ = 0;
+  bool inTransaction_ = false;
+  bool transactionLost_ = false;
+};
+
+}  // namespace runtime

@@ -1,0 +1,61 @@
+// Which database server the keyed files live on: the command line's option,
+// then the environment variable, then the setting file in the data folder,
+// else none (the local files).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "app/AppTestSupport.h"
+#include "app/DataFolder.h"
+
+namespace marlinden {
+namespace {
+
+// Sets (or, for nullopt, unsets) the variable for its lifetime.
+class ScopedVariable {
+ public:
+  explicit ScopedVariable(const std::optional<std::string> &value) {
+    if (const char *old = std::getenv(kDatabaseVariable)) saved_ = old;
+    Set(value);
+  }
+  ~ScopedVariable() { Set(saved_); }
+  ScopedVariable(const ScopedVariable &) = delete;
+  ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+ private:
+  static void Set(const std::optional<std::string> &value) {
+    if (value) {
+      ::setenv(kDatabaseVariable, value->c_str(), 1);
+    } else {
+      ::unsetenv(kDatabaseVariable);
+    }
+  }
+  std::optional<std::string> saved_;
+};
+
+TEST(DatabaseSettingTest, TheOptionThenTheVariableThenTheFolderFileElseTheLocalFiles) {
+  testing_support::TempCurrentDirectory cwd;
+  ScopedVariable unset(std::nullopt);
+  SetDatabaseOption(std::nullopt);
+  EXPECT_EQ(DatabaseSetting(), "") << "nothing set: the local files";
+
+  std::ofstream(kDatabaseSettingFile) << "  host=db.example dbname=books  \nignored second line\n";
+  EXPECT_EQ(DatabaseSetting(), "host=db.example dbname=books") << "the first line, trimmed";
+  {
+    ScopedVariable variable(std::string("service=team"));
+    EXPECT_EQ(DatabaseSetting(), "service=team");
+    SetDatabaseOption("postgresql://anna@db.example/books");
+    EXPECT_EQ(DatabaseSetting(), "postgresql://anna@db.example/books");
+    SetDatabaseOption(std::nullopt);
+  }
+  std::filesystem::remove(kDatabaseSettingFile);
+  EXPECT_EQ(DatabaseSetting(), "");
+}
+
+}  // namespace
+}  // namespace marlinden
