@@ -302,6 +302,12 @@ MailTimeouts SetMailTimeouts(MailTimeouts next) {
   return std::exchange(timeouts, next);
 }
 
+std::optional<std::string> ExtraMailAuthorities() {
+  const char* file = std::getenv(kMailCaFileVariable);
+  if (file == nullptr || *file == '\0') return std::string();
+  return ReadWholeFile(file);
+}
+
 std::uint32_t SmtpSendMail(MailParameterBlock* block) {
   if (block == nullptr) return MailBadArguments;
   if (block->SERVERERRORMESSAGE != nullptr) block->SERVERERRORMESSAGE[0] = '\0';
@@ -347,13 +353,13 @@ std::uint32_t SmtpSendMail(MailParameterBlock* block) {
   if (!message) return MailCannotReadMailFile;
 
   std::string authorities;
-  if (const char* extra = std::getenv(kMailCaFileVariable); extra != nullptr && *extra != '\0') {
-    const std::optional<std::string> extraText = ReadWholeFile(extra);
-    if (!extraText) {
-      SetServerError(*block,
-                     std::string("The certificate file named by ") + kMailCaFileVariable + " cannot be read: " + extra);
-      return MailServerError;
-    }
+  const std::optional<std::string> extraText = ExtraMailAuthorities();
+  if (!extraText) {
+    SetServerError(*block, std::string("The certificate file named by ") + kMailCaFileVariable +
+                               " cannot be read: " + std::getenv(kMailCaFileVariable));
+    return MailServerError;
+  }
+  if (!extraText->empty()) {
     const curl_version_info_data* version = curl_version_info(CURLVERSION_NOW);
     if (version->cainfo != nullptr) authorities = ReadWholeFile(version->cainfo).value_or("");
     authorities += "\n" + *extraText;

@@ -24,6 +24,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "mail/MailParameterBlock.h"
 
@@ -32,6 +34,11 @@ namespace marlinden {
 inline constexpr const char* kMailCaFileVariable = "MARLINDEN_MAIL_CA_FILE";
 
 std::uint32_t SmtpSendMail(MailParameterBlock* block);
+
+// The PEM text of the file kMailCaFileVariable names, trusted beside the
+// system's authorities: empty when the variable names none, nothing when
+// the file cannot be read. The link check trusts the same.
+std::optional<std::string> ExtraMailAuthorities();
 
 struct MailTimeouts {
   std::chrono::milliseconds connect{30000};

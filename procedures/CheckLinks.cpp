@@ -1,11 +1,14 @@
 #include "procedures/CheckLinks.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
+#include "mail/SmtpLibrary.h"
 #include "procedures/LinkProblems.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/files/Transaction.h"
@@ -59,6 +62,15 @@ Severity CheckLinksWindow::Init() {
   links::LinkCheckOptions options;
   options.timeout = settings_.timeout;
   options.resolve = settings_.resolve;
+  // Certificates are verified as the mail verifies them.
+  std::optional<std::string> authorities = ExtraMailAuthorities();
+  if (!authorities) {
+    ShowFileProblem(kCheckLinksCaption, std::string("The certificate file named by ") + kMailCaFileVariable +
+                                            " cannot be read: " + std::getenv(kMailCaFileVariable));
+    LastLinkCheckFigures.failed = true;
+    return SeverityNotify;
+  }
+  options.extraAuthorities = std::move(*authorities);
   checker_ = links::LinkChecker::Create(std::move(options));
   total_ = BookmarkStore().Records();
   view_ = std::make_unique<runtime::View>(BookmarkStore());

@@ -40,7 +40,7 @@ void PrintHelp(std::ostream& out) {
   }
   out << "\nEnvironment:\n"
          "  MARLINDEN_MAIL_CA_FILE   a PEM file of certificate authorities trusted for mail servers\n"
-         "                           besides the system's\n";
+         "                           and by the link check, besides the system's\n";
 }
 
 const CommandEntry* FindCommand(const std::string& name) {

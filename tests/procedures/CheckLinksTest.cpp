@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <map>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "app/LinkResults.h"
 #include "app/StartUp.h"
 #include "links/LinkTestServer.h"
+#include "mail/SmtpLibrary.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CheckLinks.h"
 #include "procedures/LinkProblems.h"
@@ -111,6 +113,31 @@ TEST_F(CliCheckTest, EachWebAddressIsCheckedOnceAndItsResultKeptForItsAddress) {
   ASSERT_EQ(plain.status, 0);
   EXPECT_NE(plain.out.find("redirect\t200\t" + moved + "\t" + ok + "\n"), std::string::npos) << plain.out;
   EXPECT_NE(plain.out.find("error\t0\t" + refused + "\t"), std::string::npos) << plain.out;
+}
+
+// Certificates are trusted as the mail trusts them: the system's authorities
+// and those of the file MARLINDEN_MAIL_CA_FILE names, which must be readable.
+TEST_F(CliCheckTest, CertificatesAreTrustedAsTheMailTrustsThem) {
+  ASSERT_TRUE(links_testing::MakeCertificate(dir.Path()));
+  LinkTestServer secure({"--cert", dir.File("cert.pem"), "--key", dir.File("key.pem")});
+  ASSERT_TRUE(secure.Ready());
+  const std::string url = secure.Url("/ok", "127.0.0.1", "https");
+  ASSERT_EQ(Cli("add " + url).status, 0) << Err();
+  const auto checked = [&] {
+    const auto r = Cli("check --json --timeout 5");
+    EXPECT_EQ(r.status, 0) << Err();
+    return r.out;
+  };
+  ::unsetenv(kMailCaFileVariable);
+  EXPECT_NE(checked().find(R"("status": "error")"), std::string::npos) << "a certificate nobody vouches for";
+  ::setenv(kMailCaFileVariable, dir.File("cert.pem").c_str(), 1);
+  EXPECT_NE(checked().find(R"("status": "ok")"), std::string::npos) << Err();
+  ::setenv(kMailCaFileVariable, dir.File("missing.pem").c_str(), 1);
+  const auto refused = Cli("check --timeout 5");
+  ::unsetenv(kMailCaFileVariable);
+  EXPECT_NE(refused.status, 0);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(Err().find("cannot be read: " + dir.File("missing.pem")), std::string::npos) << Err();
 }
 
 TEST_F(CliCheckTest, ATimeoutThatIsNoNumberOfSecondsIsRefused) {
