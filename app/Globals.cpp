@@ -1,5 +1,7 @@
 #include "app/Globals.h"
 
+#include "app/DataFiles.h"
+
 namespace marlinden {
 
 ErrorManager GlobalErrors;
@@ -22,5 +24,12 @@ RelationManager* BookmarkImportFileRelations = nullptr;
 
 runtime::FixedText<250> ExportSavedDirectory;
 runtime::FixedText<250> ExportChosenName;
+
+bool FetchBookmarkNumber(std::int64_t number) {
+  runtime::RecordBuffer& web = BookmarkStore().Record();
+  web.Clear();
+  web.Field(WebNum).Set(runtime::Value::Integer(number));
+  return BookmarkStoreManager->TryFetch(WebNumKey) == SeverityOk;
+}
 
 }  // namespace marlinden

@@ -8,6 +8,8 @@
 // Guarded by the runtime lock.
 #pragma once
 
+#include <cstdint>
+
 #include "data/FileManager.h"
 #include "data/RelationManager.h"
 #include "errors/ErrorManager.h"
@@ -35,6 +37,10 @@ extern FileManager* BookmarkExportFileManager;
 extern RelationManager* BookmarkExportFileRelations;
 extern FileManager* BookmarkImportFileManager;
 extern RelationManager* BookmarkImportFileRelations;
+
+// Reads bookmark number into the bookmark file's buffer through its
+// manager; false when there is none. Call with the bookmark files open.
+bool FetchBookmarkNumber(std::int64_t number);
 
 // The export window's save dialog: the current directory saved around it and
 // the name last chosen there; start-up clears both.

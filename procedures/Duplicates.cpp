@@ -29,14 +29,6 @@ struct Seen {
   std::int64_t number = 0;
 };
 
-// Reads bookmark number into the record buffer; false when it is gone.
-bool FetchBookmark(std::int64_t number) {
-  runtime::RecordBuffer& web = BookmarkStore().Record();
-  web.Clear();
-  web.Field(WebNum).Set(runtime::Value::Integer(number));
-  return BookmarkStoreManager->TryFetch(WebNumKey) == SeverityOk;
-}
-
 DuplicateBookmark FromRecord(runtime::RecordBuffer& web) {
   DuplicateBookmark bookmark;
   bookmark.number = web.Field(WebNum).Get().AsInteger();
@@ -74,7 +66,7 @@ std::vector<DuplicateGroup> FindDuplicateGroups() {
       // Equal hashes, so most likely one page: the keys tell for certain.
       std::map<std::string, std::pair<std::size_t, DuplicateGroup>> pages;
       for (std::size_t i = from; i < to; ++i) {
-        if (!FetchBookmark(seen[i].number)) continue;
+        if (!FetchBookmarkNumber(seen[i].number)) continue;
         runtime::RecordBuffer& web = file.Record();
         auto& [rank, group] =
             pages.try_emplace(runtime::SamePageKey(web.Field(WebUrl).ClippedText()), seen[i].rank, DuplicateGroup{})
@@ -105,13 +97,13 @@ MergeOutcome MergeDuplicates(const DuplicateGroup& group, std::size_t keep) {
   std::vector<std::pair<std::int64_t, std::string>> others;
   for (std::size_t i = 0; i < group.size(); ++i) {
     if (i == keep) continue;
-    if (!FetchBookmark(group[i].number) || web.Field(WebUrl).ClippedText() != group[i].url) {
+    if (!FetchBookmarkNumber(group[i].number) || web.Field(WebUrl).ClippedText() != group[i].url) {
       ++outcome.left;
       continue;
     }
     others.emplace_back(group[i].number, web.Memo(WebNotes));
   }
-  if (!FetchBookmark(kept.number) || web.Field(WebUrl).ClippedText() != kept.url) {
+  if (!FetchBookmarkNumber(kept.number) || web.Field(WebUrl).ClippedText() != kept.url) {
     outcome.left += others.size();
     return outcome;
   }
@@ -140,7 +132,7 @@ MergeOutcome MergeDuplicates(const DuplicateGroup& group, std::size_t keep) {
     }
   }
   for (const std::int64_t number : merged) {
-    if (!FetchBookmark(number)) {
+    if (!FetchBookmarkNumber(number)) {
       ++outcome.left;
       continue;
     }

@@ -27,10 +27,7 @@ void Tell(std::string_view text) { ShowFileProblem(kLinkProblemsTitle, text); }
 // Reads bookmark number into the bookmark file's buffer; false when it is
 // gone or no longer has address url.
 bool FetchBookmark(std::int64_t number, std::string_view url) {
-  runtime::RecordBuffer& web = BookmarkStore().Record();
-  web.Clear();
-  web.Field(WebNum).Set(runtime::Value::Integer(number));
-  return BookmarkStoreManager->TryFetch(WebNumKey) == SeverityOk && web.Field(WebUrl).ClippedText() == url;
+  return FetchBookmarkNumber(number) && BookmarkStore().Record().Field(WebUrl).ClippedText() == url;
 }
 
 }  // namespace
@@ -48,10 +45,8 @@ std::vector<LinkProblem> ReadLinkProblems() {
     }
   }
   for (const std::int64_t number : numbers) {
+    if (!FetchBookmarkNumber(number)) continue;
     runtime::RecordBuffer& web = BookmarkStore().Record();
-    web.Clear();
-    web.Field(WebNum).Set(runtime::Value::Integer(number));
-    if (BookmarkStoreManager->TryFetch(WebNumKey) != SeverityOk) continue;
     const std::string url(web.Field(WebUrl).ClippedText());
     const std::string description(web.Field(WebDescription).ClippedText());
     if (auto result = ReadLinkResult(number, url)) problems.push_back({number, description, std::move(*result)});
