@@ -1,5 +1,7 @@
 #include "app/DataFolder.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 
@@ -58,6 +60,50 @@ std::string DatabaseSetting() {
   std::string line;
   if (in && std::getline(in, line)) return Trimmed(line);
   return {};
+}
+
+std::string StoredDatabaseSetting() {
+  std::ifstream in(DataFolderPath(kDatabaseSettingFile));
+  std::string line;
+  if (in && std::getline(in, line)) return Trimmed(line);
+  return {};
+}
+
+bool HoldsPassword(std::string_view connection) {
+  std::string lower(connection);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower.find("password") != std::string::npos) return true;
+  const std::size_t scheme = lower.find("://");
+  if (scheme == std::string::npos) return false;
+  const std::size_t at = lower.find('@', scheme + 3);
+  const std::size_t slash = lower.find('/', scheme + 3);
+  return at != std::string::npos && (slash == std::string::npos || at < slash) &&
+         lower.substr(scheme + 3, at - scheme - 3).find(':') != std::string::npos;
+}
+
+bool KeepDatabaseSetting(std::string_view connection) {
+  const std::string path = DataFolderPath(kDatabaseSettingFile);
+  const std::string line = Trimmed(std::string(connection));
+  std::error_code error;
+  if (line.empty()) {
+    std::filesystem::remove(path, error);
+    return !error;
+  }
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << line << '\n';
+    out.flush();
+    if (!out) {
+      std::filesystem::remove(temporary, error);
+      return false;
+    }
+  }
+  std::filesystem::rename(temporary, path, error);
+  if (!error) return true;
+  std::filesystem::remove(temporary, error);
+  return false;
 }
 
 void FixDataFolder() { resolveFolder = runtime::CurrentDirectory(); }

@@ -37,6 +37,15 @@ void SetDatabaseOption(std::optional<std::string> connection);
 // The chosen connection string; empty for the local files. Reads the
 // setting file in the current directory (the data folder, before start-up).
 std::string DatabaseSetting();
+// The setting file's connection string in the data folder; empty for none.
+std::string StoredDatabaseSetting();
+// Whether a connection string carries a password (a "password=" keyword or
+// one after the user in a URI), which must not be kept in the setting.
+bool HoldsPassword(std::string_view connection);
+// Keeps connection as the setting file's line (a blank one removes the
+// file), written whole beside it and renamed into place; false when it could
+// not be written.
+bool KeepDatabaseSetting(std::string_view connection);
 
 // The folder to use; nothing when none can be named (no option, no
 // variables and no home folder). An empty option counts as none; a relative

@@ -12,6 +12,7 @@
 #include "app/RecentFiles.h"
 #include "procedures/AboutWindow.h"
 #include "procedures/CheckLinks.h"
+#include "procedures/DatabaseWindow.h"
 #include "procedures/EmailWindow.h"
 #include "procedures/ExportBookmarks.h"
 #include "procedures/FindDuplicates.h"
@@ -46,6 +47,7 @@ constexpr const char* kCheckLinksMenuText = "Check &Links";
 constexpr const char* kFindDuplicatesMenuText = "Find &Duplicates";
 constexpr const char* kToolsMenuText = "&Tools";
 constexpr const char* kLinkProblemsMenuText = "Dead and &Moved Links";
+constexpr const char* kDatabaseMenuText = "Data&base Server";
 constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
 
 // The main window's own keys on the list, in alert slots below the browse's.
@@ -179,6 +181,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   d.controls[add(ControlKind::MenuItem, kCheckLinksMenuText, {}, tools)].fixedNumber = MainCheckLinksMenu;
   d.controls[add(ControlKind::MenuItem, kFindDuplicatesMenuText, {}, tools)].fixedNumber = MainFindDuplicatesMenu;
   d.controls[add(ControlKind::MenuItem, kLinkProblemsMenuText, {}, tools)].fixedNumber = MainLinkProblemsMenu;
+  d.controls[add(ControlKind::MenuItem, kDatabaseMenuText, {}, tools)].fixedNumber = MainDatabaseMenu;
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
   for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
@@ -534,6 +537,10 @@ Severity MainWindow::TakeAccepted() {
       // Modal here; the check reads the bookmarks, so the list is read again.
       CheckLinks();
       Reset(1);
+      break;
+    case MainDatabaseMenu:
+      Update();
+      ChooseDatabase();
       break;
     case MainLinkProblemsMenu:
       // Modal here; the window may change and delete bookmarks.

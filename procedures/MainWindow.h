@@ -60,7 +60,8 @@ enum MainControl : std::int32_t {
   MainCheckLinksMenu,      // in the "&Tools" menu
   MainFindDuplicatesMenu,  // in the "&Tools" menu, after "Check &Links"
   // Then the find box's prompt and box (MainFind.h).
-  MainLinkProblemsMenu = kMainFindBox + 1,  // in the "&Tools" menu, last
+  MainLinkProblemsMenu = kMainFindBox + 1,  // in the "&Tools" menu
+  MainDatabaseMenu,                         // in the "&Tools" menu, last
 };
 
 // The sort orders, in the order they are added.

@@ -57,5 +57,30 @@ TEST(DatabaseSettingTest, TheOptionThenTheVariableThenTheFolderFileElseTheLocalF
   EXPECT_EQ(DatabaseSetting(), "");
 }
 
+// The setting the Database Server window keeps: written whole, read back as
+// the next start reads it, removed when blank; never one with a password.
+TEST(DatabaseSettingTest, AKeptSettingIsWhatTheNextStartReadsAndPasswordsAreTold) {
+  testing_support::TempCurrentDirectory cwd;
+  ScopedVariable unset(std::nullopt);
+  SetDatabaseOption(std::nullopt);
+  ASSERT_TRUE(KeepDatabaseSetting("  service=team \n"));
+  EXPECT_EQ(StoredDatabaseSetting(), "service=team");
+  EXPECT_EQ(DatabaseSetting(), "service=team");
+  ASSERT_TRUE(KeepDatabaseSetting("postgresql://anna@db.example/books"));
+  EXPECT_EQ(DatabaseSetting(), "postgresql://anna@db.example/books") << "replaced";
+  EXPECT_FALSE(std::filesystem::exists(std::string(kDatabaseSettingFile) + ".new"));
+  ASSERT_TRUE(KeepDatabaseSetting(""));
+  EXPECT_FALSE(std::filesystem::exists(kDatabaseSettingFile)) << "blank: back to the local files";
+  EXPECT_TRUE(KeepDatabaseSetting("")) << "nothing to remove is no failure";
+
+  for (const char *with : {"host=db password=secret", "postgresql://anna:secret@db/books", "PASSWORD=x"}) {
+    EXPECT_TRUE(HoldsPassword(with)) << with;
+  }
+  for (const char *without :
+       {"host=db user=anna", "postgresql://anna@db:5432/books", "postgresql://db/books?user=a:b@c", "service=x"}) {
+    EXPECT_FALSE(HoldsPassword(without)) << without;
+  }
+}
+
 }  // namespace
 }  // namespace marlinden
