@@ -4,29 +4,11 @@
 #include <cstdio>
 
 #include "app/DataFiles.h"
+#include "runtime/files/RecordBuffer.h"
 #include "runtime/system/RuntimeError.h"
 
 namespace marlinden {
 namespace {
-
-// Keeps a file's buffer (the record and its memos) for its life.
-class KeptBuffer {
- public:
-  explicit KeptBuffer(runtime::RecordBuffer& buffer) : buffer_(buffer), bytes_(buffer.View()) {
-    for (std::size_t i = 1; i <= buffer.Layout().MemoCount(); ++i) memos_.push_back(buffer.Memo(i));
-  }
-  ~KeptBuffer() {
-    buffer_.Assign(bytes_);
-    for (std::size_t i = 0; i < memos_.size(); ++i) buffer_.SetMemo(i + 1, memos_[i]);
-  }
-  KeptBuffer(const KeptBuffer&) = delete;
-  KeptBuffer& operator=(const KeptBuffer&) = delete;
-
- private:
-  runtime::RecordBuffer& buffer_;
-  const std::string bytes_;
-  std::vector<std::string> memos_;
-};
 
 // A number as text that sorts as the number does.
 std::string SortableNumber(std::int64_t number) {
@@ -87,7 +69,7 @@ bool FoundBookmarks::Before(const std::vector<std::string>& a, std::int64_t aNum
 
 void FoundBookmarks::Order(std::size_t key) {
   if (!Listed() || (ordered_ && rowsKey_ == key)) return;
-  KeptBuffer kept(bookmarks_.Record());
+  runtime::SavedRecordBuffer kept(bookmarks_.Record());
   rowsKey_ = key;
   rows_.clear();
   for (const std::int64_t number : plan_.numbers) {
@@ -200,7 +182,7 @@ std::int32_t FoundBookmarks::SetOrderAtPosition(std::size_t key, std::string_vie
     return runtime::SetError(runtime::NoError);
   }
   // Not a match (any more): the rows from where it stands in the order on.
-  KeptBuffer kept(bookmarks_.Record());
+  runtime::SavedRecordBuffer kept(bookmarks_.Record());
   if (bookmarks_.SetOrderAtPosition(key, position) != runtime::NoError) return runtime::LastErrorCode();
   const std::int32_t read = bookmarks_.Next();
   if (read != runtime::NoError && read != runtime::NoRecord) return read;

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <string>
 
+#include "runtime/files/RecordBuffer.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/ui/Cursor.h"
 #include "window/BrowseManager.h"
@@ -27,29 +28,6 @@
 namespace marlinden {
 
 using runtime::ui::EventCode;
-
-namespace {
-
-// The record buffer of a file, put back when the scope ends.
-class SavedRecord {
- public:
-  explicit SavedRecord(runtime::RecordBuffer& buffer) : buffer_(buffer), bytes_(buffer.View()) {
-    for (std::size_t m = 1; m <= buffer.Layout().MemoCount(); ++m) memos_.push_back(buffer.Memo(m));
-  }
-  ~SavedRecord() {
-    buffer_.Assign(bytes_);
-    for (std::size_t m = 1; m <= memos_.size(); ++m) buffer_.SetMemo(m, memos_[m - 1]);
-  }
-  SavedRecord(const SavedRecord&) = delete;
-  SavedRecord& operator=(const SavedRecord&) = delete;
-
- private:
-  runtime::RecordBuffer& buffer_;
-  std::string bytes_;
-  std::vector<std::string> memos_;
-};
-
-}  // namespace
 
 BrowseRanks* BrowseManager::Ranks() {
   SortOrder* order = Order();
@@ -105,7 +83,7 @@ void BrowseManager::TakeRankSlice(const runtime::ui::Event& event) {
 }
 
 void BrowseManager::ReadRanks(BrowseRanks& table, std::int64_t rows) {
-  SavedRecord saved(PRIMARY->ME->FILE->Record());
+  runtime::SavedRecordBuffer saved(PRIMARY->ME->FILE->Record());
   Open();
   const std::string anchor = table.LastPosition();
   if (anchor.empty()) {
@@ -149,7 +127,7 @@ std::int64_t BrowseManager::FindTopRank(const BrowseRanks& table) {
     if (const auto rank = table.RankOf(LISTQUEUE->PositionOf(static_cast<std::size_t>(row)))) return *rank - (row - 1);
   }
   // No marked row on the page: the next one after it is at most a stride on.
-  SavedRecord saved(PRIMARY->ME->FILE->Record());
+  runtime::SavedRecordBuffer saved(PRIMARY->ME->FILE->Record());
   Open();
   const std::string& anchor = LISTQUEUE->PositionOf(static_cast<std::size_t>(rows));
   if (VIEW->ResetToPosition(anchor) != runtime::NoError) return -1;

@@ -43,4 +43,24 @@ class RecordBuffer {
   std::vector<std::string> memos_;
 };
 
+// Keeps a buffer's record and memos while in scope and puts them back when
+// it ends: for reads through a file's buffer that must leave it as it was.
+class SavedRecordBuffer {
+ public:
+  explicit SavedRecordBuffer(RecordBuffer& buffer) : buffer_(buffer), bytes_(buffer.View()) {
+    for (std::size_t m = 1; m <= buffer.Layout().MemoCount(); ++m) memos_.push_back(buffer.Memo(m));
+  }
+  ~SavedRecordBuffer() {
+    buffer_.Assign(bytes_);
+    for (std::size_t m = 1; m <= memos_.size(); ++m) buffer_.SetMemo(m, memos_[m - 1]);
+  }
+  SavedRecordBuffer(const SavedRecordBuffer&) = delete;
+  SavedRecordBuffer& operator=(const SavedRecordBuffer&) = delete;
+
+ private:
+  RecordBuffer& buffer_;
+  const std::string bytes_;
+  std::vector<std::string> memos_;
+};
+
 }  // namespace runtime
