@@ -3,12 +3,12 @@
 // the refresh of the list afterwards, and record-to-record navigation driven
 // by the toolbar.
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "errors/MessageIds.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/CaseFolding.h"
+#include "runtime/text/FixedText.h"
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
@@ -239,13 +239,7 @@ void BrowseManager::Locate(IncrementalLocator& locator) {
   if (highest == runtime::LowestCaseSpelling(locator.SHADOW)) return;
   const std::string wanted = runtime::UpperText(locator.SHADOW);
   const auto beyond = [&highest](std::string_view value) {
-    const std::string_view head = value.substr(0, highest.size());
-    for (std::size_t i = 0; i < head.size(); ++i) {
-      const auto a = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(head[i])));
-      const auto b = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(highest[i])));
-      if (a != b) return a > b;
-    }
-    return false;
+    return runtime::CompareText(value.substr(0, highest.size()), highest, runtime::CaseMode::Insensitive) > 0;
   };
   std::string found;
   for (std::size_t read = 0; read < kCaselessLocateRows && ViewManager::Next() == SeverityOk; ++read) {
