@@ -171,7 +171,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   d.name = "Main";
   d.title = kMainTitle;
   d.icon = kMainIcon;
-  d.rect = {0, 0, 372, 214};
+  d.rect = {0, 0, 372, 214 + kMainNotesHeight};
   d.frame = runtime::ui::Frame::Resizable;
   d.font = {"MS Sans Serif", 8};
   auto add = [&d](ControlKind kind, std::string text, runtime::ui::Rect rect, std::int32_t parent = -1) {
@@ -204,19 +204,23 @@ runtime::ui::WindowDescription MainWindowDescription() {
     const char* icon;
     runtime::ui::Rect rect;
   };
+  // The buttons and the filter line lie below the notes pane.
+  constexpr std::int32_t first = 180 + kMainNotesHeight;
+  constexpr std::int32_t second = 196 + kMainNotesHeight;
   const Button buttons[] = {
-      {"&Query", "Zoom.ico", {4, 180, 44, 14}},         {"Close", "Exit2.ico", {324, 196, 44, 14}},
-      {"Set URL to Favorite", "", {52, 180, 74, 14}},   {"&Insert", "Insert.ico", {176, 180, 44, 14}},
-      {"&Change", "Edit.ico", {224, 180, 44, 14}},      {"&Delete", "Delete.ico", {272, 180, 44, 14}},
-      {"Go To Web Page", "Web2.ico", {4, 196, 74, 14}},
+      {"&Query", "Zoom.ico", {4, first, 44, 14}},          {"Close", "Exit2.ico", {324, second, 44, 14}},
+      {"Set URL to Favorite", "", {52, first, 74, 14}},    {"&Insert", "Insert.ico", {176, first, 44, 14}},
+      {"&Change", "Edit.ico", {224, first, 44, 14}},       {"&Delete", "Delete.ico", {272, first, 44, 14}},
+      {"Go To Web Page", "Web2.ico", {4, second, 74, 14}},
   };
   for (const Button& b : buttons) d.controls[add(ControlKind::Button, b.text, b.rect)].icon = b.icon;
   // The filter line, shown while a query filters the list.
-  d.controls[add(ControlKind::Prompt, "", {82, 199, 186, 10})].hidden = true;
-  const std::int32_t clear = add(ControlKind::Button, "Clear", {272, 196, 44, 14});
+  d.controls[add(ControlKind::Prompt, "", {82, second + 3, 186, 10})].hidden = true;
+  const std::int32_t clear = add(ControlKind::Button, "Clear", {272, second, 44, 14});
   d.controls[clear].hidden = true;
   d.controls[clear].tip = kClearFilterTip;
   MainFind::Describe(d);
+  MainNotes::Describe(d, 174, 364);
   return d;
 }
 
@@ -472,6 +476,7 @@ Severity MainWindow::Init() {
   resizer.Init(window, StrategyFollowParents, SnapshotLimit::Limit, SnapshotLimit::None);
   resizer.AUTOTRANSPARENT = true;
   AddItem(resizer);
+  notes.Init(window, browse, MainList, resizer);
   GlobalIni.RestoreWindow(kMainIniSection, window, runtime::ui::Frame::Resizable);
   // The restored size, with the column widths the user left at it, becomes
   // the reference for the user's resizing.
@@ -755,8 +760,14 @@ void MainWindow::TrayMenuChoice() {
   }
 }
 
+Severity MainWindow::TakeEvent() {
+  const Severity result = WindowManager::TakeEvent();
+  notes.Follow();
+  return result;
+}
+
 Severity MainWindow::TakeFieldEvent() {
-  if (find.TakeEvent(ThisEvent())) return SeverityOk;
+  if (find.TakeEvent(ThisEvent()) || notes.TakeEvent(ThisEvent())) return SeverityOk;
   return WindowManager::TakeFieldEvent();
 }
 

@@ -15,6 +15,7 @@
 
 #include "errors/Severity.h"
 #include "procedures/MainFind.h"
+#include "procedures/MainNotes.h"
 #include "runtime/files/RecordBuffer.h"
 #include "runtime/ui/EventCode.h"
 #include "runtime/ui/ListSource.h"
@@ -63,7 +64,9 @@ enum MainControl : std::int32_t {
   // Then the find box's prompt and box (MainFind.h).
   MainLinkProblemsMenu = kMainFindBox + 1,  // in the "&Tools" menu
   MainDatabaseMenu,                         // in the "&Tools" menu, last
+  // Then the notes pane's prompt and box (MainNotes.h).
 };
+static_assert(kMainNotesPrompt == MainDatabaseMenu + 1, "the notes pane follows the window's other controls");
 
 // The sort orders, in the order they are added.
 enum MainOrder : std::size_t { OrderByDescription = 1, OrderHttp, OrderFtp, OrderByUrl };
@@ -178,6 +181,8 @@ class MainWindow : public WindowManager {
   Severity TakeWindowEvent() override;
   Severity TakeNewSelection() override;
   Severity TakeFieldEvent() override;
+  // Every event, then the notes pane follows the highlighted row.
+  Severity TakeEvent() override;
 
   // Re-reads the favourite from its file.
   void ReadFavorite();
@@ -191,6 +196,7 @@ class MainWindow : public WindowManager {
 
   BrowseQueue queue;
   MainFind find;
+  MainNotes notes;
   MainBrowse browse{*this};
   MainQuery query;
   QueryWindow queryWindow;

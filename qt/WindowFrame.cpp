@@ -55,7 +55,13 @@ void WindowFrame::ShowState(ui::WindowState state, bool hidden) {
 void WindowFrame::closeEvent(QCloseEvent* event) {
   // The runtime decides whether the window closes; it destroys it if so.
   event->ignore();
+  // A control being typed in reports its text first (as when it is left),
+  // so closing by the frame loses nothing typed; it keeps the focus if the
+  // window stays.
+  QWidget* focused = focusWidget();
+  if (focused != nullptr) focused->clearFocus();
   report_(ui::EventCode::CloseWindow, {});
+  if (focused != nullptr) focused->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowFrame::changeEvent(QEvent* event) {

@@ -175,6 +175,13 @@ void Resizer::Kill() {
   window_ = nullptr;
 }
 
+void Resizer::SetStrategy(std::int32_t control, std::uint16_t positional, std::uint16_t resize) {
+  if (ControlEntry* entry = Entry(control)) {
+    entry->POSITIONALSTRATEGY = positional;
+    entry->RESIZESTRATEGY = resize;
+  }
+}
+
 Resizer::ControlEntry* Resizer::Entry(std::int32_t control) {
   if (!CONTROLQUEUE || control == 0) return nullptr;
   return CONTROLQUEUE->Find([control](const ControlEntry& e) { return e.ID == control; });

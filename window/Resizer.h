@@ -94,6 +94,9 @@ class Resizer : public ResizerItem {
   // and maximum as asked.
   void Init(runtime::ui::Window& window, std::uint8_t appStrategy, SnapshotLimit minimum, SnapshotLimit maximum);
   void Kill() override;
+  // Gives control its own anchors (ResizeAnchor, low byte horizontal) and
+  // resize bits instead of its kind's, from the next resize on.
+  void SetStrategy(std::int32_t control, std::uint16_t positional, std::uint16_t resize);
 
   // --- Virtual operations, in slot order ----------------------------------
   // The control's PARENTID, 0 when none.

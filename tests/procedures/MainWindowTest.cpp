@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -364,6 +365,78 @@ TEST_F(MainWindowTest, TheFolderIsEditedInPlaceWithTheRowAndAnUntouchedCellKeeps
   backend.MessageBoxes().Script(runtime::ui::ButtonYes);
   Press(KeyCode::Enter, "");
   EXPECT_TRUE(storedFolder(1).empty());
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, TheNotesPaneFollowsTheHighlightAndSavesWhatIsTypedByTheStationRules) {
+  StartProgram({{"http://a.example/", "Alpha", {}, "first notes"}, {"http://b.example/", "Bravo", {}, "second"}});
+  auto box = [this] {
+    std::pair<std::string, bool> shown;
+    driver.WithWindow(id, [&](runtime::ui::Window& w) {
+      shown = {w.Text(kMainNotesBox), w.Find(kMainNotesBox)->Enabled()};
+    });
+    return shown;
+  };
+  auto leaveBox = [this](std::string text) {
+    runtime::ui::EventData data;
+    data.text = std::move(text);
+    Post(EventCode::Accepted, kMainNotesBox, std::move(data));
+  };
+  // Another station's change of bookmark 1's notes, straight in the file.
+  auto changeElsewhere = [this](const std::function<void(runtime::DataFile&)>& change) {
+    driver.WithWindow(id, [&](runtime::ui::Window&) {
+      auto other = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkLayout(), "MARLINDEN");
+      ASSERT_EQ(other->Open(0x42), runtime::NoError);
+      other->Record().Field(WebNum).SetInteger(1);
+      ASSERT_EQ(other->Get(WebNumKey), runtime::NoError);
+      change(*other);
+      (void)other->Close();
+    });
+  };
+  auto storedNotes = [this](std::int64_t number) {
+    std::string notes;
+    driver.WithWindow(id, [&](runtime::ui::Window&) {
+      if (FetchBookmarkNumber(number)) notes = BookmarkStore().Record().Memo(WebNotes);
+    });
+    return notes;
+  };
+
+  EXPECT_EQ(box(), std::make_pair(std::string("first notes"), true));
+  ChooseRow(2);
+  EXPECT_EQ(box().first, "second");
+  ChooseRow(1);
+  leaveBox("first notes\nand a second line");
+  EXPECT_EQ(storedNotes(1), "first notes\nand a second line");
+  EXPECT_EQ(storedNotes(2), "second");
+  std::uint32_t modified = 0;
+  driver.WithWindow(id, [&](runtime::ui::Window&) { modified = ReadBookmarkDetails(1).modified; });
+  EXPECT_GT(modified, 1U) << "the change dates the bookmark";
+
+  // Changed by another station since it was shown: told, and shown as stored.
+  const std::size_t boxesBefore = backend.MessageBoxRequests().size();
+  changeElsewhere([](runtime::DataFile& other) {
+    other.Record().SetMemo(WebNotes, "theirs");
+    ASSERT_EQ(other.Put(), runtime::NoError);
+  });
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+  leaveBox("mine");
+  ASSERT_EQ(backend.MessageBoxRequests().size(), boxesBefore + 1);
+  EXPECT_EQ(backend.MessageBoxRequests().back().caption, "Record Was Not Updated");
+  EXPECT_EQ(storedNotes(1), "theirs");
+  EXPECT_EQ(box().first, "theirs");
+
+  // Deleted by another station: nothing is written in its place.
+  changeElsewhere([](runtime::DataFile& other) { ASSERT_EQ(other.Delete(), runtime::NoError); });
+  backend.MessageBoxes().Script(runtime::ui::ButtonOk);
+  leaveBox("mine again");
+  EXPECT_EQ(backend.MessageBoxRequests().back().caption, "Record Not Found");
+  EXPECT_EQ(Stored(), Urls{"http://b.example/"});
+  EXPECT_EQ(box().first, "second");
+
+  // An empty list leaves nothing to edit.
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Click(MainDeleteButton);
+  EXPECT_EQ(box(), std::make_pair(std::string(), false));
   CloseWith(MainCloseButton);
 }
 
