@@ -572,9 +572,56 @@ std::string KeyedServerFile::EqualCondition(std::size_t key) const {
   return condition;
 }
 
+std::size_t KeyedServerFile::NumberedSlot(std::size_t key, std::size_t component) const {
+  return kFixedSlots + (Layout().KeyCount() + 1) * kPerKey + (key - 1) * MostComponents() + component - 1;
+}
+
+std::size_t KeyedServerFile::MostComponents() const {
+  std::size_t most = 1;
+  for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) most = std::max(most, Layout().Key(k).components.size());
+  return most;
+}
+
+std::size_t KeyedServerFile::SlotCount() const { return NumberedSlot(Layout().KeyCount() + 1, 1); }
+
+// The number is one more than the highest of its group, read in the insert
+// itself; the field's own parameter is left out, the others follow in field
+// order. Two stations taking one number at once: the second inserts
+// nothing (a unique numbered key) and numbers again.
+std::string KeyedServerFile::NumberedInsertSql(std::size_t key, std::size_t component) const {
+  const KeyDesc& desc = Layout().Key(key);
+  const std::size_t numberField = desc.components[component - 1].field;
+  const std::size_t fields = Layout().FieldCount(), memos = Layout().MemoCount();
+  auto parameterOf = [&](std::size_t field) { return field < numberField ? field : field - 1; };
+  const std::string number = FieldColumn(numberField);
+  const std::string highest =
+      Layout().Field(numberField).type == FieldType::Real ? "floor(max(" + number + "))" : "max(" + number + ")";
+  std::string group;
+  for (std::size_t c = 0; c + 1 < component; ++c) {
+    group += std::string(group.empty() ? " WHERE " : " AND ") + Column(desc, desc.components[c]) + " = " +
+             Parameter(desc, desc.components[c], parameterOf(desc.components[c].field));
+  }
+  std::string columns = "version", values = "1";
+  for (std::size_t f = 1; f <= fields; ++f) {
+    columns += ", " + FieldColumn(f);
+    values += f == numberField ? ", (SELECT coalesce(" + highest + ", 0) + 1 FROM " + Table() + group + ")"
+                               : ", $" + std::to_string(parameterOf(f));
+  }
+  for (std::size_t m = 1; m <= memos; ++m) {
+    columns += ", " + MemoColumn(m);
+    values += ", $" + std::to_string(fields - 1 + m);
+  }
+  return "INSERT INTO " + Table() + "(" + columns + ") VALUES(" + values + ") ON CONFLICT DO NOTHING RETURNING id, " +
+         number;
+}
+
 std::string KeyedServerFile::StatementSql(std::size_t slot) const {
   const std::string table = Table();
   const std::size_t fields = Layout().FieldCount(), memos = Layout().MemoCount();
+  if (const std::size_t first = NumberedSlot(1, 1); slot >= first) {
+    const std::size_t most = MostComponents();
+    return NumberedInsertSql((slot - first) / most + 1, (slot - first) % most + 1);
+  }
   switch (slot) {
     case kInsert: {
       std::string columns = "version", values = "1";
@@ -632,7 +679,7 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
 }
 
 PgResult KeyedServerFile::RunSlot(std::size_t slot, const PgParams& params) {
-  if (prepared_.empty()) prepared_.resize(kFixedSlots + (Layout().KeyCount() + 1) * kPerKey, false);
+  if (prepared_.empty()) prepared_.resize(SlotCount(), false);
   const std::string name = "k" + std::to_string(slot);
   if (!prepared_[slot]) {
     if (db_.Prepare(name, StatementSql(slot)) != NoError) return nullptr;
@@ -662,11 +709,15 @@ std::int32_t KeyedServerFile::BindField(PgParams& params, const FieldDesc& field
   return SetError(NoError);
 }
 
-std::int32_t KeyedServerFile::BindFields(PgParams& params, const std::uint8_t* record) const {
+std::int32_t KeyedServerFile::BindFields(PgParams& params, const std::uint8_t* record, std::size_t skipped) const {
   for (std::size_t f = 1; f <= Layout().FieldCount(); ++f) {
-    if (BindField(params, Layout().Field(f), record) != NoError) return LastErrorCode();
+    if (f != skipped && BindField(params, Layout().Field(f), record) != NoError) return LastErrorCode();
   }
   return SetError(NoError);
+}
+
+void KeyedServerFile::BindMemos(PgParams& params) const {
+  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(Record().Memo(m));
 }
 
 std::int32_t KeyedServerFile::BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const {
@@ -1021,16 +1072,40 @@ std::int32_t KeyedServerFile::CheckKeyValues() const {
 std::int32_t KeyedServerFile::Add() {
   if (CheckKeyValues() != NoError || CheckWritable() != NoError) return LastErrorCode();
   Reposition();
-  const RecordBuffer& buffer = Record();
   PgParams params;
-  if (BindFields(params, buffer.Data()) != NoError) return LastErrorCode();
-  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(buffer.Memo(m));
+  if (BindFields(params, Record().Data()) != NoError) return LastErrorCode();
+  BindMemos(params);
   PgResult result = RunSlot(kInsert, params);
   if (!result) return LastErrorCode();
-  if (PQntuples(result.get()) == 0)
+  return Added(result.get(), 0);
+}
+
+std::int32_t KeyedServerFile::AddNumbered(std::size_t key, std::size_t component) {
+  if (key == 0 || key > Layout().KeyCount() || component == 0 || component > Layout().Key(key).components.size()) {
+    return SetError(BadParameter);
+  }
+  if (CheckKeyValues() != NoError || CheckWritable() != NoError) return LastErrorCode();
+  Reposition();
+  const std::size_t numberField = Layout().Key(key).components[component - 1].field;
+  PgParams params;
+  if (BindFields(params, Record().Data(), numberField) != NoError) return LastErrorCode();
+  BindMemos(params);
+  PgResult result = RunSlot(NumberedSlot(key, component), params);
+  if (!result) return LastErrorCode();
+  return Added(result.get(), numberField);
+}
+
+std::int32_t KeyedServerFile::Added(const PGresult* result, std::size_t numberField) {
+  if (PQntuples(result) == 0)
     return SetError(DuplicateKey, "23505", "the value of a UNIQUE key is taken by another record");
   std::int64_t rowid = 0;
-  (void)ParseInteger(PgText(result.get(), 0, 0), rowid);
+  (void)ParseInteger(PgText(result, 0, 0), rowid);
+  RecordBuffer& buffer = Record();
+  if (numberField != 0) {
+    std::int64_t number = 0;
+    (void)ParseInteger(PgText(result, 0, 1), number);
+    buffer.Field(numberField).SetInteger(number);
+  }
   current_.rowid = rowid;
   current_.version = 1;
   current_.memosRead = true;

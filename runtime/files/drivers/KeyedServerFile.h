@@ -62,6 +62,10 @@ class KeyedServerFile final : public DataFile {
   std::int32_t Watch() override;
 
   std::int32_t Add() override;
+  // One statement: the number is the highest in its group plus one, taken
+  // as the row is inserted.
+  bool NumbersOnAdd() const override { return true; }
+  std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;
@@ -145,12 +149,21 @@ class KeyedServerFile final : public DataFile {
   std::string OrderBy(std::size_t key, ScanDirection direction) const;
   std::string AfterCondition(std::size_t key, ScanDirection direction) const;
   std::string EqualCondition(std::size_t key) const;
+  std::string NumberedInsertSql(std::size_t key, std::size_t component) const;
+  // The statements by slot: fixed ones, per key, then the numbered inserts
+  // per (key, component).
+  std::size_t NumberedSlot(std::size_t key, std::size_t component) const;
+  std::size_t SlotCount() const;
+  // The most components a key of the layout has (at least 1).
+  std::size_t MostComponents() const;
   std::string StatementSql(std::size_t slot) const;
   PgResult RunSlot(std::size_t slot, const PgParams& params);
 
   // --- Values ---------------------------------------------------------------
   [[nodiscard]] std::int32_t BindField(PgParams& params, const FieldDesc& field, const std::uint8_t* record) const;
-  [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record) const;
+  // Every field but skipped (0: none), then, with memos, the buffer's memos.
+  [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record, std::size_t skipped = 0) const;
+  void BindMemos(PgParams& params) const;
   [[nodiscard]] std::int32_t BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const;
   // 0, or the first field whose stored value the layout cannot hold.
   std::size_t StoreFields(const PGresult* result, int row, int first, std::uint8_t* record) const;
@@ -172,6 +185,9 @@ class KeyedServerFile final : public DataFile {
 
   // --- Writing --------------------------------------------------------------
   [[nodiscard]] std::int32_t CheckWritable();
+  // The buffer, added as the insert's result tells (its id, and the number
+  // into field numberField when not 0), becomes the current record.
+  [[nodiscard]] std::int32_t Added(const PGresult* result, std::size_t numberField);
   [[nodiscard]] std::int32_t CheckKeyValues() const;
   [[nodiscard]] std::int32_t WriteCurrent();
   [[nodiscard]] std::int32_t DeleteCurrent();
