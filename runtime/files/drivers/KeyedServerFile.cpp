@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/system/Wait.h"
 #include "runtime/text/FixedText.h"
@@ -352,7 +354,11 @@ std::int32_t KeyedServerFile::Create() {
   if (code == NoError) {
     std::string sql = CreateSql();
     for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) sql += ";" + CreateIndexSql(k);
-    code = db_.Exec(sql + ";COMMIT");
+    code = db_.Exec(sql);
+  }
+  if (code == NoError) {
+    if (const std::function<void()> hook = TakeCreationHook()) hook();
+    code = db_.Exec("COMMIT");
   }
   if (code != NoError) RollbackQuietly();
   const RuntimeError error = LastError();
