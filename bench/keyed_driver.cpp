@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -106,18 +107,25 @@ struct OursTimes {
 // The records a form's adds are timed on.
 std::size_t ReservedCount(std::size_t records) { return std::max<std::size_t>(records / 4, 1); }
 
-OursTimes RunOurs(const std::string& dir, const std::vector<Bookmark>& bookmarks,
-                  const std::vector<std::size_t>& fetchOrder) {
-  OursTimes times;
-  marlinden::ErrorManager errors;
-  errors.Init();
-  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), dir + "/MARLINDEN");
-  marlinden::FileManager manager;
+// A bookmark file at path, opened through manager with the program's keys.
+std::unique_ptr<runtime::DataFile> OpenBookmarks(const std::string& path, marlinden::FileManager& manager,
+                                                 marlinden::ErrorManager& errors) {
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), path);
   manager.Init(*file, errors);
   manager.AddKey(1, "WEB:Numkey", 1);
   manager.AddKey(2, "WEB:Namekey", 0);
   manager.AddKey(3, "WEB:Desckey", 0);
   if (manager.Open() != marlinden::SeverityOk) std::abort();
+  return file;
+}
+
+OursTimes RunOurs(const std::string& dir, const std::vector<Bookmark>& bookmarks,
+                  const std::vector<std::size_t>& fetchOrder) {
+  OursTimes times;
+  marlinden::ErrorManager errors;
+  errors.Init();
+  marlinden::FileManager manager;
+  auto file = OpenBookmarks(dir + "/MARLINDEN", manager, errors);
   runtime::FieldRef url = file->Record().Field("WEB:URL");
   runtime::FieldRef description = file->Record().Field("WEB:DESCRIPTION");
 
@@ -131,13 +139,8 @@ OursTimes RunOurs(const std::string& dir, const std::vector<Bookmark>& bookmarks
   times.adds = Seconds(start);
 
   {
-    auto forms = runtime::DataFile::Make(runtime::Driver::Keyed, marlinden::BookmarkLayout(), dir + "/FORMS");
     marlinden::FileManager formManager;
-    formManager.Init(*forms, errors);
-    formManager.AddKey(1, "WEB:Numkey", 1);
-    formManager.AddKey(2, "WEB:Namekey", 0);
-    formManager.AddKey(3, "WEB:Desckey", 0);
-    if (formManager.Open() != marlinden::SeverityOk) std::abort();
+    auto forms = OpenBookmarks(dir + "/FORMS", formManager, errors);
     runtime::FieldRef formUrl = forms->Record().Field("WEB:URL");
     runtime::FieldRef formDescription = forms->Record().Field("WEB:DESCRIPTION");
     start = Clock::now();

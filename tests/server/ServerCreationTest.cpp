@@ -14,47 +14,15 @@
 #include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
-#include "support/MessageTest.h"
-#include "support/TempDir.h"
 #include "tests/server/ServerTestSupport.h"
 
 namespace {
 
-using testing_support::PgExec;
-
-class ServerCreationTest : public testing_support::MessageTest {
+class ServerCreationTest : public testing_support::ServerSchemaTest {
  protected:
-  void SetUp() override {
-    base_ = testing_support::TestServer()->Connection();
-    connection_ = testing_support::MakeTestSchema(base_, schema_);
-    runtime::SetKeyedServer(connection_);
-  }
-  void TearDown() override {
-    runtime::SetCreationHook({});
-    runtime::SetKeyedServer("");
-    testing_support::DropTestSchema(base_, schema_);
-  }
   std::unique_ptr<runtime::DataFile> NewFile() const {
     return runtime::DataFile::Make(runtime::Driver::Keyed, testing_support::BookmarkLayout(), dir_.File("MARLINDEN"));
   }
-  // Whether a connection of the driver waits for a lock on the server.
-  bool DriverWaitsForALock() const {
-    std::string count;
-    return PgExec(base_,
-                  "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'marlinden' AND wait_event_type = "
-                  "'Lock'",
-                  &count)
-               .empty() &&
-           count == "1";
-  }
-  std::string Value(const std::string& sql) const {
-    std::string value;
-    EXPECT_EQ(PgExec(connection_, sql, &value), "");
-    return value;
-  }
-
-  testing_support::TempDir dir_;
-  std::string base_, connection_, schema_;
 };
 
 TEST_F(ServerCreationTest, TheSecondOfTwoStationsCreatingAtOnceOpensTheFirstOnesFile) {

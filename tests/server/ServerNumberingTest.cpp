@@ -13,12 +13,9 @@
 #include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
-#include "support/TempDir.h"
 #include "tests/server/ServerTestSupport.h"
 
 namespace {
-
-using testing_support::PgExec;
 
 // Notes in groups: numbered within their group, names unique.
 runtime::RecordLayout GroupedLayout() {
@@ -33,18 +30,8 @@ runtime::RecordLayout GroupedLayout() {
       .Build();
 }
 
-class ServerNumberingTest : public ::testing::Test {
+class ServerNumberingTest : public testing_support::ServerSchemaTest {
  protected:
-  void SetUp() override {
-    base_ = testing_support::TestServer()->Connection();
-    connection_ = testing_support::MakeTestSchema(base_, schema_);
-    runtime::SetKeyedServer(connection_);
-  }
-  void TearDown() override {
-    runtime::SetKeyedServer("");
-    testing_support::DropTestSchema(base_, schema_);
-  }
-
   std::unique_ptr<runtime::DataFile> Station(const runtime::RecordLayout& layout, bool create) {
     auto file = runtime::DataFile::Make(runtime::Driver::Keyed, layout, dir_.File(layout.Name()));
     if (create) EXPECT_EQ(file->Create(), runtime::NoError) << runtime::LastError().driverText;
@@ -52,14 +39,6 @@ class ServerNumberingTest : public ::testing::Test {
         << runtime::LastError().driverText;
     return file;
   }
-  std::string Value(const std::string& sql) const {
-    std::string value;
-    EXPECT_EQ(PgExec(connection_, sql, &value), "");
-    return value;
-  }
-
-  testing_support::TempDir dir_;
-  std::string base_, connection_, schema_;
 };
 
 TEST_F(ServerNumberingTest, ANumberedAddTakesTheNextNumberOfItsGroup) {
@@ -126,15 +105,7 @@ TEST_F(ServerNumberingTest, ANumberTakenByAnotherStationMeanwhileIsTakenAgain) {
     inserted = manager.Insert();
   });
   bool waiting = false;
-  for (int tries = 0; tries < 200000 && !waiting; ++tries) {
-    std::string count;
-    waiting = PgExec(base_,
-                     "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'marlinden' AND "
-                     "wait_event_type = 'Lock'",
-                     &count)
-                  .empty() &&
-              count == "1";
-  }
+  for (int tries = 0; tries < 200000 && !waiting; ++tries) waiting = DriverWaitsForALock();
   EXPECT_TRUE(waiting) << "the insert waits for the other transaction";
   ASSERT_EQ(theirs->Commit(), runtime::NoError);
   insert.join();

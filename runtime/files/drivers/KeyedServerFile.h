@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedCursor.h"
 #include "runtime/files/drivers/KeyedSchema.h"
 #include "runtime/files/drivers/PgConnection.h"
 
@@ -83,30 +84,6 @@ class KeyedServerFile final : public DataFile {
   std::string ServerName() const;
 
  private:
-  struct Cursor {
-    bool atEnds = true;
-    std::vector<std::uint8_t> record;
-    std::int64_t forward = 0;
-    std::int64_t backward = 0;
-  };
-  struct Batch {
-    ScanDirection direction = ScanDirection::Forward;
-    bool memos = false;
-    std::size_t count = 0;
-    std::size_t next = 0;
-    bool cut = false;
-    std::vector<std::int64_t> rowids;
-    std::vector<std::int64_t> versions;
-    std::vector<char> held;
-    std::vector<std::uint8_t> records;
-    std::vector<std::string> memoTexts;
-  };
-  struct Current {
-    std::int64_t rowid = 0;
-    std::int64_t version = 0;
-    bool memosRead = true;
-    std::vector<std::uint8_t> record;
-  };
   // What the catalogue says of this file.
   struct Entry {
     bool found = false;
@@ -171,17 +148,11 @@ class KeyedServerFile final : public DataFile {
   // --- Reading --------------------------------------------------------------
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
-  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
   [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, bool memos);
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
                                      const std::uint8_t* record, const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
   [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
-  void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
-  void Reposition() {
-    batch_.count = batch_.next = 0;
-    fills_ = 0;
-  }
 
   // --- Writing --------------------------------------------------------------
   [[nodiscard]] std::int32_t CheckWritable();
@@ -203,10 +174,8 @@ class KeyedServerFile final : public DataFile {
   std::int32_t number_ = 0;  // the file's number in the catalogue, while reached
   std::vector<bool> prepared_;
   std::vector<std::int64_t> holds_;  // records this station holds
-  Cursor cursor_;
-  Batch batch_;
-  Current current_;
-  int fills_ = 0;
+  KeyedCursor cursor_;
+  KeyedCurrent current_;
   bool inTransaction_ = false;
   bool transactionLost_ = false;
 };
