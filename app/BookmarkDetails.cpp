@@ -19,6 +19,21 @@ namespace {
 constexpr int kLockWaitSeconds = 5;
 
 thread_local std::optional<BookmarkDetails> nextInsert;
+thread_local std::optional<std::vector<std::string>> nextSaveFolder;
+
+std::optional<std::vector<std::string>> TakeFolderForSave() {
+  std::optional<std::vector<std::string>> folder = std::move(nextSaveFolder);
+  nextSaveFolder.reset();
+  return folder;
+}
+
+// The toolbar folder stays marked while the names down to it are the same.
+std::size_t ToolbarDepthAfter(const BookmarkDetails& before, const std::vector<std::string>& folder) {
+  const std::size_t depth = before.toolbarDepth;
+  if (depth == 0 || depth > folder.size()) return 0;
+  return std::equal(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(depth), before.folder.begin()) ? depth
+                                                                                                                : 0;
+}
 
 // Reads number's record into the details file's buffer; true when found.
 bool FetchDetails(std::int64_t number) {
@@ -53,6 +68,32 @@ std::string FolderText(const std::vector<std::string>& folder) {
   std::string text;
   for (const std::string& name : folder) text += (text.empty() ? "" : " \u203A ") + name;
   return text;
+}
+
+std::vector<std::string> ParseFolderText(std::string_view text) {
+  constexpr std::string_view kSeparator = "\u203A";
+  std::vector<std::string> folder;
+  auto take = [&folder](std::string_view name) {
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return;
+    const std::size_t last = name.find_last_not_of(" \t");
+    folder.emplace_back(name.substr(first, last - first + 1));
+  };
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t width = text[at] == '>'                                    ? 1
+                              : text.substr(at, kSeparator.size()) == kSeparator ? kSeparator.size()
+                                                                                 : 0;
+    if (width == 0) {
+      ++at;
+      continue;
+    }
+    take(text.substr(start, at - start));
+    at += width;
+    start = at;
+  }
+  take(text.substr(start));
+  return folder;
 }
 
 std::uint32_t SecondsNow() {
@@ -101,11 +142,20 @@ BookmarkDetails ReadBookmarkDetails(std::int64_t number) {
 void DetailsForNextInsert(const BookmarkDetails& details) { nextInsert = details; }
 
 bool TakeDetailsForInsert(BookmarkDetails& details) {
-  if (!nextInsert) return false;
+  std::optional<std::vector<std::string>> folder = TakeFolderForSave();
+  if (!nextInsert) {
+    if (!folder) return false;
+    details = {std::move(*folder), 0, SecondsNow(), SecondsNow()};
+    return true;
+  }
   details = std::move(*nextInsert);
   nextInsert.reset();
   return true;
 }
+
+void FolderForNextSave(std::vector<std::string> folder) { nextSaveFolder = std::move(folder); }
+
+void ResetFolderForNextSave() { nextSaveFolder.reset(); }
 
 Severity EnlistBookmarkFiles(CommitOrder order) {
   // The words commit with the details: a bookmark is never stored without them.
@@ -161,9 +211,17 @@ Severity BookmarkRelationManager::Open(bool cascaded) {
 
 Severity BookmarkRelationManager::Update(bool canRecall) {
   const std::int64_t number = BookmarkStore().Record().Field(WebNum).Get().AsInteger();
+  const std::optional<std::vector<std::string>> folder = TakeFolderForSave();
+  BookmarkDetails details = ReadBookmarkDetails(number);
+  if (folder) {
+    details.toolbarDepth = ToolbarDepthAfter(details, *folder);
+    details.folder = *folder;
+  }
   // The new words are stored before the change and the old ones dropped
   // after it, so the index never lacks a word the bookmark has.
-  const std::vector<std::string> words = BufferedBookmarkWords();
+  runtime::RecordBuffer& web = BookmarkStore().Record();
+  const std::vector<std::string> words = BookmarkWords(
+      web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText(), web.Memo(WebNotes), details.folder);
   if (WriteBookmarkWords(number, words, WordsWrite::AddOnly) != SeverityOk) {
     (void)ME->Raise(MsgPutError);
     return SeverityNotify;
@@ -171,8 +229,8 @@ Severity BookmarkRelationManager::Update(bool canRecall) {
   const Severity result = RelationManager::Update(canRecall);
   if (result != SeverityOk) return result;
   (void)WriteBookmarkWords(number, words, WordsWrite::Replace);
-  // Only the date is lost when this write fails: the change itself is saved.
-  BookmarkDetails details = ReadBookmarkDetails(number);
+  // Only the date (and a new folder) is lost when this write fails: the
+  // change itself is saved.
   details.modified = SecondsNow();
   (void)WriteBookmarkDetails(number, details);
   return result;

@@ -34,6 +34,11 @@ std::vector<std::string> DecodeFolderPath(std::string_view stored);
 // down with " › " between them; empty for no folder.
 std::string FolderText(const std::vector<std::string>& folder);
 
+// The names of a folder path as a user types it on one line: split at
+// "›" (as FolderText joins them) or ">", each name without the spaces
+// around it, empty names dropped.
+std::vector<std::string> ParseFolderText(std::string_view text);
+
 // Now, in seconds since 1970 (UTC).
 std::uint32_t SecondsNow();
 
@@ -52,6 +57,12 @@ void DetailsForNextInsert(const BookmarkDetails& details);
 // Taken by the bookmark file's manager when it inserts: what was set, and
 // whether anything was.
 bool TakeDetailsForInsert(BookmarkDetails& details);
+
+// The folder the next save of a bookmark on this thread gives it (a change
+// in place, or an insert with no details set): taken by that save. Reset
+// drops one no save took.
+void FolderForNextSave(std::vector<std::string> folder);
+void ResetFolderForNextSave();
 
 // The order two files of one transaction commit in. Each keyed file
 // commits on its own, so a crash between the two commits must leave only
@@ -87,7 +98,7 @@ void RelateBookmarkDetails(RelationManager& bookmarks, RelationManager& details)
 // The bookmarks' relation manager: opening the bookmark file opens (and
 // first creates) the details file too, so stations that start at once never
 // race to create it later; a change in place also sets the bookmark's
-// last-modified time.
+// last-modified time, and its folder when one was set for the save.
 class BookmarkRelationManager : public RelationManager {
  public:
   Severity Open(bool cascaded) override;

@@ -114,8 +114,10 @@ void ShowThreadNotStarted(std::string_view caption, std::string_view what) {
   ShowProblem(caption, "The " + std::string(what) + " could not be started: the system refused a new thread.");
 }
 
-// What the list shows of a folder path, in bytes.
-constexpr std::uint32_t kFolderColumnWidth = 255;
+// What the list shows of a folder path, in bytes: every name the details
+// file holds (kFolderPathWidth bytes with a line end after each) joined by
+// " › ", so a row edited in place never cuts its folder.
+constexpr std::uint32_t kFolderTextWidth = 3 * kFolderPathWidth;
 
 runtime::RecordLayout RowLayout() {
   using runtime::FieldType;
@@ -130,7 +132,7 @@ runtime::RecordLayout RowLayout() {
       .Field("DESCBG", FieldType::Int32)
       .Field("DESCSFG", FieldType::Int32)
       .Field("DESCSBG", FieldType::Int32)
-      .String("FOLDER", kFolderColumnWidth)
+      .String("FOLDER", kFolderTextWidth)
       .Field("FOLDFG", FieldType::Int32)
       .Field("FOLDBG", FieldType::Int32)
       .Field("FOLDSFG", FieldType::Int32)
@@ -143,6 +145,14 @@ constexpr std::size_t kRowDescription = 6;
 constexpr std::size_t kRowDescriptionColours = 7;
 constexpr std::size_t kRowFolder = 11;
 constexpr std::size_t kRowFolderColours = 12;
+
+// The folder path of the highlighted bookmark as one line: the file field
+// of the list's folder column (the bookmark file has none).
+const runtime::RecordLayout& FolderTextLayout() {
+  static const runtime::RecordLayout layout =
+      runtime::RecordLayout::Builder("FolderText", "FTX").String("FOLDER", kFolderTextWidth).Build();
+  return layout;
+}
 
 runtime::ui::ListColumn Column(std::string header, std::int32_t width) {
   runtime::ui::ListColumn column = ResizableColumn(std::move(header), width);
@@ -239,6 +249,8 @@ std::vector<runtime::ui::PopupMenuItem> TrayMenu(const std::string& favorite) {
 
 // --- The list --------------------------------------------------------------------------------
 
+MainBrowse::MainBrowse(MainWindow& window) : main_(window), folderText_(FolderTextLayout()) {}
+
 void MainBrowse::ResetSort(std::uint8_t force) {
   main_.ReadFavorite();
   std::size_t order = OrderByUrl;
@@ -267,8 +279,33 @@ void MainBrowse::ResetFromAsk(std::uint8_t& request, std::uint8_t& response) {
 }
 
 Severity MainBrowse::PrimeRecord(bool keepBuffer) {
-  if (!keepBuffer) BookmarkStore().ClearBuffer();
+  if (!keepBuffer) {
+    BookmarkStore().ClearBuffer();
+    FolderTextField().Clear();
+  }
   return BrowseManager::PrimeRecord(keepBuffer);
+}
+
+std::uint8_t MainBrowse::AskRecord(std::uint8_t request) {
+  // The row is edited from the record read again for it, so its folder too.
+  if (request == RequestChange && RecordsInList() != 0) ReadFolderText();
+  folderAtEdit_ = std::string(FolderTextField().ClippedText());
+  return BrowseManager::AskRecord(request);
+}
+
+void MainBrowse::BeforeRowSave() {
+  // An unchanged cell leaves the folder as stored now, which another
+  // station may have changed since (and names holding a separator whole).
+  const std::string_view typed = FolderTextField().ClippedText();
+  if (typed != folderAtEdit_) FolderForNextSave(ParseFolderText(typed));
+}
+
+void MainBrowse::AfterRowSave(bool /*saved*/) { ResetFolderForNextSave(); }
+
+runtime::FieldRef MainBrowse::FolderTextField() { return folderText_.Field(1); }
+
+void MainBrowse::ReadFolderText() {
+  FolderTextField().SetText(FolderText(ReadBookmarkDetails(WebNumberField().Get().AsInteger()).folder));
 }
 
 std::int64_t MainBrowse::RankSliceRows() {
@@ -276,11 +313,11 @@ std::int64_t MainBrowse::RankSliceRows() {
 }
 
 void MainBrowse::SetQueueRecord() {
+  ReadFolderText();
   BrowseManager::SetQueueRecord();
   // A blank favourite would match every blank address (a new row).
   const std::string& favorite = main_.Favorite();
   const Colour text = !favorite.empty() && WebUrlField().ClippedText() == favorite ? kFavoriteColour : kNoColour;
-  LISTQUEUE->Field(kRowFolder).SetText(FolderText(ReadBookmarkDetails(WebNumberField().Get().AsInteger()).folder));
   for (std::size_t first : {kRowUrlColours, kRowDescriptionColours, kRowFolderColours}) {
     LISTQUEUE->Field(first).SetInteger(text);
     for (std::size_t n = first + 1; n < first + 4; ++n) LISTQUEUE->Field(n).SetInteger(kNoColour);
@@ -444,6 +481,9 @@ Severity MainWindow::Init() {
 
   browse.QUERYCONTROL = MainQueryButton;
   browse.AddQuery(query);
+  // Added after the query took its columns: the query filters on the
+  // bookmark file's fields, and the folder is not one of them.
+  browse.AddField(queue.Field(kRowFolder), browse.FolderTextField());
   browse.ARROWACTION = kArrowAction;
   browse.INSERTCONTROL = MainInsertButton;
   browse.CHANGECONTROL = MainChangeButton;

@@ -15,6 +15,7 @@
 
 #include "errors/Severity.h"
 #include "procedures/MainFind.h"
+#include "runtime/files/RecordBuffer.h"
 #include "runtime/ui/EventCode.h"
 #include "runtime/ui/ListSource.h"
 #include "runtime/ui/PopupMenuText.h"
@@ -113,7 +114,7 @@ class MainWindow;
 // words, else a query. The list reads through the find (MainFind.h).
 class MainBrowse : public BrowseManager {
  public:
-  explicit MainBrowse(MainWindow& window) : main_(window) {}
+  explicit MainBrowse(MainWindow& window);
   // A forced reload also plans the find's words afresh.
   void ResetSort(std::uint8_t force) override;
   // The bookmarks changed: the find's words are planned afresh.
@@ -124,6 +125,10 @@ class MainBrowse : public BrowseManager {
   // Fewer while the find walks the order (each row may cost many reads).
   std::int64_t RankSliceRows() override;
   void SetQueueRecord() override;
+  // The folder cell of a row edited in place is saved with the row.
+  std::uint8_t AskRecord(std::uint8_t request) override;
+  void BeforeRowSave() override;
+  void AfterRowSave(bool saved) override;
   std::uint8_t TakeKey() override;
   // The query, then the rows it lets through, counted once.
   void TakeQuery() override;
@@ -137,6 +142,8 @@ class MainBrowse : public BrowseManager {
   std::int64_t QueryRows();
   // Removes the query's filter from the order shown and reloads the list.
   void ClearQuery();
+  // The folder column's file field: the buffered bookmark's folder path on one line.
+  runtime::FieldRef FolderTextField();
 
  private:
   struct Counted {
@@ -145,9 +152,13 @@ class MainBrowse : public BrowseManager {
   };
   // Every row of the view in its order and filters, read once.
   std::int64_t CountRows();
+  // The buffered bookmark's stored folder into FolderTextField.
+  void ReadFolderText();
 
   MainWindow& main_;
   std::map<std::size_t, Counted> counted_;  // by order number
+  runtime::RecordBuffer folderText_;
+  std::string folderAtEdit_;  // FolderTextField when the row's edit began
 };
 
 // A query whose form starts empty each time.

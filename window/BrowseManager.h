@@ -202,6 +202,12 @@ class BrowseManager : public ViewManager, public BrowseItem {
   virtual void TakeVcrScroll(std::int32_t request);
   // The highlighted row into the file fields (cleared when the list is empty).
   virtual void UpdateBuffer();
+  // Around the save of a row edited in place: called after the row is in
+  // the file fields and before the insert or change, and after it (saved
+  // tells whether it was), so a procedure can store what the row holds
+  // beside the primary file's fields.
+  virtual void BeforeRowSave() {}
+  virtual void AfterRowSave(bool saved) { (void)saved; }
 
   // --- Fields -----------------------------------------------------------------------
   std::uint8_t ACTIVEINVISIBLE = 0;

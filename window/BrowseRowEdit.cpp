@@ -326,7 +326,9 @@ bool BrowseRowEdit::SaveRow() {
   FileManager& files = *b.PRIMARY->ME;
   std::uint16_t snapshot = files.SaveBuffer();
   b.UpdateBuffer();
+  b.BeforeRowSave();
   const Severity saved = request_ == RequestInsert ? InsertRow() : b.PRIMARY->Update(kNoRecall);
+  b.AfterRowSave(saved == SeverityOk);
   files.RestoreBuffer(snapshot, saved != SeverityOk);
   if (b.OPENED) b.VIEW->Flush();
   return saved == SeverityOk;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Favorite.h"
 #include "app/Globals.h"
@@ -315,6 +316,54 @@ TEST_F(MainWindowTest, BookmarksAreInsertedChangedAndDeletedInPlaceAndABlankAddr
   Click(MainDeleteButton);
   EXPECT_TRUE(Stored().empty());
   EXPECT_TRUE(Column().empty());
+  CloseWith(MainCloseButton);
+}
+
+TEST_F(MainWindowTest, TheFolderIsEditedInPlaceWithTheRowAndAnUntouchedCellKeepsItWhole) {
+  using runtime::ui::KeyCode;
+  StartProgram({{"http://a.example/", "Alpha", {"Work", "Tools"}}, {"http://b.example/", "Bravo", {"News > World"}}});
+  EXPECT_EQ(Column(2), (Urls{"Work \u203A Tools", "News > World"}));
+  auto storedFolder = [this](std::int64_t number) {
+    std::vector<std::string> folder;
+    driver.WithWindow(id, [&](runtime::ui::Window&) { folder = ReadBookmarkDetails(number).folder; });
+    return folder;
+  };
+
+  // Both separators split what is typed; the spaces around names go.
+  ChooseRow(1);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab);
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, " Home > Projects \u203A Old ");
+  EXPECT_EQ(Editor(), 0);
+  EXPECT_EQ(storedFolder(1), (std::vector<std::string>{"Home", "Projects", "Old"}));
+  EXPECT_EQ(Column(2)[0], "Home \u203A Projects \u203A Old");
+
+  // A change of the description alone leaves a name holding ">" whole.
+  ChooseRow(2);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "Bravo news");
+  EXPECT_EQ(storedFolder(2), std::vector<std::string>{"News > World"});
+  EXPECT_EQ(Column(1)[1], "Bravo news");
+
+  // A row inserted in place gets the folder typed in its row; an empty
+  // cell clears a folder.
+  Click(MainInsertButton);
+  Press(KeyCode::Tab, "http://c.example/");
+  Press(KeyCode::Tab, "Charlie");
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "New");
+  EXPECT_EQ(storedFolder(3), std::vector<std::string>{"New"});
+  ChooseRow(1);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab);
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "");
+  EXPECT_TRUE(storedFolder(1).empty());
   CloseWith(MainCloseButton);
 }
 

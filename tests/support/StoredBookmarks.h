@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "runtime/files/DataFile.h"
@@ -19,6 +20,8 @@ namespace testing_support {
 struct StoredBookmark {
   std::string url;
   std::string description;
+  std::vector<std::string> folder = {};  // none: as added by hand
+  std::string notes = {};
 };
 
 // Adds each bookmark through the program's bookmark file manager and closes
@@ -31,6 +34,8 @@ inline void StoreBookmarks(const std::vector<StoredBookmark>& bookmarks) {
     ASSERT_EQ(BookmarkStoreManager->PrimeRecord(false), SeverityOk);
     BookmarkStore().Record().Field(WebUrl).SetText(bookmark.url);
     BookmarkStore().Record().Field(WebDescription).SetText(bookmark.description);
+    BookmarkStore().Record().SetMemo(WebNotes, bookmark.notes);
+    if (!bookmark.folder.empty()) DetailsForNextInsert({bookmark.folder, 0, 1, 1});
     ASSERT_EQ(BookmarkStoreManager->Insert(), SeverityOk);
   }
   ASSERT_EQ(BookmarkStoreRelations->Close(), SeverityOk);
