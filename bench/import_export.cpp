@@ -13,7 +13,12 @@
 // Prints `NAME VALUE UNIT ratio R` (R = ours / floor; for memory, the peak
 // over the 100 MiB budget).
 //
-// Usage: import_export GENERATOR.py
+// With --server (10,000 links only) the import and the export also run with
+// the files on a PostgreSQL server the run starts on 127.0.0.1, as the
+// tests do: `import_server_10k` and `export_server_10k`, R = the server's
+// time / the local files' time in the same run.
+//
+// Usage: import_export GENERATOR.py [--server]
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -25,7 +30,9 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/BookmarkDetails.h"
@@ -35,9 +42,11 @@
 #include "procedures/BookmarkReader.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/headless/HeadlessBackend.h"
 #include "runtime/text/FixedText.h"
 #include "runtime/ui/Program.h"
+#include "support/PgTestServer.h"
 
 namespace {
 
@@ -221,15 +230,45 @@ void Print(const std::string& name, double value, const char* unit, double ratio
 
 }  // namespace
 
+// The import and the export of html with the files on the server, which is
+// emptied first; their times.
+std::pair<double, double> RunOnServer(const std::string& connection, const std::string& html,
+                                      const std::string& exported) {
+  const std::string emptied = testing_support::PgExec(connection, "DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+  if (!emptied.empty()) {
+    std::cerr << "server: " << emptied << "\n";
+    std::exit(1);
+  }
+  runtime::SetKeyedServer(connection);
+  auto start = Clock::now();
+  RunHeadless([&] { marlinden::ImportProcess(html); });
+  const double import = Seconds(start);
+  start = Clock::now();
+  RunHeadless([&] { marlinden::ExportProcess(exported); });
+  const double exportTime = Seconds(start);
+  runtime::SetKeyedServer("");
+  return {import, exportTime};
+}
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: import_export GENERATOR.py\n";
+  const bool server = argc == 3 && std::string(argv[2]) == "--server";
+  if (argc != 2 && !server) {
+    std::cerr << "usage: import_export GENERATOR.py [--server]\n";
     return 2;
+  }
+  std::unique_ptr<testing_support::PgTestServer> database;
+  if (server) {
+    database = std::make_unique<testing_support::PgTestServer>();
+    if (!database->Ok()) {
+      std::cerr << "import_export: " << database->Failure() << "\n";
+      return 1;
+    }
   }
   const std::filesystem::path work =
       std::filesystem::temp_directory_path() / ("import_export." + std::to_string(::getpid()));
   std::filesystem::create_directories(work);
   for (const int links : {10'000, 100'000}) {
+    if (server && links != 10'000) continue;
     const std::string tag = links == 10'000 ? "10k" : "100k";
     const std::filesystem::path folder = work / tag;
     std::filesystem::create_directories(folder);
@@ -241,7 +280,7 @@ int main(int argc, char** argv) {
 
     // Each figure is the median of three runs, ours and the floors taking
     // turns, so a busy moment of the machine does not decide a ratio.
-    std::vector<double> floors, imports, exports, writeFloors, readFloors;
+    std::vector<double> floors, imports, exports, writeFloors, readFloors, serverImports, serverExports;
     const std::string exported = (folder / "exported.htm").string();
     for (int run = 0; run < kRuns; ++run) {
       floors.push_back(ImportFloor(html, (folder / "floor.db").string()));
@@ -258,12 +297,21 @@ int main(int argc, char** argv) {
       exports.push_back(Seconds(start));
       writeFloors.push_back(ExportFloor(exported, (folder / "floor.htm").string()));
       readFloors.push_back(ExportReadFloor(folder.string(), (folder / "floor-read.htm").string()));
+      if (server) {
+        const auto [serverImport, serverExport] = RunOnServer(database->Connection(), html, exported);
+        serverImports.push_back(serverImport);
+        serverExports.push_back(serverExport);
+      }
     }
     const double import = Median(imports);
     const double exportTime = Median(exports);
     Print("import_" + tag, import, "s", import / Median(floors));
     Print("export_" + tag, exportTime, "s", exportTime / Median(writeFloors));
     Print("export_with_reading_" + tag, exportTime, "s", exportTime / Median(readFloors));
+    if (server) {
+      Print("import_server_" + tag, Median(serverImports), "s", Median(serverImports) / import);
+      Print("export_server_" + tag, Median(serverExports), "s", Median(serverExports) / exportTime);
+    }
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -1,6 +1,7 @@
 #include "data/FileManager.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "data/ManagerRegistry.h"
 #include "data/RecordDeleter.h"
@@ -109,6 +110,9 @@ Severity FileManager::OpenFile(bool raise, OpenCount count, OpenForce force) {
     BindFields();
     return SeverityOk;
   }
+  // The error of a create refused because the file exists, kept while the
+  // file is opened again.
+  std::optional<runtime::RuntimeError> refusedCreate;
   for (int attempt = 0; attempt < 2; ++attempt) {
     std::int32_t code = FILE->Open(OPENMODE);
     if (code == runtime::AccessDenied) {
@@ -131,7 +135,20 @@ Severity FileManager::OpenFile(bool raise, OpenCount count, OpenForce force) {
           SetError(MsgOpenFailed);
           return EndOpen(raise);
         }
+        if (refusedCreate) {
+          const runtime::RuntimeError& error = *refusedCreate;
+          (void)runtime::SetError(error.code, error.driverCode, error.driverText);
+          SetError(MsgCreateError);
+          return EndOpen(raise);
+        }
         if (FILE->Create() != runtime::NoError) {
+          // Refused as existing: another station (two starting at once on
+          // nothing) made the file since the open looked, and it is opened
+          // as made. Still missing, the create failed for its own reason.
+          if (runtime::LastErrorCode() == runtime::AccessDenied) {
+            refusedCreate = runtime::LastError();
+            continue;
+          }
           SetError(MsgCreateError);
           return EndOpen(raise);
         }

@@ -140,15 +140,28 @@ bool FileManager::NextAutoNumber(KeyEntry& entry, std::int64_t& number) {
 Severity FileManager::NumberRecord(bool raise) {
   if (UseFile() != SeverityOk) return SeverityFatal;
   if (!HASAUTOINC || SetThread().AUTOINCDONE) return SeverityOk;
+  // A driver that numbers as it adds does both in one step (one round trip
+  // on a server) when one key is numbered; otherwise the highest number is
+  // read first.
+  KeyEntry* numbered = nullptr;
+  std::size_t numberedKeys = 0;
+  for (KeyEntry& entry : KEYS) {
+    if (entry.AUTOINC == 0) continue;
+    numbered = &entry;
+    ++numberedKeys;
+  }
+  const bool driverNumbers = numberedKeys == 1 && FILE->NumbersOnAdd();
   int failures = 0;
   int questions = 0;
   for (;;) {
-    for (KeyEntry& entry : KEYS) {
-      if (entry.AUTOINC == 0) continue;
-      std::int64_t number = 0;
-      if (!NextAutoNumber(entry, number)) return raise ? HandleError() : SeverityNotify;
+    if (!driverNumbers) {
+      for (KeyEntry& entry : KEYS) {
+        if (entry.AUTOINC == 0) continue;
+        std::int64_t number = 0;
+        if (!NextAutoNumber(entry, number)) return raise ? HandleError() : SeverityNotify;
+      }
     }
-    const std::int32_t added = FILE->Add();
+    const std::int32_t added = driverNumbers ? FILE->AddNumbered(numbered->KEY, numbered->AUTOINC) : FILE->Add();
     if (added == runtime::NoError) break;
     // A full disk or a read-only file is told once: asking to try again
     // would only ask again, for ever.

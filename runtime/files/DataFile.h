@@ -133,6 +133,16 @@ class DataFile {
 
   // --- Writing ------------------------------------------------------------
   [[nodiscard]] virtual std::int32_t Add() = 0;
+  // Whether the driver numbers a record as it adds it (AddNumbered), so the
+  // number costs no read of its own.
+  virtual bool NumbersOnAdd() const { return false; }
+  // Adds the buffer with component (1-based) of key set to one more than the
+  // highest value stored among the records whose earlier components of key
+  // equal the buffer's (1 when there is none), in one step, and leaves the
+  // number in the buffer. DuplicateKey when a unique key is taken (another
+  // station may have taken the number first: a retry numbers again).
+  // Unsupported unless NumbersOnAdd.
+  [[nodiscard]] virtual std::int32_t AddNumbered(std::size_t key, std::size_t component);
   [[nodiscard]] virtual std::int32_t Put() = 0;     // the current record
   [[nodiscard]] virtual std::int32_t Delete() = 0;  // the current record
   // True when adding the buffer (or putting it, over the current record)

@@ -2,6 +2,7 @@
 // duplicate keys, reading, saved buffers and positions, two stations.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "data/FileManager.h"
@@ -14,7 +15,9 @@
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
 #include "support/MessageTest.h"
+#include "support/ScopedFileSystem.h"
 #include "support/TempDir.h"
+#include "testing/FaultyFileSystem.h"
 #include "testing/TestClock.h"
 #include "tests/runtime/SqliteHookVfs.h"
 
@@ -434,6 +437,28 @@ TEST_F(FileManagerTest, AFileDeniedForWritingOpensReadOnly) {
   // Writing is refused and reported; nothing stored is lost.
   EXPECT_EQ(AddBookmark("http://new", "new"), SeverityNotify);
   EXPECT_EQ(other->Records(), 1);
+}
+
+TEST_F(FileManagerTest, AFileAnotherStationMadeSinceTheOpenLookedIsOpenedAsMade) {
+  // Two stations starting at once on no file: the other one creates it
+  // between this one's look and its own create, which is refused.
+  FileManager& otherStation = NewManager();
+  runtime::DataFile* other = Bookmarks(otherStation);
+  otherStation.LAZYOPEN = 0;
+  ASSERT_EQ(otherStation.Open(), SeverityOk);
+  ASSERT_EQ(otherStation.PrimeRecord(false), SeverityOk);
+  other->Record().Field("WEB:URL").SetText("http://theirs");
+  ASSERT_EQ(otherStation.Insert(), SeverityOk);
+
+  runtime::FaultyFileSystem faulty;
+  faulty.Fail(runtime::FileCall::Stat, ENOENT);  // this station's look finds nothing
+  testing_support::ScopedFileSystem scoped(faulty);
+  bookmarks.LAZYOPEN = 0;
+  EXPECT_EQ(bookmarks.Open(), SeverityOk);
+  EXPECT_TRUE(boxes.Requests().empty()) << boxes.Requests()[0].caption;
+  ASSERT_EQ(AddBookmark("http://mine", "mine"), SeverityOk);
+  EXPECT_EQ(Field("WEB:NUM").Get().AsInteger(), 2);
+  EXPECT_EQ(other->Records(), 2) << "one file for both stations";
 }
 
 TEST_F(FileManagerTest, KeyUtilitiesDescribeOrdersAndClearRanges) {

@@ -12,10 +12,10 @@
 namespace runtime {
 
 namespace {
-constexpr int kBusyTimeoutMs = 5000;    // ordinary writes wait this long for another station
-constexpr std::size_t kFirstBatch = 8;  // after a repositioning, which often reads one row
-constexpr std::size_t kBatch = 64;
-constexpr std::size_t kQuickScanBatch = 512;
+constexpr int kBusyTimeoutMs = 5000;  // ordinary writes wait this long for another station
+// The first batch after a repositioning, which often reads one row, is 8;
+// 8 << 6 reaches the quick scan's 512.
+constexpr KeyedCursor::Limits kBatches{8, 64, 512, 6};
 // Every station and runtime thread has its own connection. SQLite's own
 // page cache saves little over the system's file cache for a browse's
 // rows, which in a large file each sit on a table page of their own; what
@@ -25,8 +25,6 @@ constexpr std::size_t kQuickScanBatch = 512;
 // each page; 4 MB keeps them and the memory of a program over a large
 // file within twice that over a small one.
 constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-4096";
-constexpr int kMaxDoublings = 6;  // kFirstBatch << kMaxDoublings reaches kQuickScanBatch
-constexpr std::size_t kPositionRowid = sizeof(std::int64_t);
 
 // Statement slots: fixed ones first, then kPerKey per order (0 = record order).
 enum FixedSlot : std::size_t { kInsert, kUpdate, kDelete, kVersion, kByRowid, kByRowidNoMemos, kCount, kFixedSlots };
@@ -36,24 +34,6 @@ std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction,
   return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
 }
 
-// rowid + step, held at the ends of the range.
-std::int64_t Saturated(std::int64_t rowid, int step) {
-  if (step > 0 && rowid == std::numeric_limits<std::int64_t>::max()) return rowid;
-  if (step < 0 && rowid == std::numeric_limits<std::int64_t>::min()) return rowid;
-  return rowid + step;
-}
-
-std::string EncodeRowid(std::int64_t rowid) {
-  std::string bytes(kPositionRowid, '\0');
-  std::memcpy(bytes.data(), &rowid, kPositionRowid);
-  return bytes;
-}
-
-std::int64_t DecodeRowid(std::string_view position) {
-  std::int64_t rowid = 0;
-  std::memcpy(&rowid, position.data(), kPositionRowid);
-  return rowid;
-}
 }  // namespace
 
 std::unique_ptr<DataFile> MakeKeyedFile(RecordLayout layout, std::string diskName) {
@@ -64,7 +44,9 @@ std::unique_ptr<DataFile> MakeKeyedFile(RecordLayout layout, std::string diskNam
 }
 
 KeyedFile::KeyedFile(RecordLayout layout, std::string diskName)
-    : DataFile(Driver::Keyed, std::move(layout), std::move(diskName)), schema_(Layout()) {}
+    : DataFile(Driver::Keyed, std::move(layout), std::move(diskName)),
+      schema_(Layout()),
+      cursor_(schema_, kBatches, std::to_string(SQLITE_CORRUPT)) {}
 
 KeyedFile::~KeyedFile() { Disconnect(); }
 
@@ -212,11 +194,9 @@ std::int32_t KeyedFile::Close() {
 void KeyedFile::ResetState() {
   statements_.clear();
   order_ = 0;
-  cursor_ = Cursor{};
-  cursor_.record.assign(Layout().RecordSize(), ' ');
-  current_ = Current{};
+  cursor_.Reset();
+  current_ = KeyedCurrent{};
   current_.record.assign(Layout().RecordSize(), ' ');
-  Reposition();
   held_ = false;
   watched_ = false;
   inTransaction_ = false;
@@ -267,7 +247,7 @@ std::int32_t KeyedFile::BuildKeys() {
     if (IsReadOnly()) return SetError(AccessDenied);
     if (inTransaction_) return SetError(FileLocked, "", "a transaction is active");
     statements_.clear();
-    Reposition();
+    cursor_.Reposition();
     return RebuildKeys();
   }
   if (CheckDiskFile(true) != NoError) return LastErrorCode();
@@ -352,19 +332,14 @@ std::int32_t KeyedFile::SetOrder(std::size_t key) {
   if (!open_) return SetError(FileNotOpen);
   if (key > Layout().KeyCount()) return SetError(BadParameter);
   order_ = key;
-  cursor_.atEnds = true;
-  Reposition();
+  cursor_.ToEnds();
   return SetError(NoError);
 }
 
 std::int32_t KeyedFile::SetOrderAtBuffer(std::size_t key) {
   if (key == 0) return SetOrder(0);
   if (SetOrder(key) != NoError) return LastErrorCode();
-  std::memcpy(cursor_.record.data(), Record().Data(), cursor_.record.size());
-  cursor_.atEnds = false;
-  // Next: the first key >= the values; Previous: the last key <= them.
-  cursor_.forward = std::numeric_limits<std::int64_t>::min();
-  cursor_.backward = std::numeric_limits<std::int64_t>::max();
+  cursor_.AtValues(Record().Data());
   return SetError(NoError);
 }
 
@@ -374,7 +349,7 @@ std::int32_t KeyedFile::SetOrderAtPosition(std::size_t key, std::string_view pos
   const std::int64_t rowid = DecodeRowid(position);
   const std::size_t keyBytes = key == 0 ? 0 : schema_.KeyBytes(key);
   if (position.size() == kPositionRowid + keyBytes) {
-    if (key != 0) schema_.RestoreKey(key, position.data() + kPositionRowid, cursor_.record.data());
+    if (key != 0) schema_.RestoreKey(key, position.data() + kPositionRowid, cursor_.KeyValues());
   } else if (position.size() == kPositionRowid) {
     // A record-order position used with a key: the key values come from
     // the record itself, which must still exist.
@@ -385,24 +360,15 @@ std::int32_t KeyedFile::SetOrderAtPosition(std::size_t key, std::string_view pos
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return SetError(RecordNotFound);
     if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
-    std::vector<std::uint8_t> values(cursor_.record.size());
+    std::vector<std::uint8_t> values(Layout().RecordSize());
     if (const std::size_t bad = schema_.StoreFields(statement, 2, values.data())) return DamagedRecord(rowid, bad);
-    cursor_.record = std::move(values);
+    std::memcpy(cursor_.KeyValues(), values.data(), values.size());
   } else {
     return SetError(BadParameter);
   }
   order_ = key;
-  Reposition();
-  cursor_.atEnds = false;
-  cursor_.forward = Saturated(rowid, -1);  // Next reads the record itself when it is there
-  cursor_.backward = rowid;
+  cursor_.AtRecord(rowid);
   return SetError(NoError);
-}
-
-void KeyedFile::MoveCursorTo(const std::uint8_t* record, std::int64_t rowid) {
-  std::memcpy(cursor_.record.data(), record, cursor_.record.size());
-  cursor_.atEnds = false;
-  cursor_.forward = cursor_.backward = rowid;
 }
 
 // --- Reading ----------------------------------------------------------------------
@@ -413,118 +379,68 @@ std::int32_t KeyedFile::Previous() { return Read(ScanDirection::Backward); }
 std::int32_t KeyedFile::Read(ScanDirection direction) {
   const bool skipMemos = TakeSkipMemos();
   if (!open_) return SetError(FileNotOpen);
-  const bool usable = batch_.next < batch_.count && batch_.direction == direction && (batch_.memos || skipMemos);
-  if (!usable) {
-    if (Fill(direction, !skipMemos) != NoError) return LastErrorCode();
-    if (batch_.count == 0) {
-      // At the end: going back reads the last record (and at the start,
-      // going on reads the first) again.
-      if (!cursor_.atEnds) {
-        // At the limits of the record numbers the same comes from the ends.
-        if (direction == ScanDirection::Forward) {
-          cursor_.backward = Saturated(cursor_.forward, 1);
-          if (cursor_.forward == std::numeric_limits<std::int64_t>::max()) cursor_.atEnds = true;
-        } else {
-          cursor_.forward = Saturated(cursor_.backward, -1);
-          if (cursor_.backward == std::numeric_limits<std::int64_t>::min()) cursor_.atEnds = true;
-        }
-      }
-      return SetError(NoRecord);
-    }
-  }
-  const std::size_t row = batch_.next;
-  const std::uint8_t* record = batch_.records.data() + row * Layout().RecordSize();
-  // Each record read must come after the cursor in the order. One that does
-  // not (an index that no longer matches its table) would make the reading
-  // go round for ever.
-  if (!cursor_.atEnds && !ComesAfterCursor(direction, batch_.rowids[row], record)) {
-    batch_.count = 0;
-    return SetError(DriverFailure, std::to_string(SQLITE_CORRUPT),
-                    "record " + std::to_string(batch_.rowids[row]) + " is out of place in the order");
-  }
-  ++batch_.next;
-  const std::size_t memoCount = Layout().MemoCount();
-  return Deliver(batch_.rowids[row], batch_.versions[row], record,
-                 batch_.memos ? batch_.memoTexts.data() + row * memoCount : nullptr, skipMemos);
-}
-
-bool KeyedFile::ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const {
-  const bool forward = direction == ScanDirection::Forward;
-  int order = schema_.CompareKey(order_, record, cursor_.record.data());
-  if (order == 0) {
-    const std::int64_t bound = forward ? cursor_.forward : cursor_.backward;
-    order = rowid < bound ? -1 : rowid > bound ? 1 : 0;
-  }
-  return forward ? order > 0 : order < 0;
+  KeyedCursor::Batch& batch = cursor_.Rows();
+  return cursor_.Read(
+      order_, direction, skipMemos, [this](ScanDirection way, bool memos) { return Fill(way, memos); },
+      [&](std::size_t row) {
+        return Deliver(batch.rowids[row], batch.versions[row], batch.records.data() + row * Layout().RecordSize(),
+                       batch.memos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr, skipMemos);
+      });
 }
 
 // Reads ahead from the cursor. In key order that is the rest of the group
 // of records with the cursor's key values (by record number), then the
 // records with later keys: two index ranges that SQLite starts exactly.
 std::int32_t KeyedFile::Fill(ScanDirection direction, bool memos) {
-  // Each batch after a repositioning doubles, up to the cap: a page of a
-  // browse (a few dozen rows from a new place) reads few rows past what it
-  // shows, each of them a table page of its own in a large file, while a
-  // long scan soon reads whole batches.
-  const std::size_t cap = quickScan_ ? kQuickScanBatch : kBatch;
-  const std::size_t limit = !memos ? 1 : std::min(cap, kFirstBatch << std::min(fills_, kMaxDoublings));
-  const std::size_t recordSize = Layout().RecordSize();
-  const std::size_t memoCount = Layout().MemoCount();
-  if (batch_.rowids.size() < limit) {
-    batch_.rowids.resize(limit);
-    batch_.versions.resize(limit);
-    batch_.records.resize(limit * recordSize);
-    batch_.memoTexts.resize(limit * memoCount);
-  }
-  batch_.direction = direction;
-  batch_.memos = memos;
-  batch_.count = batch_.next = 0;
-  batch_.cut = false;
-  ++fills_;
-  const std::int64_t bound = direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward;
-  if (cursor_.atEnds) return FillFrom(ScanSlot(kFirst, order_, direction, memos), false, bound, limit);
+  // Rows in a large file each sit on a table page of their own: a browse's
+  // page reads few past what it shows.
+  const std::size_t limit = cursor_.StartFill(direction, memos, quickScan_);
+  const KeyedCursor::Batch& batch = cursor_.Rows();
+  const std::int64_t bound = cursor_.Bound(direction);
+  if (cursor_.AtEnds()) return FillFrom(ScanSlot(kFirst, order_, direction, memos), false, bound, limit);
   if (order_ == 0) return FillFrom(ScanSlot(kAfter, 0, direction, memos), false, bound, limit);
   if (FillFrom(ScanSlot(kGroup, order_, direction, memos), true, bound, limit) != NoError) return LastErrorCode();
-  if (batch_.count == limit || batch_.cut) return SetError(NoError);
+  if (batch.count == limit || batch.cut) return SetError(NoError);
   return FillFrom(ScanSlot(kAfter, order_, direction, memos), true, 0, limit);
 }
 
 std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit) {
+  KeyedCursor::Batch& batch = cursor_.Rows();
   sqlite3_stmt* statement = Statement(slot);
   if (statement == nullptr) return LastErrorCode();
   StatementReset reset(statement);
   int parameter = 1;
-  if (bindKey) parameter = schema_.BindKey(statement, 1, order_, cursor_.record.data());
+  if (bindKey) parameter = schema_.BindKey(statement, 1, order_, cursor_.KeyValues());
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
   if (kind >= kGroup || (order_ == 0 && kind >= kAfter)) sqlite3_bind_int64(statement, parameter++, rowid);
-  sqlite3_bind_int64(statement, parameter, static_cast<std::int64_t>(limit - batch_.count));
+  sqlite3_bind_int64(statement, parameter, static_cast<std::int64_t>(limit - batch.count));
 
   const std::size_t recordSize = Layout().RecordSize();
   const std::size_t memoCount = Layout().MemoCount();
   const int firstMemo = 2 + static_cast<int>(Layout().FieldCount());
   int rc;
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    const std::size_t row = batch_.count;
-    batch_.rowids[row] = sqlite3_column_int64(statement, 0);
-    batch_.versions[row] = sqlite3_column_int64(statement, 1);
-    if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data() + row * recordSize)) {
+    const std::size_t row = batch.count;
+    batch.rowids[row] = sqlite3_column_int64(statement, 0);
+    batch.versions[row] = sqlite3_column_int64(statement, 1);
+    if (const std::size_t bad = schema_.StoreFields(statement, 2, batch.records.data() + row * recordSize)) {
       // The rows before it are delivered; the next fill starts with it.
-      batch_.cut = true;
+      batch.cut = true;
       if (row > 0) return SetError(NoError);
-      return DamagedRecord(batch_.rowids[row], bad);
+      return DamagedRecord(batch.rowids[row], bad);
     }
-    if (batch_.memos) {
+    if (batch.memos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
         const int column = firstMemo + static_cast<int>(m);
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        batch_.memoTexts[row * memoCount + m].assign(text != nullptr ? text : "",
-                                                     static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+        batch.memoTexts[row * memoCount + m].assign(text != nullptr ? text : "",
+                                                    static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
       }
     }
-    ++batch_.count;
+    ++batch.count;
   }
   if (rc != SQLITE_DONE) {
-    batch_.count = 0;
+    batch.count = 0;
     return SqliteError(db_.get(), rc);
   }
   return SetError(NoError);
@@ -535,22 +451,9 @@ std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t ro
 // the buffer is left alone.
 std::int32_t KeyedFile::Deliver(std::int64_t rowid, std::int64_t version, const std::uint8_t* record,
                                 const std::string* memos, bool skipMemos) {
-  MoveCursorTo(record, rowid);
+  cursor_.MoveTo(record, rowid);
   if (station_->HeldByOther(rowid)) return SetError(RecordHeld);
-  RecordBuffer& buffer = Record();
-  std::memcpy(buffer.Data(), record, buffer.Size());
-  std::memcpy(current_.record.data(), record, current_.record.size());
-  const bool withMemos = memos != nullptr && !skipMemos;
-  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) {
-    if (withMemos) {
-      buffer.SetMemo(m, memos[m - 1]);
-    } else if (!buffer.Memo(m).empty()) {
-      buffer.SetMemo(m, {});
-    }
-  }
-  current_.rowid = rowid;
-  current_.version = version;
-  current_.memosRead = withMemos;
+  cursor_.Copy(Record(), current_, rowid, version, record, memos, skipMemos);
   held_ = station_->HoldsRecord(rowid);
   return SetError(NoError);
 }
@@ -560,27 +463,28 @@ std::int32_t KeyedFile::ReadSingle(sqlite3_stmt* statement, bool memos) {
   if (rc == SQLITE_DONE) return SetError(RecordNotFound);
   if (rc != SQLITE_ROW) return SqliteError(db_.get(), rc);
   // The row goes through the batch storage (slot 0), which is dropped anyway.
-  Reposition();
+  cursor_.Reposition();
+  KeyedCursor::Batch& batch = cursor_.Rows();
   const std::size_t memoCount = Layout().MemoCount();
-  if (batch_.rowids.empty()) {
-    batch_.rowids.resize(1);
-    batch_.versions.resize(1);
-    batch_.records.resize(Layout().RecordSize());
-    batch_.memoTexts.resize(memoCount);
+  if (batch.rowids.empty()) {
+    batch.rowids.resize(1);
+    batch.versions.resize(1);
+    batch.records.resize(Layout().RecordSize());
+    batch.memoTexts.resize(memoCount);
   }
-  if (const std::size_t bad = schema_.StoreFields(statement, 2, batch_.records.data())) {
+  if (const std::size_t bad = schema_.StoreFields(statement, 2, batch.records.data())) {
     return DamagedRecord(sqlite3_column_int64(statement, 0), bad);
   }
   if (memos) {
     const int first = 2 + static_cast<int>(Layout().FieldCount());
     for (std::size_t m = 0; m < memoCount; ++m) {
       const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, first + static_cast<int>(m)));
-      batch_.memoTexts[m].assign(text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(
-                                                                  statement, first + static_cast<int>(m))));
+      batch.memoTexts[m].assign(text != nullptr ? text : "",
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement, first + static_cast<int>(m))));
     }
   }
-  return Deliver(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1), batch_.records.data(),
-                 memos ? batch_.memoTexts.data() : nullptr, !memos);
+  return Deliver(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1), batch.records.data(),
+                 memos ? batch.memoTexts.data() : nullptr, !memos);
 }
 
 std::int32_t KeyedFile::DamagedRecord(std::int64_t rowid, std::size_t field) {
@@ -610,18 +514,8 @@ std::int32_t KeyedFile::ReadByRowid(std::string_view position) {
   sqlite3_bind_int64(statement, 1, DecodeRowid(position));
   const std::int32_t code = ReadSingle(statement, !skipMemos);
   // A put or delete that follows a failed read never acts on the record
-  // read before. A record held by another station becomes the current one
-  // unread: a delete or put is refused as held, and a put after the hold
-  // ends as changed, its version being unknown. A record that is gone, or
-  // could not be read, leaves no current record.
-  if (code == RecordHeld) {
-    current_.rowid = DecodeRowid(position);
-    current_.version = 0;
-    held_ = false;
-  } else if (code != NoError) {
-    current_.rowid = 0;
-    held_ = false;
-  }
+  // read before; one held by another station is refused as held.
+  current_.AfterReadByRowid(code, DecodeRowid(position), held_);
   return code;
 }
 
@@ -643,7 +537,7 @@ std::int32_t KeyedFile::Reget(std::string_view position) { return ReadByRowid(po
 std::int32_t KeyedFile::Hold() {
   if (!open_) return SetError(FileNotOpen);
   if (current_.rowid == 0) return SetError(RecordNotFound);
-  Reposition();
+  cursor_.Reposition();
   const std::int32_t code = station_->Hold(current_.rowid);
   if (code == NoError) held_ = true;
   return SetError(code);
@@ -679,7 +573,7 @@ std::int32_t KeyedFile::Add() {
   if (CheckWritable() != NoError || CheckKeyValues() != NoError) return LastErrorCode();
   sqlite3_stmt* statement = Statement(kInsert);
   if (statement == nullptr) return LastErrorCode();
-  Reposition();
+  cursor_.Reposition();
   StatementReset reset(statement);
   const RecordBuffer& buffer = Record();
   int parameter = schema_.BindFields(statement, 1, buffer.Data());
@@ -694,7 +588,7 @@ std::int32_t KeyedFile::Add() {
   current_.version = 1;
   current_.memosRead = true;
   std::memcpy(current_.record.data(), buffer.Data(), current_.record.size());
-  MoveCursorTo(buffer.Data(), rowid);
+  cursor_.MoveTo(buffer.Data(), rowid);
   held_ = false;
   return SetError(NoError);
 }
@@ -732,7 +626,7 @@ std::int32_t KeyedFile::UnderWriteLock(std::int32_t (KeyedFile::*write)()) {
 std::int32_t KeyedFile::WriteCurrent() {
   sqlite3_stmt* statement = Statement(kUpdate);
   if (statement == nullptr) return LastErrorCode();
-  Reposition();
+  cursor_.Reposition();
   {
     StatementReset reset(statement);
     const RecordBuffer& buffer = Record();
@@ -826,19 +720,14 @@ std::int64_t KeyedFile::Bytes() {
   return records * static_cast<std::int64_t>(Layout().RecordSize());
 }
 
-std::string KeyedFile::Position(std::size_t key) {
-  if (!open_ || current_.rowid == 0 || key > Layout().KeyCount()) return {};
-  std::string position = EncodeRowid(current_.rowid);
-  if (key != 0) schema_.CopyKey(key, current_.record.data(), position);
-  return position;
-}
+std::string KeyedFile::Position(std::size_t key) { return open_ ? current_.Position(schema_, key) : std::string(); }
 
 // --- Transactions -------------------------------------------------------------------
 
 std::int32_t KeyedFile::BeginTransaction(int lockWaitSeconds) {
   if (CheckWritable() != NoError) return LastErrorCode();
   if (inTransaction_) return SetError(BadParameter, "", "a transaction is already active");
-  Reposition();
+  cursor_.Reposition();
   SetBusyWait(db_.get(), std::max(lockWaitSeconds, 0) * 1000);
   const std::int32_t code = SqliteExec(db_.get(), "BEGIN IMMEDIATE");
   SetBusyWait(db_.get(), kBusyTimeoutMs);
@@ -858,7 +747,7 @@ std::int32_t KeyedFile::Commit() {
 std::int32_t KeyedFile::Rollback() {
   if (!open_) return SetError(FileNotOpen);
   if (!inTransaction_) return SetError(BadParameter, "", "no transaction is active");
-  Reposition();
+  cursor_.Reposition();
   inTransaction_ = false;
   if (SqliteExec(db_.get(), "ROLLBACK") != NoError) return LastErrorCode();
   return RefreshCurrentVersion();

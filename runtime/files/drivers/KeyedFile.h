@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedCursor.h"
 #include "runtime/files/drivers/KeyedDiskFile.h"
 #include "runtime/files/drivers/KeyedSchema.h"
 #include "runtime/files/drivers/KeyedSqlite.h"
@@ -86,35 +87,6 @@ class KeyedFile final : public DataFile {
   bool SupportsTransactions() const override { return true; }
 
  private:
-  // Where the next read starts: both ends of the order, or around remembered
-  // key values. Next reads the first row after (record, forward); Previous
-  // the last row before (record, backward).
-  struct Cursor {
-    bool atEnds = true;
-    std::vector<std::uint8_t> record;  // key values, as record bytes
-    std::int64_t forward = 0;
-    std::int64_t backward = 0;
-  };
-  // Rows read ahead in one direction from the cursor.
-  struct Batch {
-    ScanDirection direction = ScanDirection::Forward;
-    bool memos = false;
-    std::size_t count = 0;
-    std::size_t next = 0;
-    bool cut = false;  // stopped before a damaged row
-    std::vector<std::int64_t> rowids;
-    std::vector<std::int64_t> versions;
-    std::vector<std::uint8_t> records;
-    std::vector<std::string> memoTexts;
-  };
-  // The current record as stored.
-  struct Current {
-    std::int64_t rowid = 0;  // 0: none
-    std::int64_t version = 0;
-    bool memosRead = true;
-    std::vector<std::uint8_t> record;
-  };
-
   std::string DbPath() const { return DiskName() + ".db"; }
   std::string LockPath() const { return DiskName() + ".lck"; }
   KeyedDiskFile Disk() const { return KeyedDiskFile(DbPath()); }
@@ -135,8 +107,6 @@ class KeyedFile final : public DataFile {
 
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
-  // Whether the row comes after the cursor in the order and direction.
-  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
   // Appends the rows of statement slot to the batch, up to limit in all.
   [[nodiscard]] std::int32_t FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit);
   [[nodiscard]] std::int32_t ReadSingle(sqlite3_stmt* statement, bool memos);
@@ -145,11 +115,6 @@ class KeyedFile final : public DataFile {
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
   // DriverFailure for a stored value of field that the layout cannot hold.
   [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
-  void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
-  void Reposition() {
-    batch_.count = batch_.next = 0;
-    fills_ = 0;
-  }
   [[nodiscard]] std::int32_t CheckWritable() const;
   // BadParameter for a real key value that is not a number: SQLite would
   // store NULL, which key order cannot place.
@@ -169,10 +134,8 @@ class KeyedFile final : public DataFile {
   SqliteConnection db_;
   std::unique_ptr<KeyedStation> station_;
   std::vector<SqliteStatement> statements_;  // by slot, prepared on first use
-  Cursor cursor_;
-  Batch batch_;
-  Current current_;
-  int fills_ = 0;  // batches read since the last repositioning
+  KeyedCursor cursor_;
+  KeyedCurrent current_;
   bool inTransaction_ = false;
   bool shorterThanHeader_ = false;  // found by the last CheckDiskFile
 };

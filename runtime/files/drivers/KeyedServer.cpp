@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace runtime {
 
@@ -15,6 +16,11 @@ std::mutex& SettingMutex() {
 std::string& Setting() {
   static std::string setting;
   return setting;
+}
+
+std::function<void()>& CreationHook() {
+  static std::function<void()> hook;
+  return hook;
 }
 
 struct OptionsFree {
@@ -30,6 +36,16 @@ void SetKeyedServer(std::string connection) {
 std::string KeyedServer() {
   const std::lock_guard lock(SettingMutex());
   return Setting();
+}
+
+void SetCreationHook(std::function<void()> hook) {
+  const std::lock_guard lock(SettingMutex());
+  CreationHook() = std::move(hook);
+}
+
+std::function<void()> TakeCreationHook() {
+  const std::lock_guard lock(SettingMutex());
+  return std::exchange(CreationHook(), {});
 }
 
 std::string ServerConnectionString(std::string_view connection) {

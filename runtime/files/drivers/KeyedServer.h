@@ -5,6 +5,7 @@
 // set before the first data file is used. Any thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,13 @@ namespace runtime {
 // An empty text chooses the local files.
 void SetKeyedServer(std::string connection);
 std::string KeyedServer();
+
+// For tests: hook runs once, inside the next creation of a file on the
+// server, when the file is in the catalogue and before that is committed,
+// so a creation can be held under way while another station starts.
+void SetCreationHook(std::function<void()> hook);
+// The hook set, taken (empty when none is).
+std::function<void()> TakeCreationHook();
 
 // The connection string as libpq reads it: a bare word is a service name.
 std::string ServerConnectionString(std::string_view connection);

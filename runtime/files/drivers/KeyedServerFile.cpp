@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 
+#include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/system/Wait.h"
 #include "runtime/text/FixedText.h"
@@ -15,12 +17,8 @@ namespace runtime {
 
 namespace {
 // A round trip costs more than a few rows over the network: a browse page
-// comes in the first batch.
-constexpr std::size_t kFirstBatch = 48;
-constexpr std::size_t kBatch = 256;
-constexpr std::size_t kQuickScanBatch = 1024;
-constexpr int kMaxDoublings = 5;
-constexpr std::size_t kPositionRowid = sizeof(std::int64_t);
+// comes in the first batch of 48.
+constexpr KeyedCursor::Limits kBatches{48, 256, 1024, 5};
 constexpr std::size_t kNameLimit = 40;  // leaves room in PostgreSQL's 63-byte names
 constexpr auto kLockPoll = std::chrono::milliseconds(10);
 
@@ -38,24 +36,6 @@ enum KeySlot : std::size_t { kFirst = 0, kAfter = 4, kEqual = 8, kDuplicate = 10
 
 std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, bool memos) {
   return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
-}
-
-std::int64_t Saturated(std::int64_t rowid, int step) {
-  if (step > 0 && rowid == std::numeric_limits<std::int64_t>::max()) return rowid;
-  if (step < 0 && rowid == std::numeric_limits<std::int64_t>::min()) return rowid;
-  return rowid + step;
-}
-
-std::string EncodeRowid(std::int64_t rowid) {
-  std::string bytes(kPositionRowid, '\0');
-  std::memcpy(bytes.data(), &rowid, kPositionRowid);
-  return bytes;
-}
-
-std::int64_t DecodeRowid(std::string_view position) {
-  std::int64_t rowid = 0;
-  std::memcpy(&rowid, position.data(), kPositionRowid);
-  return rowid;
 }
 
 // The 32-bit half of a record's lock key; records beyond 32 bits share
@@ -87,7 +67,8 @@ bool IsTrue(const PGresult* result, int row, int column) { return PgText(result,
 KeyedServerFile::KeyedServerFile(RecordLayout layout, std::string diskName, std::string connection)
     : DataFile(Driver::Keyed, std::move(layout), std::move(diskName)),
       connection_(std::move(connection)),
-      schema_(Layout()) {}
+      schema_(Layout()),
+      cursor_(schema_, kBatches, "order") {}
 
 KeyedServerFile::~KeyedServerFile() { Disconnect(); }
 
@@ -178,7 +159,7 @@ std::int32_t KeyedServerFile::Reach() {
   // What the lost session held is gone with it.
   holds_.clear();
   held_ = false;
-  Reposition();
+  cursor_.Reposition();
   if (inTransaction_) {
     inTransaction_ = false;
     transactionLost_ = true;
@@ -352,7 +333,11 @@ std::int32_t KeyedServerFile::Create() {
   if (code == NoError) {
     std::string sql = CreateSql();
     for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) sql += ";" + CreateIndexSql(k);
-    code = db_.Exec(sql + ";COMMIT");
+    code = db_.Exec(sql);
+  }
+  if (code == NoError) {
+    if (const std::function<void()> hook = TakeCreationHook()) hook();
+    code = db_.Exec("COMMIT");
   }
   if (code != NoError) RollbackQuietly();
   const RuntimeError error = LastError();
@@ -370,11 +355,9 @@ std::int32_t KeyedServerFile::Close() {
 void KeyedServerFile::ResetState() {
   prepared_.clear();
   order_ = 0;
-  cursor_ = Cursor{};
-  cursor_.record.assign(Layout().RecordSize(), ' ');
-  current_ = Current{};
+  cursor_.Reset();
+  current_ = KeyedCurrent{};
   current_.record.assign(Layout().RecordSize(), ' ');
-  Reposition();
   held_ = false;
   watched_ = false;
   inTransaction_ = false;
@@ -408,7 +391,7 @@ std::int32_t KeyedServerFile::BuildKeys() {
     if (IsReadOnly()) return SetError(AccessDenied);
     if (inTransaction_) return SetError(FileLocked, "", "a transaction is active");
     if (Reach() != NoError) return LastErrorCode();
-    Reposition();
+    cursor_.Reposition();
     // The prepared statements of this connection name the old indexes' plans.
     (void)db_.Exec("DEALLOCATE ALL");
     return RebuildKeys();
@@ -572,9 +555,56 @@ std::string KeyedServerFile::EqualCondition(std::size_t key) const {
   return condition;
 }
 
+std::size_t KeyedServerFile::NumberedSlot(std::size_t key, std::size_t component) const {
+  return kFixedSlots + (Layout().KeyCount() + 1) * kPerKey + (key - 1) * MostComponents() + component - 1;
+}
+
+std::size_t KeyedServerFile::MostComponents() const {
+  std::size_t most = 1;
+  for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) most = std::max(most, Layout().Key(k).components.size());
+  return most;
+}
+
+std::size_t KeyedServerFile::SlotCount() const { return NumberedSlot(Layout().KeyCount() + 1, 1); }
+
+// The number is one more than the highest of its group, read in the insert
+// itself; the field's own parameter is left out, the others follow in field
+// order. Two stations taking one number at once: the second inserts
+// nothing (a unique numbered key) and numbers again.
+std::string KeyedServerFile::NumberedInsertSql(std::size_t key, std::size_t component) const {
+  const KeyDesc& desc = Layout().Key(key);
+  const std::size_t numberField = desc.components[component - 1].field;
+  const std::size_t fields = Layout().FieldCount(), memos = Layout().MemoCount();
+  auto parameterOf = [&](std::size_t field) { return field < numberField ? field : field - 1; };
+  const std::string number = FieldColumn(numberField);
+  const std::string highest =
+      Layout().Field(numberField).type == FieldType::Real ? "floor(max(" + number + "))" : "max(" + number + ")";
+  std::string group;
+  for (std::size_t c = 0; c + 1 < component; ++c) {
+    group += std::string(group.empty() ? " WHERE " : " AND ") + Column(desc, desc.components[c]) + " = " +
+             Parameter(desc, desc.components[c], parameterOf(desc.components[c].field));
+  }
+  std::string columns = "version", values = "1";
+  for (std::size_t f = 1; f <= fields; ++f) {
+    columns += ", " + FieldColumn(f);
+    values += f == numberField ? ", (SELECT coalesce(" + highest + ", 0) + 1 FROM " + Table() + group + ")"
+                               : ", $" + std::to_string(parameterOf(f));
+  }
+  for (std::size_t m = 1; m <= memos; ++m) {
+    columns += ", " + MemoColumn(m);
+    values += ", $" + std::to_string(fields - 1 + m);
+  }
+  return "INSERT INTO " + Table() + "(" + columns + ") VALUES(" + values + ") ON CONFLICT DO NOTHING RETURNING id, " +
+         number;
+}
+
 std::string KeyedServerFile::StatementSql(std::size_t slot) const {
   const std::string table = Table();
   const std::size_t fields = Layout().FieldCount(), memos = Layout().MemoCount();
+  if (const std::size_t first = NumberedSlot(1, 1); slot >= first) {
+    const std::size_t most = MostComponents();
+    return NumberedInsertSql((slot - first) / most + 1, (slot - first) % most + 1);
+  }
   switch (slot) {
     case kInsert: {
       std::string columns = "version", values = "1";
@@ -632,7 +662,7 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
 }
 
 PgResult KeyedServerFile::RunSlot(std::size_t slot, const PgParams& params) {
-  if (prepared_.empty()) prepared_.resize(kFixedSlots + (Layout().KeyCount() + 1) * kPerKey, false);
+  if (prepared_.empty()) prepared_.resize(SlotCount(), false);
   const std::string name = "k" + std::to_string(slot);
   if (!prepared_[slot]) {
     if (db_.Prepare(name, StatementSql(slot)) != NoError) return nullptr;
@@ -662,11 +692,15 @@ std::int32_t KeyedServerFile::BindField(PgParams& params, const FieldDesc& field
   return SetError(NoError);
 }
 
-std::int32_t KeyedServerFile::BindFields(PgParams& params, const std::uint8_t* record) const {
+std::int32_t KeyedServerFile::BindFields(PgParams& params, const std::uint8_t* record, std::size_t skipped) const {
   for (std::size_t f = 1; f <= Layout().FieldCount(); ++f) {
-    if (BindField(params, Layout().Field(f), record) != NoError) return LastErrorCode();
+    if (f != skipped && BindField(params, Layout().Field(f), record) != NoError) return LastErrorCode();
   }
   return SetError(NoError);
+}
+
+void KeyedServerFile::BindMemos(PgParams& params) const {
+  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(Record().Memo(m));
 }
 
 std::int32_t KeyedServerFile::BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const {
@@ -707,18 +741,14 @@ std::int32_t KeyedServerFile::SetOrder(std::size_t key) {
   if (!open_) return SetError(FileNotOpen);
   if (key > Layout().KeyCount()) return SetError(BadParameter);
   order_ = key;
-  cursor_.atEnds = true;
-  Reposition();
+  cursor_.ToEnds();
   return SetError(NoError);
 }
 
 std::int32_t KeyedServerFile::SetOrderAtBuffer(std::size_t key) {
   if (key == 0) return SetOrder(0);
   if (SetOrder(key) != NoError) return LastErrorCode();
-  std::memcpy(cursor_.record.data(), Record().Data(), cursor_.record.size());
-  cursor_.atEnds = false;
-  cursor_.forward = std::numeric_limits<std::int64_t>::min();
-  cursor_.backward = std::numeric_limits<std::int64_t>::max();
+  cursor_.AtValues(Record().Data());
   return SetError(NoError);
 }
 
@@ -728,7 +758,7 @@ std::int32_t KeyedServerFile::SetOrderAtPosition(std::size_t key, std::string_vi
   const std::int64_t rowid = DecodeRowid(position);
   const std::size_t keyBytes = key == 0 ? 0 : schema_.KeyBytes(key);
   if (position.size() == kPositionRowid + keyBytes) {
-    if (key != 0) schema_.RestoreKey(key, position.data() + kPositionRowid, cursor_.record.data());
+    if (key != 0) schema_.RestoreKey(key, position.data() + kPositionRowid, cursor_.KeyValues());
   } else if (position.size() == kPositionRowid) {
     // A record-order position used with a key: the key values come from
     // the record itself, which must still exist.
@@ -738,24 +768,15 @@ std::int32_t KeyedServerFile::SetOrderAtPosition(std::size_t key, std::string_vi
     PgResult result = RunSlot(kByRowidNoMemos, params);
     if (!result) return LastErrorCode();
     if (PQntuples(result.get()) == 0) return SetError(RecordNotFound);
-    std::vector<std::uint8_t> values(cursor_.record.size());
+    std::vector<std::uint8_t> values(Layout().RecordSize());
     if (const std::size_t bad = StoreFields(result.get(), 0, 3, values.data())) return DamagedRecord(rowid, bad);
-    cursor_.record = std::move(values);
+    std::memcpy(cursor_.KeyValues(), values.data(), values.size());
   } else {
     return SetError(BadParameter);
   }
   order_ = key;
-  Reposition();
-  cursor_.atEnds = false;
-  cursor_.forward = Saturated(rowid, -1);
-  cursor_.backward = rowid;
+  cursor_.AtRecord(rowid);
   return SetError(NoError);
-}
-
-void KeyedServerFile::MoveCursorTo(const std::uint8_t* record, std::int64_t rowid) {
-  std::memcpy(cursor_.record.data(), record, cursor_.record.size());
-  cursor_.atEnds = false;
-  cursor_.forward = cursor_.backward = rowid;
 }
 
 // --- Reading ----------------------------------------------------------------------
@@ -766,62 +787,28 @@ std::int32_t KeyedServerFile::Previous() { return Read(ScanDirection::Backward);
 std::int32_t KeyedServerFile::Read(ScanDirection direction) {
   const bool skipMemos = TakeSkipMemos();
   if (!open_) return SetError(FileNotOpen);
-  const bool usable = batch_.next < batch_.count && batch_.direction == direction && (batch_.memos || skipMemos);
-  if (!usable) {
-    if (Fill(direction, !skipMemos) != NoError) return LastErrorCode();
-    if (batch_.count == 0) {
-      if (!cursor_.atEnds) {
-        if (direction == ScanDirection::Forward) {
-          cursor_.backward = Saturated(cursor_.forward, 1);
-          if (cursor_.forward == std::numeric_limits<std::int64_t>::max()) cursor_.atEnds = true;
-        } else {
-          cursor_.forward = Saturated(cursor_.backward, -1);
-          if (cursor_.backward == std::numeric_limits<std::int64_t>::min()) cursor_.atEnds = true;
-        }
-      }
-      return SetError(NoRecord);
-    }
-  }
-  const std::size_t row = batch_.next;
-  const std::uint8_t* record = batch_.records.data() + row * Layout().RecordSize();
-  if (!cursor_.atEnds && !ComesAfterCursor(direction, batch_.rowids[row], record)) {
-    batch_.count = 0;
-    return SetError(DriverFailure, "order",
-                    "record " + std::to_string(batch_.rowids[row]) + " is out of place in the order");
-  }
-  ++batch_.next;
-  const std::size_t memoCount = Layout().MemoCount();
-  return Deliver(batch_.rowids[row], batch_.versions[row], batch_.held[row] != 0, record,
-                 batch_.memos ? batch_.memoTexts.data() + row * memoCount : nullptr, skipMemos);
-}
-
-bool KeyedServerFile::ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const {
-  const bool forward = direction == ScanDirection::Forward;
-  int order = schema_.CompareKey(order_, record, cursor_.record.data());
-  if (order == 0) {
-    const std::int64_t bound = forward ? cursor_.forward : cursor_.backward;
-    order = rowid < bound ? -1 : rowid > bound ? 1 : 0;
-  }
-  return forward ? order > 0 : order < 0;
+  KeyedCursor::Batch& batch = cursor_.Rows();
+  return cursor_.Read(
+      order_, direction, skipMemos, [this](ScanDirection way, bool memos) { return Fill(way, memos); },
+      [&](std::size_t row) {
+        return Deliver(batch.rowids[row], batch.versions[row], batch.held[row] != 0,
+                       batch.records.data() + row * Layout().RecordSize(),
+                       batch.memos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr, skipMemos);
+      });
 }
 
 std::int32_t KeyedServerFile::Fill(ScanDirection direction, bool memos) {
   if (Reach() != NoError) return LastErrorCode();
-  const std::size_t cap = quickScan_ ? kQuickScanBatch : kBatch;
-  const std::size_t limit = !memos ? 1 : std::min(cap, kFirstBatch << std::min(fills_, kMaxDoublings));
-  batch_.direction = direction;
-  batch_.memos = memos;
-  batch_.count = batch_.next = 0;
-  batch_.cut = false;
-  ++fills_;
+  const std::size_t limit = cursor_.StartFill(direction, memos, quickScan_);
+  KeyedCursor::Batch& batch = cursor_.Rows();
   PgParams params;
   std::size_t slot;
-  if (cursor_.atEnds) {
+  if (cursor_.AtEnds()) {
     slot = ScanSlot(kFirst, order_, direction, memos);
   } else {
     slot = ScanSlot(kAfter, order_, direction, memos);
-    if (order_ != 0 && BindKey(params, order_, cursor_.record.data()) != NoError) return LastErrorCode();
-    params.Add(direction == ScanDirection::Forward ? cursor_.forward : cursor_.backward);
+    if (order_ != 0 && BindKey(params, order_, cursor_.KeyValues()) != NoError) return LastErrorCode();
+    params.Add(cursor_.Bound(direction));
   }
   params.Add(static_cast<std::int64_t>(limit));
   PgResult result = RunSlot(slot, params);
@@ -829,63 +816,42 @@ std::int32_t KeyedServerFile::Fill(ScanDirection direction, bool memos) {
   const int rows = PQntuples(result.get());
   const std::size_t recordSize = Layout().RecordSize();
   const std::size_t memoCount = Layout().MemoCount();
-  const std::size_t size = static_cast<std::size_t>(rows);
-  if (batch_.rowids.size() < size) {
-    batch_.rowids.resize(size);
-    batch_.versions.resize(size);
-    batch_.held.resize(size);
-    batch_.records.resize(size * recordSize);
-    batch_.memoTexts.resize(size * memoCount);
-  }
   const int firstMemo = 3 + static_cast<int>(Layout().FieldCount());
   for (int row = 0; row < rows; ++row) {
-    const std::size_t r = batch_.count;
+    const std::size_t r = batch.count;
     std::int64_t value = 0;
     (void)ParseInteger(PgText(result.get(), row, 0), value);
-    batch_.rowids[r] = value;
+    batch.rowids[r] = value;
     (void)ParseInteger(PgText(result.get(), row, 1), value);
-    batch_.versions[r] = value;
-    batch_.held[r] = IsTrue(result.get(), row, 2) ? 1 : 0;
-    if (const std::size_t bad = StoreFields(result.get(), row, 3, batch_.records.data() + r * recordSize)) {
-      batch_.cut = true;
+    batch.versions[r] = value;
+    batch.held[r] = IsTrue(result.get(), row, 2) ? 1 : 0;
+    if (const std::size_t bad = StoreFields(result.get(), row, 3, batch.records.data() + r * recordSize)) {
+      batch.cut = true;
       if (r > 0) return SetError(NoError);
-      return DamagedRecord(batch_.rowids[r], bad);
+      return DamagedRecord(batch.rowids[r], bad);
     }
     if (memos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
-        batch_.memoTexts[r * memoCount + m] = PgText(result.get(), row, firstMemo + static_cast<int>(m));
+        batch.memoTexts[r * memoCount + m] = PgText(result.get(), row, firstMemo + static_cast<int>(m));
       }
     }
-    ++batch_.count;
+    ++batch.count;
   }
   return SetError(NoError);
 }
 
 std::int32_t KeyedServerFile::Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
                                       const std::uint8_t* record, const std::string* memos, bool skipMemos) {
-  MoveCursorTo(record, rowid);
+  cursor_.MoveTo(record, rowid);
   if (heldByOther) return SetError(RecordHeld);
-  RecordBuffer& buffer = Record();
-  std::memcpy(buffer.Data(), record, buffer.Size());
-  std::memcpy(current_.record.data(), record, current_.record.size());
-  const bool withMemos = memos != nullptr && !skipMemos;
-  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) {
-    if (withMemos) {
-      buffer.SetMemo(m, memos[m - 1]);
-    } else if (!buffer.Memo(m).empty()) {
-      buffer.SetMemo(m, {});
-    }
-  }
-  current_.rowid = rowid;
-  current_.version = version;
-  current_.memosRead = withMemos;
+  cursor_.Copy(Record(), current_, rowid, version, record, memos, skipMemos);
   held_ = HoldsRecord(rowid);
   return SetError(NoError);
 }
 
 std::int32_t KeyedServerFile::ReadSingle(const PGresult* result, bool memos) {
   if (PQntuples(result) == 0) return SetError(RecordNotFound);
-  Reposition();
+  cursor_.Reposition();
   const std::size_t memoCount = Layout().MemoCount();
   std::vector<std::uint8_t> record(Layout().RecordSize());
   std::int64_t rowid = 0, version = 0;
@@ -929,16 +895,7 @@ std::int32_t KeyedServerFile::ReadByRowid(std::string_view position) {
     PgResult result = RunSlot(skipMemos ? kByRowidNoMemos : kByRowid, params);
     code = result ? ReadSingle(result.get(), !skipMemos) : LastErrorCode();
   }
-  // As the local file: a record held by another station becomes the current
-  // one unread; a record gone or unreadable leaves none.
-  if (code == RecordHeld) {
-    current_.rowid = DecodeRowid(position);
-    current_.version = 0;
-    held_ = false;
-  } else if (code != NoError) {
-    current_.rowid = 0;
-    held_ = false;
-  }
+  current_.AfterReadByRowid(code, DecodeRowid(position), held_);
   return code;
 }
 
@@ -964,7 +921,7 @@ bool KeyedServerFile::HoldsRecord(std::int64_t rowid) const {
 std::int32_t KeyedServerFile::Hold() {
   if (!open_) return SetError(FileNotOpen);
   if (current_.rowid == 0) return SetError(RecordNotFound);
-  Reposition();
+  cursor_.Reposition();
   if (HoldsRecord(current_.rowid)) {
     held_ = true;
     return SetError(NoError);
@@ -1020,22 +977,46 @@ std::int32_t KeyedServerFile::CheckKeyValues() const {
 
 std::int32_t KeyedServerFile::Add() {
   if (CheckKeyValues() != NoError || CheckWritable() != NoError) return LastErrorCode();
-  Reposition();
-  const RecordBuffer& buffer = Record();
+  cursor_.Reposition();
   PgParams params;
-  if (BindFields(params, buffer.Data()) != NoError) return LastErrorCode();
-  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(buffer.Memo(m));
+  if (BindFields(params, Record().Data()) != NoError) return LastErrorCode();
+  BindMemos(params);
   PgResult result = RunSlot(kInsert, params);
   if (!result) return LastErrorCode();
-  if (PQntuples(result.get()) == 0)
+  return Added(result.get(), 0);
+}
+
+std::int32_t KeyedServerFile::AddNumbered(std::size_t key, std::size_t component) {
+  if (key == 0 || key > Layout().KeyCount() || component == 0 || component > Layout().Key(key).components.size()) {
+    return SetError(BadParameter);
+  }
+  if (CheckKeyValues() != NoError || CheckWritable() != NoError) return LastErrorCode();
+  cursor_.Reposition();
+  const std::size_t numberField = Layout().Key(key).components[component - 1].field;
+  PgParams params;
+  if (BindFields(params, Record().Data(), numberField) != NoError) return LastErrorCode();
+  BindMemos(params);
+  PgResult result = RunSlot(NumberedSlot(key, component), params);
+  if (!result) return LastErrorCode();
+  return Added(result.get(), numberField);
+}
+
+std::int32_t KeyedServerFile::Added(const PGresult* result, std::size_t numberField) {
+  if (PQntuples(result) == 0)
     return SetError(DuplicateKey, "23505", "the value of a UNIQUE key is taken by another record");
   std::int64_t rowid = 0;
-  (void)ParseInteger(PgText(result.get(), 0, 0), rowid);
+  (void)ParseInteger(PgText(result, 0, 0), rowid);
+  RecordBuffer& buffer = Record();
+  if (numberField != 0) {
+    std::int64_t number = 0;
+    (void)ParseInteger(PgText(result, 0, 1), number);
+    buffer.Field(numberField).SetInteger(number);
+  }
   current_.rowid = rowid;
   current_.version = 1;
   current_.memosRead = true;
   std::memcpy(current_.record.data(), buffer.Data(), current_.record.size());
-  MoveCursorTo(buffer.Data(), rowid);
+  cursor_.MoveTo(buffer.Data(), rowid);
   held_ = HoldsRecord(rowid);
   return SetError(NoError);
 }
@@ -1064,7 +1045,7 @@ std::int32_t KeyedServerFile::Delete() {
 }
 
 std::int32_t KeyedServerFile::WriteCurrent() {
-  Reposition();
+  cursor_.Reposition();
   const RecordBuffer& buffer = Record();
   PgParams params;
   if (BindFields(params, buffer.Data()) != NoError) return LastErrorCode();
@@ -1153,10 +1134,7 @@ std::int64_t KeyedServerFile::Bytes() {
 }
 
 std::string KeyedServerFile::Position(std::size_t key) {
-  if (!open_ || current_.rowid == 0 || key > Layout().KeyCount()) return {};
-  std::string position = EncodeRowid(current_.rowid);
-  if (key != 0) schema_.CopyKey(key, current_.record.data(), position);
-  return position;
+  return open_ ? current_.Position(schema_, key) : std::string();
 }
 
 // --- Transactions -------------------------------------------------------------------
@@ -1166,7 +1144,7 @@ std::int32_t KeyedServerFile::BeginTransaction(int lockWaitSeconds) {
   if (IsReadOnly()) return SetError(AccessDenied, "", "the file is open read-only");
   if (inTransaction_) return SetError(BadParameter, "", "a transaction is already active");
   if (CheckWritable() != NoError) return LastErrorCode();
-  Reposition();
+  cursor_.Reposition();
   if (db_.Exec("BEGIN") != NoError) return LastErrorCode();
   const std::string take = "SELECT pg_try_advisory_xact_lock(" + std::to_string(kTransaction | number_) + ", 0)";
   const WaitDeadline deadline{std::chrono::seconds(std::max(lockWaitSeconds, 0))};
@@ -1212,7 +1190,7 @@ std::int32_t KeyedServerFile::Commit() {
 
 std::int32_t KeyedServerFile::Rollback() {
   if (!open_) return SetError(FileNotOpen);
-  Reposition();
+  cursor_.Reposition();
   if (transactionLost_ || (inTransaction_ && !db_.Connected())) {
     // The server rolled it back when the connection was lost.
     inTransaction_ = transactionLost_ = false;

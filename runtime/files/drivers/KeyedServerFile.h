@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "runtime/files/DataFile.h"
+#include "runtime/files/drivers/KeyedCursor.h"
 #include "runtime/files/drivers/KeyedSchema.h"
 #include "runtime/files/drivers/PgConnection.h"
 
@@ -62,6 +63,10 @@ class KeyedServerFile final : public DataFile {
   std::int32_t Watch() override;
 
   std::int32_t Add() override;
+  // One statement: the number is the highest in its group plus one, taken
+  // as the row is inserted.
+  bool NumbersOnAdd() const override { return true; }
+  std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;
@@ -79,30 +84,6 @@ class KeyedServerFile final : public DataFile {
   std::string ServerName() const;
 
  private:
-  struct Cursor {
-    bool atEnds = true;
-    std::vector<std::uint8_t> record;
-    std::int64_t forward = 0;
-    std::int64_t backward = 0;
-  };
-  struct Batch {
-    ScanDirection direction = ScanDirection::Forward;
-    bool memos = false;
-    std::size_t count = 0;
-    std::size_t next = 0;
-    bool cut = false;
-    std::vector<std::int64_t> rowids;
-    std::vector<std::int64_t> versions;
-    std::vector<char> held;
-    std::vector<std::uint8_t> records;
-    std::vector<std::string> memoTexts;
-  };
-  struct Current {
-    std::int64_t rowid = 0;
-    std::int64_t version = 0;
-    bool memosRead = true;
-    std::vector<std::uint8_t> record;
-  };
   // What the catalogue says of this file.
   struct Entry {
     bool found = false;
@@ -145,12 +126,21 @@ class KeyedServerFile final : public DataFile {
   std::string OrderBy(std::size_t key, ScanDirection direction) const;
   std::string AfterCondition(std::size_t key, ScanDirection direction) const;
   std::string EqualCondition(std::size_t key) const;
+  std::string NumberedInsertSql(std::size_t key, std::size_t component) const;
+  // The statements by slot: fixed ones, per key, then the numbered inserts
+  // per (key, component).
+  std::size_t NumberedSlot(std::size_t key, std::size_t component) const;
+  std::size_t SlotCount() const;
+  // The most components a key of the layout has (at least 1).
+  std::size_t MostComponents() const;
   std::string StatementSql(std::size_t slot) const;
   PgResult RunSlot(std::size_t slot, const PgParams& params);
 
   // --- Values ---------------------------------------------------------------
   [[nodiscard]] std::int32_t BindField(PgParams& params, const FieldDesc& field, const std::uint8_t* record) const;
-  [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record) const;
+  // Every field but skipped (0: none), then, with memos, the buffer's memos.
+  [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record, std::size_t skipped = 0) const;
+  void BindMemos(PgParams& params) const;
   [[nodiscard]] std::int32_t BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const;
   // 0, or the first field whose stored value the layout cannot hold.
   std::size_t StoreFields(const PGresult* result, int row, int first, std::uint8_t* record) const;
@@ -158,20 +148,17 @@ class KeyedServerFile final : public DataFile {
   // --- Reading --------------------------------------------------------------
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
-  bool ComesAfterCursor(ScanDirection direction, std::int64_t rowid, const std::uint8_t* record) const;
   [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, bool memos);
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
                                      const std::uint8_t* record, const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
   [[nodiscard]] std::int32_t DamagedRecord(std::int64_t rowid, std::size_t field);
-  void MoveCursorTo(const std::uint8_t* record, std::int64_t rowid);
-  void Reposition() {
-    batch_.count = batch_.next = 0;
-    fills_ = 0;
-  }
 
   // --- Writing --------------------------------------------------------------
   [[nodiscard]] std::int32_t CheckWritable();
+  // The buffer, added as the insert's result tells (its id, and the number
+  // into field numberField when not 0), becomes the current record.
+  [[nodiscard]] std::int32_t Added(const PGresult* result, std::size_t numberField);
   [[nodiscard]] std::int32_t CheckKeyValues() const;
   [[nodiscard]] std::int32_t WriteCurrent();
   [[nodiscard]] std::int32_t DeleteCurrent();
@@ -187,10 +174,8 @@ class KeyedServerFile final : public DataFile {
   std::int32_t number_ = 0;  // the file's number in the catalogue, while reached
   std::vector<bool> prepared_;
   std::vector<std::int64_t> holds_;  // records this station holds
-  Cursor cursor_;
-  Batch batch_;
-  Current current_;
-  int fills_ = 0;
+  KeyedCursor cursor_;
+  KeyedCurrent current_;
   bool inTransaction_ = false;
   bool transactionLost_ = false;
 };
