@@ -31,7 +31,17 @@ constexpr std::int32_t kTransaction = 0x20000000;
 constexpr const char* kCatalogueLock = "SELECT pg_advisory_xact_lock(1296189000)";
 enum Marker : int { kPresent = 1, kReading, kWriting, kDeniesRead, kDeniesWrite };
 
-enum FixedSlot : std::size_t { kInsert, kUpdate, kDelete, kVersion, kByRowid, kByRowidNoMemos, kCount, kFixedSlots };
+enum FixedSlot : std::size_t {
+  kInsert,
+  kInsertRows,
+  kUpdate,
+  kDelete,
+  kVersion,
+  kByRowid,
+  kByRowidNoMemos,
+  kCount,
+  kFixedSlots
+};
 enum KeySlot : std::size_t { kFirst = 0, kAfter = 4, kEqual = 8, kDuplicate = 10, kPerKey = 11 };
 
 std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, bool memos) {
@@ -200,6 +210,7 @@ void KeyedServerFile::Disconnect() {
   // ended, after the close returns: they are let go of here first, so the
   // other stations find the file and its records free as soon as it is
   // closed. Whatever was under way is rolled back.
+  db_.DropDeferred();
   if (db_.Connected())
     (void)db_.Exec(inTransaction_ ? "ROLLBACK;SELECT pg_advisory_unlock_all()" : "SELECT pg_advisory_unlock_all()");
   db_.Disconnect();
@@ -211,6 +222,7 @@ void KeyedServerFile::Disconnect() {
 }
 
 void KeyedServerFile::RollbackQuietly() {
+  db_.DropDeferred();
   if (db_.Connected() && PQtransactionStatus(db_.Handle()) != PQTRANS_IDLE) {
     const RuntimeError error = LastError();
     (void)db_.Exec("ROLLBACK");
@@ -619,6 +631,24 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
       // A key taken already answers no row, and leaves a transaction usable.
       return "INSERT INTO " + table + "(" + columns + ") VALUES(" + values + ") ON CONFLICT DO NOTHING RETURNING id";
     }
+    case kInsertRows: {
+      // The rows queued by deferred adds, each column an array.
+      std::string columns = "version", arrays;
+      for (std::size_t f = 1; f <= fields; ++f) {
+        const FieldType type = Layout().Field(f).type;
+        columns += ", " + FieldColumn(f);
+        arrays += (f > 1 ? ", $" : "$") + std::to_string(f) +
+                  (IsText(type)              ? "::text[]"
+                   : type == FieldType::Real ? "::double precision[]"
+                                             : "::bigint[]");
+      }
+      for (std::size_t m = 1; m <= memos; ++m) {
+        columns += ", " + MemoColumn(m);
+        arrays += ", $" + std::to_string(fields + m) + "::text[]";
+      }
+      return "INSERT INTO " + table + "(" + columns + ") SELECT 1, * FROM unnest(" + arrays +
+             ") ON CONFLICT DO NOTHING RETURNING id";
+    }
     case kUpdate: {
       std::string sql = "UPDATE " + table + " SET version = version + 1";
       for (std::size_t f = 1; f <= fields; ++f) sql += ", " + FieldColumn(f) + " = $" + std::to_string(f);
@@ -661,13 +691,19 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
          "::bigint LIMIT 1";
 }
 
-PgResult KeyedServerFile::RunSlot(std::size_t slot, const PgParams& params) {
+std::string KeyedServerFile::PreparedSlot(std::size_t slot) {
   if (prepared_.empty()) prepared_.resize(SlotCount(), false);
-  const std::string name = "k" + std::to_string(slot);
+  std::string name = "k" + std::to_string(slot);
   if (!prepared_[slot]) {
-    if (db_.Prepare(name, StatementSql(slot)) != NoError) return nullptr;
+    if (db_.Prepare(name, StatementSql(slot)) != NoError) return {};
     prepared_[slot] = true;
   }
+  return name;
+}
+
+PgResult KeyedServerFile::RunSlot(std::size_t slot, const PgParams& params) {
+  const std::string name = PreparedSlot(slot);
+  if (name.empty()) return nullptr;
   return db_.Run(name, params);
 }
 
@@ -981,9 +1017,21 @@ std::int32_t KeyedServerFile::Add() {
   PgParams params;
   if (BindFields(params, Record().Data()) != NoError) return LastErrorCode();
   BindMemos(params);
+  if (quickScan_ && inTransaction_) {
+    const std::string name = PreparedSlot(kInsertRows);
+    if (name.empty() || db_.Defer(name, std::move(params)) != NoError) return LastErrorCode();
+    current_.rowid = 0;
+    held_ = false;
+    return SetError(NoError);
+  }
   PgResult result = RunSlot(kInsert, params);
   if (!result) return LastErrorCode();
   return Added(result.get(), 0);
+}
+
+std::int32_t KeyedServerFile::QuickScanChanged() {
+  if (quickScan_) return SetError(NoError);
+  return db_.Flush();
 }
 
 std::int32_t KeyedServerFile::AddNumbered(std::size_t key, std::size_t component) {
@@ -1173,6 +1221,13 @@ std::int32_t KeyedServerFile::Commit() {
   }
   if (!inTransaction_) return SetError(BadParameter, "", "no transaction is active");
   inTransaction_ = false;
+  // The queued adds go first; one that failed fails the whole transaction.
+  if (db_.Flush() != NoError) {
+    const RuntimeError error = LastError();
+    RollbackQuietly();
+    (void)RefreshCurrentVersion();
+    return SetError(error.code, error.driverCode, error.driverText);
+  }
   // A statement that failed on the server ended the transaction there: its
   // COMMIT would only roll back.
   if (PQtransactionStatus(db_.Handle()) == PQTRANS_INERROR) {
@@ -1199,6 +1254,7 @@ std::int32_t KeyedServerFile::Rollback() {
   }
   if (!inTransaction_) return SetError(BadParameter, "", "no transaction is active");
   inTransaction_ = false;
+  db_.DropDeferred();
   if (db_.Exec("ROLLBACK") != NoError) return LastErrorCode();
   return RefreshCurrentVersion();
 }

@@ -19,7 +19,14 @@
 // round trip. A lost connection fails the operation with a clear message;
 // the next one connects again (a transaction under way is lost: every
 // operation fails until it is committed or rolled back, so nothing of it is
-// written outside it). Used under the runtime lock.
+// written outside it).
+//
+// During a quick scan ("QUICKSCAN=on") inside a transaction, plain adds are
+// queued rather than run: they go to the server ahead of the next statement,
+// in its round trip, and at the latest with the commit. Such an add leaves
+// no current record. One that fails (a UNIQUE key taken, say) fails the
+// commit, which rolls the transaction back, and "QUICKSCAN=off" tells it.
+// Used under the runtime lock.
 #pragma once
 
 #include <cstdint>
@@ -83,6 +90,10 @@ class KeyedServerFile final : public DataFile {
   // The file's name on the server (its table is "k_" + name).
   std::string ServerName() const;
 
+ protected:
+  // Off: sends the queued adds; whether they were all stored.
+  std::int32_t QuickScanChanged() override;
+
  private:
   // What the catalogue says of this file.
   struct Entry {
@@ -134,6 +145,9 @@ class KeyedServerFile final : public DataFile {
   // The most components a key of the layout has (at least 1).
   std::size_t MostComponents() const;
   std::string StatementSql(std::size_t slot) const;
+  // The name of slot's statement, prepared on the connection (empty and
+  // the error set when it cannot be).
+  std::string PreparedSlot(std::size_t slot);
   PgResult RunSlot(std::size_t slot, const PgParams& params);
 
   // --- Values ---------------------------------------------------------------

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/system/RuntimeError.h"
+
 namespace runtime {
 
 struct PgResultClear {
@@ -36,6 +38,8 @@ class PgParams {
     nulls_.clear();
   }
   int Count() const { return static_cast<int>(values_.size()); }
+  const std::string& Value(int i) const { return values_[static_cast<std::size_t>(i)]; }
+  bool IsNull(int i) const { return nulls_[static_cast<std::size_t>(i)]; }
   // Pointers into the values, valid until the next change.
   std::vector<const char*> Pointers() const;
 
@@ -66,6 +70,22 @@ class PgConnection {
   [[nodiscard]] std::int32_t Prepare(const std::string& name, const std::string& sql);
   PgResult Run(const std::string& name, const PgParams& params);
 
+  // Deferred inserts: rows for the prepared insert name, which takes each
+  // column as an array (one element per row) and answers a row per row it
+  // stored (none for a row whose unique key is taken). The rows are queued,
+  // and sent as one statement ahead of the next statement, in its round
+  // trip (a pipeline), or by Flush. The first failure of queued rows is kept
+  // (DeferredFailure) until DropDeferred; one that failed on the server
+  // also fails the statement it went with. Returns the runtime error of a
+  // flush that had to run first (a full queue, another statement).
+  [[nodiscard]] std::int32_t Defer(const std::string& name, PgParams row);
+  // Sends what is queued; the first failure of queued rows, kept.
+  [[nodiscard]] std::int32_t Flush();
+  // Records the kept failure as the runtime error; returns its code.
+  std::int32_t DeferredFailure() const;
+  // Forgets the queue and the kept failure (the transaction is rolled back).
+  void DropDeferred();
+
   // Records the runtime error for a failed result (null: the connection's):
   // unique violation DuplicateKey, lock not available or deadlock
   // FileLocked, no privilege or a read-only server AccessDenied, a missing
@@ -75,12 +95,30 @@ class PgConnection {
   PGconn* Handle() const { return conn_; }
 
  private:
+  // The statement a pipeline carries after the queue: prepared (name) or
+  // text with parameters.
+  struct Final {
+    const std::string* name = nullptr;
+    const std::string* sql = nullptr;
+    const PgParams* params = nullptr;
+  };
+
   PgResult Checked(PGresult* raw);
+  // Sends the queue and then final (when not null) in one pipeline. False
+  // when the pipeline itself failed (the connection is dropped, the error
+  // set); else result is final's, or nullptr with its error set.
+  bool Pipelined(const Final* final, PgResult& result);
+  // Takes the queued rows' result (rows of them): a failure is kept.
+  void TakeDeferredResult(const PGresult* result, std::size_t rows);
   std::string Scrubbed(std::string text) const;
 
   PGconn* conn_ = nullptr;
   std::string password_;  // taken out of every text shown
   std::string shown_;     // the connection, without its password
+  std::string deferredName_;
+  std::vector<PgParams> deferred_;
+  bool failed_ = false;  // queued rows failed
+  RuntimeError failure_;
 };
 
 // Whether a result column is SQL NULL, and its text.
