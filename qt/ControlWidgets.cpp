@@ -45,7 +45,10 @@ class LabelControl : public QtControl {
 
  protected:
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
-    label_->setText(WithoutMnemonic(view.properties.text));
+    // A prompt with a control to go to keeps its mnemonic: Alt and the
+    // letter go to that control.
+    label_->setText(label_->buddy() != nullptr ? ToQString(view.properties.text)
+                                               : WithoutMnemonic(view.properties.text));
   }
 
   QLabel* label_;
@@ -57,7 +60,10 @@ class LinkTextControl : public QtControl {
 
  protected:
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
-    label_->setText(WithoutMnemonic(view.properties.text));
+    // A prompt with a control to go to keeps its mnemonic: Alt and the
+    // letter go to that control.
+    label_->setText(label_->buddy() != nullptr ? ToQString(view.properties.text)
+                                               : WithoutMnemonic(view.properties.text));
   }
 
  private:
