@@ -79,11 +79,13 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
             QRect(Px(130, charWidth, 4), Px(4, charHeight, 8), Px(50, charWidth, 4), Px(14, charHeight, 8)));
   auto* prompt = qobject_cast<QLabel*>(window->ControlWidget(1));
   ASSERT_NE(prompt, nullptr);
-  EXPECT_EQ(prompt->text(), "Name:");
   EXPECT_EQ(prompt->font().pointSize(), 16) << "a control's own size";
   EXPECT_EQ(prompt->font().family(), frame->font().family()) << "in the window's face";
   auto* entry = qobject_cast<QLineEdit*>(window->ControlWidget(2));
   ASSERT_NE(entry, nullptr);
+  // The prompt's mnemonic takes the keyboard to the entry after it.
+  EXPECT_EQ(prompt->text(), "&Name:");
+  EXPECT_EQ(prompt->buddy(), entry);
   EXPECT_EQ(entry->maxLength(), 5);
   EXPECT_EQ(entry->font().pointSize(), frame->font().pointSize()) << "the window's size without one";
   ASSERT_NE(qobject_cast<QProgressBar*>(window->ControlWidget(5)), nullptr);
