@@ -50,7 +50,7 @@ const KeyCode kFindKey = KeyCode::Ctrl | runtime::ui::Letter('F');
 
 void MainFind::Describe(runtime::ui::WindowDescription& description) {
   runtime::ui::ControlDescription prompt =
-      runtime::ui::DescribeControl(runtime::ui::ControlKind::Prompt, "F&ind:", {214, 6, 22, 10});
+      runtime::ui::DescribeControl(runtime::ui::ControlKind::Prompt, "&Find:", {214, 6, 22, 10});
   prompt.fixedNumber = kMainFindPrompt;
   description.controls.push_back(std::move(prompt));
   runtime::ui::ControlDescription box =
