@@ -169,6 +169,8 @@ class EntryControl : public QtControl {
 class TextEditorControl : public QtControl {
  public:
   TextEditorControl(QPlainTextEdit* edit, InputSink sink) : QtControl(edit, std::move(sink)), edit_(edit) {
+    // Tab goes on to the next control, as in every other box of a form.
+    edit->setTabChangesFocus(true);
     WatchInput();
   }
 
