@@ -145,6 +145,13 @@ class EntryControl : public QtControl {
       data.text = edit_->text().toStdString();
       Report(ui::EventCode::Accepted, std::move(data));
     });
+    // textEdited comes for the user's edits only, never for the program's.
+    QObject::connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+      if (!ShownProperties().reportsEdits) return;
+      ui::EventData data;
+      data.text = text.toStdString();
+      Report(ui::EventCode::NewSelection, std::move(data));
+    });
     WatchInput();
   }
 

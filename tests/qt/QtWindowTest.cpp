@@ -122,6 +122,26 @@ TEST_F(QtWindowTest, TypedTextArrivesWithTheAcceptedEventAndReachesTheModel) {
   ASSERT_TRUE(typed);
   EXPECT_EQ(typed->event.data.text, "hello");
   EXPECT_EQ(typed->modelText, "hello");
+  EXPECT_TRUE(log.All(ui::EventCode::NewSelection, 2).empty()) << "an ordinary entry reports when it is left";
+  CloseWindows();
+}
+
+TEST_F(QtWindowTest, AnEntryThatReportsEditsPostsEachEditWhereverTheCursorIs) {
+  ui::WindowDescription d = Sample();
+  d.controls[1].reportsEdits = true;
+  Start([&] { RunWindow(d); });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  auto* entry = qobject_cast<QLineEdit*>(window->ControlWidget(2));
+  QTest::keyClick(entry, Qt::Key_A);
+  entry->setCursorPosition(0);
+  QTest::keyClick(entry, Qt::Key_B);
+  QTest::keyClick(entry, Qt::Key_Return);
+  ASSERT_TRUE(WaitFor(ui::EventCode::Accepted, 2));
+  std::vector<std::string> edits;
+  for (const auto& taken : log.All(ui::EventCode::NewSelection, 2)) edits.push_back(taken.event.data.text.value_or(""));
+  EXPECT_EQ(edits, (std::vector<std::string>{"a", "ba"}));
+  EXPECT_EQ(log.All(ui::EventCode::NewSelection, 2).back().modelText, "ba");
   CloseWindows();
 }
 
