@@ -14,35 +14,9 @@ using runtime::ui::KeyCode;
 
 namespace {
 
-// The find box's alert slots: every key that types a letter, a digit or a
-// space, Backspace, the keys that would move the cursor off the end, and
-// the keys that leave the box.
+// The find box's alert slots: the keys that clear the box or leave it.
 constexpr std::size_t kFirstBoxSlot = 1;
-
-std::vector<KeyCode> BoxKeys() {
-  std::vector<KeyCode> keys;
-  for (char c = 'A'; c <= 'Z'; ++c) {
-    keys.push_back(runtime::ui::Letter(c));
-    keys.push_back(KeyCode::Shift | runtime::ui::Letter(c));
-  }
-  for (int d = 0; d <= 9; ++d) {
-    keys.push_back(runtime::ui::Digit(d));
-    keys.push_back(KeyCode::Shift | runtime::ui::Digit(d));
-  }
-  for (KeyCode key : {KeyCode::Space, KeyCode::Shift | KeyCode::Space, KeyCode::Backspace, KeyCode::Left,
-                      KeyCode::Right, KeyCode::Home, KeyCode::End, KeyCode::Esc, KeyCode::Enter, KeyCode::Down}) {
-    keys.push_back(key);
-  }
-  return keys;
-}
-
-// text without its last UTF-8 character.
-std::string WithoutLast(std::string text) {
-  std::size_t end = text.size();
-  while (end > 0 && (static_cast<unsigned char>(text[end - 1]) & 0xC0) == 0x80) --end;
-  text.resize(end > 0 ? end - 1 : 0);
-  return text;
-}
+constexpr KeyCode kBoxKeys[] = {KeyCode::Esc, KeyCode::Enter, KeyCode::Down};
 
 const KeyCode kFindKey = KeyCode::Ctrl | runtime::ui::Letter('F');
 
@@ -50,13 +24,14 @@ const KeyCode kFindKey = KeyCode::Ctrl | runtime::ui::Letter('F');
 
 void MainFind::Describe(runtime::ui::WindowDescription& description) {
   runtime::ui::ControlDescription prompt =
-      runtime::ui::DescribeControl(runtime::ui::ControlKind::Prompt, "F&ind:", {214, 6, 22, 10});
+      runtime::ui::DescribeControl(runtime::ui::ControlKind::Prompt, "&Find:", {214, 6, 22, 10});
   prompt.fixedNumber = kMainFindPrompt;
   description.controls.push_back(std::move(prompt));
   runtime::ui::ControlDescription box =
       runtime::ui::DescribeControl(runtime::ui::ControlKind::Entry, "", {238, 4, 130, 12});
   box.fixedNumber = kMainFindBox;
   box.picture = "@s100";
+  box.reportsEdits = true;
   box.tip = "Words the bookmarks must have, each as the start of a word (Ctrl+F; Esc clears)";
   description.controls.push_back(std::move(box));
 }
@@ -67,7 +42,7 @@ void MainFind::Init(runtime::ui::Window& window, BrowseManager& browse, std::int
   listControl_ = listControl;
   if (runtime::ui::Control* box = window.Find(kMainFindBox)) {
     std::size_t slot = kFirstBoxSlot;
-    for (const KeyCode key : BoxKeys()) box->Alert(slot++, key);
+    for (const KeyCode key : kBoxKeys) box->Alert(slot++, key);
   }
   if (runtime::ui::Control* list = window.Find(listControl)) list->Alert(kFindKeyAlertSlot, kFindKey);
   if (!BookmarkStore().IsReadOnly() && !SearchIndexComplete()) {
@@ -82,8 +57,10 @@ bool MainFind::TakeEvent(const runtime::ui::Event& event) {
     return true;
   }
   if (event.control != kMainFindBox || window_ == nullptr) return false;
-  const std::string text = event.data.text.value_or(window_->Text(kMainFindBox));
-  if (event.code == EventCode::Accepted) {
+  // The box's text is the model's: each edit (NewSelection) and leaving
+  // the box (Accepted) brought it there, as much as the box holds.
+  const std::string text = window_->Text(kMainFindBox);
+  if (event.code == EventCode::Accepted || event.code == EventCode::NewSelection) {
     Apply(text);
     return true;
   }
@@ -94,10 +71,6 @@ bool MainFind::TakeEvent(const runtime::ui::Event& event) {
   } else if (key == KeyCode::Enter || key == KeyCode::Down) {
     Apply(text);
     window_->Select(listControl_);
-  } else if (key == KeyCode::Backspace) {
-    Apply(WithoutLast(text));
-  } else if (!runtime::ui::LastKeyText().empty()) {
-    Apply(text + runtime::ui::LastKeyText());
   }
   return true;
 }

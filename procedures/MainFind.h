@@ -4,15 +4,11 @@
 // narrowing file (FoundBookmarks.h), so the highlighted row, the thumb,
 // editing in place and the buttons all work on the narrowed list.
 //
-// The box takes each typing key itself (they are alerted on it), so the
-// list narrows with each key: letters, digits, space and Backspace edit
-// the text at its end, where the cursor stays (the arrows, Home and End
-// are taken and do nothing; a click elsewhere in the text does not move
-// where the keys type). Characters without a
-// key of their own ('é' on a keyboard that has it) reach the box as the
-// editor types them and narrow the list with the next key, or at Enter.
-// Ctrl+F on the list puts the cursor in the box; Escape in the box or on
-// the list clears it; Enter and Down go back to the list.
+// The box reports each edit the user makes (typing anywhere in it,
+// deleting, pasting, a character composed by the keyboard), so the list
+// narrows with each one. Ctrl+F on the list puts the cursor in the box;
+// Escape in the box or on the list clears it; Enter and Down go back to
+// the list.
 //
 // A collection made before the index is indexed in batches, one per timer
 // tick of the main window, while it is being used; the find tests each

@@ -45,7 +45,10 @@ class LabelControl : public QtControl {
 
  protected:
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
-    label_->setText(WithoutMnemonic(view.properties.text));
+    // A prompt with a control to go to keeps its mnemonic: Alt and the
+    // letter go to that control.
+    label_->setText(label_->buddy() != nullptr ? ToQString(view.properties.text)
+                                               : WithoutMnemonic(view.properties.text));
   }
 
   QLabel* label_;
@@ -57,7 +60,10 @@ class LinkTextControl : public QtControl {
 
  protected:
   void ShowContents(const ui::ControlView& view, const DialogUnits&) override {
-    label_->setText(WithoutMnemonic(view.properties.text));
+    // A prompt with a control to go to keeps its mnemonic: Alt and the
+    // letter go to that control.
+    label_->setText(label_->buddy() != nullptr ? ToQString(view.properties.text)
+                                               : WithoutMnemonic(view.properties.text));
   }
 
  private:
@@ -139,6 +145,13 @@ class EntryControl : public QtControl {
       data.text = edit_->text().toStdString();
       Report(ui::EventCode::Accepted, std::move(data));
     });
+    // textEdited comes for the user's edits only, never for the program's.
+    QObject::connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+      if (!ShownProperties().reportsEdits) return;
+      ui::EventData data;
+      data.text = text.toStdString();
+      Report(ui::EventCode::NewSelection, std::move(data));
+    });
     WatchInput();
   }
 
@@ -163,6 +176,8 @@ class EntryControl : public QtControl {
 class TextEditorControl : public QtControl {
  public:
   TextEditorControl(QPlainTextEdit* edit, InputSink sink) : QtControl(edit, std::move(sink)), edit_(edit) {
+    // Tab goes on to the next control, as in every other box of a form.
+    edit->setTabChangesFocus(true);
     WatchInput();
   }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
@@ -67,6 +68,7 @@ QtWindow::QtWindow(const ui::WindowView& view, const QtWindow* owner)
   frame_->setWindowTitle(ToQString(view.title));
   frame_->setWindowIcon(LoadIcon(view.icon));
   for (const ui::ControlView& control : view.controls) CreateControl(control);
+  LinkPromptsToTheirControls(view);
   PlaceFrame();
   if (owner != nullptr) {
     // A click on the disabled owner must not raise it over this window: the
@@ -120,6 +122,19 @@ void QtWindow::Update(const ui::WindowView& view) {
     frame_->activateWindow();
   }
   if (view.focus != old.focus && view.focus != 0) Select(view.focus);
+}
+
+void QtWindow::LinkPromptsToTheirControls(const ui::WindowView& view) {
+  for (const ui::ControlView& prompt : view.controls) {
+    const ui::ControlProperties& properties = prompt.properties;
+    if (properties.kind != ui::ControlKind::Prompt || properties.text.find('&') == std::string::npos) continue;
+    auto next = controls_.upper_bound(properties.number);
+    if (next == controls_.end() || !ui::IsInputKind(next->second->ShownProperties().kind)) continue;
+    auto* label = qobject_cast<QLabel*>(controls_.at(properties.number)->Widget());
+    if (label == nullptr) continue;
+    label->setBuddy(next->second->Widget());
+    controls_.at(properties.number)->Show(prompt, units_);
+  }
 }
 
 void QtWindow::CreateControl(const ui::ControlView& view) {

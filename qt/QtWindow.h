@@ -34,6 +34,9 @@ class QtWindow {
   // Window-level properties (view.controls is ignored).
   void Update(const ui::WindowView& view);
   void CreateControl(const ui::ControlView& view);
+  // A prompt with a mnemonic ("&Notes:") before an input control takes the
+  // keyboard to it with Alt and the letter.
+  void LinkPromptsToTheirControls(const ui::WindowView& view);
   void UpdateControl(const ui::ControlView& view);
   void DestroyControl(std::int32_t number);
   void Select(std::int32_t number);

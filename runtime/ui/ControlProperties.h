@@ -78,6 +78,9 @@ struct ControlProperties {
   bool transparent = false;
   // Window resizing leaves the control where and as large as it is.
   bool noResize = false;
+  // An entry posts NewSelection with its text after each edit the user
+  // makes (typing, deleting, pasting), not only Accepted when it is left.
+  bool reportsEdits = false;
   Cursor cursor = Cursor::Normal;
   // Lists.
   std::vector<ListColumn> columns;

@@ -120,6 +120,7 @@ std::unique_ptr<Window> Window::Open(const WindowDescription& description) {
     p.required = d.required;
     p.transparent = d.transparent;
     p.noResize = d.noResize;
+    p.reportsEdits = d.reportsEdits;
     p.rect = d.rect;
     p.picture = d.picture;
     p.icon = d.icon;

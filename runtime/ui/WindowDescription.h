@@ -35,6 +35,7 @@ struct ControlDescription {
   bool hidden = false;
   bool transparent = false;                 // the background is not filled
   bool noResize = false;                    // window resizing leaves the control alone
+  bool reportsEdits = false;                // entries: NewSelection with the text after each edit of the user's
   bool scrollBar = false;                   // lists: designed with a vertical scroll bar
   ListPaging paging = ListPaging::Program;  // lists
   std::vector<ListColumn> columns;

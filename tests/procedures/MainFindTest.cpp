@@ -57,11 +57,22 @@ class MainFindTest : public runtime::ui::testing::WindowFixture<> {
     WindowFixture::TearDown();
   }
 
-  // Types text into the find box, one key at a time.
+  // The find box's text after an edit, as the box reports it.
+  void Edit(std::string text) {
+    runtime::ui::EventData data;
+    data.text = std::move(text);
+    Post(EventCode::NewSelection, kMainFindBox, std::move(data));
+  }
+  // Types text at the end of the find box, one key at a time.
   void Type(const std::string& text) {
-    for (const char c : text) {
-      driver.TypeOnList(id, kMainFindBox, std::string(1, c));
-      ASSERT_TRUE(driver.WaitIdle(1));
+    for (const char c : text) Edit(Box() + c);
+  }
+  // Backspace at the end of the box, count times.
+  void Erase(int count) {
+    for (int i = 0; i < count; ++i) {
+      std::string text = Box();
+      text.pop_back();
+      Edit(std::move(text));
     }
   }
   void Key(KeyCode key, std::int32_t control) {
@@ -140,14 +151,17 @@ TEST_F(MainFindTest, EachKeyNarrowsTheListWithinEveryTabsOrderAndFilter) {
       << "cafe in an address, caf\u00E9 in a description";
   Type("e g");
   EXPECT_EQ(Column(), (Texts{"https://cafe.example/"}));
-  Key(KeyCode::Backspace, kMainFindBox);
-  Key(KeyCode::Backspace, kMainFindBox);
+  Erase(2);
   EXPECT_EQ(Box(), "zur Cafe");
 
   ChooseTab(2);
   EXPECT_EQ(Column(1), (Texts{"Caf\u00E9 Z\u00FCrich", "Z\u00FCrich guide"})) << "in the descriptions' order";
-  for (int i = 0; i < 5; ++i) Key(KeyCode::Backspace, kMainFindBox);
+  Erase(5);
   EXPECT_EQ(Box(), "zur");
+  // An edit in the middle of the words narrows as one at the end does.
+  Edit("zur guide");
+  EXPECT_EQ(Column(1), (Texts{"Z\u00FCrich guide"}));
+  Edit("zur");
   ChooseTab(3);
   EXPECT_EQ(Column(), (Texts{"https://cafe.example/", "https://zurich.example/"})) << "web addresses only";
   ChooseTab(4);
@@ -176,7 +190,7 @@ TEST_F(MainFindTest, TextTheBoxHandsOverWholeNarrowsTooAndNothingFoundEmptiesThe
   EXPECT_EQ(Column(), (Texts{"https://cafe.example/"}));
   Type("x");
   EXPECT_TRUE(Column().empty());
-  Key(KeyCode::Backspace, kMainFindBox);
+  Erase(1);
   EXPECT_EQ(Column(), (Texts{"https://cafe.example/"}));
 }
 
@@ -233,7 +247,11 @@ TEST_F(MainFindIndexBuildTest, TheTimerIndexesAnOlderCollectionAndTheFindShowsTh
     return done;
   };
   EXPECT_FALSE(complete());
-  for (const char c : std::string("site11")) driver.TypeOnList(id, kMainFindBox, std::string(1, c));
+  for (const std::string& text : {"s", "si", "sit", "site", "site1", "site11"}) {
+    runtime::ui::EventData data;
+    data.text = text;
+    driver.Post(id, EventCode::NewSelection, kMainFindBox, std::move(data));
+  }
   ASSERT_TRUE(driver.WaitIdle(1));
   const Texts tested = driver.ColumnTexts(id, MainList, 0);
   ASSERT_FALSE(tested.empty());

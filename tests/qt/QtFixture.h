@@ -44,6 +44,15 @@ class EventLog {
     }
     return std::nullopt;
   }
+  // Every event taken with code on control, in the order taken.
+  std::vector<Taken> All(ui::EventCode code, std::int32_t control) const {
+    std::lock_guard lock(mutex_);
+    std::vector<Taken> all;
+    for (const Taken& t : taken_) {
+      if (t.event.code == code && t.event.control == control) all.push_back(t);
+    }
+    return all;
+  }
 
  private:
   mutable std::mutex mutex_;

@@ -79,11 +79,13 @@ TEST_F(QtWindowTest, OpensAWidgetWithTitleGeometryFromDialogUnitsAndItsControls)
             QRect(Px(130, charWidth, 4), Px(4, charHeight, 8), Px(50, charWidth, 4), Px(14, charHeight, 8)));
   auto* prompt = qobject_cast<QLabel*>(window->ControlWidget(1));
   ASSERT_NE(prompt, nullptr);
-  EXPECT_EQ(prompt->text(), "Name:");
   EXPECT_EQ(prompt->font().pointSize(), 16) << "a control's own size";
   EXPECT_EQ(prompt->font().family(), frame->font().family()) << "in the window's face";
   auto* entry = qobject_cast<QLineEdit*>(window->ControlWidget(2));
   ASSERT_NE(entry, nullptr);
+  // The prompt's mnemonic takes the keyboard to the entry after it.
+  EXPECT_EQ(prompt->text(), "&Name:");
+  EXPECT_EQ(prompt->buddy(), entry);
   EXPECT_EQ(entry->maxLength(), 5);
   EXPECT_EQ(entry->font().pointSize(), frame->font().pointSize()) << "the window's size without one";
   ASSERT_NE(qobject_cast<QProgressBar*>(window->ControlWidget(5)), nullptr);
@@ -120,6 +122,26 @@ TEST_F(QtWindowTest, TypedTextArrivesWithTheAcceptedEventAndReachesTheModel) {
   ASSERT_TRUE(typed);
   EXPECT_EQ(typed->event.data.text, "hello");
   EXPECT_EQ(typed->modelText, "hello");
+  EXPECT_TRUE(log.All(ui::EventCode::NewSelection, 2).empty()) << "an ordinary entry reports when it is left";
+  CloseWindows();
+}
+
+TEST_F(QtWindowTest, AnEntryThatReportsEditsPostsEachEditWhereverTheCursorIs) {
+  ui::WindowDescription d = Sample();
+  d.controls[1].reportsEdits = true;
+  Start([&] { RunWindow(d); });
+  QtWindow* window = WaitForWindows();
+  ASSERT_NE(window, nullptr);
+  auto* entry = qobject_cast<QLineEdit*>(window->ControlWidget(2));
+  QTest::keyClick(entry, Qt::Key_A);
+  entry->setCursorPosition(0);
+  QTest::keyClick(entry, Qt::Key_B);
+  QTest::keyClick(entry, Qt::Key_Return);
+  ASSERT_TRUE(WaitFor(ui::EventCode::Accepted, 2));
+  std::vector<std::string> edits;
+  for (const auto& taken : log.All(ui::EventCode::NewSelection, 2)) edits.push_back(taken.event.data.text.value_or(""));
+  EXPECT_EQ(edits, (std::vector<std::string>{"a", "ba"}));
+  EXPECT_EQ(log.All(ui::EventCode::NewSelection, 2).back().modelText, "ba");
   CloseWindows();
 }
 
