@@ -153,6 +153,25 @@ TEST_F(ServerDeferredAddsTest, OnlyAQuickScanInsideATransactionQueuesAndARollbac
   EXPECT_EQ(Stored(), "at once/1/0.25/");
 }
 
+TEST_F(ServerDeferredAddsTest, AConnectionLostWithAddsQueuedFailsTheCommitAndTheNextBatchConnectsAgain) {
+  StartBatch();
+  ASSERT_EQ(Add("queued", 1), runtime::NoError);
+  ASSERT_EQ(Add("queued too", 2), runtime::NoError);
+  EXPECT_EQ(testing_support::PgExec(
+                base_,
+                "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'marlinden' AND "
+                "pid <> pg_backend_pid()"),
+            "");
+  EXPECT_EQ(file_->Commit(), runtime::DriverFailure);
+  EXPECT_NE(runtime::LastError().driverText.find("connection"), std::string::npos) << runtime::LastError().driverText;
+  EXPECT_EQ(Stored(), "");
+
+  StartBatch();
+  ASSERT_EQ(Add("again", 3), runtime::NoError);
+  ASSERT_EQ(file_->Commit(), runtime::NoError) << runtime::LastError().driverText;
+  EXPECT_EQ(Stored(), "again/3/0.75/");
+}
+
 TEST_F(ServerDeferredAddsTest, MoreAddsThanOneStatementCarriesAreAllStored) {
   StartBatch();
   for (int i = 0; i < 600; ++i) ASSERT_EQ(Add("name " + std::to_string(i), i), runtime::NoError);
