@@ -218,12 +218,12 @@ class ListCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
     for (const std::string& arg : args) {
-      if (arg == "--json") {
+      if (arg == "--json" && !json_) {
         json_ = true;
-      } else if (arg == "--link-problems") {
+      } else if (arg == "--link-problems" && !problemsOnly_) {
         problemsOnly_ = true;
       } else {
-        err << "marlinden-cli list: takes only --json and --link-problems\n";
+        err << "marlinden-cli list: takes only --json and --link-problems, each once\n";
         return kExitUsage;
       }
     }
