@@ -40,6 +40,20 @@ Severity FindBookmark(const std::string& url, const char* command, std::ostream&
   return SeverityFatal;
 }
 
+// The description and the notes given are kept up to their widths, cut at
+// a whole character; a cut is said, never made silently.
+void SayWhatWasCut(const char* command, runtime::RecordBuffer& web, const std::string& description,
+                   const std::string& notes, std::ostream& err) {
+  if (runtime::Clip(description).size() > web.Field(WebDescription).ClippedText().size()) {
+    err << "marlinden-cli: " << command << ": the description was cut to " << web.Field(WebDescription).Desc().size
+        << " bytes.\n";
+  }
+  if (notes.size() > web.Memo(WebNotes).size()) {
+    err << "marlinden-cli: " << command << ": the notes were cut to " << web.Layout().Memo(WebNotes).maxSize
+        << " bytes.\n";
+  }
+}
+
 // A folder name given on the command line: one line, not blank.
 bool IsFolderName(const std::string& name) {
   return name.find('\n') == std::string::npos && !runtime::Clip(name).empty();
@@ -135,21 +149,9 @@ class AddCommand : public CliCommand {
       err << "marlinden-cli: add: " << url << " could not be stored: " << runtime::LastError().text << "\n";
       return kExitIoError;
     }
-    SayWhatWasCut(web, err);
+    SayWhatWasCut("add", web, description_, notes_, err);
     out << "added " << Named(web) << " as bookmark " << web.Field(WebNum).Get().AsInteger() << "\n";
     return kExitOk;
-  }
-
-  // The description and the notes are kept up to their widths, cut at a
-  // whole character; a cut is said, never made silently.
-  void SayWhatWasCut(runtime::RecordBuffer& web, std::ostream& err) const {
-    const std::size_t descriptionWidth = web.Field(WebDescription).Desc().size;
-    if (runtime::Clip(description_).size() > web.Field(WebDescription).ClippedText().size()) {
-      err << "marlinden-cli: add: the description was cut to " << descriptionWidth << " bytes.\n";
-    }
-    if (notes_.size() > web.Memo(WebNotes).size()) {
-      err << "marlinden-cli: add: the notes were cut to " << web.Layout().Memo(WebNotes).maxSize << " bytes.\n";
-    }
   }
 
   std::string url_;
@@ -215,13 +217,7 @@ class ChangeCommand : public CliCommand {
       const Severity saved = BookmarkStoreRelations->Update(false);
       ResetFolderForNextSave();
       if (saved != SeverityOk) return kExitRefused;
-      if (description_ && runtime::Clip(*description_).size() > web.Field(WebDescription).ClippedText().size()) {
-        err << "marlinden-cli: change: the description was cut to " << web.Field(WebDescription).Desc().size
-            << " bytes.\n";
-      }
-      if (notes_ && notes_->size() > web.Memo(WebNotes).size()) {
-        err << "marlinden-cli: change: the notes were cut to " << web.Layout().Memo(WebNotes).maxSize << " bytes.\n";
-      }
+      SayWhatWasCut("change", web, description_.value_or(""), notes_.value_or(""), err);
       out << "changed " << Named(web) << "\n";
       return kExitOk;
     });
