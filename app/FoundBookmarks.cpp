@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "app/DataFiles.h"
 #include "runtime/files/RecordBuffer.h"
@@ -25,6 +26,20 @@ FoundBookmarks::FoundBookmarks(runtime::DataFile& bookmarks)
 
 void FoundBookmarks::Replan() {
   plan_ = PlanFind(typed_);
+  if (only_) {
+    // The bound's bookmarks are the candidates (those the words' index
+    // gave too, when it gave some); each still has to have the words.
+    std::vector<std::int64_t> numbers;
+    if (plan_.bounded) {
+      std::set_intersection(only_->begin(), only_->end(), plan_.numbers.begin(), plan_.numbers.end(),
+                            std::back_inserter(numbers));
+    } else {
+      numbers = *only_;
+    }
+    plan_.kind = FindPlan::Kind::Numbers;
+    plan_.numbers = std::move(numbers);
+    plan_.bounded = true;
+  }
   rows_.clear();
   rowOf_.clear();
   ordered_ = false;

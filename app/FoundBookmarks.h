@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,6 +40,10 @@ class FoundBookmarks final : public runtime::DataFile {
   // The words to narrow to; planned by Replan.
   void SetTyped(std::string typed) { typed_ = std::move(typed); }
   const std::string& Typed() const { return typed_; }
+  // Narrows to these bookmark numbers (ascending) besides the typed words;
+  // nothing: no such bound.
+  void SetOnly(std::optional<std::vector<std::int64_t>> numbers) { only_ = std::move(numbers); }
+  bool HasOnly() const { return only_.has_value(); }
   // Plans the typed words afresh (the bookmarks may have changed).
   void Replan();
   const FindPlan& Plan() const { return plan_; }
@@ -103,6 +108,7 @@ class FoundBookmarks final : public runtime::DataFile {
   runtime::DataFile& bookmarks_;
   bool openedBookmarks_ = false;
   std::string typed_;
+  std::optional<std::vector<std::int64_t>> only_;
   FindPlan plan_;
   // Plan of numbers: the ordered rows, the key they are ordered for, and
   // the cursor: the row the next Next reads and the row the next Previous

@@ -35,9 +35,8 @@ std::string ExportLine(std::string_view url, std::string_view description, std::
 std::vector<std::string> ExportNoteLines(std::string_view notes, std::size_t depth);
 
 // One folder of a path: its name, and whether it is a browser's toolbar
-// (a toolbar folder and another of the same name are two folders). A
-// toolbar comes first among its siblings, as browsers write it, the others
-// by name.
+// (a toolbar folder and another of the same name are two folders). Ordered
+// toolbar first, then by name.
 struct TreeFolder {
   std::string name;
   bool toolbar = false;

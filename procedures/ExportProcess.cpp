@@ -139,8 +139,9 @@ Severity ExportLineProcess::TakeRecord() {
   const std::vector<std::string> notes = ExportNoteLines(web.Memo(WebNotes), depth);
   if (details.folder != 0) {
     // Written with its folder at the end of the run.
-    group.lines.append(line).append("\n");
-    for (const std::string& note : notes) group.lines.append(note).append("\n");
+    std::string& lines = group.lines.emplace_back(web.Field(WebNum).Get().AsInteger(), std::string()).second;
+    lines.append(line).append("\n");
+    for (const std::string& note : notes) lines.append(note).append("\n");
     ++group.bookmarks;
     return result;
   }
@@ -153,18 +154,41 @@ Severity ExportLineProcess::TakeRecord() {
 }
 
 void ExportLineProcess::WriteFolders() {
-  std::vector<const Group*> order;
+  std::vector<Group*> order;
+  // The first bookmark added under each folder, its subfolders' included.
+  std::map<TreePath, std::int64_t> first;
   for (std::size_t i = 1; i < folders_.size(); ++i) {
-    if (folders_[i].bookmarks > 0) order.push_back(&folders_[i]);
+    Group& group = folders_[i];
+    if (group.bookmarks == 0) continue;
+    order.push_back(&group);
+    std::sort(group.lines.begin(), group.lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t depth = 1; depth <= group.path.size(); ++depth) {
+      const TreePath prefix(group.path.begin(), group.path.begin() + static_cast<std::ptrdiff_t>(depth));
+      const auto [at, added] = first.try_emplace(prefix, group.lines.front().first);
+      if (!added) at->second = std::min(at->second, group.lines.front().first);
+    }
   }
-  std::sort(order.begin(), order.end(), [](const Group* a, const Group* b) { return a->path < b->path; });
+  // Each folder of a path by (not a toolbar, first bookmark): a folder's
+  // subfolders stay together, as the tree writer needs.
+  auto placing = [&first](const TreePath& path) {
+    std::vector<std::pair<bool, std::int64_t>> key;
+    for (std::size_t depth = 1; depth <= path.size(); ++depth) {
+      const TreePath prefix(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(depth));
+      key.emplace_back(!path[depth - 1].toolbar, first.at(prefix));
+    }
+    return key;
+  };
+  std::sort(order.begin(), order.end(),
+            [&placing](const Group* a, const Group* b) { return placing(a->path) < placing(b->path); });
   FolderTreeWriter tree([this](const std::string& line) { return Write(line); });
   for (const Group* group : order) {
     if (!tree.Enter(group->path)) return;
-    std::string_view lines = group->lines;
-    for (std::size_t end = lines.find('\n'); end != std::string_view::npos; end = lines.find('\n')) {
-      if (!Write(std::string(lines.substr(0, end)))) return;
-      lines.remove_prefix(end + 1);
+    for (const auto& [number, text] : group->lines) {
+      std::string_view lines = text;
+      for (std::size_t end = lines.find('\n'); end != std::string_view::npos; end = lines.find('\n')) {
+        if (!Write(std::string(lines.substr(0, end)))) return;
+        lines.remove_prefix(end + 1);
+      }
     }
     WRITTEN += group->bookmarks;
   }

@@ -50,7 +50,9 @@ class ExportLineProcess : public ProcessManager {
   bool Write(const std::string& line);
   // Reads every bookmark's details; false when they could not be read.
   bool ReadDetails();
-  // Writes the folders and the bookmarks in them.
+  // Writes the folders and the bookmarks in them: sibling folders in the
+  // order their first bookmark was added (a browser's toolbar first), the
+  // bookmarks of a folder in the order they were added.
   void WriteFolders();
 
   bool FAILED = false;       // a write failed: the target is not replaced
@@ -63,10 +65,12 @@ class ExportLineProcess : public ProcessManager {
     std::uint32_t added = 0;
     std::uint32_t modified = 0;
   };
-  // A folder and the lines of its bookmarks.
+  // A folder and the lines of its bookmarks, each bookmark's after its
+  // number: numbers follow the order bookmarks were added in, which for an
+  // imported file is the order its folders and links stood in.
   struct Group {
     TreePath path;
-    std::string lines;  // each ends in '\n'
+    std::vector<std::pair<std::int64_t, std::string>> lines;  // number, lines (each ending in '\n')
     std::int64_t bookmarks = 0;
   };
 

@@ -226,10 +226,12 @@ void ShowLinkProblems(std::vector<LinkProblem> problems) {
   (void)window.Run();
 }
 
+void TellNoLinkProblems() { Tell(kNoLinkProblems); }
+
 void ShowLinkProblemsOrTellNone() {
   std::vector<LinkProblem> problems = ReadLinkProblems();
   if (problems.empty()) {
-    Tell(kNoLinkProblems);
+    TellNoLinkProblems();
     return;
   }
   ShowLinkProblems(std::move(problems));

@@ -74,6 +74,8 @@ void ShowLinkProblems(std::vector<LinkProblem> problems);
 
 inline constexpr const char* kNoLinkProblems =
     "No link checked so far was found dead or moved. Check Links asks for every web address.";
+// Tells the user that no checked link was found dead or moved.
+void TellNoLinkProblems();
 // The problems the last checks found, or a message that there are none.
 void ShowLinkProblemsOrTellNone();
 

@@ -90,6 +90,11 @@ bool MainFind::TakeListKey(KeyCode key) {
 
 void MainFind::Clear() { Apply({}); }
 
+void MainFind::ShowOnly(std::optional<std::vector<std::int64_t>> numbers) {
+  found_.SetOnly(std::move(numbers));
+  browse_->ResetSort(ReloadAlways);
+}
+
 void MainFind::Apply(std::string text) {
   if (window_->Text(kMainFindBox) != text) window_->SetText(kMainFindBox, text);
   if (text == found_.Typed()) return;

@@ -20,7 +20,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/FoundBookmarks.h"
 #include "app/SearchIndex.h"
@@ -73,6 +75,10 @@ class MainFind {
   bool Walking() const { return found_.Plan().kind == FindPlan::Kind::Walk; }
   // Plans the typed words again: the bookmarks changed.
   void Replan() { found_.Replan(); }
+  // Narrows the list to these bookmark numbers (ascending) as well as the
+  // words, and reloads it; nothing: to the words only.
+  void ShowOnly(std::optional<std::vector<std::int64_t>> numbers);
+  bool ShowsOnly() const { return found_.HasOnly(); }
   // Clears the box and shows every bookmark again.
   void Clear();
 

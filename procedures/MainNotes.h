@@ -21,8 +21,8 @@
 namespace marlinden {
 
 // The pane's controls, numbered after the window's others.
-inline constexpr std::int32_t kMainNotesPrompt = 30;
-inline constexpr std::int32_t kMainNotesBox = 31;
+inline constexpr std::int32_t kMainNotesPrompt = 31;
+inline constexpr std::int32_t kMainNotesBox = 32;
 // How far the pane moves the controls below it down, in dialog units.
 inline constexpr std::int32_t kMainNotesHeight = 42;
 

@@ -47,6 +47,7 @@ constexpr const char* kCheckLinksMenuText = "Check &Links";
 constexpr const char* kFindDuplicatesMenuText = "Find &Duplicates";
 constexpr const char* kToolsMenuText = "&Tools";
 constexpr const char* kLinkProblemsMenuText = "Dead and &Moved Links";
+constexpr const char* kOnlyLinkProblemsMenuText = "&Only Dead and Moved Links in the List";
 constexpr const char* kDatabaseMenuText = "Data&base Server";
 constexpr const char* kClearFilterTip = "Show every bookmark again (Esc)";
 
@@ -191,6 +192,7 @@ runtime::ui::WindowDescription MainWindowDescription() {
   d.controls[add(ControlKind::MenuItem, kCheckLinksMenuText, {}, tools)].fixedNumber = MainCheckLinksMenu;
   d.controls[add(ControlKind::MenuItem, kFindDuplicatesMenuText, {}, tools)].fixedNumber = MainFindDuplicatesMenu;
   d.controls[add(ControlKind::MenuItem, kLinkProblemsMenuText, {}, tools)].fixedNumber = MainLinkProblemsMenu;
+  d.controls[add(ControlKind::MenuItem, kOnlyLinkProblemsMenuText, {}, tools)].fixedNumber = MainOnlyLinkProblemsMenu;
   d.controls[add(ControlKind::MenuItem, kDatabaseMenuText, {}, tools)].fixedNumber = MainDatabaseMenu;
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
@@ -347,8 +349,8 @@ std::uint8_t MainBrowse::TakeKey() {
   } else if (main_.find.TakeListKey(key)) {
     return 1;
   } else if (key == KeyCode::Esc) {
-    if (QueryFilter().empty()) return 0;
-    ClearQuery();
+    if (QueryFilter().empty() && !main_.find.ShowsOnly()) return 0;
+    main_.ClearFilters();
   } else {
     return BrowseManager::TakeKey();
   }
@@ -562,6 +564,19 @@ void MainWindow::SetFavorite() {
   SetTitle();
 }
 
+void MainWindow::ShowOnlyLinkProblems(bool tellNone) {
+  std::vector<std::int64_t> numbers;
+  for (const LinkProblem& problem : ReadLinkProblems()) numbers.push_back(problem.number);
+  if (numbers.empty()) {
+    if (tellNone) TellNoLinkProblems();
+    if (!find.ShowsOnly()) return;
+    find.ShowOnly(std::nullopt);
+  } else {
+    find.ShowOnly(std::move(numbers));
+  }
+  ShowFilterLine();
+}
+
 void MainWindow::StartEmail() {
   if (runtime::ui::StartThread(Email, kProcedureStackBytes) == 0) ShowThreadNotStarted("Send An Email", "e-mail form");
 }
@@ -581,7 +596,12 @@ Severity MainWindow::TakeAccepted() {
     case MainCheckLinksMenu:
       // Modal here; the check reads the bookmarks, so the list is read again.
       CheckLinks();
+      if (find.ShowsOnly()) ShowOnlyLinkProblems(false);
       Reset(1);
+      break;
+    case MainOnlyLinkProblemsMenu:
+      Update();
+      ShowOnlyLinkProblems(true);
       break;
     case MainDatabaseMenu:
       Update();
@@ -591,6 +611,7 @@ Severity MainWindow::TakeAccepted() {
       // Modal here; the window may change and delete bookmarks.
       Update();
       ShowLinkProblemsOrTellNone();
+      if (find.ShowsOnly()) ShowOnlyLinkProblems(false);
       Reset(1);
       break;
     case MainFindDuplicatesMenu:
@@ -603,7 +624,7 @@ Severity MainWindow::TakeAccepted() {
       SetFavorite();
       break;
     case MainClearFilterButton:
-      browse.ClearQuery();
+      ClearFilters();
       break;
     default:
       break;
@@ -689,14 +710,28 @@ void MainWindow::ShowFilterLine() {
   runtime::ui::Control* line = window->Find(MainFilterLine);
   runtime::ui::Control* clear = window->Find(MainClearFilterButton);
   const std::int64_t rows = browse.QueryRows();
-  if (rows < 0) {
+  if (rows < 0 && !find.ShowsOnly()) {
     line->Hide();
     clear->Hide();
     return;
   }
-  line->SetText("Filtered: " + Grouped(rows) + " of " + Grouped(BookmarkStore().Records()) + " bookmarks");
+  std::string text = find.ShowsOnly() ? "Dead and moved links only" : "";
+  if (rows >= 0) {
+    text += (text.empty() ? "" : "; ") + std::string("Filtered: ") + Grouped(rows) + " of " +
+            Grouped(BookmarkStore().Records()) + " bookmarks";
+  }
+  line->SetText(text);
   line->Unhide();
   clear->Unhide();
+}
+
+void MainWindow::ClearFilters() {
+  if (find.ShowsOnly()) find.ShowOnly(std::nullopt);
+  if (browse.QueryFilter().empty()) {
+    ShowFilterLine();
+  } else {
+    browse.ClearQuery();
+  }
 }
 
 // --- The tray --------------------------------------------------------------------------------

@@ -63,6 +63,7 @@ enum MainControl : std::int32_t {
   MainFindDuplicatesMenu,  // in the "&Tools" menu, after "Check &Links"
   // Then the find box's prompt and box (MainFind.h).
   MainLinkProblemsMenu = kMainFindBox + 1,  // in the "&Tools" menu
+  MainOnlyLinkProblemsMenu,                 // in the "&Tools" menu: the list narrowed to them
   MainDatabaseMenu,                         // in the "&Tools" menu, last
   // Then the notes pane's prompt and box (MainNotes.h).
 };
@@ -187,8 +188,11 @@ class MainWindow : public WindowManager {
   // Re-reads the favourite from its file.
   void ReadFavorite();
   const std::string& Favorite() const { return favorite_; }
-  // Shows the filter line while a query filters the order shown, else hides it.
+  // Shows the filter line while a query or the link problems narrow the
+  // list, else hides it.
   void ShowFilterLine();
+  // Removes the query's filter and the link problems' bound.
+  void ClearFilters();
   // Shows the tab delta places on, wrapping around.
   void MoveTab(std::int32_t delta);
   // Shows tab (1-based).
@@ -212,6 +216,9 @@ class MainWindow : public WindowManager {
   bool RereadCurrent();
   void GoToPage();
   void SetFavorite();
+  // Narrows the list to the bookmarks whose last link check found them dead
+  // or moved (read again each time); with none, tells so when asked to.
+  void ShowOnlyLinkProblems(bool tellNone);
   // Starts the e-mail form on a runtime thread of its own.
   void StartEmail();
   void HighlightTab();

@@ -19,6 +19,7 @@
 #include "procedures/CheckLinks.h"
 #include "procedures/ExportProcess.h"
 #include "procedures/ImportProcess.h"
+#include "procedures/LinkProblems.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/SearchWords.h"
 #include "window/Globals.h"
@@ -216,19 +217,29 @@ std::string ListLine(runtime::RecordBuffer& web, bool json) {
 class ListCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
-    if (args.empty()) return kExitOk;
-    if (args.size() == 1 && args[0] == "--json") {
-      json_ = true;
-      return kExitOk;
+    for (const std::string& arg : args) {
+      if (arg == "--json" && !json_) {
+        json_ = true;
+      } else if (arg == "--link-problems" && !problemsOnly_) {
+        problemsOnly_ = true;
+      } else {
+        err << "marlinden-cli list: takes only --json and --link-problems, each once\n";
+        return kExitUsage;
+      }
     }
-    err << "marlinden-cli list: takes only --json\n";
-    return kExitUsage;
+    return kExitOk;
   }
   int Execute(std::ostream& out, std::ostream& err) override {
     return WithBookmarkFile(err, [&] {
+      std::vector<std::int64_t> problems;
+      if (problemsOnly_) {
+        for (const LinkProblem& problem : ReadLinkProblems()) problems.push_back(problem.number);
+      }
       runtime::DataFile& file = BookmarkStore();
       (void)file.SetOrder(WebNameKey);
       while (file.Next() == runtime::NoError) {
+        const std::int64_t number = file.Record().Field(WebNum).Get().AsInteger();
+        if (problemsOnly_ && !std::binary_search(problems.begin(), problems.end(), number)) continue;
         out << ListLine(file.Record(), json_) << '\n';
       }
       return kExitOk;
@@ -236,6 +247,7 @@ class ListCommand : public CliCommand {
   }
 
   bool json_ = false;
+  bool problemsOnly_ = false;  // the bookmarks whose last check found them dead or moved
 };
 
 // WORD... [--json]

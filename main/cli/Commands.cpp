@@ -18,9 +18,10 @@ std::span<const CommandEntry> Commands() {
                    "write every bookmark into a bookmark file browsers import; an existing FILE is replaced only "
                    "with --yes",
                    &MakeExportCommand},
-      CommandEntry{"list", "[--json]",
+      CommandEntry{"list", "[--json] [--link-problems]",
                    "one bookmark a line, in address order: address, a tab, description; with --json an object of "
-                   "url, description, folder, added, modified, notes and link (the last check's status)",
+                   "url, description, folder, added, modified, notes and link (the last check's status); with "
+                   "--link-problems only the bookmarks whose last check found them dead or moved",
                    &MakeListCommand},
       CommandEntry{"search", "WORD... [--json]",
                    "the bookmarks with every WORD as the start of a word of their address, description, notes or "
@@ -43,6 +44,10 @@ std::span<const CommandEntry> Commands() {
                    "add one bookmark, in the folder the --folder names give from the top down; an address stored "
                    "already (in any letter case) is refused",
                    &MakeAddCommand},
+      CommandEntry{"change", "URL [--description TEXT] [--notes TEXT] [--folder NAME]... [--no-folder]",
+                   "change the bookmark stored under the address (in any letter case): its description, notes, or "
+                   "folder (the --folder names from the top down; --no-folder: none)",
+                   &MakeChangeCommand},
       CommandEntry{"delete", "URL", "delete the bookmark stored under the address (in any letter case)",
                    &MakeDeleteCommand},
       CommandEntry{"mail",

@@ -1,5 +1,6 @@
 #include "main/cli/EditCommands.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,25 @@ Severity FindBookmark(const std::string& url, const char* command, std::ostream&
   return SeverityFatal;
 }
 
+// The description and the notes given are kept up to their widths, cut at
+// a whole character; a cut is said, never made silently.
+void SayWhatWasCut(const char* command, runtime::RecordBuffer& web, const std::string& description,
+                   const std::string& notes, std::ostream& err) {
+  if (runtime::Clip(description).size() > web.Field(WebDescription).ClippedText().size()) {
+    err << "marlinden-cli: " << command << ": the description was cut to " << web.Field(WebDescription).Desc().size
+        << " bytes.\n";
+  }
+  if (notes.size() > web.Memo(WebNotes).size()) {
+    err << "marlinden-cli: " << command << ": the notes were cut to " << web.Layout().Memo(WebNotes).maxSize
+        << " bytes.\n";
+  }
+}
+
+// A folder name given on the command line: one line, not blank.
+bool IsFolderName(const std::string& name) {
+  return name.find('\n') == std::string::npos && !runtime::Clip(name).empty();
+}
+
 // URL [--description TEXT] [--notes TEXT] [--folder NAME]...
 class AddCommand : public CliCommand {
  public:
@@ -49,7 +69,7 @@ class AddCommand : public CliCommand {
         (arg == "--description" ? description_ : notes_) = args[++i];
       } else if (arg == "--folder" && i + 1 < args.size()) {
         const std::string& name = args[++i];
-        if (name.find('\n') != std::string::npos || runtime::Clip(name).empty()) {
+        if (!IsFolderName(name)) {
           err << "marlinden-cli add: a folder name is one line of text, not blank\n";
           return kExitUsage;
         }
@@ -129,21 +149,9 @@ class AddCommand : public CliCommand {
       err << "marlinden-cli: add: " << url << " could not be stored: " << runtime::LastError().text << "\n";
       return kExitIoError;
     }
-    SayWhatWasCut(web, err);
+    SayWhatWasCut("add", web, description_, notes_, err);
     out << "added " << Named(web) << " as bookmark " << web.Field(WebNum).Get().AsInteger() << "\n";
     return kExitOk;
-  }
-
-  // The description and the notes are kept up to their widths, cut at a
-  // whole character; a cut is said, never made silently.
-  void SayWhatWasCut(runtime::RecordBuffer& web, std::ostream& err) const {
-    const std::size_t descriptionWidth = web.Field(WebDescription).Desc().size;
-    if (runtime::Clip(description_).size() > web.Field(WebDescription).ClippedText().size()) {
-      err << "marlinden-cli: add: the description was cut to " << descriptionWidth << " bytes.\n";
-    }
-    if (notes_.size() > web.Memo(WebNotes).size()) {
-      err << "marlinden-cli: add: the notes were cut to " << web.Layout().Memo(WebNotes).maxSize << " bytes.\n";
-    }
   }
 
   std::string url_;
@@ -151,6 +159,76 @@ class AddCommand : public CliCommand {
   std::string notes_;
   std::vector<std::string> folder_;  // from the top down
   bool seen_ = false;
+};
+
+// URL [--description TEXT] [--notes TEXT] [--folder NAME]... [--no-folder]
+class ChangeCommand : public CliCommand {
+ public:
+  int Parse(std::span<const std::string> args, std::ostream& err) override {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      if ((arg == "--description" || arg == "--notes") && i + 1 < args.size()) {
+        (arg == "--description" ? description_ : notes_) = args[++i];
+      } else if (arg == "--folder" && i + 1 < args.size() && !noFolder_) {
+        if (!IsFolderName(args[i + 1])) {
+          err << "marlinden-cli change: a folder name is one line of text, not blank\n";
+          return kExitUsage;
+        }
+        if (!folder_) folder_.emplace();
+        folder_->push_back(args[++i]);
+      } else if (arg == "--no-folder" && !folder_) {
+        noFolder_ = true;
+        folder_.emplace();
+      } else if (arg.starts_with("--") || url_) {
+        err << "marlinden-cli change: unexpected argument " << arg << "\n";
+        return kExitUsage;
+      } else {
+        url_ = arg;
+      }
+    }
+    if (!url_ || (!description_ && !notes_ && !folder_)) {
+      err << "marlinden-cli change: name the address and what to change\n";
+      return kExitUsage;
+    }
+    return kExitOk;
+  }
+
+  int Execute(std::ostream& out, std::ostream& err) override {
+    const std::string url(runtime::Clip(*url_));
+    if (folder_ && DecodeFolderPath(EncodeFolderPath(*folder_)).size() != folder_->size()) {
+      err << "marlinden-cli: change: the folder path is longer than the " << kFolderPathWidth
+          << " bytes a bookmark keeps.\n";
+      return kExitRefused;
+    }
+    return WithBookmarkFile(err, [&] {
+      // Read watched: a change another station makes before this one is
+      // saved is not overwritten (the manager says so).
+      (void)BookmarkStore().Watch();
+      const Severity found = FindBookmark(url, "change", err);
+      if (found == SeverityFatal) return kExitIoError;
+      if (found != SeverityOk) {
+        err << "marlinden-cli: change: " << url << " is not stored.\n";
+        return kExitRefused;
+      }
+      runtime::RecordBuffer& web = BookmarkStore().Record();
+      if (description_) web.Field(WebDescription).SetText(*description_);
+      if (notes_) web.SetMemo(WebNotes, *notes_);
+      if (folder_) FolderForNextSave(*folder_);
+      const Severity saved = BookmarkStoreRelations->Update(false);
+      ResetFolderForNextSave();
+      if (saved != SeverityOk) return kExitRefused;
+      SayWhatWasCut("change", web, description_.value_or(""), notes_.value_or(""), err);
+      out << "changed " << Named(web) << "\n";
+      return kExitOk;
+    });
+  }
+
+ private:
+  std::optional<std::string> url_;
+  std::optional<std::string> description_;
+  std::optional<std::string> notes_;
+  std::optional<std::vector<std::string>> folder_;  // from the top down; empty: none
+  bool noFolder_ = false;
 };
 
 // URL
@@ -190,6 +268,7 @@ class DeleteCommand : public CliCommand {
 }  // namespace
 
 std::unique_ptr<CliCommand> MakeAddCommand() { return std::make_unique<AddCommand>(); }
+std::unique_ptr<CliCommand> MakeChangeCommand() { return std::make_unique<ChangeCommand>(); }
 std::unique_ptr<CliCommand> MakeDeleteCommand() { return std::make_unique<DeleteCommand>(); }
 
 }  // namespace marlinden::cli

@@ -107,6 +107,8 @@ TEST_F(CliCheckTest, EachWebAddressIsCheckedOnceAndItsResultKeptForItsAddress) {
   EXPECT_EQ(LinkRecords(), 5);
   ASSERT_EQ(Cli("delete " + missing).status, 0) << Err();
   EXPECT_EQ(LinkRecords(), 4) << "the deleted bookmark's result goes with it";
+  EXPECT_EQ(Cli("list --link-problems").out, refused + "\t\n" + moved + "\t\n")
+      << "those whose last check, of the address they have now, was not ok";
 
   // The plain lines: status, code, address, and the new address or the error.
   const auto plain = Cli("check --timeout 5");

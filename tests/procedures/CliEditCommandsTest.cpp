@@ -63,6 +63,31 @@ TEST_F(CliEditCommandsTest, AddRefusesWhatTheWindowRefusesAndDeleteFindsAnyLette
   EXPECT_EQ(Cli("list").out, "https://b.example/\t\n" + longest + "\t\n");
 }
 
+TEST_F(CliEditCommandsTest, ChangeSetsOnlyWhatItIsGivenAndTheFindFollowsTheNewWords) {
+  ASSERT_EQ(Cli("add https://a.example/ --description Alpha --notes 'old notes' --folder Work --folder Tools").status,
+            0);
+  Result r = Cli("change HTTPS://A.EXAMPLE/ --notes 'zebra crossing' --folder Home --folder 'Town > Old'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "changed https://a.example/ (Alpha)\n");
+  const std::string line = Cli("list --json").out;
+  EXPECT_NE(line.find("\"description\": \"Alpha\""), std::string::npos) << line;
+  EXPECT_NE(line.find("\"folder\": [\"Home\", \"Town > Old\"]"), std::string::npos) << "names kept whole: " << line;
+  EXPECT_NE(line.find("\"notes\": \"zebra crossing\""), std::string::npos) << line;
+  EXPECT_EQ(Cli("search zebra").status, 0) << "the new notes' words are found";
+  EXPECT_EQ(Cli("search home").status, 0) << "and the new folder's";
+  EXPECT_EQ(Cli("search tools").status, 1) << "the old folder's are gone";
+
+  EXPECT_EQ(Cli("change https://a.example/ --no-folder").status, 0);
+  EXPECT_NE(Cli("list --json").out.find("\"folder\": []"), std::string::npos);
+  EXPECT_NE(Cli("list --json").out.find("zebra crossing"), std::string::npos) << "the notes stay";
+
+  r = Cli("change https://none.example/ --notes x");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Err(), "marlinden-cli: change: https://none.example/ is not stored.\n");
+  EXPECT_EQ(Cli("change https://a.example/").status, 64) << "nothing to change";
+  EXPECT_EQ(Cli("change https://a.example/ --no-folder --folder X").status, 64);
+}
+
 TEST_F(CliEditCommandsTest, DescriptionAndNotesAreCutAtAWholeCharacterAndSaidSo) {
   const std::string euro = "\xE2\x82\xAC";
   const std::string description = std::string(248, 'd') + euro;  // 251 bytes: the euro sign does not fit

@@ -3,6 +3,8 @@
 // the bookmark file and the details file together, through every encoding,
 // a second import and a kill half-way.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -212,6 +214,34 @@ TEST_F(ImportFoldersTest, TheExportWritesTheTreeBackAndItsImportGivesTheSameColl
   });
   EXPECT_EQ(figures.added, 4);
   EXPECT_EQ(ReadCollection(), original);
+}
+
+// Folders and the links in them come back in the order the imported file
+// had them, not by name or address: the order a user arranged in a browser.
+TEST_F(ImportFoldersTest, TheExportKeepsTheOrderOfTheImportedFoldersAndLinks) {
+  Write("ordered.html",
+        "<DL><p><DT><H3>Zeta</H3><DL><p>"
+        "<DT><A HREF=\"https://b.example/\">B first</A>"
+        "<DT><H3>Inner</H3><DL><p><DT><A HREF=\"https://d.example/\">D</A></DL><p>"
+        "<DT><A HREF=\"https://a.example/\">A second</A></DL><p>"
+        "<DT><H3>Alpha</H3><DL><p><DT><A HREF=\"https://c.example/\">C</A></DL><p>"
+        "<DT><H3 PERSONAL_TOOLBAR_FOLDER=\"true\">Bar</H3><DL><p>"
+        "<DT><A HREF=\"https://e.example/\">E</A></DL><p></DL><p>\n");
+  ASSERT_EQ(Import("ordered.html").added, 5);
+  RunMain([&] { ExportProcess(Path("exported.html")); });
+  std::ifstream in(Path("exported.html"), std::ios::binary);
+  std::stringstream read;
+  read << in.rdbuf();
+  const std::string text = read.str();
+  std::vector<std::size_t> at;
+  for (const char* part : {">Bar</H3>", "e.example", ">Zeta</H3>", "b.example", "a.example", ">Inner</H3>",
+                           "d.example", ">Alpha</H3>", "c.example"}) {
+    at.push_back(text.find(part));
+    ASSERT_NE(at.back(), std::string::npos) << part << " in\n" << text;
+  }
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end()))
+      << "the toolbar first, then the folders as imported, a folder's own links before its subfolders:\n"
+      << text;
 }
 
 TEST_F(ImportFoldersTest, TheCleanUpTakesTheDetailsOfWhatItRemoves) {

@@ -13,6 +13,7 @@
 #include "app/AppTestSupport.h"
 #include "app/BookmarkDetails.h"
 #include "app/Globals.h"
+#include "app/LinkResults.h"
 #include "app/StartUp.h"
 #include "procedures/LinkProblems.h"
 #include "procedures/MainWindow.h"
@@ -233,6 +234,60 @@ TEST_F(MainWindowKeysTest, TheToolsMenuHoldsTheCollectionsHealthChecks) {
   const auto boxes = backend.MessageBoxRequests();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find(kNoLinkProblems), std::string::npos) << boxes[0].text;
+  Close();
+}
+
+// Tools > Only Dead and Moved Links narrows the list to the bookmarks whose
+// last check of the address they have now was not ok, within every tab and
+// the find's words; Escape or Clear shows every bookmark again.
+TEST_F(MainWindowKeysTest, TheListNarrowsToTheDeadAndMovedLinksAndOneKeyShowsEveryBookmarkAgain) {
+  backend.MessageBoxes().OnUnscripted([](const runtime::ui::MessageBoxRequest&) {});
+  StartProgram();
+  driver.Click(id, MainOnlyLinkProblemsMenu);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  ASSERT_EQ(backend.MessageBoxRequests().size(), 1u) << "no check has found any yet";
+  EXPECT_NE(backend.MessageBoxRequests()[0].text.find(kNoLinkProblems), std::string::npos);
+  EXPECT_EQ(Column().size(), 4U);
+
+  driver.WithWindow(id, [](runtime::ui::Window&) {
+    auto result = [](std::string url, links::LinkStatus status, long code) {
+      links::LinkResult r;
+      r.url = std::move(url);
+      r.status = status;
+      r.code = code;
+      return r;
+    };
+    ASSERT_EQ(WriteLinkResult(1, result("http://b.example/", links::LinkStatus::Dead, 404)), SeverityOk);
+    ASSERT_EQ(WriteLinkResult(3, result("https://zurich.example/", links::LinkStatus::Redirect, 301)), SeverityOk);
+    // A result for an address the bookmark no longer has is stale.
+    ASSERT_EQ(WriteLinkResult(4, result("http://before.example/", links::LinkStatus::Dead, 410)), SeverityOk);
+  });
+  driver.Click(id, MainOnlyLinkProblemsMenu);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Column(), (Texts{"http://b.example/", "https://zurich.example/"}));
+  ASSERT_TRUE(FilterLineShown());
+  EXPECT_EQ(driver.Text(id, MainFilterLine), "Dead and moved links only");
+  Key(KeyCode::Ctrl | KeyCode::Tab);
+  EXPECT_EQ(driver.ColumnTexts(id, MainList, 1), (Texts{"Bravo", "Caf\u00E9 Z\u00FCrich"})) << "by description";
+
+  runtime::ui::EventData words;
+  words.text = "zur";
+  driver.Post(id, EventCode::NewSelection, kMainFindBox, std::move(words));
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Column(), Texts{"https://zurich.example/"}) << "and the find's words";
+  Key(KeyCode::Esc);
+  EXPECT_EQ(Column().size(), 2U) << "the first Escape clears the words";
+  Key(KeyCode::Esc);
+  EXPECT_FALSE(FilterLineShown());
+  EXPECT_EQ(Column().size(), 4U);
+
+  driver.Click(id, MainOnlyLinkProblemsMenu);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_EQ(Column().size(), 2U);
+  driver.Click(id, MainClearFilterButton);
+  ASSERT_TRUE(driver.WaitIdle(1));
+  EXPECT_FALSE(FilterLineShown());
+  EXPECT_EQ(Column().size(), 4U);
   Close();
 }
 
