@@ -35,6 +35,17 @@ std::size_t ToolbarDepthAfter(const BookmarkDetails& before, const std::vector<s
                                                                                                                 : 0;
 }
 
+// A quick scan of the details file while one record is written: on a
+// server its add then goes with the next statement (inside a transaction,
+// a failure fails the commit), one round trip less per bookmark.
+class DetailsWriteBatch {
+ public:
+  DetailsWriteBatch() { (void)BookmarkDetailsStore().SendOption("QUICKSCAN=on"); }
+  ~DetailsWriteBatch() { (void)BookmarkDetailsStore().SendOption("QUICKSCAN=off"); }
+  DetailsWriteBatch(const DetailsWriteBatch&) = delete;
+  DetailsWriteBatch& operator=(const DetailsWriteBatch&) = delete;
+};
+
 // Reads number's record into the details file's buffer; true when found.
 bool FetchDetails(std::int64_t number) {
   runtime::RecordBuffer& record = BookmarkDetailsStore().Record();
@@ -105,6 +116,7 @@ std::uint32_t SecondsNow() {
 Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details) {
   FileManager& manager = *BookmarkDetailsStoreManager;
   if (manager.UseFile() != SeverityOk) return SeverityNotify;
+  const DetailsWriteBatch batch;
   const bool found = FetchDetails(number);
   if (!found && runtime::LastErrorCode() != runtime::RecordNotFound) return SeverityNotify;
   runtime::RecordBuffer& record = BookmarkDetailsStore().Record();

@@ -135,7 +135,7 @@ class DataFile {
   [[nodiscard]] virtual std::int32_t Add() = 0;
   // Whether the driver numbers a record as it adds it (AddNumbered), so the
   // number costs no read of its own.
-  virtual bool NumbersOnAdd() const { return false; }
+  virtual bool NumbersOnAdd() { return false; }
   // Adds the buffer with component (1-based) of key set to one more than the
   // highest value stored among the records whose earlier components of key
   // equal the buffer's (1 when there is none), in one step, and leaves the

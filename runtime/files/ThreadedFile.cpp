@@ -182,6 +182,10 @@ std::int32_t ThreadedFile::Watch() {
 std::int32_t ThreadedFile::Add() {
   return Run([](DataFile& f) { return f.Add(); });
 }
+bool ThreadedFile::NumbersOnAdd() { return Current().file->NumbersOnAdd(); }
+std::int32_t ThreadedFile::AddNumbered(std::size_t key, std::size_t component) {
+  return Run([key, component](DataFile& f) { return f.AddNumbered(key, component); });
+}
 std::int32_t ThreadedFile::Put() {
   return Run([](DataFile& f) { return f.Put(); });
 }

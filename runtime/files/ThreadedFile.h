@@ -45,6 +45,10 @@ class ThreadedFile final : public DataFile {
   std::int32_t Release() override;
   std::int32_t Watch() override;
   std::int32_t Add() override;
+  // The running thread's file's answers: a wrapped server file numbers as
+  // it adds, in one step.
+  bool NumbersOnAdd() override;
+  std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;

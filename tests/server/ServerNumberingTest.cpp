@@ -10,6 +10,7 @@
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
 #include "runtime/files/DataFile.h"
+#include "runtime/files/ThreadedFile.h"
 #include "runtime/files/drivers/KeyedServer.h"
 #include "runtime/system/RuntimeError.h"
 #include "support/BookmarkLayout.h"
@@ -40,6 +41,24 @@ class ServerNumberingTest : public testing_support::ServerSchemaTest {
     return file;
   }
 };
+
+// The program's files wrap a file per thread: the wrapper passes the
+// server's one-step numbering on, so an add costs no read of the highest
+// number first.
+TEST_F(ServerNumberingTest, AFilePerThreadNumbersOnTheServerInOneStep) {
+  auto file = runtime::ThreadedFile::Make(runtime::Driver::Keyed, GroupedLayout(), dir_.File("threaded"));
+  ASSERT_EQ(file->Create(), runtime::NoError) << runtime::LastError().driverText;
+  ASSERT_EQ(file->Open(runtime::AccessReadWrite | runtime::ShareDenyNone), runtime::NoError);
+  ASSERT_TRUE(file->NumbersOnAdd());
+  for (const std::int64_t expected : {1, 2}) {
+    file->ClearBuffer();
+    file->Record().Field("GROUP").SetText("a");
+    file->Record().Field("NAME").SetText("name " + std::to_string(expected));
+    ASSERT_EQ(file->AddNumbered(1, 2), runtime::NoError) << runtime::LastError().driverText;
+    EXPECT_EQ(file->Record().Field("NUM").Get().AsInteger(), expected);
+  }
+  (void)file->Close();
+}
 
 TEST_F(ServerNumberingTest, ANumberedAddTakesTheNextNumberOfItsGroup) {
   auto file = Station(GroupedLayout(), true);

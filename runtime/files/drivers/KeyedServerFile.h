@@ -72,7 +72,7 @@ class KeyedServerFile final : public DataFile {
   std::int32_t Add() override;
   // One statement: the number is the highest in its group plus one, taken
   // as the row is inserted.
-  bool NumbersOnAdd() const override { return true; }
+  bool NumbersOnAdd() override { return true; }
   std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
