@@ -8,6 +8,7 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/SearchIndex.h"
+#include "runtime/files/ScopedQuickScan.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 
@@ -34,17 +35,6 @@ std::size_t ToolbarDepthAfter(const BookmarkDetails& before, const std::vector<s
   return std::equal(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(depth), before.folder.begin()) ? depth
                                                                                                                 : 0;
 }
-
-// A quick scan of the details file while one record is written: on a
-// server its add then goes with the next statement (inside a transaction,
-// a failure fails the commit), one round trip less per bookmark.
-class DetailsWriteBatch {
- public:
-  DetailsWriteBatch() { (void)BookmarkDetailsStore().SendOption("QUICKSCAN=on"); }
-  ~DetailsWriteBatch() { (void)BookmarkDetailsStore().SendOption("QUICKSCAN=off"); }
-  DetailsWriteBatch(const DetailsWriteBatch&) = delete;
-  DetailsWriteBatch& operator=(const DetailsWriteBatch&) = delete;
-};
 
 // Reads number's record into the details file's buffer; true when found.
 bool FetchDetails(std::int64_t number) {
@@ -116,7 +106,9 @@ std::uint32_t SecondsNow() {
 Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details) {
   FileManager& manager = *BookmarkDetailsStoreManager;
   if (manager.UseFile() != SeverityOk) return SeverityNotify;
-  const DetailsWriteBatch batch;
+  // On a server the add goes with the next statement: one round trip less
+  // per bookmark.
+  const runtime::ScopedQuickScan batch(BookmarkDetailsStore());
   const bool found = FetchDetails(number);
   if (!found && runtime::LastErrorCode() != runtime::RecordNotFound) return SeverityNotify;
   runtime::RecordBuffer& record = BookmarkDetailsStore().Record();

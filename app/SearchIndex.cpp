@@ -8,6 +8,7 @@
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/Globals.h"
+#include "runtime/files/ScopedQuickScan.h"
 #include "runtime/files/Transaction.h"
 #include "runtime/system/RuntimeError.h"
 #include "runtime/text/SearchWords.h"
@@ -113,17 +114,6 @@ std::vector<std::string> TypedWords(std::string_view typed) {
   return kept;
 }
 
-// A quick scan of the words file for its life: within a transaction the
-// server driver sends the adds with the next read or the commit, which
-// fails when one of them does (the driver tells why).
-class WordsBatch {
- public:
-  WordsBatch() { (void)BookmarkWordsStore().SendOption("QUICKSCAN=on"); }
-  ~WordsBatch() { (void)BookmarkWordsStore().SendOption("QUICKSCAN=off"); }
-  WordsBatch(const WordsBatch&) = delete;
-  WordsBatch& operator=(const WordsBatch&) = delete;
-};
-
 // Keeps the bookmark file's buffer and position for its life.
 class KeptBookmark {
  public:
@@ -164,7 +154,9 @@ Severity WriteBookmarkWords(std::int64_t number, const std::vector<std::string>&
   runtime::DataFile& file = BookmarkWordsStore();
   runtime::RecordBuffer& record = Words();
   std::unordered_set<std::string> stored;
-  const WordsBatch batch;
+  // On a server inside a transaction the adds go with the next read or the
+  // commit, which fails when one of them does.
+  const runtime::ScopedQuickScan batch(file);
   if (PositionWords(WrdNumKey, "", number) != runtime::NoError) return SeverityNotify;
   for (;;) {
     const std::int32_t read = file.Next();

@@ -3,10 +3,9 @@
 // the bookmark file and the details file together, through every encoding,
 // a second import and a kill half-way.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -234,8 +233,8 @@ TEST_F(ImportFoldersTest, TheExportKeepsTheOrderOfTheImportedFoldersAndLinks) {
   read << in.rdbuf();
   const std::string text = read.str();
   std::vector<std::size_t> at;
-  for (const char* part : {">Bar</H3>", "e.example", ">Zeta</H3>", "b.example", "a.example", ">Inner</H3>",
-                           "d.example", ">Alpha</H3>", "c.example"}) {
+  for (const char* part : {">Bar</H3>", "e.example", ">Zeta</H3>", "b.example", "a.example", ">Inner</H3>", "d.example",
+                           ">Alpha</H3>", "c.example"}) {
     at.push_back(text.find(part));
     ASSERT_NE(at.back(), std::string::npos) << part << " in\n" << text;
   }
