@@ -54,7 +54,9 @@ void MainNotes::Show(const std::string& notes) {
 }
 
 void MainNotes::Follow() {
-  if (window_ == nullptr) return;
+  // While the user types in the box it keeps the bookmark it shows; the
+  // next row is shown once the box is left (and its text saved).
+  if (window_ == nullptr || window_->Focus() == kMainNotesBox) return;
   runtime::ui::Control* box = window_->Find(kMainNotesBox);
   if (browse_->RecordsInList() == 0) {
     if (followed_ && shownNumber_ == 0) return;

@@ -35,7 +35,8 @@ class MainNotes {
   // keeps its height and the bottom margin when the window is resized.
   void Init(runtime::ui::Window& window, BrowseManager& browse, std::int32_t listControl, Resizer& resizer);
   // Shows the highlighted bookmark's notes when the highlight is on another
-  // row than the one shown (after any event).
+  // row than the one shown (after any event), unless the box has the
+  // keyboard: what is typed there belongs to the bookmark it shows.
   void Follow();
   // Saves the box's text when it was left changed; true when the event was the box's.
   bool TakeEvent(const runtime::ui::Event& event);

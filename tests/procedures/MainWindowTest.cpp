@@ -412,6 +412,18 @@ TEST_F(MainWindowTest, TheNotesPaneFollowsTheHighlightAndSavesWhatIsTypedByTheSt
   driver.WithWindow(id, [&](runtime::ui::Window&) { modified = ReadBookmarkDetails(1).modified; });
   EXPECT_GT(modified, 1U) << "the change dates the bookmark";
 
+  // While the box has the keyboard it keeps its bookmark: what is typed
+  // there is saved to it, and the highlighted row shows once it is left.
+  Post(EventCode::Selected, kMainNotesBox);
+  ChooseRow(2);
+  EXPECT_EQ(box().first, "first notes\nand a second line");
+  leaveBox("first notes, edited while row 2 was chosen");
+  Post(EventCode::Selected, MainList);
+  EXPECT_EQ(box().first, "second");
+  EXPECT_EQ(storedNotes(1), "first notes, edited while row 2 was chosen");
+  EXPECT_EQ(storedNotes(2), "second");
+  ChooseRow(1);
+
   // Changed by another station since it was shown: told, and shown as stored.
   const std::size_t boxesBefore = backend.MessageBoxRequests().size();
   changeElsewhere([](runtime::DataFile& other) {
