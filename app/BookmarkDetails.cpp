@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
 #include "app/Globals.h"
 #include "app/SearchIndex.h"
 #include "runtime/files/ScopedQuickScan.h"
@@ -162,9 +163,10 @@ void FolderForNextSave(std::vector<std::string> folder) { nextSaveFolder = std::
 void ResetFolderForNextSave() { nextSaveFolder.reset(); }
 
 Severity EnlistBookmarkFiles(CommitOrder order) {
-  // The words commit with the details: a bookmark is never stored without them.
+  // The words and the folder order commit with the details: a bookmark is
+  // never stored without them.
   std::vector<RelationManager*> files{BookmarkDetailsStoreRelations, BookmarkWordsStoreRelations,
-                                      BookmarkStoreRelations};
+                                      FolderOrderStoreRelations, BookmarkStoreRelations};
   if (order == CommitOrder::BookmarksFirst) std::rotate(files.begin(), files.end() - 1, files.end());
   for (RelationManager* file : files) {
     if (const Severity result = file->Enlist(); result != SeverityOk) return result;
@@ -207,9 +209,10 @@ Severity BookmarkRelationManager::Open(bool cascaded) {
     (void)Close(false);
     return details;
   }
-  // A new collection starts with its index complete; one made before the
-  // index is told apart by lacking the mark (SearchIndex.h).
+  // A new collection starts with its index and folder order complete; one
+  // made before them is told apart by lacking their marks.
   (void)SearchIndexComplete();
+  (void)FolderOrderComplete();
   return details;
 }
 
@@ -233,6 +236,8 @@ Severity BookmarkRelationManager::Update(bool canRecall) {
   const Severity result = RelationManager::Update(canRecall);
   if (result != SeverityOk) return result;
   (void)WriteBookmarkWords(number, words, WordsWrite::Replace);
+  // A failed write leaves the bookmark where it stood in the folder order.
+  (void)WriteFolderOrder(number, details.folder, web.Field(WebDescription).ClippedText());
   // Only the date (and a new folder) is lost when this write fails: the
   // change itself is saved.
   details.modified = SecondsNow();

@@ -5,6 +5,7 @@
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
 #include "app/SearchIndex.h"
 
 namespace marlinden {
@@ -58,6 +59,9 @@ Severity BookmarkFileManager::Insert() {
                                        web.Memo(WebNotes), details.folder),
                          WordsWrite::Replace);
   if (words != SeverityOk) return words;
+  // Without its order record the bookmark would be missing from the folder tab.
+  const Severity order = WriteFolderOrder(number, details.folder, web.Field(WebDescription).ClippedText());
+  if (order != SeverityOk) return order;
   return given ? written : result;
 }
 

@@ -44,17 +44,28 @@ void ApplyCommonSettings(FileManager& manager) {
 
 }  // namespace
 
-runtime::RecordLayout BookmarkLayout() {
-  return runtime::RecordLayout::Builder("MARLINDEN", "WEB")
-      .Field("NUM", FieldType::Int32)
+namespace {
+
+runtime::RecordLayout::Builder BookmarkLayoutBuilder() {
+  runtime::RecordLayout::Builder builder("MARLINDEN", "WEB");
+  builder.Field("NUM", FieldType::Int32)
       .String("URL", kUrlWidth)
       .String("DESCRIPTION", 250)
       .Field("NOTEFIELD", FieldType::UInt8)
       .Memo("NOTES", 1000)
       .Key("NUMKEY", {{WebNum}}, runtime::KeyUnique | runtime::KeyNoCase)
       .Key("NAMEKEY", {{WebUrl}}, runtime::KeyUnique | runtime::KeyNoCase)
-      .Key("DESCKEY", {{WebDescription}}, runtime::KeyNoCase)
-      .Build();
+      .Key("DESCKEY", {{WebDescription}}, runtime::KeyNoCase);
+  return builder;
+}
+
+}  // namespace
+
+runtime::RecordLayout BookmarkLayout() { return BookmarkLayoutBuilder().Build(); }
+
+runtime::RecordLayout ListedBookmarkLayout() {
+  constexpr std::size_t kFolderOrderField = WebNoteField + 1;
+  return BookmarkLayoutBuilder().String("FOLDERORDER", 1).Key("FOLDERKEY", {{kFolderOrderField}}, 0).Build();
 }
 
 runtime::RecordLayout BookmarkDetailsLayout() {
@@ -88,6 +99,15 @@ runtime::RecordLayout BookmarkWordsLayout() {
       .Field("NUM", FieldType::Int32)
       .Key("WORDKEY", {{WrdWord}, {WrdNum}}, runtime::KeyUnique)
       .Key("NUMKEY", {{WrdNum}, {WrdWord}}, runtime::KeyUnique)
+      .Build();
+}
+
+runtime::RecordLayout FolderOrderLayout() {
+  return runtime::RecordLayout::Builder("ORDER", "ORD")
+      .Field("NUM", FieldType::Int32)
+      .String("SORT", kFolderOrderWidth)
+      .Key("NUMKEY", {{OrdNum}}, runtime::KeyUnique)
+      .Key("SORTKEY", {{OrdSort}, {OrdNum}}, runtime::KeyUnique)
       .Build();
 }
 
@@ -131,6 +151,17 @@ runtime::DataFile& LinkCheckStore() {
 runtime::DataFile& BookmarkWordsStore() {
   static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(BookmarkWordsLayout(), "WORDS");
   return *file;
+}
+
+runtime::DataFile& FolderOrderStore() {
+  static const std::unique_ptr<runtime::DataFile> file = MakeStoreFile(FolderOrderLayout(), "ORDER");
+  return *file;
+}
+
+std::unique_ptr<runtime::DataFile> MakeFolderOrderReader() {
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, FolderOrderLayout(), "ORDER");
+  file->SetDiskNameSource([] { return DataFolderPath("ORDER"); });
+  return file;
 }
 
 runtime::DataFile& MailSettingsStore() {
@@ -178,6 +209,14 @@ void InitBookmarkWordsStoreManager(FileManager& manager, ErrorManager& errors) {
   ApplyCommonSettings(manager);
   manager.AddKey(WrdWordKey, "WRD:Wordkey", 0);
   manager.AddKey(WrdNumKey, "WRD:Numkey", 0);
+}
+
+void InitFolderOrderStoreManager(FileManager& manager, ErrorManager& errors) {
+  manager.Init(FolderOrderStore(), errors);
+  manager.FILENAMEVALUE = "Folder Order";
+  ApplyCommonSettings(manager);
+  manager.AddKey(OrdNumKey, "ORD:Numkey", 0);
+  manager.AddKey(OrdSortKey, "ORD:Sortkey", 0);
 }
 
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors) {

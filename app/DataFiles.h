@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
@@ -65,6 +66,16 @@ enum BookmarkWordsField : std::size_t { WrdWord = 1, WrdNum };
 enum BookmarkWordsKey : std::size_t { WrdWordKey = 1, WrdNumKey };
 inline constexpr std::uint32_t kSearchWordWidth = 40;
 
+// --- FolderOrderStore: "ORDER", KEYED, prefix ORD -----------------------------
+// Beside the bookmarks, one record per bookmark number: the text its folder
+// path and description sort by (FolderOrder.h), so the list can be read by
+// folder and then description. Written with the bookmark in the same
+// transaction; a deleted bookmark's record goes with it. A record whose
+// number no bookmark has is passed over.
+enum FolderOrderField : std::size_t { OrdNum = 1, OrdSort };
+enum FolderOrderKey : std::size_t { OrdNumKey = 1, OrdSortKey };
+inline constexpr std::uint32_t kFolderOrderWidth = 1000;
+
 // --- MailSettingsStore: "EMAIL", KEYED, 1325-byte records, prefix EMA --------
 enum MailSettingsField : std::size_t {
   EmaSenderEmail = 1,
@@ -92,6 +103,12 @@ runtime::RecordLayout BookmarkLayout();
 runtime::RecordLayout BookmarkDetailsLayout();
 runtime::RecordLayout LinkCheckLayout();
 runtime::RecordLayout BookmarkWordsLayout();
+runtime::RecordLayout FolderOrderLayout();
+// The bookmark file's layout as the list reads it (FoundBookmarks.h): the
+// bookmark file's fields and keys, then one more key, the folder order
+// (kListedFolderKey), over a field of its own the bookmark file lacks.
+runtime::RecordLayout ListedBookmarkLayout();
+enum ListedBookmarkKey : std::size_t { kListedFolderKey = WebDescKey + 1 };
 runtime::RecordLayout MailSettingsLayout();
 runtime::RecordLayout ExportLayout();  // prefix EXP
 runtime::RecordLayout ImportLayout();  // prefix HTM
@@ -109,6 +126,10 @@ runtime::DataFile& BookmarkStore();
 runtime::DataFile& BookmarkDetailsStore();
 runtime::DataFile& LinkCheckStore();
 runtime::DataFile& BookmarkWordsStore();
+runtime::DataFile& FolderOrderStore();
+// A station of its own on the folder order file, for a reader whose order
+// nothing else on its thread may move (FoundBookmarks.h); made closed.
+std::unique_ptr<runtime::DataFile> MakeFolderOrderReader();
 runtime::DataFile& MailSettingsStore();
 runtime::DataFile& BookmarkExportFile();  // ASCII
 runtime::DataFile& BookmarkImportFile();  // DOS
@@ -137,6 +158,7 @@ void InitBookmarkStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkDetailsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitLinkCheckStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkWordsStoreManager(FileManager& manager, ErrorManager& errors);
+void InitFolderOrderStoreManager(FileManager& manager, ErrorManager& errors);
 void InitMailSettingsStoreManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkExportFileManager(FileManager& manager, ErrorManager& errors);
 void InitBookmarkImportFileManager(FileManager& manager, ErrorManager& errors);

@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
+#include "app/Globals.h"
 #include "runtime/files/RecordBuffer.h"
 #include "runtime/system/RuntimeError.h"
 
@@ -19,10 +21,31 @@ std::string SortableNumber(std::int64_t number) {
   return text;
 }
 
+// A position in the folder order: the length of the bookmark's record
+// position, that position, then its order record's position.
+std::string FolderPosition(std::string_view bookmark, std::string_view order) {
+  std::string position(1, static_cast<char>(bookmark.size()));
+  position += bookmark;
+  position += order;
+  return position;
+}
+
+std::string_view BookmarkPart(std::string_view position) {
+  if (position.empty()) return position;
+  const std::size_t size = static_cast<unsigned char>(position[0]);
+  return position.substr(1, std::min(size, position.size() - 1));
+}
+
+std::string_view OrderPart(std::string_view position) {
+  if (position.empty()) return position;
+  const std::size_t skipped = 1 + static_cast<std::size_t>(static_cast<unsigned char>(position[0]));
+  return skipped >= position.size() ? std::string_view() : position.substr(skipped);
+}
+
 }  // namespace
 
 FoundBookmarks::FoundBookmarks(runtime::DataFile& bookmarks)
-    : DataFile(bookmarks.DriverKind(), bookmarks.Layout(), bookmarks.DiskName()), bookmarks_(bookmarks) {}
+    : DataFile(bookmarks.DriverKind(), ListedBookmarkLayout(), bookmarks.DiskName()), bookmarks_(bookmarks) {}
 
 void FoundBookmarks::Replan() {
   plan_ = PlanFind(typed_);
@@ -51,6 +74,11 @@ void FoundBookmarks::Replan() {
 std::vector<std::string> FoundBookmarks::KeyValues(std::size_t key) {
   std::vector<std::string> values;
   if (key == 0) return values;
+  if (key == kListedFolderKey) {
+    const bool stored = FetchFolderOrder(bookmarks_.Record().Field(WebNum).Get().AsInteger());
+    values.emplace_back(stored ? FolderOrderStore().Record().Field(OrdSort).ClippedText() : std::string_view());
+    return values;
+  }
   const runtime::KeyDesc& desc = Layout().Key(key);
   runtime::RecordBuffer& record = bookmarks_.Record();
   for (const runtime::KeyComponentDesc& component : desc.components) {
@@ -91,7 +119,7 @@ void FoundBookmarks::Order(std::size_t key) {
     bookmarks_.Record().Clear();
     bookmarks_.Record().Field(WebNum).SetInteger(number);
     if (bookmarks_.Get(WebNumKey) != runtime::NoError) continue;
-    rows_.push_back({KeyValues(key), number, bookmarks_.Position(key)});
+    rows_.push_back({KeyValues(key), number, Position(key)});
   }
   std::sort(rows_.begin(), rows_.end(), [this](const Row& a, const Row& b) { return Before(a.values, a.number, b); });
   rowOf_.clear();
@@ -126,7 +154,7 @@ std::int32_t FoundBookmarks::ReadListed(bool forward) {
     }
     nextRow_ = at + 1;
     previousRow_ = at - 1;
-    const std::int32_t code = bookmarks_.Reget(rows_[static_cast<std::size_t>(at)].position);
+    const std::int32_t code = RegetBookmark(rows_[static_cast<std::size_t>(at)].position);
     if (code == runtime::RecordNotFound) continue;  // deleted by another station since
     // A candidate whose words changed since the index was read is no match.
     if (code == runtime::NoError && !BookmarkHasWords(plan_.words)) continue;
@@ -141,6 +169,42 @@ std::int32_t FoundBookmarks::ReadWalking(bool forward) {
   }
 }
 
+runtime::DataFile* FoundBookmarks::FolderWalk() {
+  if (folderWalk_ != nullptr && folderWalk_->IsOpen()) return folderWalk_.get();
+  // The bookmark file's manager opens the order file with it (and makes it first).
+  if (FolderOrderStoreManager->UseFile() != SeverityOk) return nullptr;
+  if (folderWalk_ == nullptr) folderWalk_ = MakeFolderOrderReader();
+  if (folderWalk_->Open(runtime::AccessRead | runtime::ShareDenyNone) != runtime::NoError) return nullptr;
+  return folderWalk_.get();
+}
+
+std::int32_t FoundBookmarks::ReadFolderOrder(bool forward) {
+  runtime::DataFile* walk = FolderWalk();
+  if (walk == nullptr) return runtime::SetError(runtime::FileNotOpen);
+  for (;;) {
+    const std::int32_t code = forward ? walk->Next() : walk->Previous();
+    if (code != runtime::NoError) return code;
+    const std::int64_t number = walk->Record().Field(OrdNum).Get().AsInteger();
+    if (number <= 0) continue;  // the mark that the order is complete
+    bookmarks_.Record().Clear();
+    bookmarks_.Record().Field(WebNum).SetInteger(number);
+    const std::int32_t read = bookmarks_.Get(WebNumKey);
+    if (read == runtime::RecordNotFound) continue;
+    if (read != runtime::NoError) return read;
+    if (Narrowed() && !BookmarkMatches(plan_)) continue;
+    return runtime::SetError(runtime::NoError);
+  }
+}
+
+void FoundBookmarks::FolderWalkAtCurrent() {
+  if (!FolderOrdered() || Listed()) return;
+  runtime::DataFile* walk = FolderWalk();
+  if (walk == nullptr || !FetchFolderOrder(bookmarks_.Record().Field(WebNum).Get().AsInteger())) return;
+  if (walk->SetOrderAtPosition(OrdSortKey, FolderOrderStore().Position(OrdSortKey)) == runtime::NoError) {
+    (void)walk->Next();
+  }
+}
+
 void FoundBookmarks::CursorAtCurrent() {
   if (!Listed() || !ordered_) return;
   const auto found = rowOf_.find(bookmarks_.Record().Field(WebNum).Get().AsInteger());
@@ -151,21 +215,31 @@ void FoundBookmarks::CursorAtCurrent() {
 }
 
 std::int32_t FoundBookmarks::Next() {
-  if (!Listed()) return Narrowed() ? ReadWalking(true) : bookmarks_.Next();
-  Order(order_);
-  return ReadListed(true);
+  if (Listed()) {
+    Order(order_);
+    return ReadListed(true);
+  }
+  if (FolderOrdered()) return ReadFolderOrder(true);
+  return Narrowed() ? ReadWalking(true) : bookmarks_.Next();
 }
 
 std::int32_t FoundBookmarks::Previous() {
-  if (!Listed()) return Narrowed() ? ReadWalking(false) : bookmarks_.Previous();
-  Order(order_);
-  return ReadListed(false);
+  if (Listed()) {
+    Order(order_);
+    return ReadListed(false);
+  }
+  if (FolderOrdered()) return ReadFolderOrder(false);
+  return Narrowed() ? ReadWalking(false) : bookmarks_.Previous();
 }
 
 // --- Positioning ---------------------------------------------------------------------
 
 std::int32_t FoundBookmarks::SetOrder(std::size_t key) {
   order_ = key;
+  if (!Listed() && FolderOrdered()) {
+    runtime::DataFile* walk = FolderWalk();
+    return walk == nullptr ? runtime::SetError(runtime::FileNotOpen) : walk->SetOrder(OrdSortKey);
+  }
   if (!Listed()) return bookmarks_.SetOrder(key);
   if (key > Layout().KeyCount()) return runtime::SetError(runtime::BadParameter);
   Order(key);
@@ -176,6 +250,14 @@ std::int32_t FoundBookmarks::SetOrder(std::size_t key) {
 
 std::int32_t FoundBookmarks::SetOrderAtBuffer(std::size_t key) {
   order_ = key;
+  if (!Listed() && FolderOrdered()) {
+    // The order has no values of its own in the buffer: at the buffer's
+    // bookmark, else at the start.
+    runtime::DataFile* walk = FolderWalk();
+    if (walk == nullptr) return runtime::SetError(runtime::FileNotOpen);
+    if (!FetchFolderOrder(bookmarks_.Record().Field(WebNum).Get().AsInteger())) return walk->SetOrder(OrdSortKey);
+    return walk->SetOrderAtPosition(OrdSortKey, FolderOrderStore().Position(OrdSortKey));
+  }
   if (!Listed()) return bookmarks_.SetOrderAtBuffer(key);
   if (key == 0 || key > Layout().KeyCount()) return runtime::SetError(runtime::BadParameter);
   Order(key);
@@ -188,6 +270,12 @@ std::int32_t FoundBookmarks::SetOrderAtBuffer(std::size_t key) {
 
 std::int32_t FoundBookmarks::SetOrderAtPosition(std::size_t key, std::string_view position) {
   order_ = key;
+  if (!Listed() && FolderOrdered()) {
+    runtime::DataFile* walk = FolderWalk();
+    if (walk == nullptr) return runtime::SetError(runtime::FileNotOpen);
+    const std::string_view order = OrderPart(position);
+    return order.empty() ? walk->SetOrder(OrdSortKey) : walk->SetOrderAtPosition(OrdSortKey, order);
+  }
   if (!Listed()) return bookmarks_.SetOrderAtPosition(key, position);
   if (key > Layout().KeyCount()) return runtime::SetError(runtime::BadParameter);
   Order(key);
@@ -198,6 +286,14 @@ std::int32_t FoundBookmarks::SetOrderAtPosition(std::size_t key, std::string_vie
   }
   // Not a match (any more): the rows from where it stands in the order on.
   runtime::SavedRecordBuffer kept(bookmarks_.Record());
+  if (key == kListedFolderKey) {
+    // The folder order stands where the bookmark's order record does; a
+    // bookmark deleted since: the start.
+    CursorAt(RegetBookmark(position) == runtime::NoError
+                 ? RowsBefore(bookmarks_.Record().Field(WebNum).Get().AsInteger())
+                 : 0);
+    return runtime::SetError(runtime::NoError);
+  }
   if (bookmarks_.SetOrderAtPosition(key, position) != runtime::NoError) return runtime::LastErrorCode();
   const std::int32_t read = bookmarks_.Next();
   if (read != runtime::NoError && read != runtime::NoRecord) return read;
@@ -206,23 +302,43 @@ std::int32_t FoundBookmarks::SetOrderAtPosition(std::size_t key, std::string_vie
   return runtime::SetError(runtime::NoError);
 }
 
-std::string FoundBookmarks::Position(std::size_t key) { return bookmarks_.Position(key); }
+std::string FoundBookmarks::Position(std::size_t key) {
+  if (key != kListedFolderKey) return bookmarks_.Position(key);
+  const std::string bookmark = bookmarks_.Position(0);
+  if (bookmark.empty()) return bookmark;
+  // Read afresh: the record the walk read may be older than a change made since.
+  const bool stored = FetchFolderOrder(bookmarks_.Record().Field(WebNum).Get().AsInteger());
+  return FolderPosition(bookmark, stored ? FolderOrderStore().Position(OrdSortKey) : std::string());
+}
+
+std::int32_t FoundBookmarks::RegetBookmark(std::string_view position) {
+  return bookmarks_.Reget(FolderOrdered() ? BookmarkPart(position) : position);
+}
 
 std::int32_t FoundBookmarks::Get(std::size_t key) {
   const std::int32_t code = bookmarks_.Get(key);
-  if (code == runtime::NoError) CursorAtCurrent();
+  if (code == runtime::NoError) {
+    CursorAtCurrent();
+    FolderWalkAtCurrent();
+  }
   return code;
 }
 
 std::int32_t FoundBookmarks::GetAt(std::string_view position) {
   const std::int32_t code = bookmarks_.GetAt(position);
-  if (code == runtime::NoError && !position.empty()) CursorAtCurrent();
+  if (code == runtime::NoError && !position.empty()) {
+    CursorAtCurrent();
+    FolderWalkAtCurrent();
+  }
   return code;
 }
 
 std::int32_t FoundBookmarks::Reget(std::string_view position) {
-  const std::int32_t code = bookmarks_.Reget(position);
-  if (code == runtime::NoError) CursorAtCurrent();
+  const std::int32_t code = RegetBookmark(position);
+  if (code == runtime::NoError) {
+    CursorAtCurrent();
+    FolderWalkAtCurrent();
+  }
   return code;
 }
 
@@ -240,6 +356,7 @@ std::int32_t FoundBookmarks::Open(std::uint8_t mode) {
 
 std::int32_t FoundBookmarks::Close() {
   open_ = false;
+  if (folderWalk_ != nullptr && folderWalk_->IsOpen()) (void)folderWalk_->Close();
   if (!std::exchange(openedBookmarks_, false)) return runtime::SetError(runtime::NoError);
   return bookmarks_.Close();
 }

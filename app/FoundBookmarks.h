@@ -16,17 +16,25 @@
 // deletions act on the bookmark file as always; a positioning at the
 // buffer's key values takes them from the bookmark file's buffer (where
 // the program's fields are). This file's own buffer is not used.
+//
+// Besides the bookmark file's keys it has one more, the folder order
+// (kListedFolderKey, DataFiles.h): read through the folder order file
+// (FolderOrder.h) on a station of its own, each bookmark fetched by its
+// number. A position in that order holds the bookmark's record position
+// and its order record's position.
 // Thread: the runtime thread of the view using it, holding the runtime lock.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "app/DataFiles.h"
 #include "app/SearchIndex.h"
 #include "runtime/files/DataFile.h"
 
@@ -90,6 +98,19 @@ class FoundBookmarks final : public runtime::DataFile {
     std::string position;  // in the bookmark file's order rowsKey_
   };
   bool Listed() const { return plan_.kind == FindPlan::Kind::Numbers; }
+  bool FolderOrdered() const { return order_ == kListedFolderKey; }
+  // The folder order file's own station, opened on first use; null when it
+  // cannot be opened.
+  runtime::DataFile* FolderWalk();
+  // The folder order read in the given direction, each record's bookmark
+  // fetched; the bookmarks deleted since (and, narrowed, those the find
+  // does not find) are passed over.
+  std::int32_t ReadFolderOrder(bool forward);
+  // The folder walk at the bookmark file's current record: Next reads the
+  // one after it.
+  void FolderWalkAtCurrent();
+  // Re-reads the bookmark at a position of the order read.
+  std::int32_t RegetBookmark(std::string_view position);
   // The matches ordered for key, when they are not already.
   void Order(std::size_t key);
   std::vector<std::string> KeyValues(std::size_t key);
@@ -107,6 +128,7 @@ class FoundBookmarks final : public runtime::DataFile {
 
   runtime::DataFile& bookmarks_;
   bool openedBookmarks_ = false;
+  std::unique_ptr<runtime::DataFile> folderWalk_;
   std::string typed_;
   std::optional<std::vector<std::int64_t>> only_;
   FindPlan plan_;

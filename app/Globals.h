@@ -31,6 +31,8 @@ extern FileManager* LinkCheckStoreManager;
 extern RelationManager* LinkCheckStoreRelations;
 extern FileManager* BookmarkWordsStoreManager;
 extern RelationManager* BookmarkWordsStoreRelations;
+extern FileManager* FolderOrderStoreManager;
+extern RelationManager* FolderOrderStoreRelations;
 extern FileManager* MailSettingsStoreManager;
 extern RelationManager* MailSettingsStoreRelations;
 extern FileManager* BookmarkExportFileManager;

@@ -7,6 +7,7 @@
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
 #include "app/Globals.h"
 #include "runtime/files/ScopedQuickScan.h"
 #include "runtime/files/Transaction.h"
@@ -187,12 +188,33 @@ bool SearchIndexComplete() {
   return !BookmarkWordsStore().IsReadOnly() && AddCompleteMark() == SeverityOk;
 }
 
-Severity SearchIndexBuild::Step(std::int64_t bookmarks) {
-  if (done_) return SeverityOk;
-  if (BookmarkStoreManager->UseFile() != SeverityOk || BookmarkWordsStoreManager->UseFile() != SeverityOk) {
+bool BookmarkIndexesComplete() { return SearchIndexComplete() && FolderOrderComplete(); }
+
+SearchIndexBuild::SearchIndexBuild() : words_(!SearchIndexComplete()), order_(!FolderOrderComplete()) {
+  done_ = !words_ && !order_;
+}
+
+Severity SearchIndexBuild::WriteBuffered() const {
+  if (words_ && WriteBookmarkWords(BookmarkStore().Record().Field(WebNum).Get().AsInteger(), BufferedBookmarkWords(),
+                                   WordsWrite::Replace) != SeverityOk) {
     return SeverityNotify;
   }
-  if (BookmarkWordsStoreRelations->Enlist() != SeverityOk ||
+  return order_ ? WriteBufferedFolderOrder() : SeverityOk;
+}
+
+Severity SearchIndexBuild::MarkComplete() const {
+  if (words_ && !HasCompleteMark() && AddCompleteMark() != SeverityOk) return SeverityNotify;
+  return order_ ? MarkFolderOrderComplete() : SeverityOk;
+}
+
+Severity SearchIndexBuild::Step(std::int64_t bookmarks) {
+  if (done_) return SeverityOk;
+  if (BookmarkStoreManager->UseFile() != SeverityOk || BookmarkWordsStoreManager->UseFile() != SeverityOk ||
+      FolderOrderStoreManager->UseFile() != SeverityOk) {
+    return SeverityNotify;
+  }
+  if ((words_ && BookmarkWordsStoreRelations->Enlist() != SeverityOk) ||
+      (order_ && FolderOrderStoreRelations->Enlist() != SeverityOk) ||
       runtime::BeginTransaction(kLockWaitSeconds) != runtime::NoError) {
     (void)runtime::RollbackTransaction();
     return SeverityNotify;
@@ -214,15 +236,14 @@ Severity SearchIndexBuild::Step(std::int64_t bookmarks) {
       (void)runtime::RollbackTransaction();
       return SeverityNotify;
     }
-    const std::int64_t number = file.Record().Field(WebNum).Get().AsInteger();
-    if (WriteBookmarkWords(number, BufferedBookmarkWords(), WordsWrite::Replace) != SeverityOk) {
+    if (WriteBuffered() != SeverityOk) {
       (void)runtime::RollbackTransaction();
       return SeverityNotify;
     }
-    next = number + 1;
+    next = file.Record().Field(WebNum).Get().AsInteger() + 1;
     ++done;
   }
-  if (atEnd && !HasCompleteMark() && AddCompleteMark() != SeverityOk) {
+  if (atEnd && MarkComplete() != SeverityOk) {
     (void)runtime::RollbackTransaction();
     return SeverityNotify;
   }

@@ -52,11 +52,16 @@ Severity WriteBookmarkWords(std::int64_t number, const std::vector<std::string>&
 // bookmarks and without a word is marked complete here.
 bool SearchIndexComplete();
 
-// Builds the index of a collection that has none, a batch at a time, each
-// batch one transaction on the words file; the bookmark file's buffer and
-// position are kept.
+// Whether the find's index and the folder order (FolderOrder.h) both hold
+// every bookmark.
+bool BookmarkIndexesComplete();
+
+// Builds what a collection made before them lacks of the find's index and
+// the folder order, a batch at a time, each batch one transaction on the
+// files it writes; the bookmark file's buffer and position are kept.
 class SearchIndexBuild {
  public:
+  SearchIndexBuild();
   // Indexes up to bookmarks more bookmarks in number order. SeverityOk
   // while it goes on or when done; anything else: the batch was rolled back.
   Severity Step(std::int64_t bookmarks);
@@ -64,6 +69,12 @@ class SearchIndexBuild {
   std::int64_t Indexed() const { return indexed_; }
 
  private:
+  // The records of the bookmark in the bookmark file's buffer.
+  Severity WriteBuffered() const;
+  Severity MarkComplete() const;
+
+  bool words_;             // the words' index is built
+  bool order_;             // the folder order is built
   std::int64_t next_ = 0;  // the lowest bookmark number not yet indexed
   std::int64_t indexed_ = 0;
   bool done_ = false;

@@ -6,6 +6,7 @@
 #include "app/BookmarkFileManager.h"
 #include "app/DataFiles.h"
 #include "app/DataFolder.h"
+#include "app/FolderOrder.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
 #include "app/SearchIndex.h"
@@ -28,7 +29,7 @@ struct ManagedFile {
 
 // In the order of start-up and shutdown. Lives for the process, so a
 // reference handed out during a run stays valid memory after it.
-std::array<ManagedFile, 7>& Files() {
+std::array<ManagedFile, 8>& Files() {
   static BookmarkFileManager bookmarks;
   static BookmarkRelationManager bookmarkRelations;
   static FileManager details;
@@ -37,13 +38,15 @@ std::array<ManagedFile, 7>& Files() {
   static RelationManager linksRelations;
   static FileManager words;
   static RelationManager wordsRelations;
+  static FileManager order;
+  static RelationManager orderRelations;
   static FileManager mailSettings;
   static RelationManager mailSettingsRelations;
   static FileManager exports;
   static RelationManager exportsRelations;
   static FileManager imports;
   static RelationManager importsRelations;
-  static std::array<ManagedFile, 7> files{{
+  static std::array<ManagedFile, 8> files{{
       {InitBookmarkStoreManager, BookmarkStore, BookmarkStoreManager, BookmarkStoreRelations, bookmarks,
        bookmarkRelations},
       {InitBookmarkDetailsStoreManager, BookmarkDetailsStore, BookmarkDetailsStoreManager,
@@ -52,6 +55,8 @@ std::array<ManagedFile, 7>& Files() {
        linksRelations},
       {InitBookmarkWordsStoreManager, BookmarkWordsStore, BookmarkWordsStoreManager, BookmarkWordsStoreRelations, words,
        wordsRelations},
+      {InitFolderOrderStoreManager, FolderOrderStore, FolderOrderStoreManager, FolderOrderStoreRelations, order,
+       orderRelations},
       {InitMailSettingsStoreManager, MailSettingsStore, MailSettingsStoreManager, MailSettingsStoreRelations,
        mailSettings, mailSettingsRelations},
       {InitBookmarkExportFileManager, BookmarkExportFile, BookmarkExportFileManager, BookmarkExportFileRelations,
@@ -96,6 +101,7 @@ StartUpResult StartUp(std::uint32_t runtimeVersion) {
   RelateBookmarkDetails(*BookmarkStoreRelations, *BookmarkDetailsStoreRelations);
   RelateLinkResults(*BookmarkStoreRelations, *LinkCheckStoreRelations);
   RelateBookmarkWords(*BookmarkStoreRelations, *BookmarkWordsStoreRelations);
+  RelateFolderOrder(*BookmarkStoreRelations, *FolderOrderStoreRelations);
   started = true;
   return StartUpResult::Started;
 }

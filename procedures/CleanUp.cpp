@@ -5,6 +5,7 @@
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ImportProcess.h"
@@ -41,8 +42,9 @@ Severity CleanUpProcess::TakeRecord() {
   const std::int64_t number = web.Field(WebNum).Get().AsInteger();
   if (number > highestBefore_ && !KeepsAddress(web.Field(WebUrl).ClippedText()) && store.Delete() == runtime::NoError) {
     ++LastImportFigures.removed;
-    // Its details go with it, in the same batch.
+    // Its details and folder order go with it, in the same batch.
     (void)DeleteBookmarkDetails(number);
+    (void)DeleteFolderOrder(number);
   }
   return result;
 }

@@ -45,7 +45,7 @@ void MainFind::Init(runtime::ui::Window& window, BrowseManager& browse, std::int
     for (const KeyCode key : kBoxKeys) box->Alert(slot++, key);
   }
   if (runtime::ui::Control* list = window.Find(listControl)) list->Alert(kFindKeyAlertSlot, kFindKey);
-  if (!BookmarkStore().IsReadOnly() && !SearchIndexComplete()) {
+  if (!BookmarkStore().IsReadOnly() && !BookmarkIndexesComplete()) {
     build_ = std::make_unique<SearchIndexBuild>();
     window.SetTimer(kIndexTimer);
   }
@@ -109,9 +109,9 @@ void MainFind::BuildIndex() {
   if (step == SeverityOk && !build_->Done()) return;
   build_.reset();
   window_->SetTimer(0);
-  // The words typed meanwhile were tested bookmark by bookmark; the index
-  // now finds them.
-  if (found_.Narrowed()) browse_->ResetSort(ReloadAlways);
+  // The words typed meanwhile were tested bookmark by bookmark, and the
+  // folder tab lacked the bookmarks not yet built: the index now has them.
+  browse_->ResetSort(ReloadAlways);
 }
 
 }  // namespace marlinden

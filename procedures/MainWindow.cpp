@@ -26,6 +26,7 @@
 #include "runtime/ui/EventLoop.h"
 #include "runtime/ui/KeyCode.h"
 #include "runtime/ui/RuntimeThread.h"
+#include "runtime/views/OrderText.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -42,7 +43,9 @@ constexpr const char* kHttpFilter = "(UPPER(sub(web:url,1,3)) = 'HTT')";
 constexpr const char* kFtpFilter = "(UPPER(sub(web:url,1,3)) = 'FTP')";
 // In-place editing: save on Enter, Tab, arrows and focus loss without asking.
 constexpr std::uint8_t kArrowAction = 24;
-constexpr std::int32_t kTabs = 4;
+constexpr std::int32_t kTabs = 5;
+// The sheet's tabs in the order they are shown.
+constexpr std::int32_t kTabControls[kTabs] = {MainUrlTab, MainDescriptionTab, MainHttpTab, MainFtpTab, MainFolderTab};
 constexpr const char* kCheckLinksMenuText = "Check &Links";
 constexpr const char* kFindDuplicatesMenuText = "Find &Duplicates";
 constexpr const char* kToolsMenuText = "&Tools";
@@ -197,6 +200,9 @@ runtime::ui::WindowDescription MainWindowDescription() {
   const std::int32_t sheet = add(ControlKind::Sheet, "", {4, 4, 364, 170});
   d.controls[sheet].value = 1;
   for (const char* tab : {"URL", "Description", "http", "ftp"}) add(ControlKind::Tab, tab, {4, 4, 364, 170}, sheet);
+  // Numbered after the controls that were there before it, so theirs stay;
+  // made last of the sheet's tabs, it is shown after them.
+  d.controls[add(ControlKind::Tab, "Folder", {4, 4, 364, 170}, sheet)].fixedNumber = MainFolderTab;
   const std::int32_t list = add(ControlKind::List, "Browsing Records", {10, 22, 352, 146});
   d.controls[list].scrollBar = true;
   d.controls[list].columns = {Column("URL", 160), Column("Description", 110), Column("Folder", 67)};
@@ -271,6 +277,9 @@ void MainBrowse::ResetSort(std::uint8_t force) {
       case 4:
         order = OrderFtp;
         break;
+      case 5:
+        order = OrderByFolder;
+        break;
       default:
         break;
     }
@@ -341,11 +350,12 @@ std::uint8_t MainBrowse::TakeKey() {
   } else if (key == (KeyCode::Ctrl | KeyCode::ShiftTab) || key == (KeyCode::Ctrl | KeyCode::PageUp)) {
     main_.MoveTab(-1);
   } else if (key == KeyCode::MouseHeader) {
-    // Column 1 is the addresses' order (tab "URL"), column 2 the descriptions'.
+    // Column 1 is the addresses' order (tab "URL"), column 2 the
+    // descriptions', column 3 the folders' (the fifth tab).
     const runtime::ui::Event* event = runtime::ui::CurrentEvent();
     const std::int32_t column = event != nullptr ? event->data.column.value_or(0) : 0;
-    if (column != 1 && column != 2) return 0;
-    main_.ShowTab(column);
+    if (column < 1 || column > 3) return 0;
+    main_.ShowTab(column == 3 ? kTabs : column);
   } else if (main_.find.TakeListKey(key)) {
     return 1;
   } else if (key == KeyCode::Esc) {
@@ -462,13 +472,18 @@ Severity MainWindow::Init() {
       {WebNameKey, &step, WebUrlField(), nullptr},
   };
   step.Init(1, LookupComputed);
-  static_assert(std::size(orders) == std::extent_v<decltype(locators)>, "one locator for each order");
+  static_assert(std::size(orders) == std::extent_v<decltype(locators)>,
+                "one locator for each key of the bookmark file");
   for (std::size_t i = 0; i < std::size(orders); ++i) {
     (void)browse.AddSortOrder(orders[i].step, orders[i].key);
     locators[i].Init(0, orders[i].locatorField, 1, &browse);
     browse.AddLocator(locators[i]);
     if (orders[i].filter != nullptr) browse.SetStandardFilter(orders[i].filter);
   }
+  // The folder order is a key of the list's own file (FoundBookmarks.h),
+  // not of the bookmark file's: named by its order text, without a locator.
+  (void)browse.AddSortOrder(nullptr, 0);
+  browse.SetOrder(runtime::KeyOrderText(ListedBookmarkLayout(), kListedFolderKey));
   browse.AddField(queue.Field(kRowUrl), WebUrlField());
   browse.AddField(queue.Field(kRowDescription), WebDescriptionField());
 
@@ -667,8 +682,9 @@ void MainWindow::HighlightTab() {
       tab->SetColours(savedTabText_, savedTabBackground_);
     }
   }
-  highlightedTab_ = MainUrlTab + window->Find(MainSheet)->Value() - 1;
-  runtime::ui::Control* tab = window->Find(highlightedTab_);
+  const std::int32_t shown = window->Find(MainSheet)->Value();
+  highlightedTab_ = shown >= 1 && shown <= kTabs ? kTabControls[shown - 1] : 0;
+  runtime::ui::Control* tab = highlightedTab_ != 0 ? window->Find(highlightedTab_) : nullptr;
   if (tab == nullptr) {
     highlightedTab_ = 0;
     return;

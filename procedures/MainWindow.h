@@ -1,6 +1,6 @@
 // The main bookmark window: the program's one top-level procedure. It lists
-// the bookmarks in four tabs (by address, by description, web addresses
-// only, FTP addresses only), edits them in place, shows the favourite page
+// the bookmarks in five tabs (by address, by description, web addresses
+// only, FTP addresses only, by folder), edits them in place, shows the favourite page
 // in red and in the title, opens pages in the desktop's browser, starts the
 // other procedures, and hides in the tray while minimised.
 //
@@ -66,11 +66,12 @@ enum MainControl : std::int32_t {
   MainOnlyLinkProblemsMenu,                 // in the "&Tools" menu: the list narrowed to them
   MainDatabaseMenu,                         // in the "&Tools" menu, last
   // Then the notes pane's prompt and box (MainNotes.h).
+  MainFolderTab = kMainNotesBox + 1,  // the sheet's fifth tab, after "ftp": by folder, then description
 };
 static_assert(kMainNotesPrompt == MainDatabaseMenu + 1, "the notes pane follows the window's other controls");
 
 // The sort orders, in the order they are added.
-enum MainOrder : std::size_t { OrderByDescription = 1, OrderHttp, OrderFtp, OrderByUrl };
+enum MainOrder : std::size_t { OrderByDescription = 1, OrderHttp, OrderFtp, OrderByUrl, OrderByFolder };
 
 inline constexpr const char* kMainTitle = "Marlinden";
 inline constexpr const char* kFavoriteTitle = "Marlinden     Favorite Web Page ";
@@ -114,7 +115,7 @@ class MainWindow;
 // favourite's rows in red. Besides the browse's own keys: Enter opens the
 // highlighted page, Ctrl+Tab and Ctrl+Page Down show the next tab, Ctrl+
 // Shift+Tab and Ctrl+Page Up the previous one, a click on a column header
-// the tab of that order, Ctrl+F the find box, and Escape clears the find's
+// the tab of that order (the folder column: the folder tab), Ctrl+F the find box, and Escape clears the find's
 // words, else a query. The list reads through the find (MainFind.h).
 class MainBrowse : public BrowseManager {
  public:

@@ -11,6 +11,7 @@
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FoundBookmarks.h"
 #include "app/Globals.h"
 #include "app/LinkResults.h"
 #include "app/SearchIndex.h"
@@ -213,7 +214,18 @@ std::string ListLine(runtime::RecordBuffer& web, bool json) {
   return std::string(web.Field(WebUrl).ClippedText()) + '\t' + std::string(web.Field(WebDescription).ClippedText());
 }
 
-// [--json]
+// A collection made before the find's index and the folder order gets them
+// now; when that cannot be done (a collection that can only be read), the
+// find tests every bookmark and the folder order lacks what it lacked.
+void BuildIndex() {
+  constexpr std::int64_t kIndexBatch = 2000;
+  if (BookmarkStore().IsReadOnly() || BookmarkIndexesComplete()) return;
+  SearchIndexBuild build;
+  while (!build.Done() && build.Step(kIndexBatch) == SeverityOk) {
+  }
+}
+
+// [--json] [--link-problems] [--by-folder]
 class ListCommand : public CliCommand {
  public:
   int Parse(std::span<const std::string> args, std::ostream& err) override {
@@ -222,8 +234,10 @@ class ListCommand : public CliCommand {
         json_ = true;
       } else if (arg == "--link-problems" && !problemsOnly_) {
         problemsOnly_ = true;
+      } else if (arg == "--by-folder" && !byFolder_) {
+        byFolder_ = true;
       } else {
-        err << "marlinden-cli list: takes only --json and --link-problems, each once\n";
+        err << "marlinden-cli list: takes only --json, --link-problems and --by-folder, each once\n";
         return kExitUsage;
       }
     }
@@ -235,12 +249,19 @@ class ListCommand : public CliCommand {
       if (problemsOnly_) {
         for (const LinkProblem& problem : ReadLinkProblems()) problems.push_back(problem.number);
       }
-      runtime::DataFile& file = BookmarkStore();
-      (void)file.SetOrder(WebNameKey);
+      // By folder: read as the main window's folder tab reads it (the
+      // bookmark file is open, so this opens nothing more).
+      FoundBookmarks byFolder(BookmarkStore());
+      if (byFolder_) {
+        BuildIndex();
+        (void)byFolder.Open(BookmarkStore().Mode());
+      }
+      runtime::DataFile& file = byFolder_ ? static_cast<runtime::DataFile&>(byFolder) : BookmarkStore();
+      (void)file.SetOrder(byFolder_ ? kListedFolderKey : static_cast<std::size_t>(WebNameKey));
       while (file.Next() == runtime::NoError) {
         const std::int64_t number = file.Record().Field(WebNum).Get().AsInteger();
         if (problemsOnly_ && !std::binary_search(problems.begin(), problems.end(), number)) continue;
-        out << ListLine(file.Record(), json_) << '\n';
+        out << ListLine(BookmarkStore().Record(), json_) << '\n';
       }
       return kExitOk;
     });
@@ -248,6 +269,7 @@ class ListCommand : public CliCommand {
 
   bool json_ = false;
   bool problemsOnly_ = false;  // the bookmarks whose last check found them dead or moved
+  bool byFolder_ = false;      // by folder, then description, as the folder tab
 };
 
 // WORD... [--json]
@@ -281,15 +303,6 @@ class SearchCommand : public CliCommand {
   }
 
  private:
-  // A collection made before the index gets it now; when that cannot be
-  // done (a collection that can only be read), the find tests every bookmark.
-  static void BuildIndex() {
-    if (BookmarkStore().IsReadOnly() || SearchIndexComplete()) return;
-    SearchIndexBuild build;
-    while (!build.Done() && build.Step(kIndexBatch) == SeverityOk) {
-    }
-  }
-
   // The candidates the index gave that match, in list's order (by address, in any letter
   // case).
   std::size_t PrintNumbers(const FindPlan& plan, std::ostream& out) const {
@@ -326,7 +339,6 @@ class SearchCommand : public CliCommand {
     return found;
   }
 
-  static constexpr std::int64_t kIndexBatch = 2000;
   std::string typed_;
   bool json_ = false;
 };

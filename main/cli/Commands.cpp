@@ -18,10 +18,11 @@ std::span<const CommandEntry> Commands() {
                    "write every bookmark into a bookmark file browsers import; an existing FILE is replaced only "
                    "with --yes",
                    &MakeExportCommand},
-      CommandEntry{"list", "[--json] [--link-problems]",
+      CommandEntry{"list", "[--json] [--link-problems] [--by-folder]",
                    "one bookmark a line, in address order: address, a tab, description; with --json an object of "
                    "url, description, folder, added, modified, notes and link (the last check's status); with "
-                   "--link-problems only the bookmarks whose last check found them dead or moved",
+                   "--link-problems only the bookmarks whose last check found them dead or moved; with "
+                   "--by-folder in the folder tab's order (by folder, then description)",
                    &MakeListCommand},
       CommandEntry{"search", "WORD... [--json]",
                    "the bookmarks with every WORD as the start of a word of their address, description, notes or "

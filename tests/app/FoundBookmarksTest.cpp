@@ -5,16 +5,20 @@
 // tested row by row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/AppTestSupport.h"
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FolderOrder.h"
 #include "app/FoundBookmarks.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/views/OrderText.h"
 #include "runtime/views/View.h"
 #include "testing/InstalledHeadlessMessageBoxes.h"
 
@@ -75,10 +79,33 @@ class FoundBookmarksTest : public ::testing::Test {
     return urls;
   }
 
+  // The bookmarks with typed, by folder and then description as the
+  // folder order sorts them, then by number.
+  static Urls ExpectedByFolder(const std::string& typed) {
+    const FindPlan plan = PlanFind(typed);
+    std::vector<std::pair<std::pair<std::string, std::int64_t>, std::string>> rows;
+    runtime::DataFile& file = BookmarkStore();
+    EXPECT_EQ(file.SetOrder(WebNumKey), runtime::NoError);
+    while (file.Next() == runtime::NoError) {
+      if (!plan.words.empty() && !BookmarkHasWords(plan.words)) continue;
+      runtime::RecordBuffer& web = file.Record();
+      const std::int64_t number = web.Field(WebNum).Get().AsInteger();
+      rows.push_back(
+          {{FolderOrderText(ReadBookmarkDetails(number).folder, web.Field(WebDescription).ClippedText()), number},
+           Url()});
+    }
+    std::sort(rows.begin(), rows.end());
+    Urls urls;
+    for (const auto& row : rows) urls.push_back(row.second);
+    return urls;
+  }
+
   void Narrow(runtime::View& view, const std::string& typed, std::size_t key) {
     found.SetTyped(typed);
     found.Replan();
-    ASSERT_EQ(view.SetOrder(BookmarkStoreManager->KeyOrderText(key, 1)), runtime::NoError);
+    const std::string order = key == kListedFolderKey ? runtime::KeyOrderText(found.Layout(), key)
+                                                      : BookmarkStoreManager->KeyOrderText(key, 1);
+    ASSERT_EQ(view.SetOrder(order), runtime::NoError);
   }
 
   testing_support::TempCurrentDirectory cwd;
@@ -140,6 +167,54 @@ TEST_F(FoundBookmarksTest, APositionAndAKeyValueRepositionWithinTheMatches) {
     ASSERT_EQ(view.Next(), runtime::NoError);
     EXPECT_TRUE(BookmarkStore().Record().Field(WebDescription).ClippedText().starts_with("Common 5")) << typed;
   }
+}
+
+TEST_F(FoundBookmarksTest, TheFolderOrderReadsByFolderThenDescriptionNarrowedOrNotAndRepositions) {
+  for (int i = 0; i < 30; ++i) {
+    DetailsForNextInsert({{i % 2 == 0 ? "Work" : "Travel", "Sub " + std::to_string(i % 3)}, 0, 1, 1});
+    Add("https://folder" + std::to_string(i) + ".example/", "Common " + std::to_string(i % 10) + " rare");
+  }
+  // As deep a folder and as long a description as a bookmark can have.
+  DetailsForNextInsert({std::vector<std::string>(20, std::string(48, 'd')), 0, 1, 1});
+  Add("https://deep.example/", std::string(250, 'r'));
+  runtime::View view(found);
+  ASSERT_EQ(view.Open(runtime::AccessReadWrite | runtime::ShareDenyNone), runtime::NoError);
+  for (const std::string typed : {"", "rare", "common", "common 3 rare"}) {
+    Narrow(view, typed, kListedFolderKey);
+    const Urls expected = ExpectedByFolder(typed);
+    ASSERT_GE(expected.size(), 5u) << typed;
+    EXPECT_EQ(Read(view, true), expected) << typed;
+    EXPECT_EQ(Read(view, false), Urls(expected.rbegin(), expected.rend())) << typed << " backward";
+
+    // The row last but two's position, taken among the folders.
+    ASSERT_EQ(view.Reset(), runtime::NoError);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(view.Previous(), runtime::NoError);
+    const std::string position = view.Position();
+    EXPECT_LE(position.size(), 1024u) << "a position the list keeps whole";
+    const std::size_t at = expected.size() - 3;
+    ASSERT_EQ(view.ResetToPosition(position), runtime::NoError);
+    ASSERT_EQ(view.Next(), runtime::NoError);
+    EXPECT_EQ(Url(), expected[at]) << typed;
+    ASSERT_EQ(view.ResetToPosition(position), runtime::NoError);
+    ASSERT_EQ(view.Previous(), runtime::NoError);
+    EXPECT_EQ(Url(), expected[at - 1]) << typed;
+    ASSERT_EQ(view.Reget(position), runtime::NoError);
+    EXPECT_EQ(Url(), expected[at]) << typed;
+    ASSERT_EQ(view.Next(), runtime::NoError);
+    EXPECT_EQ(Url(), expected[at + 1]) << typed << ": the reading goes on from the record re-read";
+  }
+
+  // A bookmark deleted straight in the bookmark file leaves its order
+  // record, which the reading passes over.
+  Narrow(view, "", kListedFolderKey);
+  Urls expected = ExpectedByFolder("");
+  runtime::RecordBuffer& web = BookmarkStore().Record();
+  web.Clear();
+  web.Field(WebUrl).SetText(expected.back());
+  ASSERT_EQ(BookmarkStore().Get(WebNameKey), runtime::NoError);
+  ASSERT_EQ(BookmarkStore().Delete(), runtime::NoError);
+  expected.pop_back();
+  EXPECT_EQ(Read(view, false), Urls(expected.rbegin(), expected.rend()));
 }
 
 TEST_F(FoundBookmarksTest, AMatchDeletedByAnotherStationIsPassedOver) {

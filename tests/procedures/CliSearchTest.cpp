@@ -1,6 +1,7 @@
 // marlinden-cli search as a user runs it: after an import, by words of the
 // address, description, notes and folders in any case and without accents,
-// printed as list prints them, with its exit statuses.
+// printed as list prints them, with its exit statuses; and list in the
+// folder tab's order.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -49,6 +50,20 @@ TEST_F(CliSearchTest, ImportedBookmarksAreFoundByEveryWordTheyHave) {
       << "as list prints it";
 }
 
+TEST_F(CliSearchTest, ListByFolderPrintsTheFolderTabsOrder) {
+  Import();
+  ASSERT_EQ(Cli("add https://new.example/ --description Bern --folder Reisen --folder Schweiz").status, 0);
+  EXPECT_EQ(Cli("list --by-folder").out,
+            "ftp://files.example/pub\tFiles\n"
+            "https://lake.example/Zurich-See\tLake\n"
+            "https://guide.example/ch\tZ\u00FCrich caf\u00E9 guide\n"
+            "https://new.example/\tBern\n")
+      << "no folder first, then Reisen's own by description, then its subfolder";
+  EXPECT_EQ(Cli("list --by-folder --json").out.substr(0, Cli("list --by-folder --json").out.find('\n')),
+            Cli("search pub --json").out.substr(0, Cli("search pub --json").out.find('\n')));
+  EXPECT_EQ(Cli("list --by-folder --by-folder").status, 64);
+}
+
 TEST_F(CliSearchTest, NothingFoundExitsOneAndNoWordIsAUsageError) {
   Import();
   const Result none = Cli("search rich");
@@ -90,6 +105,7 @@ TEST_F(CliSearchTest, AnImportKilledHalfWayLeavesEveryStoredBookmarkFindable) {
   std::set<std::string> found;
   for (const char* prefix : {"w10", "w11", "w12"}) found.merge(Lines(Cli(std::string("search ") + prefix).out));
   EXPECT_EQ(found, stored) << "every stored bookmark has its words";
+  EXPECT_EQ(Lines(Cli("list --by-folder").out), stored) << "and its place in the folder order";
 }
 
 }  // namespace

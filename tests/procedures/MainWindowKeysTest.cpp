@@ -120,13 +120,16 @@ TEST_F(MainWindowKeysTest, CtrlTabCtrlPageKeysAndHeaderClicksChooseTheTab) {
   EXPECT_EQ(Tab(), 2);
   Key(KeyCode::Ctrl | KeyCode::PageUp);
   Key(KeyCode::Ctrl | KeyCode::PageUp);
-  EXPECT_EQ(Tab(), 4) << "wraps from the first tab to the last";
+  EXPECT_EQ(Tab(), 5) << "wraps from the first tab to the last";
+  EXPECT_EQ(driver.Properties(id, MainFolderTab).textColour, kTabHighlightColour);
   Key(KeyCode::Ctrl | KeyCode::Tab);
   EXPECT_EQ(Tab(), 1) << "and from the last to the first";
 
   ClickHeader(2);
   EXPECT_EQ(Tab(), 2);
   EXPECT_EQ(Column(1).front(), "Alpha");
+  ClickHeader(3);
+  EXPECT_EQ(Tab(), 5) << "the folder column's order is the folder tab";
   ClickHeader(1);
   EXPECT_EQ(Tab(), 1);
   EXPECT_EQ(Column().front(), "ftp://files.example/");

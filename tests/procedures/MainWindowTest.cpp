@@ -236,6 +236,53 @@ TEST_F(MainWindowTest, EachTabShowsItsOrderAndFilter) {
   CloseWith(MainCloseButton);
 }
 
+TEST_F(MainWindowTest, TheFolderTabListsByFolderThenDescriptionAndAnEditInPlaceMovesTheRow) {
+  using runtime::ui::KeyCode;
+  StartProgram({{"http://a.example/", "Zulu", {"Work"}},
+                {"http://b.example/", "alpha", {"Work"}},
+                {"http://c.example/", "Mike", {}},
+                {"http://d.example/", "Bravo", {"Home"}},
+                {"http://e.example/", "Echo", {"Work", "Sub"}}});
+  EXPECT_EQ(driver.Text(id, MainFolderTab), "Folder");
+  ChooseTab(5);
+  EXPECT_EQ(driver.Properties(id, MainFolderTab).textColour, kTabHighlightColour);
+  EXPECT_EQ(Column(1), (Urls{"Mike", "Bravo", "alpha", "Zulu", "Echo"}))
+      << "no folder first, then each folder's own bookmarks before its subfolders";
+
+  // The folder typed in place moves the row, and the highlight goes with it.
+  ChooseRow(1);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab);
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "Work");
+  EXPECT_EQ(Column(1), (Urls{"Bravo", "alpha", "Mike", "Zulu", "Echo"}));
+  EXPECT_EQ(driver.Properties(id, MainList).selectedRow, 3);
+
+  // So does a new description, and an inserted row lands in its folder.
+  ChooseRow(5);
+  Click(MainChangeButton);
+  Press(KeyCode::Tab);
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "Able");
+  EXPECT_EQ(Column(1), (Urls{"Bravo", "alpha", "Mike", "Zulu", "Able"})) << "still in the subfolder, after Work's own";
+  Click(MainInsertButton);
+  Press(KeyCode::Tab, "http://f.example/");
+  Press(KeyCode::Tab, "Golf");
+  backend.MessageBoxes().Script(runtime::ui::ButtonYes);
+  Press(KeyCode::Enter, "Home");
+  EXPECT_EQ(Column(1), (Urls{"Bravo", "Golf", "alpha", "Mike", "Zulu", "Able"}));
+  EXPECT_EQ(driver.Properties(id, MainList).selectedRow, 2);
+
+  // The find narrows the folder tab within its order ("b" starts Bravo
+  // and alpha's address).
+  runtime::ui::EventData typed;
+  typed.text = "b";
+  Post(EventCode::NewSelection, kMainFindBox, std::move(typed));
+  EXPECT_EQ(Column(1), (Urls{"Bravo", "alpha"}));
+  CloseWith(MainCloseButton);
+}
+
 TEST_F(MainWindowTest, FavouriteRowsAreRedAndTheTitleFollowsTheFavourite) {
   struct Case {
     std::string favorite;
