@@ -105,9 +105,13 @@ Severity DeleteFolderOrder(std::int64_t number) {
 }
 
 bool FolderOrderComplete() {
-  if (FolderOrderStoreManager->UseFile() != SeverityOk) return false;
-  if (HasCompleteMark()) return true;
-  if (BookmarkStoreManager->UseFile() != SeverityOk || BookmarkStore().Records() != 0) return false;
+  if (FolderOrderStoreManager->UseFile() != SeverityOk || BookmarkStoreManager->UseFile() != SeverityOk) return false;
+  const std::int64_t bookmarks = BookmarkStore().Records();
+  // Marked, yet fewer records than bookmarks: a bookmark was stored without
+  // its record (a crash between two commits outside a transaction, another
+  // program), and would be missing from the folder tab until built again.
+  if (HasCompleteMark()) return FolderOrderStore().Records() - 1 >= bookmarks;
+  if (bookmarks != 0) return false;
   return !FolderOrderStore().IsReadOnly() && MarkFolderOrderComplete() == SeverityOk;
 }
 

@@ -43,8 +43,9 @@ Severity DeleteFolderOrder(std::int64_t number);
 // current in its file; false when there is none.
 bool FetchFolderOrder(std::int64_t number);
 
-// Whether every bookmark has its order record. A collection without
-// bookmarks and without a record is marked complete here.
+// Whether every bookmark has its order record: marked complete and with at
+// least as many records as bookmarks. A collection without bookmarks and
+// without a record is marked complete here.
 bool FolderOrderComplete();
 // Marks the order complete (the build has gone through every bookmark).
 Severity MarkFolderOrderComplete();

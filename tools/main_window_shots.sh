@@ -3,14 +3,15 @@
 # program under Xvfb in a fresh data folder and saves, in OUTPUT_DIR,
 #   1-empty.png        the empty main window
 #   2-bookmarks.png    three bookmarks, one of them the favourite (red, title)
-#   3-description.png  4-http.png  5-ftp.png   the other tabs
+#   3-description.png  4-http.png  5-ftp.png  5-folder.png   the other tabs
 #   6-query.png        the query window
 #   7-popup.png        the list's popup menu
 #   8-about.png        the About window
 #   9-email.png  10-import.png  11-export.png   the e-mail form, the import
 #                      and the export windows
 #   12-larger.png      the main window made larger by the user
-# The bookmarks are stored with sqlite3 while the program is not running.
+# The bookmarks are stored with sqlite3 while the program is not running,
+# two more with folders by marlinden-cli beside PROGRAM.
 # The screen is SCREEN (default 1024x768); a window manager runs when
 # openbox is installed (WM=none for none), as on a user's desktop.
 #
@@ -109,6 +110,11 @@ INSERT INTO records(version, f1, f2, f3, f4) VALUES
   (1, 3, 'https://en.wikipedia.org/', 'Wikipedia, the free encyclopedia', 0);
 SQL
 printf '[Favorite]\nMyFavorite=https://www.debian.org/\n' > "$data/Marlimden.ini"
+for bookmark in "https://www.gnu.org/ GNU Software" "https://kernel.org/ Kernel Software Kernels"; do
+  read -r url description folder sub <<<"$bookmark"
+  MARLINDEN_DATA="$data" "$(dirname "$program")/marlinden-cli" add "$url" --description "$description" \
+    --folder "$folder" ${sub:+--folder "$sub"} >/dev/null
+done
 
 start_program
 shot 2-bookmarks.png
@@ -118,8 +124,10 @@ click 164 37
 shot 4-http.png
 click 207 37
 shot 5-ftp.png
+click 244 37
+shot 5-folder.png
 click 30 37
-click 45 322  # Query (clicks: without a window manager no window has the keyboard)
+click 45 390  # Query (clicks: without a window manager no window has the keyboard)
 shot 6-query.png 'Example values'
 query=$(xdotool search --onlyvisible --name 'Example' | head -1)
 [ -n "$query" ] && xdotool mousemove --window "$query" 355 86 click 1  # Cancel
