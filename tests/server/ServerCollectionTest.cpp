@@ -121,6 +121,8 @@ TEST_F(ServerCollectionTest, FourClientsImportingAtOnceGetDistinctNumbers) {
   EXPECT_EQ(Value("SELECT min(f1) || '-' || max(f1) FROM k_marlinden"), "1-8000");
   EXPECT_EQ(Value("SELECT count(*) FROM k_folders f JOIN k_marlinden m ON m.f1 = f.f1"), "8000")
       << "every bookmark has its folder record";
+  EXPECT_EQ(Value("SELECT count(*) FROM k_order o JOIN k_marlinden m ON m.f1 = o.f1"), "8000")
+      << "and its place in the folder order";
   // Every client sees the whole collection.
   ASSERT_EQ(Cli({"count"}, dir_.File("client0")), 0);
   EXPECT_EQ(Read(dir_.File("client0") + "/out.txt"), "8000\n");
@@ -151,6 +153,8 @@ TEST_F(ServerCollectionTest, AClientKilledDuringAnImportLeavesWholeBatches) {
   EXPECT_LT(kept, 3000);
   EXPECT_EQ(Value("SELECT count(*) FROM k_folders f JOIN k_marlinden m ON m.f1 = f.f1"), std::to_string(kept))
       << "no bookmark without its folder record";
+  EXPECT_EQ(Value("SELECT count(*) FROM k_order o JOIN k_marlinden m ON m.f1 = o.f1"), std::to_string(kept))
+      << "nor without its place in the folder order";
   EXPECT_EQ(Value("SELECT max(f1) FROM k_marlinden"), std::to_string(kept)) << "numbers without a gap";
   EXPECT_EQ(Value("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid NOT IN (SELECT pid FROM "
                   "pg_stat_activity)"),
