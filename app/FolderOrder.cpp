@@ -5,6 +5,7 @@
 #include "app/Globals.h"
 #include "runtime/files/ScopedQuickScan.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/text/FixedText.h"
 #include "runtime/text/SearchWords.h"
 
 namespace marlinden {
@@ -40,15 +41,6 @@ std::string SortText(std::string_view text) {
   return sorted;
 }
 
-// text cut to width bytes, never inside a UTF-8 character.
-std::string CutAtCharacter(std::string text, std::size_t width) {
-  if (text.size() <= width) return text;
-  std::size_t end = width;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  text.resize(end);
-  return text;
-}
-
 runtime::RecordBuffer& Order() { return FolderOrderStore().Record(); }
 
 bool HasCompleteMark() { return FetchFolderOrder(kCompleteMarkNumber); }
@@ -63,7 +55,7 @@ std::string FolderOrderText(const std::vector<std::string>& folder, std::string_
   }
   text += kPathEnd;
   text += SortText(description);
-  return CutAtCharacter(std::move(text), kFolderOrderWidth);
+  return std::string(runtime::CutToWidth(text, kFolderOrderWidth));
 }
 
 bool FetchFolderOrder(std::int64_t number) {

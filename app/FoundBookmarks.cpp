@@ -325,7 +325,7 @@ std::int32_t FoundBookmarks::Get(std::size_t key) {
 }
 
 std::int32_t FoundBookmarks::GetAt(std::string_view position) {
-  const std::int32_t code = bookmarks_.GetAt(position);
+  const std::int32_t code = bookmarks_.GetAt(FolderOrdered() ? BookmarkPart(position) : position);
   if (code == runtime::NoError && !position.empty()) {
     CursorAtCurrent();
     FolderWalkAtCurrent();
