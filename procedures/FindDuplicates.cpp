@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Globals.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/ui/Cursor.h"
+#include "runtime/ui/EventCode.h"
 #include "window/Globals.h"
 
 namespace marlinden {
@@ -51,18 +55,94 @@ runtime::ui::WindowDescription FindDuplicatesDescription() {
   return d;
 }
 
+// --- The finding ---------------------------------------------------------------
+
+Severity FindingDuplicatesWindow::Init() {
+  // Cancel has the keyboard, so Escape and Space reach it at once.
+  if (const Severity result = StartProcedure(*this, ProgressCancel); result != SeverityOk) return result;
+  if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
+  filesOpen_ = true;
+  // The file manager said why a file cannot be read.
+  if (BookmarkStoreManager->UseFile() != SeverityOk) return SeverityNotify;
+  runtime::ui::Window& window = OpenWindow(ProgressWindowDescription(kFindingDuplicatesSection));
+  OPENED = 1;
+  GlobalIni.RestoreWindow(kFindingDuplicatesSection, window, runtime::ui::Frame::Fixed);
+  window.SetTitle(kFindDuplicatesTitle);
+  window.SetText(ProgressTextLine, kFindingDuplicatesLine);
+  ShowProgress();
+  PressOnEscape(ProgressCancel);
+  SetAlerts();
+  return SeverityOk;
+}
+
+void FindingDuplicatesWindow::ShowProgress() {
+  const int percent = finder_.Percent();
+  if (percent == percent_) return;
+  percent_ = percent;
+  runtime::ui::Window& window = *GetWindow();
+  window.Find(ProgressBar)->SetValue(percent);
+  window.SetText(ProgressPercent, std::to_string(percent) + "% Completed");
+  TellBatchProgress(kFindingDuplicatesLine, percent);
+}
+
+void FindingDuplicatesWindow::End(std::uint8_t response) {
+  if (ended_) return;
+  ended_ = true;
+  SetResponse(response);
+  if (runtime::ui::Window* window = GetWindow()) window->Post(runtime::ui::EventCode::CloseWindow);
+}
+
+Severity FindingDuplicatesWindow::TakeWindowEvent() {
+  if (ThisEvent().code != runtime::ui::EventCode::Timer || ended_) return WindowManager::TakeWindowEvent();
+  finder_.Step();
+  ShowProgress();
+  if (finder_.Done()) {
+    End(ResponseCompleted);
+    return SeverityOk;
+  }
+  // The next step waits a whole interval from the end of this one, so the
+  // window has its own time between steps.
+  runtime::ui::Window& window = *GetWindow();
+  window.SetTimer(window.Timer());
+  return SeverityOk;
+}
+
+Severity FindingDuplicatesWindow::TakeAccepted() {
+  if (ThisEvent().control == ProgressCancel) {
+    End(ResponseCancelled);
+    return SeverityOk;
+  }
+  return WindowManager::TakeAccepted();
+}
+
+Severity FindingDuplicatesWindow::TakeCloseEvent() {
+  // Closed before the end: nothing was found.
+  if (!ended_) End(ResponseCancelled);
+  return WindowManager::TakeCloseEvent();
+}
+
+Severity FindingDuplicatesWindow::Kill() {
+  if (const Severity result = WindowManager::Kill(); result != SeverityOk) return result;
+  if (filesOpen_) {
+    (void)BookmarkStoreRelations->Close();
+    filesOpen_ = false;
+  }
+  if (OPENED && GetWindow() != nullptr) {
+    (void)GlobalIni.SaveWindow(kFindingDuplicatesSection, *GetWindow(), runtime::ui::Frame::Fixed);
+  }
+  CloseWindow();
+  return SeverityOk;
+}
+
+// --- The groups ------------------------------------------------------------------
+
+FindDuplicatesWindow::FindDuplicatesWindow(std::vector<DuplicateGroup> found) {
+  for (DuplicateGroup& group : found) groups_.push_back({std::move(group), 0});
+}
+
 Severity FindDuplicatesWindow::Init() {
   if (const Severity result = StartProcedure(*this, DuplicatesList); result != SeverityOk) return result;
   if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
-  {
-    runtime::ui::BusyCursor busy;
-    for (DuplicateGroup& found : FindDuplicateGroups()) groups_.push_back({std::move(found), 0});
-  }
-  if (groups_.empty()) {
-    (void)BookmarkStoreRelations->Close();
-    Tell(kNoDuplicates);
-    return SeverityNotify;
-  }
   filesOpen_ = true;
   LayOut();
   runtime::ui::Window& window = OpenWindow(FindDuplicatesDescription());
@@ -199,8 +279,18 @@ Severity FindDuplicatesWindow::TakeNewSelection() {
   return WindowManager::TakeNewSelection();
 }
 
-void FindDuplicates() {
-  FindDuplicatesWindow window;
+void FindDuplicates(std::size_t bookmarksPerStep) {
+  std::vector<DuplicateGroup> found;
+  {
+    FindingDuplicatesWindow finding(bookmarksPerStep);
+    if (finding.Run() != ResponseCompleted) return;
+    found = finding.TakeGroups();
+  }
+  if (found.empty()) {
+    Tell(kNoDuplicates);
+    return;
+  }
+  FindDuplicatesWindow window(std::move(found));
   (void)window.Run();
 }
 

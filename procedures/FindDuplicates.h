@@ -1,10 +1,10 @@
 // "Find Duplicates": the groups of bookmarks that name one page under
-// different spellings, one bookmark a row, the one to keep marked (the
-// oldest until the user keeps another). "Merge Group" merges the
-// highlighted row's group into its kept bookmark (notes appended, its own
-// folder kept) and deletes the others; "Merge All" does so for every
-// group. Runs modally on the calling runtime thread, holding the runtime
-// lock.
+// different spellings, found in a progress window that can be cancelled,
+// then shown one bookmark a row, the one to keep marked (the oldest until
+// the user keeps another). "Merge Group" merges the highlighted row's group
+// into its kept bookmark (notes appended, its own folder kept) and deletes
+// the others; "Merge All" does so for every group. Runs modally on the
+// calling runtime thread, holding the runtime lock.
 #pragma once
 
 #include <cstddef>
@@ -29,13 +29,43 @@ enum FindDuplicatesControl : std::int32_t {
 };
 
 inline constexpr const char* kFindDuplicatesTitle = "Find Duplicates";
+inline constexpr const char* kFindingDuplicatesSection = "findingduplicates";
 inline constexpr const char* kKeptMark = "keep";
 inline constexpr const char* kNoDuplicates = "No two bookmarks name the same page.";
 
 runtime::ui::WindowDescription FindDuplicatesDescription();
 
+// The finding's progress window: a step of the finder per timer event, so
+// the bar moves and Cancel (or Escape, or a close) is taken between steps.
+// Its run is completed once every group is found, cancelled otherwise.
+class FindingDuplicatesWindow : public WindowManager {
+ public:
+  explicit FindingDuplicatesWindow(std::size_t bookmarksPerStep) : finder_(bookmarksPerStep) {}
+
+  Severity Init() override;
+  Severity Kill() override;
+  Severity TakeAccepted() override;
+  Severity TakeCloseEvent() override;
+  Severity TakeWindowEvent() override;
+
+  // What a completed run found. Requires: Run returned ResponseCompleted.
+  std::vector<DuplicateGroup> TakeGroups() { return finder_.TakeGroups(); }
+
+ private:
+  void ShowProgress();
+  void End(std::uint8_t response);
+
+  DuplicateFinder finder_;
+  bool filesOpen_ = false;
+  bool ended_ = false;
+  int percent_ = -1;
+};
+
+// The groups found, to keep one of each and merge the others into it.
 class FindDuplicatesWindow : public WindowManager, private runtime::ui::ListSource {
  public:
+  explicit FindDuplicatesWindow(std::vector<DuplicateGroup> found);
+
   Severity Init() override;
   Severity Kill() override;
   Severity TakeAccepted() override;
@@ -69,7 +99,9 @@ class FindDuplicatesWindow : public WindowManager, private runtime::ui::ListSour
   bool filesOpen_ = false;
 };
 
-// The procedure: finds the groups and shows them, or says there are none.
-void FindDuplicates();
+// The procedure: finds the groups, reading bookmarksPerStep bookmarks a
+// timer event, and shows them, or says there are none; a cancelled finding
+// shows nothing.
+void FindDuplicates(std::size_t bookmarksPerStep = kDuplicateStepBookmarks);
 
 }  // namespace marlinden
