@@ -1,7 +1,5 @@
 #include "main/cli/BookmarkCommands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include "app/LinkResults.h"
 #include "app/SearchIndex.h"
 #include "main/cli/CommandLineAnswers.h"
+#include "main/cli/ProgressBar.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/CheckLinks.h"
 #include "procedures/ExportProcess.h"
@@ -27,39 +26,6 @@
 
 namespace marlinden::cli {
 namespace {
-
-// Draws the batches' progress as a bar on standard error, only when it is
-// a terminal.
-class ProgressBar {
- public:
-  explicit ProgressBar(std::ostream& err) : err_(err), active_(::isatty(STDERR_FILENO) == 1) {
-    if (!active_) return;
-    BatchProgressListen = [this](std::string_view line, int percent) { Draw(line, percent); };
-  }
-  ~ProgressBar() {
-    if (!active_) return;
-    BatchProgressListen = nullptr;
-    if (drawn_) err_ << "\n";
-  }
-  ProgressBar(const ProgressBar&) = delete;
-  ProgressBar& operator=(const ProgressBar&) = delete;
-
- private:
-  void Draw(std::string_view line, int percent) {
-    constexpr int kWidth = 40;
-    const int filled = percent * kWidth / 100;
-    if (drawn_ && line != line_) err_ << "\n";
-    line_ = std::string(line);
-    err_ << "\r" << line << " [" << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << percent << "%" << std::flush;
-    drawn_ = true;
-  }
-
-  std::ostream& err_;
-  const bool active_;
-  bool drawn_ = false;
-  std::string line_;
-};
 
 // FILE [--yes]: the file is resolved against the folder the user is in.
 int ParseFileAndYes(const char* name, std::span<const std::string> args, std::ostream& err, std::string& file,

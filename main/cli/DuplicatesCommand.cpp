@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "main/cli/BookmarkCommands.h"
 #include "main/cli/CommandLineAnswers.h"
+#include "main/cli/ProgressBar.h"
 #include "procedures/Duplicates.h"
 
 namespace marlinden::cli {
@@ -37,7 +38,11 @@ class DuplicatesCommand : public CliCommand {
 
   int Execute(std::ostream& out, std::ostream& err) override {
     return WithBookmarkFile(err, [&] {
-      const std::vector<DuplicateGroup> groups = FindDuplicateGroups();
+      std::vector<DuplicateGroup> groups;
+      {
+        ProgressBar bar(err);
+        groups = FindDuplicateGroups();
+      }
       if (!merge_) {
         for (std::size_t g = 0; g < groups.size(); ++g) {
           if (g > 0) out << '\n';
