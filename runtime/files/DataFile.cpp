@@ -11,7 +11,16 @@ namespace runtime {
 
 namespace {
 std::atomic<std::int32_t> nextLabel{1};
+
+// The value of an option that is on or off, in any letter case; false
+// when it is neither.
+bool ParseOnOff(std::string_view value, bool& on) {
+  const std::string flag = UpperAscii(value);
+  if (flag != "ON" && flag != "OFF") return false;
+  on = flag == "ON";
+  return true;
 }
+}  // namespace
 
 std::unique_ptr<DataFile> DataFile::Make(Driver driver, RecordLayout layout, std::string diskName) {
   switch (driver) {
@@ -56,11 +65,10 @@ std::int32_t DataFile::SendOption(std::string_view option) {
     return SetError(NoError);
   }
   if (name == "QUICKSCAN") {
-    const std::string flag = UpperAscii(value);
-    if (flag != "ON" && flag != "OFF") return SetError(BadParameter);
-    quickScan_ = flag == "ON";
+    if (!ParseOnOff(value, quickScan_)) return SetError(BadParameter);
     return QuickScanChanged();
   }
+  if (name == "KEYSONLY") return SetError(ParseOnOff(value, keysOnly_) ? NoError : BadParameter);
   return DriverOption(name, value);
 }
 

@@ -79,8 +79,11 @@ class DataFile {
   // Driver option texts: "Recover=N" (wait up to N seconds for a lock at the
   // next open), "QUICKSCAN=on", "QUICKSCAN=off" (a sequential batch starts
   // or ends: drivers may read and write in larger blocks meanwhile; the
-  // result of "off" says whether what the batch wrote reached the disk).
-  // Unknown options: BadParameter.
+  // result of "off" says whether what the batch wrote reached the disk),
+  // "KEYSONLY=on", "KEYSONLY=off" (while on, Next and Previous in a key's
+  // order may fill only that key's fields, the others blank and memos
+  // empty, so a keyed file reads its index alone; a Put of a record so
+  // read is refused as ChangedByOther). Unknown options: BadParameter.
   [[nodiscard]] std::int32_t SendOption(std::string_view option);
   // Deletes the file from disk; the file must be closed.
   [[nodiscard]] virtual std::int32_t Remove() = 0;
@@ -182,6 +185,7 @@ class DataFile {
   bool held_ = false;
   bool watched_ = false;
   bool quickScan_ = false;
+  bool keysOnly_ = false;
   int recoverSeconds_ = 0;  // set by "Recover=", used by the next open
   std::size_t order_ = 0;
 

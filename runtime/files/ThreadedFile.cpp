@@ -114,6 +114,10 @@ auto ThreadedFile::Run(Operation operation) {
     (void)file.SendOption(quickScan_ ? "QUICKSCAN=on" : "QUICKSCAN=off");
     thread.quickScan = quickScan_;
   }
+  if (keysOnly_ != thread.keysOnly) {
+    (void)file.SendOption(keysOnly_ ? "KEYSONLY=on" : "KEYSONLY=off");
+    thread.keysOnly = keysOnly_;
+  }
   if (recoverSeconds_ > 0) (void)file.SendOption("Recover=" + std::to_string(std::exchange(recoverSeconds_, 0)));
   if (TakeSkipMemos()) file.SkipMemosOnNextRead();
   // The options above must not leave their error: the operation's counts.

@@ -69,6 +69,7 @@ class ThreadedFile final : public DataFile {
   struct ThreadFile {
     std::unique_ptr<DataFile> file;
     bool quickScan = false;  // the QUICKSCAN value last passed on to it
+    bool keysOnly = false;   // and the KEYSONLY value
   };
 
   ThreadedFile(Driver driver, RecordLayout layout, std::string diskName);

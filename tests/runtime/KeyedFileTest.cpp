@@ -12,6 +12,8 @@
 #include <limits>
 #include <random>
 
+#include "runtime/files/ThreadedFile.h"
+#include "runtime/files/drivers/KeyedSchema.h"
 #include "tests/runtime/KeyedTestSupport.h"
 #include "tests/runtime/SqliteHookVfs.h"
 
@@ -98,6 +100,40 @@ TEST_F(KeyedFileTest, DescendingComponentsAndDirectionChanges) {
   ASSERT_EQ(file->Next(), NoError);
   ASSERT_EQ(file->Next(), NoError);
   EXPECT_EQ(ReadOn(*file, true), (Nums{1}));
+}
+
+// A read that goes on from a key with many equal first components must
+// start its index range at the whole bound, else each batch would scan the
+// group from its start again.
+TEST_F(KeyedFileTest, ReadingOnStartsTheIndexRangeAtTheWholeBound) {
+  SKIP_ON_SERVER();
+  const RecordLayout layout = RecordLayout::Builder("MARLINDEN", "WORDS")
+                                  .String("WORD", 40)
+                                  .Field("NUM", FieldType::Int32)
+                                  .Key("EXACT", {{1}, {2}}, KeyUnique)
+                                  .Key("FOLDED", {{1}, {2}}, KeyNoCase)
+                                  .Build();
+  ASSERT_EQ(NewFile(layout)->Close(), NoError);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(DbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  const KeyedSchema schema(layout);
+  for (const std::size_t key : {1u, 2u}) {
+    for (const ScanDirection direction : {ScanDirection::Forward, ScanDirection::Backward}) {
+      for (const RowColumns columns : {RowColumns::KeyFields, RowColumns::FieldsAndMemos}) {
+        const std::string sql = "EXPLAIN QUERY PLAN " + schema.AfterSql(key, direction, columns);
+        sqlite3_stmt* statement = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+        const std::string plan(reinterpret_cast<const char*>(sqlite3_column_text(statement, 3)));
+        sqlite3_finalize(statement);
+        const std::string range = direction == ScanDirection::Forward ? "(f1,f2)>(?,?)" : "(f1,f2)<(?,?)";
+        EXPECT_NE(plan.find("INDEX key" + std::to_string(key) + " (" + range + ")"), std::string::npos)
+            << "key " << key << ": " << plan;
+        EXPECT_EQ(plan.find("COVERING") != std::string::npos, columns == RowColumns::KeyFields) << plan;
+      }
+    }
+  }
+  sqlite3_close(db);
 }
 
 TEST_F(KeyedFileTest, StartsAtBufferValuesAndAtPositions) {
@@ -262,6 +298,76 @@ TEST_F(KeyedFileTest, MemosRoundTripAndSkippedMemosAreKept) {
   ASSERT_EQ(file->Put(), NoError);
   ASSERT_EQ(file->Reget(file->Position(0)), NoError);
   EXPECT_EQ(file->Record().Memo(1), "") << "a memo read and cleared is cleared";
+}
+
+TEST_F(KeyedFileTest, KeysOnlyReadsFillTheKeyAndNeverOverwriteTheRest) {
+  auto file = FourBookmarks();
+  for (int i = 10; i < 120; ++i) ASSERT_EQ(Add(*file, {i, "http://x/" + std::to_string(i), "d"}, "notes"), NoError);
+  const auto urls = [&file](bool backward) {
+    std::vector<std::string> read;
+    EXPECT_EQ(file->SetOrder(kNameKey), NoError);
+    while ((backward ? file->Previous() : file->Next()) == NoError) read.push_back(Url(*file));
+    return read;
+  };
+  const Nums byName = ReadAll(*file, kNameKey);
+  const std::vector<std::string> names = urls(false);
+  ASSERT_EQ(file->SendOption("KEYSONLY=on"), NoError);
+  EXPECT_EQ(urls(false), names);
+  EXPECT_EQ(urls(true), std::vector<std::string>(names.rbegin(), names.rend()));
+
+  // The name key's field is read, the others are blank: NUM reads 0.
+  ASSERT_EQ(file->SetOrder(kNameKey), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(Url(*file), "ftp://d.com");
+  EXPECT_EQ(Description(*file), "");
+  EXPECT_EQ(Num(*file), 0);
+  const std::string keyOnly = file->Position(kNameKey);
+  // A put of it is refused and the record is as stored.
+  file->Record().Field("DESCRIPTION").SetText("lost?");
+  EXPECT_EQ(file->Put(), ChangedByOther);
+  ASSERT_EQ(file->SendOption("KEYSONLY=off"), NoError);
+  ASSERT_EQ(file->Reget(keyOnly), NoError);
+  EXPECT_EQ(Num(*file), 4);
+  EXPECT_EQ(Description(*file), "ALPHA");
+
+  // Switched off half-way through a batch read key-only, reads are whole
+  // again; switched on half-way through a whole batch, they still read.
+  ASSERT_EQ(file->SendOption("KEYSONLY=on"), NoError);
+  ASSERT_EQ(file->SetOrder(kNameKey), NoError);
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(file->Next(), NoError);
+  ASSERT_EQ(file->SendOption("KEYSONLY=off"), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(Num(*file), byName[20]);
+  EXPECT_EQ(file->Record().Memo(1), "notes");
+  ASSERT_EQ(file->SendOption("KEYSONLY=on"), NoError);
+  std::size_t rest = 0;
+  while (file->Next() == NoError) EXPECT_EQ(Url(*file), names[21 + rest++]);
+  EXPECT_EQ(21 + rest, names.size());
+
+  // Record order has no key: its reads are whole.
+  ASSERT_EQ(file->SetOrder(0), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  EXPECT_EQ(Num(*file), 3);
+  EXPECT_EQ(Description(*file), "beta");
+  // A delete of a record read key-only deletes it.
+  ASSERT_EQ(file->SetOrder(kNameKey), NoError);
+  ASSERT_EQ(file->Next(), NoError);
+  ASSERT_EQ(file->Delete(), NoError);
+  ASSERT_EQ(file->SendOption("KEYSONLY=off"), NoError);
+  SetBuffer(*file, {4, "", ""});
+  EXPECT_EQ(file->Get(kNumKey), RecordNotFound);
+  EXPECT_EQ(file->SendOption("KEYSONLY=maybe"), BadParameter);
+
+  // A file per thread passes the option on to its thread's file.
+  ASSERT_EQ(file->Close(), NoError);
+  auto threaded = ThreadedFile::Make(Driver::Keyed, BookmarkLayout(), DiskName());
+  ASSERT_EQ(threaded->Open(kReadWriteShared), NoError);
+  ASSERT_EQ(threaded->SendOption("KEYSONLY=on"), NoError);
+  ASSERT_EQ(threaded->SetOrder(kNameKey), NoError);
+  ASSERT_EQ(threaded->Next(), NoError);
+  EXPECT_EQ(Url(*threaded), "http://a.com");
+  EXPECT_EQ(Num(*threaded), 0);
+  ASSERT_EQ(threaded->Close(), NoError);
 }
 
 TEST_F(KeyedFileTest, CountsBytesPositionsAndRegets) {

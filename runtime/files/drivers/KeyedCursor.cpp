@@ -81,12 +81,13 @@ void KeyedCursor::MoveTo(const std::uint8_t* record, std::int64_t rowid) {
   forward_ = backward_ = rowid;
 }
 
-std::size_t KeyedCursor::StartFill(ScanDirection direction, bool memos, bool quickScan) {
+std::size_t KeyedCursor::StartFill(ScanDirection direction, RowColumns columns, bool quickScan) {
   // Each batch after a repositioning doubles, up to the cap: a page of a
   // browse (a few dozen rows from a new place) reads few rows past what it
   // shows, while a long scan soon reads whole batches.
   const std::size_t cap = quickScan ? limits_.quickScan : limits_.batch;
-  const std::size_t limit = !memos ? 1 : std::min(cap, limits_.first << std::min(fills_, limits_.maxDoublings));
+  const std::size_t limit =
+      columns == RowColumns::Fields ? 1 : std::min(cap, limits_.first << std::min(fills_, limits_.maxDoublings));
   const std::size_t recordSize = schema_.Layout().RecordSize();
   const std::size_t memoCount = schema_.Layout().MemoCount();
   if (batch_.rowids.size() < limit) {
@@ -97,7 +98,7 @@ std::size_t KeyedCursor::StartFill(ScanDirection direction, bool memos, bool qui
     batch_.memoTexts.resize(limit * memoCount);
   }
   batch_.direction = direction;
-  batch_.memos = memos;
+  batch_.columns = columns;
   batch_.count = batch_.next = 0;
   batch_.cut = false;
   ++fills_;

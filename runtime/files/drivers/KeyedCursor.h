@@ -25,6 +25,14 @@ std::string EncodeRowid(std::int64_t rowid);
 // Requires: position holds at least kPositionRowid bytes.
 std::int64_t DecodeRowid(std::string_view position);
 
+// What a read in order takes: with keysOnly (the "KEYSONLY=on" option) and
+// a key order, the key's fields alone; else every field, with the memos
+// unless they are skipped.
+inline RowColumns ColumnsToRead(bool keysOnly, std::size_t order, bool skipMemos) {
+  if (keysOnly && order != 0) return RowColumns::KeyFields;
+  return skipMemos ? RowColumns::Fields : RowColumns::FieldsAndMemos;
+}
+
 // The current record as stored.
 struct KeyedCurrent {
   std::int64_t rowid = 0;  // 0: none
@@ -55,7 +63,7 @@ class KeyedCursor {
   // Rows read ahead in one direction from the cursor, by index.
   struct Batch {
     ScanDirection direction = ScanDirection::Forward;
-    bool memos = false;
+    RowColumns columns = RowColumns::Fields;
     std::size_t count = 0;
     std::size_t next = 0;
     bool cut = false;  // stopped before a damaged row
@@ -95,16 +103,16 @@ class KeyedCursor {
   }
 
   // Empties the batch for rows in direction and makes room for them; the
-  // number of rows to read (one when memos are skipped: such reads look up
-  // single records).
-  std::size_t StartFill(ScanDirection direction, bool memos, bool quickScan);
+  // number of rows to read (one for every field without memos: such reads
+  // look up single records).
+  std::size_t StartFill(ScanDirection direction, RowColumns columns, bool quickScan);
   Batch& Rows() { return batch_; }
 
-  // Reads the next row in direction of order: from the batch, else after
-  // fill(direction, memos) filled it; deliver(row) makes batch row row the
-  // current record. NoRecord at the end of the order.
+  // Reads the next row in direction of order taking columns: from the
+  // batch, else after fill(direction, columns) filled it; deliver(row)
+  // makes batch row row the current record. NoRecord at the end of the order.
   template <typename Fill, typename DeliverRow>
-  std::int32_t Read(std::size_t order, ScanDirection direction, bool skipMemos, Fill&& fill, DeliverRow&& deliver);
+  std::int32_t Read(std::size_t order, ScanDirection direction, RowColumns columns, Fill&& fill, DeliverRow&& deliver);
 
   // Copies row (its bytes record, memos or none) into buffer and current.
   void Copy(RecordBuffer& buffer, KeyedCurrent& current, std::int64_t rowid, std::int64_t version,
@@ -129,11 +137,11 @@ class KeyedCursor {
 };
 
 template <typename Fill, typename DeliverRow>
-std::int32_t KeyedCursor::Read(std::size_t order, ScanDirection direction, bool skipMemos, Fill&& fill,
+std::int32_t KeyedCursor::Read(std::size_t order, ScanDirection direction, RowColumns columns, Fill&& fill,
                                DeliverRow&& deliver) {
-  const bool usable = batch_.next < batch_.count && batch_.direction == direction && (batch_.memos || skipMemos);
+  const bool usable = batch_.next < batch_.count && batch_.direction == direction && batch_.columns >= columns;
   if (!usable) {
-    if (fill(direction, !skipMemos) != NoError) return LastErrorCode();
+    if (fill(direction, columns) != NoError) return LastErrorCode();
     if (batch_.count == 0) {
       PassedEnd(direction);
       return SetError(NoRecord);

@@ -28,10 +28,21 @@ constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA ca
 
 // Statement slots: fixed ones first, then kPerKey per order (0 = record order).
 enum FixedSlot : std::size_t { kInsert, kUpdate, kDelete, kVersion, kByRowid, kByRowidNoMemos, kCount, kFixedSlots };
-enum KeySlot : std::size_t { kFirst = 0, kAfter = 4, kGroup = 8, kEqual = 12, kDuplicate = 14, kPerKey = 15 };
+// A scan's slots: three kinds of columns in each direction.
+constexpr std::size_t kColumnKinds = 3;
+constexpr std::size_t kScanVariants = 2 * kColumnKinds;
+enum KeySlot : std::size_t {
+  kFirst = 0,
+  kAfter = kScanVariants,
+  kGroup = 2 * kScanVariants,
+  kEqual = 3 * kScanVariants,
+  kDuplicate = kEqual + 2,
+  kPerKey
+};
 
-std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, bool memos) {
-  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
+std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, RowColumns columns) {
+  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? kColumnKinds : 0) +
+         static_cast<std::size_t>(columns);
 }
 
 }  // namespace
@@ -299,12 +310,13 @@ std::string KeyedFile::StatementSql(std::size_t slot) const {
   }
   const std::size_t key = (slot - kFixedSlots) / kPerKey;
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
-  const bool memos = kind % 2 == 1;
-  const ScanDirection direction = (kind % 4) >= 2 ? ScanDirection::Backward : ScanDirection::Forward;
-  if (kind < kAfter) return schema_.FirstSql(key, direction, memos);
-  if (kind < kGroup) return schema_.AfterSql(key, direction, memos);
-  if (kind < kEqual) return schema_.GroupSql(key, direction, memos);
-  if (kind < kDuplicate) return schema_.EqualSql(key, memos);
+  const auto columns = static_cast<RowColumns>(kind % kColumnKinds);
+  const ScanDirection direction =
+      (kind % kScanVariants) >= kColumnKinds ? ScanDirection::Backward : ScanDirection::Forward;
+  if (kind < kAfter) return schema_.FirstSql(key, direction, columns);
+  if (kind < kGroup) return schema_.AfterSql(key, direction, columns);
+  if (kind < kEqual) return schema_.GroupSql(key, direction, columns);
+  if (kind < kDuplicate) return schema_.EqualSql(key, kind == kEqual + 1);
   return schema_.DuplicateSql(key);
 }
 
@@ -377,31 +389,33 @@ std::int32_t KeyedFile::Next() { return Read(ScanDirection::Forward); }
 std::int32_t KeyedFile::Previous() { return Read(ScanDirection::Backward); }
 
 std::int32_t KeyedFile::Read(ScanDirection direction) {
-  const bool skipMemos = TakeSkipMemos();
+  const RowColumns columns = ColumnsToRead(keysOnly_, order_, TakeSkipMemos());
   if (!open_) return SetError(FileNotOpen);
   KeyedCursor::Batch& batch = cursor_.Rows();
   return cursor_.Read(
-      order_, direction, skipMemos, [this](ScanDirection way, bool memos) { return Fill(way, memos); },
+      order_, direction, columns, [this](ScanDirection way, RowColumns taken) { return Fill(way, taken); },
       [&](std::size_t row) {
-        return Deliver(batch.rowids[row], batch.versions[row], batch.records.data() + row * Layout().RecordSize(),
-                       batch.memos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr, skipMemos);
+        return Deliver(
+            batch.rowids[row], batch.versions[row], batch.records.data() + row * Layout().RecordSize(),
+            batch.columns == RowColumns::FieldsAndMemos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr,
+            columns != RowColumns::FieldsAndMemos);
       });
 }
 
 // Reads ahead from the cursor. In key order that is the rest of the group
 // of records with the cursor's key values (by record number), then the
 // records with later keys: two index ranges that SQLite starts exactly.
-std::int32_t KeyedFile::Fill(ScanDirection direction, bool memos) {
+std::int32_t KeyedFile::Fill(ScanDirection direction, RowColumns columns) {
   // Rows in a large file each sit on a table page of their own: a browse's
   // page reads few past what it shows.
-  const std::size_t limit = cursor_.StartFill(direction, memos, quickScan_);
+  const std::size_t limit = cursor_.StartFill(direction, columns, quickScan_);
   const KeyedCursor::Batch& batch = cursor_.Rows();
   const std::int64_t bound = cursor_.Bound(direction);
-  if (cursor_.AtEnds()) return FillFrom(ScanSlot(kFirst, order_, direction, memos), false, bound, limit);
-  if (order_ == 0) return FillFrom(ScanSlot(kAfter, 0, direction, memos), false, bound, limit);
-  if (FillFrom(ScanSlot(kGroup, order_, direction, memos), true, bound, limit) != NoError) return LastErrorCode();
+  if (cursor_.AtEnds()) return FillFrom(ScanSlot(kFirst, order_, direction, columns), false, bound, limit);
+  if (order_ == 0) return FillFrom(ScanSlot(kAfter, 0, direction, columns), false, bound, limit);
+  if (FillFrom(ScanSlot(kGroup, order_, direction, columns), true, bound, limit) != NoError) return LastErrorCode();
   if (batch.count == limit || batch.cut) return SetError(NoError);
-  return FillFrom(ScanSlot(kAfter, order_, direction, memos), true, 0, limit);
+  return FillFrom(ScanSlot(kAfter, order_, direction, columns), true, 0, limit);
 }
 
 std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit) {
@@ -429,7 +443,7 @@ std::int32_t KeyedFile::FillFrom(std::size_t slot, bool bindKey, std::int64_t ro
       if (row > 0) return SetError(NoError);
       return DamagedRecord(batch.rowids[row], bad);
     }
-    if (batch.memos) {
+    if (batch.columns == RowColumns::FieldsAndMemos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
         const int column = firstMemo + static_cast<int>(m);
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));

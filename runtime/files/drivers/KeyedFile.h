@@ -106,7 +106,7 @@ class KeyedFile final : public DataFile {
   std::string StatementSql(std::size_t slot) const;
 
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
-  [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  [[nodiscard]] std::int32_t Fill(ScanDirection direction, RowColumns columns);
   // Appends the rows of statement slot to the batch, up to limit in all.
   [[nodiscard]] std::int32_t FillFrom(std::size_t slot, bool bindKey, std::int64_t rowid, std::size_t limit);
   [[nodiscard]] std::int32_t ReadSingle(sqlite3_stmt* statement, bool memos);

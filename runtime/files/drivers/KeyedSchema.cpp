@@ -192,10 +192,28 @@ std::string KeyedSchema::Column(const KeyDesc& key, const KeyComponentDesc& comp
   return column;
 }
 
-std::string KeyedSchema::SelectList(bool memos) const {
-  std::string list = "id, version";
-  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) list += ", " + FieldColumn(f);
-  if (memos) {
+std::string KeyedSchema::FieldList(RowColumns columns, std::size_t key) const {
+  std::vector<bool> wanted(layout_->FieldCount() + 1, columns != RowColumns::KeyFields || key == 0);
+  if (columns == RowColumns::KeyFields && key != 0) {
+    for (const KeyComponentDesc& component : layout_->Key(key).components) wanted[component.field] = true;
+  }
+  std::string list;
+  for (std::size_t f = 1; f <= layout_->FieldCount(); ++f) {
+    if (f > 1) list += ", ";
+    if (wanted[f]) {
+      list += FieldColumn(f);
+    } else {
+      list += IsText(layout_->Field(f).type) ? "''" : "0";
+    }
+  }
+  return list;
+}
+
+std::string KeyedSchema::SelectList(RowColumns columns, std::size_t key) const {
+  const bool keyFields = columns == RowColumns::KeyFields && key != 0;
+  std::string list = keyFields ? "id, 0, " : "id, version, ";
+  list += FieldList(columns, key);
+  if (columns == RowColumns::FieldsAndMemos) {
     for (std::size_t m = 1; m <= layout_->MemoCount(); ++m) list += ", " + MemoColumn(m);
   }
   return list;
@@ -214,11 +232,12 @@ std::string KeyedSchema::OrderBy(std::size_t key, ScanDirection direction) const
   return order + (backward ? "id DESC" : "id");
 }
 
-// Rows whose key comes strictly after (?1..?n) in the scan's order. A bound
-// on the first component leads, so that SQLite starts the index range there
-// (it does not take the range of a COLLATE NOCASE index from a row value);
-// when every component ascends the rest is one row-value comparison,
-// otherwise the expanded form.
+// Rows whose key comes strictly after (?1..?n) in the scan's order. When
+// every component ascends that is one row-value comparison, from which
+// SQLite starts the index range at the bound itself (the collation goes on
+// the parameters: a COLLATE on a column of the row value makes SQLite scan
+// from the start); otherwise the expanded form, led by a bound on the
+// first component, where the range starts.
 std::string KeyedSchema::AfterCondition(std::size_t key, ScanDirection direction) const {
   const bool backward = direction == ScanDirection::Backward;
   if (key == 0) return backward ? "id < ?1" : "id > ?1";
@@ -230,15 +249,16 @@ std::string KeyedSchema::AfterCondition(std::size_t key, ScanDirection direction
   for (const KeyComponentDesc& component : desc.components) {
     if (component.order == Order::Descending) uniform = false;
   }
-  std::string condition = Column(desc, desc.components[0]) + op(0) + "= " + Parameter(1) + " AND ";
   if (uniform) {
     std::string left = "(", right = "(";
     for (std::size_t c = 0; c < n; ++c) {
-      left += (c > 0 ? ", " : "") + Column(desc, desc.components[c]);
-      right += (c > 0 ? ", " : "") + Parameter(c + 1);
+      const bool noCase = desc.noCase && IsText(layout_->Field(desc.components[c].field).type);
+      left += (c > 0 ? ", " : "") + FieldColumn(desc.components[c].field);
+      right += (c > 0 ? ", " : "") + Parameter(c + 1) + (noCase ? " COLLATE NOCASE" : "");
     }
-    return condition + left + ")" + op(0) + " " + right + ")";
+    return left + ")" + op(0) + " " + right + ")";
   }
+  std::string condition = Column(desc, desc.components[0]) + op(0) + "= " + Parameter(1) + " AND ";
   std::string closing;
   for (std::size_t c = 0; c < n; ++c) {
     const std::string column = Column(desc, desc.components[c]);
@@ -263,31 +283,32 @@ std::string KeyedSchema::EqualCondition(std::size_t key) const {
   return condition;
 }
 
-std::string KeyedSchema::FirstSql(std::size_t key, ScanDirection direction, bool memos) const {
-  return "SELECT " + SelectList(memos) + " FROM records ORDER BY " + OrderBy(key, direction) + " LIMIT ?1";
+std::string KeyedSchema::FirstSql(std::size_t key, ScanDirection direction, RowColumns columns) const {
+  return "SELECT " + SelectList(columns, key) + " FROM records ORDER BY " + OrderBy(key, direction) + " LIMIT ?1";
 }
 
-std::string KeyedSchema::AfterSql(std::size_t key, ScanDirection direction, bool memos) const {
+std::string KeyedSchema::AfterSql(std::size_t key, ScanDirection direction, RowColumns columns) const {
   const std::size_t n = key == 0 ? 1 : layout_->Key(key).components.size();
-  return "SELECT " + SelectList(memos) + " FROM records WHERE " + AfterCondition(key, direction) + " ORDER BY " +
+  return "SELECT " + SelectList(columns, key) + " FROM records WHERE " + AfterCondition(key, direction) + " ORDER BY " +
          OrderBy(key, direction) + " LIMIT " + Parameter(n + 1);
 }
 
-std::string KeyedSchema::GroupSql(std::size_t key, ScanDirection direction, bool memos) const {
+std::string KeyedSchema::GroupSql(std::size_t key, ScanDirection direction, RowColumns columns) const {
   const std::size_t n = layout_->Key(key).components.size();
   const bool backward = direction == ScanDirection::Backward;
-  return "SELECT " + SelectList(memos) + " FROM records WHERE " + EqualCondition(key) + " AND id" +
+  return "SELECT " + SelectList(columns, key) + " FROM records WHERE " + EqualCondition(key) + " AND id" +
          (backward ? " < " : " > ") + Parameter(n + 1) + " ORDER BY id" + (backward ? " DESC" : "") + " LIMIT " +
          Parameter(n + 2);
 }
 
 std::string KeyedSchema::EqualSql(std::size_t key, bool memos) const {
-  return "SELECT " + SelectList(memos) + " FROM records WHERE " + EqualCondition(key) + " ORDER BY " +
-         OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
+  return "SELECT " + SelectList(memos ? RowColumns::FieldsAndMemos : RowColumns::Fields, key) + " FROM records WHERE " +
+         EqualCondition(key) + " ORDER BY " + OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
 }
 
 std::string KeyedSchema::ByRowidSql(bool memos) const {
-  return "SELECT " + SelectList(memos) + " FROM records WHERE id = ?1";
+  return "SELECT " + SelectList(memos ? RowColumns::FieldsAndMemos : RowColumns::Fields, 0) +
+         " FROM records WHERE id = ?1";
 }
 
 std::string KeyedSchema::DuplicateSql(std::size_t key) const {

@@ -26,6 +26,14 @@ namespace runtime {
 
 enum class ScanDirection : std::uint8_t { Forward, Backward };
 
+// What a read takes of each row, fewest first: rows read with more serve
+// reads that take less.
+enum class RowColumns : std::uint8_t {
+  KeyFields,  // the order's key fields, the others blank: read from the index alone, version unknown (0)
+  Fields,     // every field, no memo
+  FieldsAndMemos,
+};
+
 class KeyedSchema {
  public:
   explicit KeyedSchema(const RecordLayout& layout);
@@ -46,13 +54,13 @@ class KeyedSchema {
   // Result columns: 0 id, 1 version, 2.. fields, then memos when asked.
   // Every reading query below ends in "LIMIT ?" (its last parameter).
   // The first rows of order key (0 = record order) in direction.
-  std::string FirstSql(std::size_t key, ScanDirection direction, bool memos) const;
+  std::string FirstSql(std::size_t key, ScanDirection direction, RowColumns columns) const;
   // Record order: rows after record number ?1. Key order: rows whose key
   // comes strictly after the bound components (BindKey).
-  std::string AfterSql(std::size_t key, ScanDirection direction, bool memos) const;
+  std::string AfterSql(std::size_t key, ScanDirection direction, RowColumns columns) const;
   // Rows of key order whose key equals the bound components and which come
   // after record number ?n+1 (the rest of a group of equal keys).
-  std::string GroupSql(std::size_t key, ScanDirection direction, bool memos) const;
+  std::string GroupSql(std::size_t key, ScanDirection direction, RowColumns columns) const;
   // The first row in key order whose key equals the bound values.
   std::string EqualSql(std::size_t key, bool memos) const;
   std::string ByRowidSql(bool memos) const;
@@ -93,9 +101,13 @@ class KeyedSchema {
   static bool StoreIntegerField(const FieldDesc& field, std::int64_t value, std::uint8_t* record);
   // Whether field is a component of some key.
   bool InKey(std::size_t field) const { return inKey_[field]; }
+  // The field columns f1..fN of a select list; with RowColumns::KeyFields
+  // a blank of its type stands for each field outside key, so the database
+  // reads key's index alone.
+  std::string FieldList(RowColumns columns, std::size_t key) const;
 
  private:
-  std::string SelectList(bool memos) const;
+  std::string SelectList(RowColumns columns, std::size_t key) const;
   std::string Column(const KeyDesc& key, const KeyComponentDesc& component) const;
   std::string OrderBy(std::size_t key, ScanDirection direction) const;
   std::string AfterCondition(std::size_t key, ScanDirection direction) const;

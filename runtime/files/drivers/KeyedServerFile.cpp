@@ -44,10 +44,20 @@ enum FixedSlot : std::size_t {
   kCount,
   kFixedSlots
 };
-enum KeySlot : std::size_t { kFirst = 0, kAfter = 4, kEqual = 8, kDuplicate = 10, kPerKey = 11 };
+// A scan's slots: three kinds of columns in each direction.
+constexpr std::size_t kColumnKinds = 3;
+constexpr std::size_t kScanVariants = 2 * kColumnKinds;
+enum KeySlot : std::size_t {
+  kFirst = 0,
+  kAfter = kScanVariants,
+  kEqual = 2 * kScanVariants,
+  kDuplicate = kEqual + 2,
+  kPerKey
+};
 
-std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, bool memos) {
-  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? 2 : 0) + (memos ? 1 : 0);
+std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, RowColumns columns) {
+  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? kColumnKinds : 0) +
+         static_cast<std::size_t>(columns);
 }
 
 // The 32-bit half of a record's lock key; records beyond 32 bits share
@@ -481,10 +491,10 @@ std::string KeyedServerFile::HeldSql() const {
          std::to_string(number_) + " AND objsubid = 2 AND granted AND pid <> pg_backend_pid()))";
 }
 
-std::string KeyedServerFile::SelectList(bool memos) const {
-  std::string list = "id, version, " + HeldSql();
-  for (std::size_t f = 1; f <= Layout().FieldCount(); ++f) list += ", " + FieldColumn(f);
-  if (memos) {
+std::string KeyedServerFile::SelectList(RowColumns columns, std::size_t key) const {
+  const bool keyFields = columns == RowColumns::KeyFields && key != 0;
+  std::string list = (keyFields ? "id, 0, " : "id, version, ") + HeldSql() + ", " + schema_.FieldList(columns, key);
+  if (columns == RowColumns::FieldsAndMemos) {
     for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) list += ", " + MemoColumn(m);
   }
   return list;
@@ -665,9 +675,9 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
     case kVersion:
       return "SELECT version, " + HeldSql() + " FROM " + table + " WHERE id = $1";
     case kByRowid:
-      return "SELECT " + SelectList(true) + " FROM " + table + " WHERE id = $1";
+      return "SELECT " + SelectList(RowColumns::FieldsAndMemos, 0) + " FROM " + table + " WHERE id = $1";
     case kByRowidNoMemos:
-      return "SELECT " + SelectList(false) + " FROM " + table + " WHERE id = $1";
+      return "SELECT " + SelectList(RowColumns::Fields, 0) + " FROM " + table + " WHERE id = $1";
     case kCount:
       return "SELECT count(*) FROM " + table;
     default:
@@ -675,19 +685,22 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
   }
   const std::size_t key = (slot - kFixedSlots) / kPerKey;
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
-  const bool withMemos = kind % 2 == 1;
-  const ScanDirection direction = (kind % 4) >= 2 ? ScanDirection::Backward : ScanDirection::Forward;
+  const auto columns = static_cast<RowColumns>(kind % kColumnKinds);
+  const ScanDirection direction =
+      (kind % kScanVariants) >= kColumnKinds ? ScanDirection::Backward : ScanDirection::Forward;
   const std::size_t n = key == 0 ? 0 : Layout().Key(key).components.size();
   if (kind < kAfter) {
-    return "SELECT " + SelectList(withMemos) + " FROM " + table + " ORDER BY " + OrderBy(key, direction) + " LIMIT $1";
+    return "SELECT " + SelectList(columns, key) + " FROM " + table + " ORDER BY " + OrderBy(key, direction) +
+           " LIMIT $1";
   }
   if (kind < kEqual) {
-    return "SELECT " + SelectList(withMemos) + " FROM " + table + " WHERE " + AfterCondition(key, direction) +
+    return "SELECT " + SelectList(columns, key) + " FROM " + table + " WHERE " + AfterCondition(key, direction) +
            " ORDER BY " + OrderBy(key, direction) + " LIMIT $" + std::to_string(key == 0 ? 2 : n + 2);
   }
   if (kind < kDuplicate) {
-    return "SELECT " + SelectList(kind == kEqual + 1) + " FROM " + table + " WHERE " + EqualCondition(key) +
-           " ORDER BY " + OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
+    const RowColumns single = kind == kEqual + 1 ? RowColumns::FieldsAndMemos : RowColumns::Fields;
+    return "SELECT " + SelectList(single, key) + " FROM " + table + " WHERE " + EqualCondition(key) + " ORDER BY " +
+           OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
   }
   return "SELECT 1 FROM " + table + " WHERE " + EqualCondition(key) + " AND id <> $" + std::to_string(n + 1) +
          "::bigint LIMIT 1";
@@ -823,28 +836,30 @@ std::int32_t KeyedServerFile::Next() { return Read(ScanDirection::Forward); }
 std::int32_t KeyedServerFile::Previous() { return Read(ScanDirection::Backward); }
 
 std::int32_t KeyedServerFile::Read(ScanDirection direction) {
-  const bool skipMemos = TakeSkipMemos();
+  const RowColumns columns = ColumnsToRead(keysOnly_, order_, TakeSkipMemos());
   if (!open_) return SetError(FileNotOpen);
   KeyedCursor::Batch& batch = cursor_.Rows();
   return cursor_.Read(
-      order_, direction, skipMemos, [this](ScanDirection way, bool memos) { return Fill(way, memos); },
+      order_, direction, columns, [this](ScanDirection way, RowColumns taken) { return Fill(way, taken); },
       [&](std::size_t row) {
-        return Deliver(batch.rowids[row], batch.versions[row], batch.held[row] != 0,
-                       batch.records.data() + row * Layout().RecordSize(),
-                       batch.memos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr, skipMemos);
+        return Deliver(
+            batch.rowids[row], batch.versions[row], batch.held[row] != 0,
+            batch.records.data() + row * Layout().RecordSize(),
+            batch.columns == RowColumns::FieldsAndMemos ? batch.memoTexts.data() + row * Layout().MemoCount() : nullptr,
+            columns != RowColumns::FieldsAndMemos);
       });
 }
 
-std::int32_t KeyedServerFile::Fill(ScanDirection direction, bool memos) {
+std::int32_t KeyedServerFile::Fill(ScanDirection direction, RowColumns columns) {
   if (Reach() != NoError) return LastErrorCode();
-  const std::size_t limit = cursor_.StartFill(direction, memos, quickScan_);
+  const std::size_t limit = cursor_.StartFill(direction, columns, quickScan_);
   KeyedCursor::Batch& batch = cursor_.Rows();
   PgParams params;
   std::size_t slot;
   if (cursor_.AtEnds()) {
-    slot = ScanSlot(kFirst, order_, direction, memos);
+    slot = ScanSlot(kFirst, order_, direction, columns);
   } else {
-    slot = ScanSlot(kAfter, order_, direction, memos);
+    slot = ScanSlot(kAfter, order_, direction, columns);
     if (order_ != 0 && BindKey(params, order_, cursor_.KeyValues()) != NoError) return LastErrorCode();
     params.Add(cursor_.Bound(direction));
   }
@@ -868,7 +883,7 @@ std::int32_t KeyedServerFile::Fill(ScanDirection direction, bool memos) {
       if (r > 0) return SetError(NoError);
       return DamagedRecord(batch.rowids[r], bad);
     }
-    if (memos) {
+    if (columns == RowColumns::FieldsAndMemos) {
       for (std::size_t m = 0; m < memoCount; ++m) {
         batch.memoTexts[r * memoCount + m] = PgText(result.get(), row, firstMemo + static_cast<int>(m));
       }

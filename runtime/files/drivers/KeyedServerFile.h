@@ -131,7 +131,7 @@ class KeyedServerFile final : public DataFile {
   std::string CreateSql() const;
   std::string CreateIndexSql(std::size_t key) const;
   std::string HeldSql() const;
-  std::string SelectList(bool memos) const;
+  std::string SelectList(RowColumns columns, std::size_t key) const;
   std::string Column(const KeyDesc& key, const KeyComponentDesc& component) const;
   std::string Parameter(const KeyDesc& key, const KeyComponentDesc& component, std::size_t number) const;
   std::string OrderBy(std::size_t key, ScanDirection direction) const;
@@ -161,7 +161,7 @@ class KeyedServerFile final : public DataFile {
 
   // --- Reading --------------------------------------------------------------
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
-  [[nodiscard]] std::int32_t Fill(ScanDirection direction, bool memos);
+  [[nodiscard]] std::int32_t Fill(ScanDirection direction, RowColumns columns);
   [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, bool memos);
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
                                      const std::uint8_t* record, const std::string* memos, bool skipMemos);
