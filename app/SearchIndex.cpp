@@ -82,8 +82,10 @@ std::optional<std::vector<std::int64_t>> NumbersOfPrefix(const std::string& pref
   record.Field(WrdWord).SetText(prefix);
   record.Field(WrdNum).SetLowest();
   if (file.SetOrderAtBuffer(WrdWordKey) != runtime::NoError) return std::nullopt;
-  // A range read in one go: the driver may read ahead in large batches.
+  // A range read in one go, of the index alone: the driver may read ahead
+  // in large batches and leave the records' other columns unread.
   (void)file.SendOption("QUICKSCAN=on");
+  (void)file.SendOption("KEYSONLY=on");
   // Several words of one bookmark may share the prefix: the entries read
   // are counted against the limit, the numbers made distinct afterwards.
   std::size_t entries = 0;
@@ -92,6 +94,7 @@ std::optional<std::vector<std::int64_t>> NumbersOfPrefix(const std::string& pref
     numbers.push_back(record.Field(WrdNum).Get().AsInteger());
     ++entries;
   }
+  (void)file.SendOption("KEYSONLY=off");
   (void)file.SendOption("QUICKSCAN=off");
   std::sort(numbers.begin(), numbers.end());
   numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
