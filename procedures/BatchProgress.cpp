@@ -109,6 +109,7 @@ void BatchProgressWindow::StartBatches(ProcessManager& process, runtime::DataFil
   ReportManager::Init(process);
   AddItem(ProgressCancel, ResponseCancelled);
   (void)file.SendOption("QUICKSCAN=on");
+  PressOnEscape(ProgressCancel);
   SetAlerts();
 }
 

@@ -51,7 +51,7 @@ std::string LinkCheckSummary(const LinkCheckFigures& figures) {
 }
 
 Severity CheckLinksWindow::Init() {
-  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressCancel); result != SeverityOk) return result;
   LastLinkCheckFigures = {};
   if (BookmarkStoreRelations->Open() != SeverityOk || LinkCheckStoreManager->UseFile() != SeverityOk) {
     LastLinkCheckFigures.failed = true;
@@ -86,6 +86,7 @@ Severity CheckLinksWindow::Init() {
   window.SetTitle(kCheckLinksCaption);
   window.SetText(ProgressTextLine, kLine);
   ShowProgress();
+  PressOnEscape(ProgressCancel);
   SetAlerts();
   return SeverityOk;
 }

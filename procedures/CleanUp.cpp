@@ -52,7 +52,7 @@ Severity CleanUpProcess::TakeRecord() {
 CleanUpWindow::CleanUpWindow(std::int64_t highestBefore) : BatchProgressWindow(kSection), process_(highestBefore) {}
 
 Severity CleanUpWindow::Init() {
-  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressCancel); result != SeverityOk) return result;
   if (BookmarkStoreRelations->Open() != SeverityOk) return SeverityNotify;
   filesOpen_ = true;
   (void)BookmarkStoreManager->UseFile();

@@ -201,7 +201,7 @@ ExportProgressWindow::ExportProgressWindow(std::string target)
     : BatchProgressWindow(kSection), target_(std::move(target)) {}
 
 Severity ExportProgressWindow::Init() {
-  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressCancel); result != SeverityOk) return result;
   if (exportRunning) {
     ShowFileProblem(kExportCaption, "An export is running already; wait until it has finished.");
     return SeverityNotify;

@@ -168,7 +168,7 @@ bool ImportPieceProcess::AddBookmark(const BookmarkEntry& link) {
 ImportProgressWindow::ImportProgressWindow(std::string path) : BatchProgressWindow(kSection), path_(std::move(path)) {}
 
 Severity ImportProgressWindow::Init() {
-  if (const Severity result = StartProcedure(*this, ProgressTextLine); result != SeverityOk) return result;
+  if (const Severity result = StartProcedure(*this, ProgressCancel); result != SeverityOk) return result;
   LastImportFigures = {};
 
   // A missing, empty or unreadable name is told plainly; nothing is opened,

@@ -175,8 +175,12 @@ TEST_F(CheckLinksWindowTest, CancelEndsTheCheckAtOnceAndKeepsWhatWasFound) {
   const runtime::ui::WindowId id = driver.WaitForWindow(1);
   ASSERT_NE(id, runtime::ui::kNoWindow);
   EXPECT_EQ(driver.Properties(id, ProgressTextLine).text, "Checking Links");
+  // Cancel has the keyboard: Escape cancels as a click would.
+  std::int32_t focus = 0;
+  driver.WithWindow(id, [&focus](runtime::ui::Window& window) { focus = window.Focus(); });
+  EXPECT_EQ(focus, ProgressCancel);
   ASSERT_EQ(okFound.get_future().wait_for(10s), std::future_status::ready);
-  driver.Click(id, ProgressCancel);
+  driver.PressKey(id, ProgressCancel, runtime::ui::KeyCode::Esc);
   ASSERT_TRUE(program->WaitForEnd(10s)) << "the held links did not hold the window";
   LinkCheckListen = nullptr;
   EXPECT_TRUE(figures.cancelled);
