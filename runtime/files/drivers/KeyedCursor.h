@@ -33,6 +33,18 @@ inline RowColumns ColumnsToRead(bool keysOnly, std::size_t order, bool skipMemos
   return skipMemos ? RowColumns::Fields : RowColumns::FieldsAndMemos;
 }
 
+// The statements of a scan come in variants: the columns taken, in each
+// direction.
+inline constexpr std::size_t kColumnKinds = 3;
+inline constexpr std::size_t kScanVariants = 2 * kColumnKinds;
+inline std::size_t ScanVariant(ScanDirection direction, RowColumns columns) {
+  return (direction == ScanDirection::Backward ? kColumnKinds : 0) + static_cast<std::size_t>(columns);
+}
+inline ScanDirection VariantDirection(std::size_t variant) {
+  return variant % kScanVariants >= kColumnKinds ? ScanDirection::Backward : ScanDirection::Forward;
+}
+inline RowColumns VariantColumns(std::size_t variant) { return static_cast<RowColumns>(variant % kColumnKinds); }
+
 // The current record as stored.
 struct KeyedCurrent {
   std::int64_t rowid = 0;  // 0: none

@@ -28,9 +28,6 @@ constexpr const char* kConnectionPragmas = "PRAGMA synchronous=NORMAL; PRAGMA ca
 
 // Statement slots: fixed ones first, then kPerKey per order (0 = record order).
 enum FixedSlot : std::size_t { kInsert, kUpdate, kDelete, kVersion, kByRowid, kByRowidNoMemos, kCount, kFixedSlots };
-// A scan's slots: three kinds of columns in each direction.
-constexpr std::size_t kColumnKinds = 3;
-constexpr std::size_t kScanVariants = 2 * kColumnKinds;
 enum KeySlot : std::size_t {
   kFirst = 0,
   kAfter = kScanVariants,
@@ -41,8 +38,7 @@ enum KeySlot : std::size_t {
 };
 
 std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, RowColumns columns) {
-  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? kColumnKinds : 0) +
-         static_cast<std::size_t>(columns);
+  return kFixedSlots + key * kPerKey + base + ScanVariant(direction, columns);
 }
 
 }  // namespace
@@ -310,9 +306,8 @@ std::string KeyedFile::StatementSql(std::size_t slot) const {
   }
   const std::size_t key = (slot - kFixedSlots) / kPerKey;
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
-  const auto columns = static_cast<RowColumns>(kind % kColumnKinds);
-  const ScanDirection direction =
-      (kind % kScanVariants) >= kColumnKinds ? ScanDirection::Backward : ScanDirection::Forward;
+  const RowColumns columns = VariantColumns(kind);
+  const ScanDirection direction = VariantDirection(kind);
   if (kind < kAfter) return schema_.FirstSql(key, direction, columns);
   if (kind < kGroup) return schema_.AfterSql(key, direction, columns);
   if (kind < kEqual) return schema_.GroupSql(key, direction, columns);

@@ -44,9 +44,6 @@ enum FixedSlot : std::size_t {
   kCount,
   kFixedSlots
 };
-// A scan's slots: three kinds of columns in each direction.
-constexpr std::size_t kColumnKinds = 3;
-constexpr std::size_t kScanVariants = 2 * kColumnKinds;
 enum KeySlot : std::size_t {
   kFirst = 0,
   kAfter = kScanVariants,
@@ -56,8 +53,7 @@ enum KeySlot : std::size_t {
 };
 
 std::size_t ScanSlot(std::size_t base, std::size_t key, ScanDirection direction, RowColumns columns) {
-  return kFixedSlots + key * kPerKey + base + (direction == ScanDirection::Backward ? kColumnKinds : 0) +
-         static_cast<std::size_t>(columns);
+  return kFixedSlots + key * kPerKey + base + ScanVariant(direction, columns);
 }
 
 // The 32-bit half of a record's lock key; records beyond 32 bits share
@@ -685,9 +681,8 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
   }
   const std::size_t key = (slot - kFixedSlots) / kPerKey;
   const std::size_t kind = (slot - kFixedSlots) % kPerKey;
-  const auto columns = static_cast<RowColumns>(kind % kColumnKinds);
-  const ScanDirection direction =
-      (kind % kScanVariants) >= kColumnKinds ? ScanDirection::Backward : ScanDirection::Forward;
+  const RowColumns columns = VariantColumns(kind);
+  const ScanDirection direction = VariantDirection(kind);
   const std::size_t n = key == 0 ? 0 : Layout().Key(key).components.size();
   if (kind < kAfter) {
     return "SELECT " + SelectList(columns, key) + " FROM " + table + " ORDER BY " + OrderBy(key, direction) +
