@@ -104,14 +104,16 @@ std::uint32_t SecondsNow() {
   return seconds <= 0 || seconds > UINT32_MAX ? 0 : static_cast<std::uint32_t>(seconds);
 }
 
-Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details) {
+Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details, NumberRecords stored) {
   FileManager& manager = *BookmarkDetailsStoreManager;
   if (manager.UseFile() != SeverityOk) return SeverityNotify;
   // On a server the add goes with the next statement: one round trip less
   // per bookmark.
   const runtime::ScopedQuickScan batch(BookmarkDetailsStore());
-  const bool found = FetchDetails(number);
-  if (!found && runtime::LastErrorCode() != runtime::RecordNotFound) return SeverityNotify;
+  const bool found = stored == NumberRecords::MayExist && FetchDetails(number);
+  if (!found && stored == NumberRecords::MayExist && runtime::LastErrorCode() != runtime::RecordNotFound) {
+    return SeverityNotify;
+  }
   runtime::RecordBuffer& record = BookmarkDetailsStore().Record();
   if (!found) {
     record.Clear();
@@ -237,11 +239,11 @@ Severity BookmarkRelationManager::Update(bool canRecall) {
   if (result != SeverityOk) return result;
   (void)WriteBookmarkWords(number, words, WordsWrite::Replace);
   // A failed write leaves the bookmark where it stood in the folder order.
-  (void)WriteFolderOrder(number, details.folder, web.Field(WebDescription).ClippedText());
+  (void)WriteFolderOrder(number, details.folder, web.Field(WebDescription).ClippedText(), NumberRecords::MayExist);
   // Only the date (and a new folder) is lost when this write fails: the
   // change itself is saved.
   details.modified = SecondsNow();
-  (void)WriteBookmarkDetails(number, details);
+  (void)WriteBookmarkDetails(number, details, NumberRecords::MayExist);
   return result;
 }
 

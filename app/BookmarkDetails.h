@@ -42,9 +42,14 @@ std::vector<std::string> ParseFolderText(std::string_view text);
 // Now, in seconds since 1970 (UTC).
 std::uint32_t SecondsNow();
 
+// Whether records may be stored already under a bookmark number, or none
+// can be (a fresh number, FreshNumbers.h): then a write adds without
+// reading first.
+enum class NumberRecords : std::uint8_t { MayExist, None };
+
 // Writes the details of bookmark number, replacing a record a deleted
 // bookmark of that number left. Quiet: SeverityNotify when it failed.
-Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details);
+Severity WriteBookmarkDetails(std::int64_t number, const BookmarkDetails& details, NumberRecords stored);
 // Deletes the details of bookmark number, if there are any (for a deletion
 // made straight in the bookmark file). Quiet: SeverityNotify when it failed.
 Severity DeleteBookmarkDetails(std::int64_t number);

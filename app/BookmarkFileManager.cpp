@@ -6,6 +6,7 @@
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
 #include "app/FolderOrder.h"
+#include "app/FreshNumbers.h"
 #include "app/SearchIndex.h"
 
 namespace marlinden {
@@ -42,27 +43,33 @@ Severity BookmarkFileManager::ValidateField(std::size_t fieldNumber) {
   return FileManager::ValidateField(fieldNumber);
 }
 
+NewBookmarkRecords WriteNewBookmarkRecords(runtime::RecordBuffer& web, const BookmarkDetails& details) {
+  const std::int64_t number = web.Field(WebNum).Get().AsInteger();
+  const bool fresh = IsFreshBookmarkNumber(number);
+  const NumberRecords stored = fresh ? NumberRecords::None : NumberRecords::MayExist;
+  const std::string_view url = web.Field(WebUrl).ClippedText();
+  const std::string_view description = web.Field(WebDescription).ClippedText();
+  NewBookmarkRecords written;
+  written.details = WriteBookmarkDetails(number, details, stored);
+  // Without its words the bookmark could not be found, and without its
+  // order record it would be missing from the folder tab.
+  written.indexes = WriteBookmarkWords(number, BookmarkWords(url, description, web.Memo(WebNotes), details.folder),
+                                       fresh ? WordsWrite::New : WordsWrite::Replace);
+  if (written.indexes == SeverityOk) written.indexes = WriteFolderOrder(number, details.folder, description, stored);
+  return written;
+}
+
 Severity BookmarkFileManager::Insert() {
   BookmarkDetails details;
   const bool given = TakeDetailsForInsert(details);
   const Severity result = FileManager::Insert();
   if (result != SeverityOk) return result;
   if (!given) details = {{}, 0, SecondsNow(), SecondsNow()};
-  runtime::RecordBuffer& web = FILE->Record();
-  const std::int64_t number = web.Field(WebNum).Get().AsInteger();
-  const Severity written = WriteBookmarkDetails(number, details);
-  // Without its words the bookmark could not be found: the caller's
-  // transaction is told, like a failed details record.
-  const Severity words =
-      WriteBookmarkWords(number,
-                         BookmarkWords(web.Field(WebUrl).ClippedText(), web.Field(WebDescription).ClippedText(),
-                                       web.Memo(WebNotes), details.folder),
-                         WordsWrite::Replace);
-  if (words != SeverityOk) return words;
-  // Without its order record the bookmark would be missing from the folder tab.
-  const Severity order = WriteFolderOrder(number, details.folder, web.Field(WebDescription).ClippedText());
-  if (order != SeverityOk) return order;
-  return given ? written : result;
+  const NewBookmarkRecords written = WriteNewBookmarkRecords(FILE->Record(), details);
+  // The caller's transaction is told when the words or order failed; a
+  // bookmark added by hand keeps its insert whatever happens to its dates.
+  if (written.indexes != SeverityOk) return written.indexes;
+  return given ? written.details : result;
 }
 
 }  // namespace marlinden

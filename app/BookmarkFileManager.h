@@ -3,15 +3,18 @@
 // (and never collides with the blank record an insert reserves in advance).
 // Every insert also writes the bookmark's details record (BookmarkDetails.h):
 // those set for it, else those of a bookmark added by hand; and its words
-// (SearchIndex.h).
+// (SearchIndex.h) and folder order record (FolderOrder.h), unread before
+// for a fresh number (FreshNumbers.h).
 // Call under the runtime lock.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "app/BookmarkDetails.h"
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
+#include "runtime/files/RecordBuffer.h"
 
 namespace marlinden {
 
@@ -21,6 +24,15 @@ inline constexpr std::uint16_t kMsgBlankUrl = 1001;
 
 // Adds the bookmark file's own messages to errors.
 void AddBookmarkMessages(ErrorManager& errors);
+
+// What writing the records of a bookmark just added came to.
+struct NewBookmarkRecords {
+  Severity details = SeverityOk;  // its details record
+  Severity indexes = SeverityOk;  // its words and folder order record
+};
+// Writes the records that go with the bookmark just added in web (the
+// bookmark file's buffer, or one of its layout): details, words and order.
+NewBookmarkRecords WriteNewBookmarkRecords(runtime::RecordBuffer& web, const BookmarkDetails& details);
 
 class BookmarkFileManager : public FileManager {
  public:

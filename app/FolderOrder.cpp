@@ -65,14 +65,17 @@ bool FetchFolderOrder(std::int64_t number) {
   return FolderOrderStoreManager->TryFetch(OrdNumKey) == SeverityOk;
 }
 
-Severity WriteFolderOrder(std::int64_t number, const std::vector<std::string>& folder, std::string_view description) {
+Severity WriteFolderOrder(std::int64_t number, const std::vector<std::string>& folder, std::string_view description,
+                          NumberRecords stored) {
   FileManager& manager = *FolderOrderStoreManager;
   if (manager.UseFile() != SeverityOk) return SeverityNotify;
   const std::string text = FolderOrderText(folder, description);
   // On a server the add goes with the next statement.
   const runtime::ScopedQuickScan batch(FolderOrderStore());
-  const bool found = FetchFolderOrder(number);
-  if (!found && runtime::LastErrorCode() != runtime::RecordNotFound) return SeverityNotify;
+  const bool found = stored == NumberRecords::MayExist && FetchFolderOrder(number);
+  if (!found && stored == NumberRecords::MayExist && runtime::LastErrorCode() != runtime::RecordNotFound) {
+    return SeverityNotify;
+  }
   runtime::RecordBuffer& record = Order();
   if (found && record.Field(OrdSort).ClippedText() == text) return SeverityOk;
   if (!found) {
@@ -86,7 +89,8 @@ Severity WriteFolderOrder(std::int64_t number, const std::vector<std::string>& f
 Severity WriteBufferedFolderOrder() {
   runtime::RecordBuffer& web = BookmarkStore().Record();
   const std::int64_t number = web.Field(WebNum).Get().AsInteger();
-  return WriteFolderOrder(number, ReadBookmarkDetails(number).folder, web.Field(WebDescription).ClippedText());
+  return WriteFolderOrder(number, ReadBookmarkDetails(number).folder, web.Field(WebDescription).ClippedText(),
+                          NumberRecords::MayExist);
 }
 
 Severity DeleteFolderOrder(std::int64_t number) {

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/BookmarkDetails.h"
 #include "data/RelationManager.h"
 #include "errors/Severity.h"
 
@@ -32,7 +33,8 @@ namespace marlinden {
 std::string FolderOrderText(const std::vector<std::string>& folder, std::string_view description);
 
 // Writes the order record of bookmark number. Quiet: SeverityNotify when it failed.
-Severity WriteFolderOrder(std::int64_t number, const std::vector<std::string>& folder, std::string_view description);
+Severity WriteFolderOrder(std::int64_t number, const std::vector<std::string>& folder, std::string_view description,
+                          NumberRecords stored);
 // The same for the bookmark in the bookmark file's buffer, with the folder
 // stored for its number.
 Severity WriteBufferedFolderOrder();

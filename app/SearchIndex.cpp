@@ -58,6 +58,27 @@ std::int32_t PositionWords(std::size_t key, std::string_view word, std::int64_t 
   return BookmarkWordsStore().SetOrderAtBuffer(key);
 }
 
+// Puts the words stored for number into stored; under Replace deletes
+// instead those not among words. False when a read or delete failed.
+bool ReadStoredWords(std::int64_t number, const std::vector<std::string>& words, WordsWrite mode,
+                     std::unordered_set<std::string>& stored) {
+  runtime::DataFile& file = BookmarkWordsStore();
+  runtime::RecordBuffer& record = Words();
+  if (PositionWords(WrdNumKey, "", number) != runtime::NoError) return false;
+  for (;;) {
+    const std::int32_t read = file.Next();
+    if (read == runtime::NoRecord) return true;
+    if (read != runtime::NoError) return false;
+    if (record.Field(WrdNum).Get().AsInteger() != number) return true;
+    std::string word(record.Field(WrdWord).ClippedText());
+    if (mode == WordsWrite::Replace && !std::binary_search(words.begin(), words.end(), word)) {
+      if (file.Delete() != runtime::NoError) return false;
+      continue;
+    }
+    stored.insert(std::move(word));
+  }
+}
+
 bool HasCompleteMark() {
   runtime::RecordBuffer& record = Words();
   record.Clear();
@@ -161,19 +182,7 @@ Severity WriteBookmarkWords(std::int64_t number, const std::vector<std::string>&
   // On a server inside a transaction the adds go with the next read or the
   // commit, which fails when one of them does.
   const runtime::ScopedQuickScan batch(file);
-  if (PositionWords(WrdNumKey, "", number) != runtime::NoError) return SeverityNotify;
-  for (;;) {
-    const std::int32_t read = file.Next();
-    if (read == runtime::NoRecord) break;
-    if (read != runtime::NoError) return SeverityNotify;
-    if (record.Field(WrdNum).Get().AsInteger() != number) break;
-    std::string word(record.Field(WrdWord).ClippedText());
-    if (mode == WordsWrite::Replace && !std::binary_search(words.begin(), words.end(), word)) {
-      if (file.Delete() != runtime::NoError) return SeverityNotify;
-      continue;
-    }
-    stored.insert(std::move(word));
-  }
+  if (mode != WordsWrite::New && !ReadStoredWords(number, words, mode, stored)) return SeverityNotify;
   for (const std::string& word : words) {
     if (stored.contains(word)) continue;
     record.Clear();

@@ -45,6 +45,7 @@ std::vector<std::string> BufferedBookmarkWords();
 enum class WordsWrite : std::uint8_t {
   Replace,  // the words become exactly these
   AddOnly,  // these are added; the others stay (before a change commits)
+  New,      // none are stored (a fresh number, FreshNumbers.h): added without reading
 };
 // Writes the words of bookmark number. Quiet: SeverityNotify when it failed.
 Severity WriteBookmarkWords(std::int64_t number, const std::vector<std::string>& words, WordsWrite mode);

@@ -5,10 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "app/BookmarkDetails.h"
 #include "app/DataFiles.h"
+#include "app/FreshNumbers.h"
 #include "app/Globals.h"
+#include "app/NewBookmarks.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkReader.h"
 #include "procedures/BrowserStores.h"
@@ -65,12 +69,12 @@ std::unique_ptr<BookmarkSource> ReaderFor(const std::string& path, std::int64_t 
   return std::make_unique<BookmarkReader>(check.Valid() ? "UTF-8" : "WINDOWS-1252");
 }
 
-// The highest bookmark number stored (0 for none).
-std::int64_t HighestBookmarkNumber() {
-  runtime::DataFile& store = BookmarkStore();
-  store.SkipMemosOnNextRead();
-  if (store.SetOrder(WebNumKey) != runtime::NoError || store.Previous() != runtime::NoError) return 0;
-  return store.Record().Field(WebNum).Get().AsInteger();
+// The address as the address key compares it: ASCII letters folded.
+std::string FoldedAddress(std::string url) {
+  for (char& c : url) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return url;
 }
 
 }  // namespace
@@ -101,65 +105,73 @@ Severity ImportPieceProcess::TakeRecord() {
     pieceRead_ = true;
   }
   std::deque<BookmarkEntry>& links = reader_->Entries();
+  std::vector<NewBookmark> turn;
+  std::unordered_set<std::string> addresses;  // of the turn, letter case aside
   int taken = 0;
-  while (!links.empty()) {
-    if (taken == kLinksPerTurn) return SeverityNotify;
-    const BookmarkEntry link = std::move(links.front());
+  while (!links.empty() && taken < kLinksPerTurn) {
+    BookmarkEntry link = std::move(links.front());
     links.pop_front();
     if (link.url.empty()) continue;
     ++LastImportFigures.links;
-    if (!AddBookmark(link)) {
-      // The first failure ends the run: what follows would fail alike.
-      FAILED = true;
-      return SeverityFatal;
-    }
     ++taken;
+    if (!Keeps(link)) continue;
+    if (!addresses.insert(FoldedAddress(link.url)).second) {
+      ++LastImportFigures.skipped;
+      continue;
+    }
+    turn.push_back({std::move(link.url),
+                    std::move(link.description),
+                    std::move(link.notes),
+                    {std::move(link.folder), link.toolbarDepth, link.added, link.modified}});
   }
+  if (!AddTurn(turn)) {
+    // The first failure ends the run: what follows would fail alike.
+    FAILED = true;
+    return SeverityFatal;
+  }
+  if (!links.empty()) return SeverityNotify;
   pieceRead_ = false;
   return result;
 }
 
-bool ImportPieceProcess::AddBookmark(const BookmarkEntry& link) {
+bool ImportPieceProcess::Keeps(const BookmarkEntry& link) {
   ImportFigures& figures = LastImportFigures;
   if (!KeepsAddress(link.url)) {
     ++figures.notWeb;
-    return true;
+    return false;
   }
-  FileManager& store = *BookmarkStoreManager;
-  runtime::RecordBuffer& web = store.FILE->Record();
   // A cut address is a broken link: it is left out, never stored cut.
-  if (link.url.size() > web.Field(WebUrl).Bytes().size()) {
+  if (link.url.size() > BookmarkStore().Record().Field(WebUrl).Bytes().size()) {
     if (figures.firstTooLong.size() < kTooLongNamed) figures.firstTooLong.push_back(link.url);
     ++figures.tooLong;
-    return true;
-  }
-  web.Clear();
-  web.Field(WebUrl).SetText(link.url);
-  (void)store.TryFetch(WebNameKey);
-  const std::int32_t found = runtime::LastErrorCode();
-  if (found == runtime::NoError) {
-    ++figures.skipped;
-    return true;
-  }
-  if (found != runtime::RecordNotFound) {
-    figures.failure = "the bookmarks could not be read: " + RuntimeErrorText();
-    ShowFileProblem(kImportCaption, "The import stopped: " + figures.failure + ".");
     return false;
   }
-  // A miss may leave the buffer anywhere: the record is set up again.
-  web.Clear();
-  web.Field(WebUrl).SetText(link.url);
-  web.Field(WebDescription).SetText(link.description);
-  web.SetMemo(WebNotes, link.notes);
-  const bool notesCut = web.Memo(WebNotes).size() < link.notes.size();
-  DetailsForNextInsert({link.folder, link.toolbarDepth, link.added, link.modified});
-  // The file manager tells the user why an insert failed.
-  if (store.Insert() != SeverityOk) {
-    figures.failure = "a bookmark could not be added: " + RuntimeErrorText();
-    return false;
+  return true;
+}
+
+bool ImportPieceProcess::AddTurn(const std::vector<NewBookmark>& turn) {
+  ImportFigures& figures = LastImportFigures;
+  const std::vector<NewBookmarkResult> results = AddNewBookmarks(*BookmarkStoreManager, turn);
+  const std::size_t notesWidth = BookmarkStore().Layout().Memo(WebNotes).maxSize;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    switch (results[i]) {
+      case NewBookmarkResult::Added:
+        ++batchAdded_;
+        if (turn[i].notes.size() > notesWidth) ++batchNotesCut_;
+        break;
+      case NewBookmarkResult::Stored:
+        ++figures.skipped;
+        break;
+      case NewBookmarkResult::Unreadable:
+        figures.failure = "the bookmarks could not be read: " + RuntimeErrorText();
+        ShowFileProblem(kImportCaption, "The import stopped: " + figures.failure + ".");
+        return false;
+      case NewBookmarkResult::NotAdded:
+        // The file manager tells the user why an insert failed.
+        figures.failure = "a bookmark could not be added: " + RuntimeErrorText();
+        return false;
+    }
   }
-  ++batchAdded_;
-  if (notesCut) ++batchNotesCut_;
   return true;
 }
 
@@ -199,7 +211,7 @@ Severity ImportProgressWindow::Init() {
                                         " cannot be written to.");
     return SeverityNotify;
   }
-  HIGHESTBEFORE = HighestBookmarkNumber();
+  HIGHESTBEFORE = HighestBookmarkNumber().value_or(0);
 
   OpenProgressWindow();
   StartBatches(process_, BookmarkImportFile(), *BookmarkImportFileRelations, kImportPieceBytes, "");
@@ -209,6 +221,9 @@ Severity ImportProgressWindow::Init() {
 Severity ImportProgressWindow::TakeWindowEvent() {
   if (ThisEvent().code != runtime::ui::EventCode::Timer || !filesOpen_) return ReportManager::TakeWindowEvent();
   BookmarkFilesTransaction batch(CommitOrder::DetailsFirst);
+  // The batch's new bookmarks add their details, words and order records
+  // unread: on a server those go with the commit.
+  const FreshBookmarkNumbers fresh;
   const Severity result = ReportManager::TakeWindowEvent();
   if (process_.FAILED) {
     // The batch that failed is rolled back whole and the batches before it

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/DataFiles.h"
+#include "app/NewBookmarks.h"
 #include "errors/Severity.h"
 #include "procedures/BatchProgress.h"
 #include "procedures/BookmarkReader.h"
@@ -72,9 +73,11 @@ class ImportPieceProcess : public ProcessManager {
   bool FAILED = false;
 
  private:
-  // Adds link unless its address is stored or cannot be; false when the
-  // insert failed.
-  bool AddBookmark(const BookmarkEntry& link);
+  // Whether link's address can be stored: counted as left out if not.
+  bool Keeps(const BookmarkEntry& link);
+  // Adds the turn's bookmarks whose addresses are not stored yet; false
+  // when one could not be read or added (told, and the failure noted).
+  bool AddTurn(const std::vector<NewBookmark>& turn);
 
   std::unique_ptr<BookmarkSource> reader_;
   std::int64_t size_ = 0;        // the file's bytes when the import began

@@ -46,6 +46,9 @@ DataFile::DataFile(Driver driver, RecordLayout layout, std::string diskName)
 DataFile::~DataFile() = default;
 
 std::int32_t DataFile::AddNumbered(std::size_t, std::size_t) { return SetError(Unsupported); }
+std::int32_t DataFile::AddNumberedRows(std::size_t, std::vector<RecordBuffer>&, std::vector<std::int64_t>&) {
+  return SetError(Unsupported);
+}
 
 std::string DataFile::DiskName() const {
   if (diskNameSource_) return std::string(Clip(diskNameSource_()));

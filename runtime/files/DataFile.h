@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "runtime/files/RecordBuffer.h"
 #include "runtime/files/RecordLayout.h"
@@ -146,6 +147,16 @@ class DataFile {
   // station may have taken the number first: a retry numbers again).
   // Unsupported unless NumbersOnAdd.
   [[nodiscard]] virtual std::int32_t AddNumbered(std::size_t key, std::size_t component);
+  // Adds rows (records of this file's layout) in one step, one round trip on
+  // a server, numbered as AddNumbered would number them in turn with key's
+  // first component the number: the number given rows[i] goes into it and
+  // into numbers[i], which is 0 for a row not stored because a unique key
+  // of it was taken, by a stored record, an earlier row, or a record another
+  // station added that moment (AddNumbered of that row alone tells which).
+  // Leaves no current record; a failure may end a transaction under way.
+  // Unsupported unless NumbersOnAdd.
+  [[nodiscard]] virtual std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
+                                                     std::vector<std::int64_t>& numbers);
   [[nodiscard]] virtual std::int32_t Put() = 0;     // the current record
   [[nodiscard]] virtual std::int32_t Delete() = 0;  // the current record
   // True when adding the buffer (or putting it, over the current record)

@@ -190,6 +190,10 @@ bool ThreadedFile::NumbersOnAdd() { return Current().file->NumbersOnAdd(); }
 std::int32_t ThreadedFile::AddNumbered(std::size_t key, std::size_t component) {
   return Run([key, component](DataFile& f) { return f.AddNumbered(key, component); });
 }
+std::int32_t ThreadedFile::AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
+                                           std::vector<std::int64_t>& numbers) {
+  return Run([&](DataFile& f) { return f.AddNumberedRows(key, rows, numbers); });
+}
 std::int32_t ThreadedFile::Put() {
   return Run([](DataFile& f) { return f.Put(); });
 }

@@ -49,6 +49,8 @@ class ThreadedFile final : public DataFile {
   // it adds, in one step.
   bool NumbersOnAdd() override;
   std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
+  std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
+                               std::vector<std::int64_t>& numbers) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;

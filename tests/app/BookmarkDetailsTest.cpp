@@ -92,7 +92,7 @@ TEST_F(BookmarkDetailsTest, ADeletionTakesTheDetailsAndTheNumbersNextBookmarkGet
 
   // Details a crash left for a number no bookmark has are replaced when the
   // number is given out again.
-  ASSERT_EQ(WriteBookmarkDetails(number, {{"Orphan"}, 1, 5, 5}), SeverityOk);
+  ASSERT_EQ(WriteBookmarkDetails(number, {{"Orphan"}, 1, 5, 5}, NumberRecords::MayExist), SeverityOk);
   EXPECT_EQ(Add("https://new.example/"), number);
   EXPECT_TRUE(ReadBookmarkDetails(number).folder.empty());
   EXPECT_EQ(BookmarkDetailsStore().Records(), 1);

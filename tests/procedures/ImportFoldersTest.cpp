@@ -243,6 +243,63 @@ TEST_F(ImportFoldersTest, TheExportKeepsTheOrderOfTheImportedFoldersAndLinks) {
       << text;
 }
 
+// Records of a number no bookmark has, with a stray word, as a bookmark
+// deleted without them leaves; or none.
+std::vector<std::string> StoredWordsOf(std::int64_t number) {
+  std::vector<std::string> words;
+  auto file = runtime::DataFile::Make(runtime::Driver::Keyed, BookmarkWordsLayout(), "WORDS");
+  if (file->Open(runtime::AccessRead | runtime::ShareDenyNone) != 0) return words;
+  (void)file->SetOrder(0);
+  while (file->Next() == 0) {
+    if (file->Record().Field(WrdNum).Get().AsInteger() == number) {
+      words.emplace_back(file->Record().Field(WrdWord).ClippedText());
+    }
+  }
+  (void)file->Close();
+  return words;
+}
+
+// An import adds a new bookmark's records unread only where no record is
+// stored above the highest number: a deleted bookmark's left ones are
+// replaced, never added beside (which would fail the import).
+TEST_F(ImportFoldersTest, RecordsLeftAboveTheHighestNumberAreReplacedByTheImport) {
+  RunMain([] { testing_support::StoreBookmarks({{"https://one.example/", "one"}}); });
+  auto leave = [](runtime::RecordLayout layout, const char* name,
+                  const std::function<void(runtime::RecordBuffer&)>& set) {
+    auto file = runtime::DataFile::Make(runtime::Driver::Keyed, std::move(layout), name);
+    ASSERT_EQ(file->Open(runtime::AccessReadWrite | runtime::ShareDenyNone), 0);
+    file->ClearBuffer();
+    set(file->Record());
+    ASSERT_EQ(file->Add(), 0);
+    (void)file->Close();
+  };
+  leave(BookmarkDetailsLayout(), "FOLDERS", [](runtime::RecordBuffer& r) {
+    r.Field(FolNum).SetInteger(2);
+    r.Field(FolPath).SetText(EncodeFolderPath({"Stale"}));
+  });
+  leave(BookmarkWordsLayout(), "WORDS", [](runtime::RecordBuffer& r) {
+    r.Field(WrdNum).SetInteger(2);
+    r.Field(WrdWord).SetText("stale");
+  });
+  leave(FolderOrderLayout(), "ORDER", [](runtime::RecordBuffer& r) {
+    r.Field(OrdNum).SetInteger(2);
+    r.Field(OrdSort).SetText("stale");
+  });
+
+  Write("fresh.html",
+        "<DL><p><DT><H3>Fresh</H3><DL><p><DT><A HREF=\"https://two.example/\">Two</A>"
+        "<DT><A HREF=\"https://three.example/\">Three</A></DL><p></DL><p>\n");
+  const ImportFigures figures = Import("fresh.html");
+  EXPECT_EQ(figures.failure, "");
+  EXPECT_EQ(figures.added, 2);
+  const Collection collection = ReadCollection();
+  EXPECT_EQ(collection.at("https://two.example/").details.folder, std::vector<std::string>{"Fresh"});
+  const std::vector<std::string> words = StoredWordsOf(2);
+  EXPECT_EQ(std::count(words.begin(), words.end(), "stale"), 0) << "the stray word went";
+  EXPECT_EQ(std::count(words.begin(), words.end(), "two"), 1);
+  EXPECT_EQ(std::count(words.begin(), words.end(), "fresh"), 1);
+}
+
 TEST_F(ImportFoldersTest, TheCleanUpTakesTheDetailsOfWhatItRemoves) {
   RunMain([] {
     testing_support::StoreBookmarks(

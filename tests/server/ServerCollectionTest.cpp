@@ -123,6 +123,9 @@ TEST_F(ServerCollectionTest, FourClientsImportingAtOnceGetDistinctNumbers) {
       << "every bookmark has its folder record";
   EXPECT_EQ(Value("SELECT count(*) FROM k_order o JOIN k_marlinden m ON m.f1 = o.f1"), "8000")
       << "and its place in the folder order";
+  EXPECT_EQ(Value("SELECT count(DISTINCT w.f2) FROM k_words w JOIN k_marlinden m ON m.f1 = w.f2 WHERE w.f1 = 'page'"),
+            "8000")
+      << "and its words";
   // Every client sees the whole collection.
   ASSERT_EQ(Cli({"count"}, dir_.File("client0")), 0);
   EXPECT_EQ(Read(dir_.File("client0") + "/out.txt"), "8000\n");

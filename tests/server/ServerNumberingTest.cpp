@@ -1,11 +1,13 @@
 // Numbering on the database server: the driver numbers a record in the
 // insert itself, per group of a key's earlier components, and a number
-// another station takes first is taken again by the file manager.
+// another station takes first is taken again by the file manager. Many
+// rows are numbered in one statement, less those whose keys are taken.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "data/FileManager.h"
 #include "errors/ErrorManager.h"
@@ -135,6 +137,84 @@ TEST_F(ServerNumberingTest, ANumberTakenByAnotherStationMeanwhileIsTakenAgain) {
   (void)manager.Close();
   manager.Kill();
   errors.Kill();
+}
+
+// Rows of the bookmark layout with these addresses, notes "notes of" each.
+std::vector<runtime::RecordBuffer> BookmarkRows(const runtime::DataFile& file, const std::vector<std::string>& urls) {
+  std::vector<runtime::RecordBuffer> rows;
+  for (const std::string& url : urls) {
+    runtime::RecordBuffer& row = rows.emplace_back(file.Layout());
+    row.Field("URL").SetText(url);
+    row.Field("NUM").SetInteger(99);  // replaced by the number given
+    row.SetMemo(1, "notes of " + url);
+  }
+  return rows;
+}
+
+TEST_F(ServerNumberingTest, RowsAreNumberedInOneStepLessThoseWhoseKeysAreTaken) {
+  auto file =
+      runtime::ThreadedFile::Make(runtime::Driver::Keyed, testing_support::BookmarkLayout(), dir_.File("MARLINDEN"));
+  ASSERT_EQ(file->Create(), runtime::NoError) << runtime::LastError().driverText;
+  ASSERT_EQ(file->Open(runtime::AccessReadWrite | runtime::ShareDenyNone), runtime::NoError);
+  file->ClearBuffer();
+  file->Record().Field("URL").SetText("https://stored.example/");
+  ASSERT_EQ(file->AddNumbered(testing_support::NumKey, 1), runtime::NoError);
+
+  std::vector<runtime::RecordBuffer> rows =
+      BookmarkRows(*file, {"https://a.example/", "https://b.example/", "HTTPS://STORED.EXAMPLE/", "https://A.example/",
+                           "https://c.example/ \"quoted\", {braced}"});
+  std::vector<std::int64_t> numbers;
+  ASSERT_EQ(file->AddNumberedRows(testing_support::NumKey, rows, numbers), runtime::NoError)
+      << runtime::LastError().driverText;
+  ASSERT_EQ(numbers.size(), 5U);
+  EXPECT_EQ(numbers[0], 2);
+  EXPECT_EQ(numbers[1], 3);
+  EXPECT_EQ(numbers[2], 0) << "the address is stored, letter case aside";
+  EXPECT_EQ(numbers[3], 0) << "an earlier row has the address";
+  EXPECT_GT(numbers[4], 3);
+  EXPECT_EQ(rows[1].Field("NUM").Get().AsInteger(), 3) << "the number goes into the row";
+  EXPECT_EQ(rows[2].Field("NUM").Get().AsInteger(), 99) << "a row not stored keeps its buffer";
+  EXPECT_EQ(Value("SELECT string_agg(f1 || ' ' || f2 || ' ' || m1, ',' ORDER BY f1) FROM k_marlinden"),
+            "1 https://stored.example/ ,2 https://a.example/ notes of https://a.example/,3 https://b.example/ notes "
+            "of https://b.example/," +
+                std::to_string(numbers[4]) +
+                " https://c.example/ \"quoted\", {braced} notes of https://c.example/ "
+                "\"quoted\", {braced}");
+
+  // Numbering goes on above them; none at all is one step too.
+  file->ClearBuffer();
+  file->Record().Field("URL").SetText("https://d.example/");
+  ASSERT_EQ(file->AddNumbered(testing_support::NumKey, 1), runtime::NoError);
+  EXPECT_EQ(file->Record().Field("NUM").Get().AsInteger(), numbers[4] + 1);
+  std::vector<runtime::RecordBuffer> none;
+  EXPECT_EQ(file->AddNumberedRows(testing_support::NumKey, none, numbers), runtime::NoError);
+  EXPECT_TRUE(numbers.empty());
+  // A key whose first component is a text numbers nothing.
+  EXPECT_EQ(file->AddNumberedRows(testing_support::NameKey, rows, numbers), runtime::BadParameter);
+  (void)file->Close();
+}
+
+TEST_F(ServerNumberingTest, ARowWhoseNumberAnotherStationTookMeanwhileIsNotStored) {
+  auto mine = Station(testing_support::BookmarkLayout(), true);
+  auto theirs = Station(testing_support::BookmarkLayout(), false);
+  ASSERT_EQ(theirs->BeginTransaction(1), runtime::NoError);
+  theirs->ClearBuffer();
+  theirs->Record().Field("URL").SetText("https://theirs.example/");
+  ASSERT_EQ(theirs->AddNumbered(testing_support::NumKey, 1), runtime::NoError);
+
+  std::vector<runtime::RecordBuffer> rows = BookmarkRows(*mine, {"https://one.example/", "https://two.example/"});
+  std::vector<std::int64_t> numbers;
+  std::int32_t added = runtime::DriverFailure;
+  std::thread insert([&] { added = mine->AddNumberedRows(testing_support::NumKey, rows, numbers); });
+  bool waiting = false;
+  for (int tries = 0; tries < 200000 && !waiting; ++tries) waiting = DriverWaitsForALock();
+  EXPECT_TRUE(waiting) << "the rows wait for the other transaction's number";
+  ASSERT_EQ(theirs->Commit(), runtime::NoError);
+  insert.join();
+  ASSERT_EQ(added, runtime::NoError) << runtime::LastError().driverText;
+  EXPECT_EQ(numbers, (std::vector<std::int64_t>{0, 2}));
+  EXPECT_EQ(Value("SELECT string_agg(f1 || ' ' || f2, ',' ORDER BY f1) FROM k_marlinden"),
+            "1 https://theirs.example/,2 https://two.example/");
 }
 
 }  // namespace

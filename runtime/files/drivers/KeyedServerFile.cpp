@@ -64,6 +64,10 @@ std::int32_t HoldKey(std::int64_t rowid) {
 constexpr const char* kHoldKeySql = "((id # (id >> 32)) & 4294967295)";
 
 std::string FieldColumn(std::size_t field) { return "f" + std::to_string(field); }
+// The array type a column of the type is sent as, one element per row.
+const char* ArrayType(FieldType type) {
+  return IsText(type) ? "::text[]" : type == FieldType::Real ? "::double precision[]" : "::bigint[]";
+}
 std::string MemoColumn(std::size_t memo) { return "m" + std::to_string(memo); }
 
 bool ParseInteger(std::string_view text, std::int64_t& value) {
@@ -496,8 +500,9 @@ std::string KeyedServerFile::SelectList(RowColumns columns, std::size_t key) con
   return list;
 }
 
-std::string KeyedServerFile::Column(const KeyDesc& key, const KeyComponentDesc& component) const {
-  const std::string column = FieldColumn(component.field);
+std::string KeyedServerFile::Column(const KeyDesc& key, const KeyComponentDesc& component,
+                                    std::string_view prefix) const {
+  const std::string column = std::string(prefix) + FieldColumn(component.field);
   if (key.noCase && IsText(Layout().Field(component.field).type)) return "lower(" + column + ")";
   return column;
 }
@@ -585,7 +590,11 @@ std::size_t KeyedServerFile::MostComponents() const {
   return most;
 }
 
-std::size_t KeyedServerFile::SlotCount() const { return NumberedSlot(Layout().KeyCount() + 1, 1); }
+std::size_t KeyedServerFile::NumberedRowsSlot(std::size_t key) const {
+  return NumberedSlot(Layout().KeyCount() + 1, 1) + key - 1;
+}
+
+std::size_t KeyedServerFile::SlotCount() const { return NumberedRowsSlot(Layout().KeyCount() + 1); }
 
 // The number is one more than the highest of its group, read in the insert
 // itself; the field's own parameter is left out, the others follow in field
@@ -618,9 +627,60 @@ std::string KeyedServerFile::NumberedInsertSql(std::size_t key, std::size_t comp
          number;
 }
 
+// The rows come as arrays, one per field but the number and per memo, in
+// that order. Those a stored record's unique key keeps out are left out
+// before numbering, so numbers stay dense; the insert skips any other
+// taken key (an earlier row's, another station's), and answers id, number
+// and place (1-based) of each row stored.
+std::string KeyedServerFile::NumberedRowsSql(std::size_t key) const {
+  const std::size_t numberField = Layout().Key(key).components.front().field;
+  const std::string number = FieldColumn(numberField);
+  std::string arrays, names, columns = "version", values = "1";
+  std::size_t parameter = 0;
+  for (std::size_t f = 1; f <= Layout().FieldCount(); ++f) {
+    columns += ", " + FieldColumn(f);
+    if (f == numberField) {
+      values += ", (SELECT b FROM base) + r.n";
+      continue;
+    }
+    values += ", r." + FieldColumn(f);
+    ++parameter;
+    arrays += (parameter == 1 ? "$" : ", $") + std::to_string(parameter) + ArrayType(Layout().Field(f).type);
+    names += FieldColumn(f) + ", ";
+  }
+  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) {
+    columns += ", " + MemoColumn(m);
+    values += ", r." + MemoColumn(m);
+    ++parameter;
+    arrays += ", $" + std::to_string(parameter) + "::text[]";
+    names += MemoColumn(m) + ", ";
+  }
+  std::string free;
+  for (std::size_t k = 1; k <= Layout().KeyCount(); ++k) {
+    const KeyDesc& desc = Layout().Key(k);
+    const bool numbered = std::any_of(desc.components.begin(), desc.components.end(),
+                                      [numberField](const KeyComponentDesc& c) { return c.field == numberField; });
+    if (!(desc.unique || desc.primary) || numbered) continue;
+    std::string match;
+    for (const KeyComponentDesc& component : desc.components) {
+      match += (match.empty() ? "" : " AND ") + Column(desc, component, "s.") + " = " + Column(desc, component, "u.");
+    }
+    free += " AND NOT EXISTS (SELECT 1 FROM " + Table() + " s WHERE " + match + ")";
+  }
+  const std::string highest =
+      Layout().Field(numberField).type == FieldType::Real ? "floor(max(" + number + "))" : "max(" + number + ")";
+  return "WITH base AS (SELECT coalesce(" + highest + ", 0) AS b FROM " + Table() +
+         "), rows AS (SELECT u.*, row_number() OVER (ORDER BY u.ord) AS n FROM unnest(" + arrays +
+         ") WITH ORDINALITY AS u(" + names + "ord) WHERE TRUE" + free + "), added AS (INSERT INTO " + Table() + "(" +
+         columns + ") SELECT " + values + " FROM rows r ORDER BY r.ord ON CONFLICT DO NOTHING RETURNING id, " + number +
+         ") SELECT a.id, a." + number + ", r.ord FROM added a JOIN rows r ON a." + number +
+         " = (SELECT b FROM base) + r.n";
+}
+
 std::string KeyedServerFile::StatementSql(std::size_t slot) const {
   const std::string table = Table();
   const std::size_t fields = Layout().FieldCount(), memos = Layout().MemoCount();
+  if (const std::size_t first = NumberedRowsSlot(1); slot >= first) return NumberedRowsSql(slot - first + 1);
   if (const std::size_t first = NumberedSlot(1, 1); slot >= first) {
     const std::size_t most = MostComponents();
     return NumberedInsertSql((slot - first) / most + 1, (slot - first) % most + 1);
@@ -645,10 +705,7 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
       for (std::size_t f = 1; f <= fields; ++f) {
         const FieldType type = Layout().Field(f).type;
         columns += ", " + FieldColumn(f);
-        arrays += (f > 1 ? ", $" : "$") + std::to_string(f) +
-                  (IsText(type)              ? "::text[]"
-                   : type == FieldType::Real ? "::double precision[]"
-                                             : "::bigint[]");
+        arrays += (f > 1 ? ", $" : "$") + std::to_string(f) + ArrayType(type);
       }
       for (std::size_t m = 1; m <= memos; ++m) {
         columns += ", " + MemoColumn(m);
@@ -745,8 +802,8 @@ std::int32_t KeyedServerFile::BindFields(PgParams& params, const std::uint8_t* r
   return SetError(NoError);
 }
 
-void KeyedServerFile::BindMemos(PgParams& params) const {
-  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(Record().Memo(m));
+void KeyedServerFile::BindMemos(PgParams& params, const RecordBuffer& record) const {
+  for (std::size_t m = 1; m <= Layout().MemoCount(); ++m) params.Add(record.Memo(m));
 }
 
 std::int32_t KeyedServerFile::BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const {
@@ -1028,7 +1085,7 @@ std::int32_t KeyedServerFile::Add() {
   cursor_.Reposition();
   PgParams params;
   if (BindFields(params, Record().Data()) != NoError) return LastErrorCode();
-  BindMemos(params);
+  BindMemos(params, Record());
   if (quickScan_ && inTransaction_) {
     const std::string name = PreparedSlot(kInsertRows);
     if (name.empty() || db_.Defer(name, std::move(params)) != NoError) return LastErrorCode();
@@ -1055,10 +1112,48 @@ std::int32_t KeyedServerFile::AddNumbered(std::size_t key, std::size_t component
   const std::size_t numberField = Layout().Key(key).components[component - 1].field;
   PgParams params;
   if (BindFields(params, Record().Data(), numberField) != NoError) return LastErrorCode();
-  BindMemos(params);
+  BindMemos(params, Record());
   PgResult result = RunSlot(NumberedSlot(key, component), params);
   if (!result) return LastErrorCode();
   return Added(result.get(), numberField);
+}
+
+std::int32_t KeyedServerFile::AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
+                                              std::vector<std::int64_t>& numbers) {
+  if (key == 0 || key > Layout().KeyCount() ||
+      IsText(Layout().Field(Layout().Key(key).components.front().field).type)) {
+    return SetError(BadParameter, "", "the key's first component is not a number");
+  }
+  numbers.assign(rows.size(), 0);
+  if (CheckWritable() != NoError) return LastErrorCode();
+  if (rows.empty()) return SetError(NoError);
+  const std::size_t numberField = Layout().Key(key).components.front().field;
+  std::vector<PgParams> bound(rows.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const RecordBuffer& row = rows[r];
+    if (row.Size() != Layout().RecordSize() || row.Layout().MemoCount() != Layout().MemoCount()) {
+      return SetError(BadParameter, "", "a row is not a record of this file");
+    }
+    if (schema_.HasNanKey(row.Data())) return SetError(BadParameter, "", "a key value is not a number");
+    if (BindFields(bound[r], row.Data(), numberField) != NoError) return LastErrorCode();
+    BindMemos(bound[r], row);
+  }
+  PgParams columns;
+  for (int column = 0; column < bound.front().Count(); ++column) columns.Add(PgArray(bound, column));
+  cursor_.Reposition();
+  current_.rowid = 0;
+  held_ = false;
+  PgResult result = RunSlot(NumberedRowsSlot(key), columns);
+  if (!result) return LastErrorCode();
+  for (int row = 0; row < PQntuples(result.get()); ++row) {
+    std::int64_t number = 0, place = 0;
+    (void)ParseInteger(PgText(result.get(), row, 1), number);
+    (void)ParseInteger(PgText(result.get(), row, 2), place);
+    if (place < 1 || static_cast<std::size_t>(place) > rows.size()) continue;
+    numbers[static_cast<std::size_t>(place - 1)] = number;
+    rows[static_cast<std::size_t>(place - 1)].Field(numberField).SetInteger(number);
+  }
+  return SetError(NoError);
 }
 
 std::int32_t KeyedServerFile::Added(const PGresult* result, std::size_t numberField) {

@@ -74,6 +74,10 @@ class KeyedServerFile final : public DataFile {
   // as the row is inserted.
   bool NumbersOnAdd() override { return true; }
   std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
+  // Numbers from one above the highest stored, in the rows' order, less
+  // the rows a stored record's unique key keeps out.
+  std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
+                               std::vector<std::int64_t>& numbers) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;
@@ -132,15 +136,19 @@ class KeyedServerFile final : public DataFile {
   std::string CreateIndexSql(std::size_t key) const;
   std::string HeldSql() const;
   std::string SelectList(RowColumns columns, std::size_t key) const;
-  std::string Column(const KeyDesc& key, const KeyComponentDesc& component) const;
+  // The component's column as its index orders it, of the row named by
+  // prefix ("s." say) when not empty.
+  std::string Column(const KeyDesc& key, const KeyComponentDesc& component, std::string_view prefix = {}) const;
   std::string Parameter(const KeyDesc& key, const KeyComponentDesc& component, std::size_t number) const;
   std::string OrderBy(std::size_t key, ScanDirection direction) const;
   std::string AfterCondition(std::size_t key, ScanDirection direction) const;
   std::string EqualCondition(std::size_t key) const;
   std::string NumberedInsertSql(std::size_t key, std::size_t component) const;
-  // The statements by slot: fixed ones, per key, then the numbered inserts
-  // per (key, component).
+  std::string NumberedRowsSql(std::size_t key) const;
+  // The statements by slot: fixed ones, per key, the numbered inserts per
+  // (key, component), then the numbered row inserts per key.
   std::size_t NumberedSlot(std::size_t key, std::size_t component) const;
+  std::size_t NumberedRowsSlot(std::size_t key) const;
   std::size_t SlotCount() const;
   // The most components a key of the layout has (at least 1).
   std::size_t MostComponents() const;
@@ -154,7 +162,7 @@ class KeyedServerFile final : public DataFile {
   [[nodiscard]] std::int32_t BindField(PgParams& params, const FieldDesc& field, const std::uint8_t* record) const;
   // Every field but skipped (0: none), then, with memos, the buffer's memos.
   [[nodiscard]] std::int32_t BindFields(PgParams& params, const std::uint8_t* record, std::size_t skipped = 0) const;
-  void BindMemos(PgParams& params) const;
+  void BindMemos(PgParams& params, const RecordBuffer& record) const;
   [[nodiscard]] std::int32_t BindKey(PgParams& params, std::size_t key, const std::uint8_t* record) const;
   // 0, or the first field whose stored value the layout cannot hold.
   std::size_t StoreFields(const PGresult* result, int row, int first, std::uint8_t* record) const;

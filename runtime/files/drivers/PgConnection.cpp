@@ -11,10 +11,11 @@ namespace {
 constexpr const char* kConnectTimeoutSeconds = "10";
 // Rows queued at most: they go in one statement, and the queue's memory
 // stays bounded.
-constexpr std::size_t kDeferredLimit = 256;
+constexpr std::size_t kDeferredLimit = 4096;
 
-// One column of rows as an array literal.
-std::string ArrayOf(const std::vector<PgParams>& rows, int column) {
+}  // namespace
+
+std::string PgArray(const std::vector<PgParams>& rows, int column) {
   std::string array = "{";
   for (const PgParams& row : rows) {
     if (array.size() > 1) array += ',';
@@ -31,6 +32,8 @@ std::string ArrayOf(const std::vector<PgParams>& rows, int column) {
   }
   return array + "}";
 }
+
+namespace {
 
 // The password libpq would use from the connection string itself, so that
 // it can be taken out of any text shown.
@@ -232,7 +235,7 @@ bool PgConnection::Pipelined(const Final* final, PgResult& result) {
   bool sent = true;
   if (!rows.empty()) {
     PgParams columns;
-    for (int column = 0; column < rows.front().Count(); ++column) columns.Add(ArrayOf(rows, column));
+    for (int column = 0; column < rows.front().Count(); ++column) columns.Add(PgArray(rows, column));
     const std::vector<const char*> values = columns.Pointers();
     sent = PQsendQueryPrepared(conn_, deferredName_.c_str(), columns.Count(), values.data(), nullptr, nullptr, 0) == 1;
   }

@@ -121,6 +121,9 @@ class PgConnection {
   RuntimeError failure_;
 };
 
+// One column of rows as an array literal, one element per row.
+std::string PgArray(const std::vector<PgParams>& rows, int column);
+
 // Whether a result column is SQL NULL, and its text.
 inline std::string_view PgText(const PGresult* result, int row, int column) {
   return {PQgetvalue(result, row, column), static_cast<std::size_t>(PQgetlength(result, row, column))};
