@@ -186,6 +186,7 @@ std::int32_t FoundBookmarks::ReadFolderOrder(bool forward) {
     if (code != runtime::NoError) return code;
     const std::int64_t number = walk->Record().Field(OrdNum).Get().AsInteger();
     if (number <= 0) continue;  // the mark that the order is complete
+    ReadAheadBookmarks(*walk, number, forward);
     bookmarks_.Record().Clear();
     bookmarks_.Record().Field(WebNum).SetInteger(number);
     const std::int32_t read = bookmarks_.Get(WebNumKey);
@@ -194,6 +195,15 @@ std::int32_t FoundBookmarks::ReadFolderOrder(bool forward) {
     if (Narrowed() && !BookmarkMatches(plan_)) continue;
     return runtime::SetError(runtime::NoError);
   }
+}
+
+void FoundBookmarks::ReadAheadBookmarks(runtime::DataFile& walk, std::int64_t number, bool forward) {
+  if (readAhead_.erase(number) != 0) return;
+  std::vector<std::int64_t> numbers = walk.UpcomingValues(OrdNum, forward, kBookmarksReadAhead - 1);
+  numbers.insert(numbers.begin(), number);
+  readAhead_.clear();
+  if (bookmarks_.ReadAheadKeys(WebNumKey, numbers) != runtime::NoError) return;
+  readAhead_.insert(numbers.begin() + 1, numbers.end());
 }
 
 void FoundBookmarks::FolderWalkAtCurrent() {

@@ -157,6 +157,16 @@ class DataFile {
   // Unsupported unless NumbersOnAdd.
   [[nodiscard]] virtual std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
                                                      std::vector<std::int64_t>& numbers);
+  // The values of integer field in the records read ahead that the next
+  // reads in that direction deliver, in order, at most limit of them; none
+  // where nothing is read ahead.
+  virtual std::vector<std::int64_t> UpcomingValues(std::size_t field, bool forward, std::size_t limit);
+  // Reads ahead the records whose key (of one integer component) has these
+  // values, in one step (one round trip on a server): the next Get of each
+  // of them by that key is served from what was read, as a row read ahead
+  // is, unless a write, a transaction's step or a close comes first. A
+  // driver that reads locally ignores it.
+  [[nodiscard]] virtual std::int32_t ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values);
   [[nodiscard]] virtual std::int32_t Put() = 0;     // the current record
   [[nodiscard]] virtual std::int32_t Delete() = 0;  // the current record
   // True when adding the buffer (or putting it, over the current record)

@@ -194,6 +194,12 @@ std::int32_t ThreadedFile::AddNumberedRows(std::size_t key, std::vector<RecordBu
                                            std::vector<std::int64_t>& numbers) {
   return Run([&](DataFile& f) { return f.AddNumberedRows(key, rows, numbers); });
 }
+std::vector<std::int64_t> ThreadedFile::UpcomingValues(std::size_t field, bool forward, std::size_t limit) {
+  return Run([&](DataFile& f) { return f.UpcomingValues(field, forward, limit); });
+}
+std::int32_t ThreadedFile::ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values) {
+  return Run([&](DataFile& f) { return f.ReadAheadKeys(key, values); });
+}
 std::int32_t ThreadedFile::Put() {
   return Run([](DataFile& f) { return f.Put(); });
 }

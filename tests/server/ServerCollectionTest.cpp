@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -129,6 +130,24 @@ TEST_F(ServerCollectionTest, FourClientsImportingAtOnceGetDistinctNumbers) {
   // Every client sees the whole collection.
   ASSERT_EQ(Cli({"count"}, dir_.File("client0")), 0);
   EXPECT_EQ(Read(dir_.File("client0") + "/out.txt"), "8000\n");
+}
+
+// The folder order reads its bookmarks ahead a page at a time on the
+// server: more than one page's worth, each in its place.
+TEST_F(ServerCollectionTest, TheFolderOrderListsEveryBookmarkInItsPlace) {
+  constexpr int kLinks = 150;
+  ASSERT_EQ(Cli({"import", BookmarkFile("many", kLinks), "--yes"}, dir_.File("lister")), 0)
+      << Read(dir_.File("lister") + "/err.txt");
+  ASSERT_EQ(Cli({"list", "--by-folder"}, dir_.File("lister")), 0) << Read(dir_.File("lister") + "/err.txt");
+  std::vector<std::string> descriptions;
+  for (int i = 0; i < kLinks; ++i) descriptions.push_back("many page " + std::to_string(i));
+  std::sort(descriptions.begin(), descriptions.end());
+  std::string expected;
+  for (const std::string& description : descriptions) {
+    expected +=
+        "https://many.example/page/" + description.substr(std::string("many page ").size()) + "\t" + description + "\n";
+  }
+  EXPECT_EQ(Read(dir_.File("lister") + "/out.txt"), expected);
 }
 
 TEST_F(ServerCollectionTest, TheCommandLineOptionNamesTheServerBeforeTheVariable) {

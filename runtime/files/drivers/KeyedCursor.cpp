@@ -145,4 +145,16 @@ void KeyedCursor::Copy(RecordBuffer& buffer, KeyedCurrent& current, std::int64_t
   current.memosRead = withMemos;
 }
 
+std::vector<std::int64_t> KeyedCursor::AheadValues(std::size_t field, ScanDirection direction,
+                                                   std::size_t limit) const {
+  std::vector<std::int64_t> values;
+  if (batch_.direction != direction || field == 0 || field > schema_.Layout().FieldCount()) return values;
+  const FieldDesc& desc = schema_.Layout().Field(field);
+  const std::size_t recordSize = schema_.Layout().RecordSize();
+  for (std::size_t row = batch_.next; row < batch_.count && values.size() < limit; ++row) {
+    values.push_back(KeyedSchema::IntegerField(desc, batch_.records.data() + row * recordSize));
+  }
+  return values;
+}
+
 }  // namespace runtime

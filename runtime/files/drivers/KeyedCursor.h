@@ -119,6 +119,9 @@ class KeyedCursor {
   // look up single records).
   std::size_t StartFill(ScanDirection direction, RowColumns columns, bool quickScan);
   Batch& Rows() { return batch_; }
+  // The values of integer field in the rows read ahead that the next reads
+  // in direction deliver, in order, at most limit of them.
+  std::vector<std::int64_t> AheadValues(std::size_t field, ScanDirection direction, std::size_t limit) const;
 
   // Reads the next row in direction of order taking columns: from the
   // batch, else after fill(direction, columns) filled it; deliver(row)

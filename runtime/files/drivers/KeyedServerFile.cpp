@@ -49,6 +49,7 @@ enum KeySlot : std::size_t {
   kAfter = kScanVariants,
   kEqual = 2 * kScanVariants,
   kDuplicate = kEqual + 2,
+  kReadAhead,
   kPerKey
 };
 
@@ -370,6 +371,7 @@ std::int32_t KeyedServerFile::Create() {
 }
 
 std::int32_t KeyedServerFile::Close() {
+  DropReadAhead();
   if (!open_) return SetError(FileNotOpen);
   Disconnect();
   open_ = false;
@@ -377,6 +379,7 @@ std::int32_t KeyedServerFile::Close() {
 }
 
 void KeyedServerFile::ResetState() {
+  DropReadAhead();
   prepared_.clear();
   order_ = 0;
   cursor_.Reset();
@@ -754,8 +757,13 @@ std::string KeyedServerFile::StatementSql(std::size_t slot) const {
     return "SELECT " + SelectList(single, key) + " FROM " + table + " WHERE " + EqualCondition(key) + " ORDER BY " +
            OrderBy(key, ScanDirection::Forward) + " LIMIT 1";
   }
-  return "SELECT 1 FROM " + table + " WHERE " + EqualCondition(key) + " AND id <> $" + std::to_string(n + 1) +
-         "::bigint LIMIT 1";
+  if (kind == kDuplicate) {
+    return "SELECT 1 FROM " + table + " WHERE " + EqualCondition(key) + " AND id <> $" + std::to_string(n + 1) +
+           "::bigint LIMIT 1";
+  }
+  const KeyDesc& desc = Layout().Key(key);
+  return "SELECT " + SelectList(RowColumns::FieldsAndMemos, key) + " FROM " + table + " WHERE " +
+         Column(desc, desc.components.front()) + " = ANY($1::bigint[])";
 }
 
 std::string KeyedServerFile::PreparedSlot(std::size_t slot) {
@@ -954,21 +962,21 @@ std::int32_t KeyedServerFile::Deliver(std::int64_t rowid, std::int64_t version, 
   return SetError(NoError);
 }
 
-std::int32_t KeyedServerFile::ReadSingle(const PGresult* result, bool memos) {
-  if (PQntuples(result) == 0) return SetError(RecordNotFound);
+std::int32_t KeyedServerFile::ReadSingle(const PGresult* result, int row, bool memos) {
+  if (PQntuples(result) <= row) return SetError(RecordNotFound);
   cursor_.Reposition();
   const std::size_t memoCount = Layout().MemoCount();
   std::vector<std::uint8_t> record(Layout().RecordSize());
   std::int64_t rowid = 0, version = 0;
-  (void)ParseInteger(PgText(result, 0, 0), rowid);
-  (void)ParseInteger(PgText(result, 0, 1), version);
-  if (const std::size_t bad = StoreFields(result, 0, 3, record.data())) return DamagedRecord(rowid, bad);
+  (void)ParseInteger(PgText(result, row, 0), rowid);
+  (void)ParseInteger(PgText(result, row, 1), version);
+  if (const std::size_t bad = StoreFields(result, row, 3, record.data())) return DamagedRecord(rowid, bad);
   std::vector<std::string> texts(memoCount);
   if (memos) {
     const int first = 3 + static_cast<int>(Layout().FieldCount());
-    for (std::size_t m = 0; m < memoCount; ++m) texts[m] = PgText(result, 0, first + static_cast<int>(m));
+    for (std::size_t m = 0; m < memoCount; ++m) texts[m] = PgText(result, row, first + static_cast<int>(m));
   }
-  return Deliver(rowid, version, IsTrue(result, 0, 2), record.data(), memos ? texts.data() : nullptr, !memos);
+  return Deliver(rowid, version, IsTrue(result, row, 2), record.data(), memos ? texts.data() : nullptr, !memos);
 }
 
 std::int32_t KeyedServerFile::DamagedRecord(std::int64_t rowid, std::size_t field) {
@@ -981,12 +989,59 @@ std::int32_t KeyedServerFile::Get(std::size_t key) {
   const bool skipMemos = TakeSkipMemos();
   if (!open_) return SetError(FileNotOpen);
   if (key == 0 || key > Layout().KeyCount()) return SetError(BadParameter);
+  if (std::int32_t code = NoError; GetReadAhead(key, skipMemos, code)) return code;
   if (Reach() != NoError) return LastErrorCode();
   PgParams params;
   if (BindKey(params, key, Record().Data()) != NoError) return LastErrorCode();
   PgResult result = RunSlot(kFixedSlots + key * kPerKey + kEqual + (skipMemos ? 0 : 1), params);
   if (!result) return LastErrorCode();
-  return ReadSingle(result.get(), !skipMemos);
+  return ReadSingle(result.get(), 0, !skipMemos);
+}
+
+std::vector<std::int64_t> KeyedServerFile::UpcomingValues(std::size_t field, bool forward, std::size_t limit) {
+  return cursor_.AheadValues(field, forward ? ScanDirection::Forward : ScanDirection::Backward, limit);
+}
+
+std::int32_t KeyedServerFile::ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values) {
+  DropReadAhead();
+  if (!open_) return SetError(FileNotOpen);
+  if (key == 0 || key > Layout().KeyCount() || Layout().Key(key).components.size() != 1 ||
+      IsText(Layout().Field(Layout().Key(key).components.front().field).type)) {
+    return SetError(BadParameter, "", "the key is not one integer component");
+  }
+  if (values.empty()) return SetError(NoError);
+  if (Reach() != NoError) return LastErrorCode();
+  std::string array = "{";
+  for (const std::int64_t value : values) array += (array.size() > 1 ? "," : "") + std::to_string(value);
+  PgParams params;
+  params.Add(array + "}");
+  PgResult result = RunSlot(kFixedSlots + key * kPerKey + kReadAhead, params);
+  if (!result) return LastErrorCode();
+  const int first = 3 + static_cast<int>(Layout().Key(key).components.front().field) - 1;
+  for (int row = 0; row < PQntuples(result.get()); ++row) {
+    std::int64_t value = 0;
+    if (ParseInteger(PgText(result.get(), row, first), value)) readAheadRows_.emplace(value, row);
+  }
+  readAheadKey_ = key;
+  readAhead_ = std::move(result);
+  return SetError(NoError);
+}
+
+bool KeyedServerFile::GetReadAhead(std::size_t key, bool skipMemos, std::int32_t& code) {
+  if (key != readAheadKey_ || !readAhead_) return false;
+  const FieldDesc& field = Layout().Field(Layout().Key(key).components.front().field);
+  const auto found = readAheadRows_.find(KeyedSchema::IntegerField(field, Record().Data()));
+  if (found == readAheadRows_.end()) return false;
+  const int row = found->second;
+  readAheadRows_.erase(found);
+  code = ReadSingle(readAhead_.get(), row, !skipMemos);
+  return true;
+}
+
+void KeyedServerFile::DropReadAhead() {
+  readAheadKey_ = 0;
+  readAhead_.reset();
+  readAheadRows_.clear();
 }
 
 std::int32_t KeyedServerFile::ReadByRowid(std::string_view position) {
@@ -998,7 +1053,7 @@ std::int32_t KeyedServerFile::ReadByRowid(std::string_view position) {
     PgParams params;
     params.Add(DecodeRowid(position));
     PgResult result = RunSlot(skipMemos ? kByRowidNoMemos : kByRowid, params);
-    code = result ? ReadSingle(result.get(), !skipMemos) : LastErrorCode();
+    code = result ? ReadSingle(result.get(), 0, !skipMemos) : LastErrorCode();
   }
   current_.AfterReadByRowid(code, DecodeRowid(position), held_);
   return code;
@@ -1070,6 +1125,7 @@ std::int32_t KeyedServerFile::Watch() {
 // --- Writing ------------------------------------------------------------------------
 
 std::int32_t KeyedServerFile::CheckWritable() {
+  DropReadAhead();
   if (!open_) return SetError(FileNotOpen);
   if (IsReadOnly()) return SetError(AccessDenied, "", "the file is open read-only");
   return Reach();
@@ -1295,6 +1351,7 @@ std::string KeyedServerFile::Position(std::size_t key) {
 // --- Transactions -------------------------------------------------------------------
 
 std::int32_t KeyedServerFile::BeginTransaction(int lockWaitSeconds) {
+  DropReadAhead();
   if (!open_) return SetError(FileNotOpen);
   if (IsReadOnly()) return SetError(AccessDenied, "", "the file is open read-only");
   if (inTransaction_) return SetError(BadParameter, "", "a transaction is already active");
@@ -1321,6 +1378,7 @@ std::int32_t KeyedServerFile::BeginTransaction(int lockWaitSeconds) {
 }
 
 std::int32_t KeyedServerFile::Commit() {
+  DropReadAhead();
   if (!open_) return SetError(FileNotOpen);
   if (Reach() != NoError) {
     transactionLost_ = false;
@@ -1351,6 +1409,7 @@ std::int32_t KeyedServerFile::Commit() {
 }
 
 std::int32_t KeyedServerFile::Rollback() {
+  DropReadAhead();
   if (!open_) return SetError(FileNotOpen);
   cursor_.Reposition();
   if (transactionLost_ || (inTransaction_ && !db_.Connected())) {

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/files/DataFile.h"
@@ -78,6 +79,8 @@ class KeyedServerFile final : public DataFile {
   // the rows a stored record's unique key keeps out.
   std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
                                std::vector<std::int64_t>& numbers) override;
+  std::vector<std::int64_t> UpcomingValues(std::size_t field, bool forward, std::size_t limit) override;
+  std::int32_t ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values) override;
   std::int32_t Put() override;
   std::int32_t Delete() override;
   bool Duplicate(std::size_t key) override;
@@ -170,7 +173,13 @@ class KeyedServerFile final : public DataFile {
   // --- Reading --------------------------------------------------------------
   [[nodiscard]] std::int32_t Read(ScanDirection direction);
   [[nodiscard]] std::int32_t Fill(ScanDirection direction, RowColumns columns);
-  [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, bool memos);
+  // Row row of result (fields and, with memos, memos) becomes the current
+  // record; RecordNotFound past its rows.
+  [[nodiscard]] std::int32_t ReadSingle(const PGresult* result, int row, bool memos);
+  // Serves a Get by key from the records read ahead by key; false when the
+  // buffer's value was not among them.
+  bool GetReadAhead(std::size_t key, bool skipMemos, std::int32_t& code);
+  void DropReadAhead();
   [[nodiscard]] std::int32_t Deliver(std::int64_t rowid, std::int64_t version, bool heldByOther,
                                      const std::uint8_t* record, const std::string* memos, bool skipMemos);
   [[nodiscard]] std::int32_t ReadByRowid(std::string_view position);
@@ -200,6 +209,11 @@ class KeyedServerFile final : public DataFile {
   KeyedCurrent current_;
   bool inTransaction_ = false;
   bool transactionLost_ = false;
+  // Records read ahead by key readAheadKey_ (ReadAheadKeys): the result,
+  // and the row of each value not served yet.
+  std::size_t readAheadKey_ = 0;
+  PgResult readAhead_;
+  std::unordered_map<std::int64_t, int> readAheadRows_;
 };
 
 }  // namespace runtime
