@@ -41,7 +41,6 @@ FreshBookmarkNumbers::FreshBookmarkNumbers() {
   if (NoneAbove(*BookmarkDetailsStoreManager, FolNum, FolNumKey, *highest) &&
       NoneAbove(*BookmarkWordsStoreManager, WrdNum, WrdNumKey, *highest) &&
       NoneAbove(*FolderOrderStoreManager, OrdNum, OrdNumKey, *highest)) {
-    freshAbove_ = highest;
     freshAbove = highest;
   }
 }

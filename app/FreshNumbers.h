@@ -21,12 +21,6 @@ class FreshBookmarkNumbers {
   ~FreshBookmarkNumbers();
   FreshBookmarkNumbers(const FreshBookmarkNumbers&) = delete;
   FreshBookmarkNumbers& operator=(const FreshBookmarkNumbers&) = delete;
-
-  // The highest bookmark number when checked, when those above it are fresh.
-  std::optional<std::int64_t> FreshAbove() const { return freshAbove_; }
-
- private:
-  std::optional<std::int64_t> freshAbove_;
 };
 
 // Whether number is fresh under the check in force on this thread.
