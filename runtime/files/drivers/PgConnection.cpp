@@ -9,9 +9,6 @@ namespace runtime {
 
 namespace {
 constexpr const char* kConnectTimeoutSeconds = "10";
-// Rows queued at most: they go in one statement, and the queue's memory
-// stays bounded.
-constexpr std::size_t kDeferredLimit = 4096;
 
 }  // namespace
 
@@ -175,7 +172,7 @@ PgResult PgConnection::Run(const std::string& name, const PgParams& params) {
 
 std::int32_t PgConnection::Defer(const std::string& name, PgParams row) {
   if (conn_ == nullptr) return Error(nullptr);
-  if (!deferred_.empty() && (deferred_.size() >= kDeferredLimit || name != deferredName_)) {
+  if (!deferred_.empty() && (deferred_.size() >= kDeferredRows || name != deferredName_)) {
     PgResult none;
     if (!Pipelined(nullptr, none)) return LastErrorCode();
   }

@@ -6,6 +6,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,6 +51,10 @@ class PgParams {
 
 class PgConnection {
  public:
+  // Deferred rows queued at most: they go in one statement (a batch's
+  // words, say), and the queue's memory stays bounded.
+  static constexpr std::size_t kDeferredRows = 32768;
+
   PgConnection() = default;
   ~PgConnection();
   PgConnection(const PgConnection&) = delete;
