@@ -11,6 +11,7 @@
 #include "app/DataFiles.h"
 #include "app/Globals.h"
 #include "app/StartUp.h"
+#include "runtime/system/RuntimeError.h"
 #include "testing/InstalledHeadlessMessageBoxes.h"
 
 namespace marlinden {
@@ -96,6 +97,11 @@ TEST_F(BookmarkDetailsTest, ADeletionTakesTheDetailsAndTheNumbersNextBookmarkGet
   EXPECT_EQ(Add("https://new.example/"), number);
   EXPECT_TRUE(ReadBookmarkDetails(number).folder.empty());
   EXPECT_EQ(BookmarkDetailsStore().Records(), 1);
+
+  // A number said to have no records that has one: the add fails, and the
+  // reason is the one told, not cleared by the end of the write.
+  EXPECT_EQ(WriteBookmarkDetails(number, {{"Twice"}, 0, 5, 5}, NumberRecords::None), SeverityNotify);
+  EXPECT_EQ(runtime::LastErrorCode(), runtime::DuplicateKey);
 }
 
 }  // namespace
