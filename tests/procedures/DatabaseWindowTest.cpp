@@ -12,6 +12,7 @@
 #include "app/DataFolder.h"
 #include "app/StartUp.h"
 #include "procedures/DatabaseWindow.h"
+#include "runtime/files/drivers/KeyedServer.h"
 #include "support/WindowTestFixture.h"
 
 namespace marlinden {
@@ -24,6 +25,12 @@ class DatabaseWindowTest : public runtime::ui::testing::WindowFixture<> {
   void SetUp() override {
     WindowFixture::SetUp();
     backend.MessageBoxes().OnUnscripted([](const runtime::ui::MessageBoxRequest&) {});
+  }
+  // A start with the setting names the server for the process: the tests
+  // after this one in the same process use the local files again.
+  void TearDown() override {
+    WindowFixture::TearDown();
+    runtime::SetKeyedServer("");
   }
   void Open() {
     program.reset();
