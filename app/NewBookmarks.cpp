@@ -49,8 +49,8 @@ std::vector<NewBookmarkResult> AddNewBookmarks(FileManager& store, const std::ve
   std::vector<runtime::RecordBuffer> rows;
   rows.reserve(bookmarks.size());
   for (const NewBookmark& bookmark : bookmarks) SetUp(rows.emplace_back(file.Layout()), bookmark);
-  std::vector<std::int64_t> numbers;
-  if (file.AddNumberedRows(WebNumKey, rows, numbers) != runtime::NoError) {
+  std::vector<runtime::DataFile::NumberedRow> added;
+  if (file.AddNumberedRows(WebNumKey, rows, added) != runtime::NoError) {
     store.SetError(MsgInsertError);
     (void)store.HandleError();
     return {NewBookmarkResult::NotAdded};
@@ -58,7 +58,9 @@ std::vector<NewBookmarkResult> AddNewBookmarks(FileManager& store, const std::ve
   std::vector<NewBookmarkResult> results;
   runtime::RecordBuffer& web = file.Record();
   for (std::size_t i = 0; i < bookmarks.size(); ++i) {
-    if (numbers[i] == 0) {
+    if (added[i].keyStored) {
+      results.push_back(NewBookmarkResult::Stored);
+    } else if (added[i].number == 0) {
       results.push_back(AddOne(store, bookmarks[i]));
     } else {
       web.Assign(rows[i].View());

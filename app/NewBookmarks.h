@@ -2,10 +2,11 @@
 // stored already (letter case aside), with its notes, details, words and
 // folder order record, as an insert through the bookmark file's manager
 // adds one. Where the driver numbers many records in one step (a server)
-// they go in one statement, one round trip for all; the few it could not
-// store (an address stored, a number another station took that moment)
-// and every bookmark on a driver without it go one by one, looked up
-// first. Call under the runtime lock, with the bookmark files open.
+// they go in one statement, one round trip for all, which also tells the
+// addresses stored already; the few it could not store otherwise (a number
+// another station took that moment) and every bookmark on a driver without
+// it go one by one, looked up first. Call under the runtime lock, with the
+// bookmark files open.
 #pragma once
 
 #include <cstdint>

@@ -48,7 +48,7 @@ DataFile::~DataFile() = default;
 std::int32_t DataFile::AddNumbered(std::size_t, std::size_t) { return SetError(Unsupported); }
 std::vector<std::int64_t> DataFile::UpcomingValues(std::size_t, bool, std::size_t) { return {}; }
 std::int32_t DataFile::ReadAheadKeys(std::size_t, const std::vector<std::int64_t>&) { return SetError(NoError); }
-std::int32_t DataFile::AddNumberedRows(std::size_t, std::vector<RecordBuffer>&, std::vector<std::int64_t>&) {
+std::int32_t DataFile::AddNumberedRows(std::size_t, std::vector<RecordBuffer>&, std::vector<NumberedRow>&) {
   return SetError(Unsupported);
 }
 

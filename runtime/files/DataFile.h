@@ -147,16 +147,21 @@ class DataFile {
   // station may have taken the number first: a retry numbers again).
   // Unsupported unless NumbersOnAdd.
   [[nodiscard]] virtual std::int32_t AddNumbered(std::size_t key, std::size_t component);
+  // What AddNumberedRows did with one row.
+  struct NumberedRow {
+    std::int64_t number = 0;  // the number it was given; 0: it was not stored
+    bool keyStored = false;   // not stored: a stored record has one of its unique keys
+  };
   // Adds rows (records of this file's layout) in one step, one round trip on
   // a server, numbered as AddNumbered would number them in turn with key's
   // first component the number: the number given rows[i] goes into it and
-  // into numbers[i], which is 0 for a row not stored because a unique key
-  // of it was taken, by a stored record, an earlier row, or a record another
-  // station added that moment (AddNumbered of that row alone tells which).
-  // Leaves no current record; a failure may end a transaction under way.
-  // Unsupported unless NumbersOnAdd.
+  // into added[i]. A row not stored either has a unique key a stored record
+  // has (keyStored), or one an earlier row or a record another station
+  // added that moment took (AddNumbered of that row alone adds it or tells
+  // why not). Leaves no current record; a failure may end a transaction
+  // under way. Unsupported unless NumbersOnAdd.
   [[nodiscard]] virtual std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
-                                                     std::vector<std::int64_t>& numbers);
+                                                     std::vector<NumberedRow>& added);
   // The values of integer field in the records read ahead that the next
   // reads in that direction deliver, in order, at most limit of them; none
   // where nothing is read ahead.

@@ -191,8 +191,8 @@ std::int32_t ThreadedFile::AddNumbered(std::size_t key, std::size_t component) {
   return Run([key, component](DataFile& f) { return f.AddNumbered(key, component); });
 }
 std::int32_t ThreadedFile::AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
-                                           std::vector<std::int64_t>& numbers) {
-  return Run([&](DataFile& f) { return f.AddNumberedRows(key, rows, numbers); });
+                                           std::vector<NumberedRow>& added) {
+  return Run([&](DataFile& f) { return f.AddNumberedRows(key, rows, added); });
 }
 std::vector<std::int64_t> ThreadedFile::UpcomingValues(std::size_t field, bool forward, std::size_t limit) {
   return Run([&](DataFile& f) { return f.UpcomingValues(field, forward, limit); });

@@ -50,7 +50,7 @@ class ThreadedFile final : public DataFile {
   bool NumbersOnAdd() override;
   std::int32_t AddNumbered(std::size_t key, std::size_t component) override;
   std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
-                               std::vector<std::int64_t>& numbers) override;
+                               std::vector<NumberedRow>& added) override;
   std::vector<std::int64_t> UpcomingValues(std::size_t field, bool forward, std::size_t limit) override;
   std::int32_t ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values) override;
   std::int32_t Put() override;

@@ -163,21 +163,24 @@ TEST_F(ServerNumberingTest, RowsAreNumberedInOneStepLessThoseWhoseKeysAreTaken) 
   std::vector<runtime::RecordBuffer> rows =
       BookmarkRows(*file, {"https://a.example/", "https://b.example/", "HTTPS://STORED.EXAMPLE/", "https://A.example/",
                            "https://c.example/ \"quoted\", {braced}"});
-  std::vector<std::int64_t> numbers;
-  ASSERT_EQ(file->AddNumberedRows(testing_support::NumKey, rows, numbers), runtime::NoError)
+  std::vector<runtime::DataFile::NumberedRow> added;
+  ASSERT_EQ(file->AddNumberedRows(testing_support::NumKey, rows, added), runtime::NoError)
       << runtime::LastError().driverText;
-  ASSERT_EQ(numbers.size(), 5U);
-  EXPECT_EQ(numbers[0], 2);
-  EXPECT_EQ(numbers[1], 3);
-  EXPECT_EQ(numbers[2], 0) << "the address is stored, letter case aside";
-  EXPECT_EQ(numbers[3], 0) << "an earlier row has the address";
-  EXPECT_GT(numbers[4], 3);
+  ASSERT_EQ(added.size(), 5U);
+  EXPECT_EQ(added[0].number, 2);
+  EXPECT_EQ(added[1].number, 3);
+  EXPECT_EQ(added[2].number, 0);
+  EXPECT_TRUE(added[2].keyStored) << "the address is stored, letter case aside";
+  EXPECT_EQ(added[3].number, 0);
+  EXPECT_FALSE(added[3].keyStored) << "an earlier row has the address: the row alone would tell";
+  EXPECT_GT(added[4].number, 3);
+  EXPECT_FALSE(added[0].keyStored || added[1].keyStored || added[4].keyStored);
   EXPECT_EQ(rows[1].Field("NUM").Get().AsInteger(), 3) << "the number goes into the row";
   EXPECT_EQ(rows[2].Field("NUM").Get().AsInteger(), 99) << "a row not stored keeps its buffer";
   EXPECT_EQ(Value("SELECT string_agg(f1 || ' ' || f2 || ' ' || m1, ',' ORDER BY f1) FROM k_marlinden"),
             "1 https://stored.example/ ,2 https://a.example/ notes of https://a.example/,3 https://b.example/ notes "
             "of https://b.example/," +
-                std::to_string(numbers[4]) +
+                std::to_string(added[4].number) +
                 " https://c.example/ \"quoted\", {braced} notes of https://c.example/ "
                 "\"quoted\", {braced}");
 
@@ -185,12 +188,12 @@ TEST_F(ServerNumberingTest, RowsAreNumberedInOneStepLessThoseWhoseKeysAreTaken) 
   file->ClearBuffer();
   file->Record().Field("URL").SetText("https://d.example/");
   ASSERT_EQ(file->AddNumbered(testing_support::NumKey, 1), runtime::NoError);
-  EXPECT_EQ(file->Record().Field("NUM").Get().AsInteger(), numbers[4] + 1);
+  EXPECT_EQ(file->Record().Field("NUM").Get().AsInteger(), added[4].number + 1);
   std::vector<runtime::RecordBuffer> none;
-  EXPECT_EQ(file->AddNumberedRows(testing_support::NumKey, none, numbers), runtime::NoError);
-  EXPECT_TRUE(numbers.empty());
+  EXPECT_EQ(file->AddNumberedRows(testing_support::NumKey, none, added), runtime::NoError);
+  EXPECT_TRUE(added.empty());
   // A key whose first component is a text numbers nothing.
-  EXPECT_EQ(file->AddNumberedRows(testing_support::NameKey, rows, numbers), runtime::BadParameter);
+  EXPECT_EQ(file->AddNumberedRows(testing_support::NameKey, rows, added), runtime::BadParameter);
   (void)file->Close();
 }
 
@@ -203,16 +206,19 @@ TEST_F(ServerNumberingTest, ARowWhoseNumberAnotherStationTookMeanwhileIsNotStore
   ASSERT_EQ(theirs->AddNumbered(testing_support::NumKey, 1), runtime::NoError);
 
   std::vector<runtime::RecordBuffer> rows = BookmarkRows(*mine, {"https://one.example/", "https://two.example/"});
-  std::vector<std::int64_t> numbers;
-  std::int32_t added = runtime::DriverFailure;
-  std::thread insert([&] { added = mine->AddNumberedRows(testing_support::NumKey, rows, numbers); });
+  std::vector<runtime::DataFile::NumberedRow> added;
+  std::int32_t code = runtime::DriverFailure;
+  std::thread insert([&] { code = mine->AddNumberedRows(testing_support::NumKey, rows, added); });
   bool waiting = false;
   for (int tries = 0; tries < 200000 && !waiting; ++tries) waiting = DriverWaitsForALock();
   EXPECT_TRUE(waiting) << "the rows wait for the other transaction's number";
   ASSERT_EQ(theirs->Commit(), runtime::NoError);
   insert.join();
-  ASSERT_EQ(added, runtime::NoError) << runtime::LastError().driverText;
-  EXPECT_EQ(numbers, (std::vector<std::int64_t>{0, 2}));
+  ASSERT_EQ(code, runtime::NoError) << runtime::LastError().driverText;
+  ASSERT_EQ(added.size(), 2U);
+  EXPECT_EQ(added[0].number, 0);
+  EXPECT_FALSE(added[0].keyStored) << "its number was taken, not its address";
+  EXPECT_EQ(added[1].number, 2);
   EXPECT_EQ(Value("SELECT string_agg(f1 || ' ' || f2, ',' ORDER BY f1) FROM k_marlinden"),
             "1 https://theirs.example/,2 https://two.example/");
 }

@@ -633,8 +633,8 @@ std::string KeyedServerFile::NumberedInsertSql(std::size_t key, std::size_t comp
 // The rows come as arrays, one per field but the number and per memo, in
 // that order. Those a stored record's unique key keeps out are left out
 // before numbering, so numbers stay dense; the insert skips any other
-// taken key (an earlier row's, another station's), and answers id, number
-// and place (1-based) of each row stored.
+// taken key (an earlier row's, another station's). Answers id, number and
+// place (1-based) of each row stored, and a null number for each kept out.
 std::string KeyedServerFile::NumberedRowsSql(std::size_t key) const {
   const std::size_t numberField = Layout().Key(key).components.front().field;
   const std::string number = FieldColumn(numberField);
@@ -673,11 +673,14 @@ std::string KeyedServerFile::NumberedRowsSql(std::size_t key) const {
   const std::string highest =
       Layout().Field(numberField).type == FieldType::Real ? "floor(max(" + number + "))" : "max(" + number + ")";
   return "WITH base AS (SELECT coalesce(" + highest + ", 0) AS b FROM " + Table() +
-         "), rows AS (SELECT u.*, row_number() OVER (ORDER BY u.ord) AS n FROM unnest(" + arrays +
-         ") WITH ORDINALITY AS u(" + names + "ord) WHERE TRUE" + free + "), added AS (INSERT INTO " + Table() + "(" +
-         columns + ") SELECT " + values + " FROM rows r ORDER BY r.ord ON CONFLICT DO NOTHING RETURNING id, " + number +
-         ") SELECT a.id, a." + number + ", r.ord FROM added a JOIN rows r ON a." + number +
-         " = (SELECT b FROM base) + r.n";
+         "), given AS (SELECT * FROM unnest(" + arrays + ") WITH ORDINALITY AS u(" + names +
+         "ord)), rows AS (SELECT u.*, row_number() OVER (ORDER BY u.ord) AS n "
+         "FROM given u WHERE TRUE" +
+         free + "), added AS (INSERT INTO " + Table() + "(" + columns + ") SELECT " + values +
+         " FROM rows r ORDER BY r.ord ON CONFLICT DO NOTHING RETURNING id, " + number + ") SELECT a.id, a." + number +
+         ", r.ord FROM added a JOIN rows r ON a." + number +
+         " = (SELECT b FROM base) + r.n UNION ALL SELECT NULL, NULL, g.ord FROM given g WHERE g.ord NOT IN (SELECT ord "
+         "FROM rows)";
 }
 
 std::string KeyedServerFile::StatementSql(std::size_t slot) const {
@@ -1175,12 +1178,12 @@ std::int32_t KeyedServerFile::AddNumbered(std::size_t key, std::size_t component
 }
 
 std::int32_t KeyedServerFile::AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
-                                              std::vector<std::int64_t>& numbers) {
+                                              std::vector<NumberedRow>& added) {
   if (key == 0 || key > Layout().KeyCount() ||
       IsText(Layout().Field(Layout().Key(key).components.front().field).type)) {
     return SetError(BadParameter, "", "the key's first component is not a number");
   }
-  numbers.assign(rows.size(), 0);
+  added.assign(rows.size(), NumberedRow{});
   if (CheckWritable() != NoError) return LastErrorCode();
   if (rows.empty()) return SetError(NoError);
   const std::size_t numberField = Layout().Key(key).components.front().field;
@@ -1203,10 +1206,15 @@ std::int32_t KeyedServerFile::AddNumberedRows(std::size_t key, std::vector<Recor
   if (!result) return LastErrorCode();
   for (int row = 0; row < PQntuples(result.get()); ++row) {
     std::int64_t number = 0, place = 0;
-    (void)ParseInteger(PgText(result.get(), row, 1), number);
     (void)ParseInteger(PgText(result.get(), row, 2), place);
     if (place < 1 || static_cast<std::size_t>(place) > rows.size()) continue;
-    numbers[static_cast<std::size_t>(place - 1)] = number;
+    NumberedRow& outcome = added[static_cast<std::size_t>(place - 1)];
+    if (PQgetisnull(result.get(), row, 1)) {
+      outcome.keyStored = true;
+      continue;
+    }
+    (void)ParseInteger(PgText(result.get(), row, 1), number);
+    outcome.number = number;
     rows[static_cast<std::size_t>(place - 1)].Field(numberField).SetInteger(number);
   }
   return SetError(NoError);

@@ -78,7 +78,7 @@ class KeyedServerFile final : public DataFile {
   // Numbers from one above the highest stored, in the rows' order, less
   // the rows a stored record's unique key keeps out.
   std::int32_t AddNumberedRows(std::size_t key, std::vector<RecordBuffer>& rows,
-                               std::vector<std::int64_t>& numbers) override;
+                               std::vector<NumberedRow>& added) override;
   std::vector<std::int64_t> UpcomingValues(std::size_t field, bool forward, std::size_t limit) override;
   std::int32_t ReadAheadKeys(std::size_t key, const std::vector<std::int64_t>& values) override;
   std::int32_t Put() override;
