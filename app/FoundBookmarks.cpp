@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "runtime/files/RecordBuffer.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/text/CaseFolding.h"
 
 namespace marlinden {
 namespace {
@@ -88,12 +89,7 @@ std::vector<std::string> FoundBookmarks::KeyValues(std::size_t key) {
       continue;
     }
     std::string text(field.ClippedText());
-    // The letter case the key ignores: the ASCII letters, as the keyed files do.
-    if (desc.noCase) {
-      for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      }
-    }
+    if (desc.noCase) runtime::FoldKeyCase(text);
     values.push_back(std::move(text));
   }
   return values;

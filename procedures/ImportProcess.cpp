@@ -20,6 +20,7 @@
 #include "procedures/Duplicates.h"
 #include "procedures/ProcedureStart.h"
 #include "runtime/system/RuntimeError.h"
+#include "runtime/text/CaseFolding.h"
 #include "runtime/ui/EventCode.h"
 #include "window/Globals.h"
 
@@ -69,14 +70,6 @@ std::unique_ptr<BookmarkSource> ReaderFor(const std::string& path, std::int64_t 
   return std::make_unique<BookmarkReader>(check.Valid() ? "UTF-8" : "WINDOWS-1252");
 }
 
-// The address as the address key compares it: ASCII letters folded.
-std::string FoldedAddress(std::string url) {
-  for (char& c : url) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return url;
-}
-
 }  // namespace
 
 // --- The piece process ------------------------------------------------------------
@@ -115,7 +108,9 @@ Severity ImportPieceProcess::TakeRecord() {
     ++LastImportFigures.links;
     ++taken;
     if (!Keeps(link)) continue;
-    if (!addresses.insert(FoldedAddress(link.url)).second) {
+    std::string address = link.url;
+    runtime::FoldKeyCase(address);
+    if (!addresses.insert(std::move(address)).second) {
       ++LastImportFigures.skipped;
       continue;
     }
@@ -167,7 +162,7 @@ bool ImportPieceProcess::AddTurn(const std::vector<NewBookmark>& turn) {
         ShowFileProblem(kImportCaption, "The import stopped: " + figures.failure + ".");
         return false;
       case NewBookmarkResult::NotAdded:
-        // The file manager tells the user why an insert failed.
+        // The file manager tells the user why a bookmark itself could not be stored.
         figures.failure = "a bookmark could not be added: " + RuntimeErrorText();
         return false;
     }

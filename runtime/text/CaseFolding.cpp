@@ -84,6 +84,12 @@ std::string HighestCaseSpelling(std::string_view text) { return CaseSpelling(tex
 void AssignUpperText(std::string& out, std::string_view text) { AssignMapped<u_toupper>(out, text); }
 void AssignLowerText(std::string& out, std::string_view text) { AssignMapped<u_tolower>(out, text); }
 
+void FoldKeyCase(std::string& text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
 std::string UpperText(std::string_view text) {
   std::string out;
   AssignUpperText(out, text);

@@ -17,6 +17,10 @@ std::string UpperText(std::string_view text);
 void AssignUpperText(std::string& out, std::string_view text);
 void AssignLowerText(std::string& out, std::string_view text);
 
+// text as a caseless key compares it: the ASCII letters in lower case, the
+// rest as it is (the keyed files fold ASCII only).
+void FoldKeyCase(std::string& text);
+
 // The first and the last, in byte order, of the spellings of text that
 // differ from it only in the case of letters outside ASCII (each such
 // letter in its spelling of the same length with the lowest or the highest

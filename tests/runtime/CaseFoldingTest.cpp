@@ -53,6 +53,12 @@ TEST(CaseFoldingTest, UpperAndLowerCoverLatinGreekAndCyrillic) {
 // The spellings a caseless search in a key's order lies between: ASCII as
 // typed, every other letter in the case of lowest or highest bytes among
 // those of its length ("ı" has the capital "I" of one byte, not taken).
+TEST(CaseFoldingTest, AKeysCaseFoldsTheAsciiLettersAlone) {
+  std::string text = "HTTPS://Z\u00DCrich.Example/\u00C9t\u00E9?Q=Az[]@";
+  runtime::FoldKeyCase(text);
+  EXPECT_EQ(text, "https://z\u00DCrich.example/\u00C9t\u00E9?q=az[]@");
+}
+
 TEST(CaseFoldingTest, LowestAndHighestSpellingsBoundEveryCaseOfTheLettersOutsideAscii) {
   EXPECT_EQ(LowestCaseSpelling("zÜrich σς"), "zÜrich ΣΣ");
   EXPECT_EQ(HighestCaseSpelling("zÜrich Σς"), "zürich σσ");
