@@ -27,8 +27,10 @@ void ShowImportSummary(const ImportFigures& figures) {
   if (figures.lines == 0 || figures.noBookmarks) return;
   runtime::ui::MessageBoxRequest request;
   request.caption = "Import Bookmarks";
-  request.text = std::string(figures.failure.empty() ? "The import is complete." : "The import stopped early.") +
-                 "\n\n" + ImportSummary(figures);
+  const char* headline = !figures.failure.empty() ? "The import stopped early."
+                         : figures.cancelled      ? "The import was cancelled."
+                                                  : "The import is complete.";
+  request.text = std::string(headline) + "\n\n" + ImportSummary(figures);
   request.icon = figures.failure.empty() ? runtime::ui::Icon::Asterisk : runtime::ui::Icon::Exclamation;
   (void)runtime::ui::AskMessage(request);
 }

@@ -267,6 +267,8 @@ void ImportProcess(const std::string& path) {
     highestBefore = window.HIGHESTBEFORE;
   }
   ImportFigures& figures = LastImportFigures;
+  // A failure cancels the run too, and is told as itself.
+  figures.cancelled = started && response == ResponseCancelled && figures.failure.empty();
   if (started && figures.links == 0 && figures.failure.empty()) {
     figures.noBookmarks = true;
     ShowFileProblem(kImportCaption, "The file " + path + " holds no bookmarks.");
@@ -296,6 +298,7 @@ std::string ImportSummary(const ImportFigures& figures) {
   if (figures.notesCut > 0) summary += "notes cut to what a bookmark holds: " + std::to_string(figures.notesCut) + "\n";
   summary += "removed by the clean-up: " + std::to_string(figures.removed) + "\n";
   if (!figures.failure.empty()) summary += "stopped early: " + figures.failure + "\n";
+  if (figures.cancelled) summary += "stopped early: cancelled\n";
   return summary;
 }
 

@@ -42,6 +42,7 @@ struct ImportFigures {
   std::vector<std::string> firstTooLong;  // the first kTooLongNamed of them
   std::int64_t removed = 0;               // records the clean-up removed
   std::string failure;                    // why the import stopped early ("" when it did not)
+  bool cancelled = false;                 // the user cancelled it: the batches saved before stay
   bool noBookmarks = false;               // the file held no link at all: nothing was changed
 };
 extern ImportFigures LastImportFigures;

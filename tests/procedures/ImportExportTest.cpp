@@ -299,6 +299,9 @@ TEST_F(ImportExportTest, EscapeHalfWayCancelsAndKeepsWhatWasImported) {
   NewProgram();
   EXPECT_EQ(figures.added, kLinksPerTurn);
   EXPECT_EQ(ReadStore().size(), static_cast<std::size_t>(kLinksPerTurn));
+  EXPECT_TRUE(figures.cancelled) << "told as cancelled, not as complete";
+  EXPECT_EQ(figures.failure, "");
+  EXPECT_NE(ImportSummary(figures).find("stopped early: cancelled\n"), std::string::npos);
 }
 
 TEST_F(ImportExportTest, ExportThenImportIntoAnEmptyFolderGivesEveryBookmarkBack) {

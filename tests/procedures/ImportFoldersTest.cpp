@@ -144,6 +144,7 @@ TEST_F(ImportFoldersTest, KeepsFoldersDatesAndNotesAndASecondImportChangesNothin
   Write("bookmarks.html", kBrowserFile);
   const ImportFigures figures = Import("bookmarks.html");
   EXPECT_EQ(figures.added, 3);
+  EXPECT_FALSE(figures.cancelled);
   const Collection expected{
       {"https://bar.example/", Link("On the \u00E9bar", {"Bookmarks bar"}, 1600000000, 1600000100, "", 1)},
       {"https://news.example/", Link("News", {"Bookmarks bar", "News / Weather & more"}, 1600000200, 0,
